@@ -1,0 +1,92 @@
+# Helpers that module folders use to add their sources, tests, fuzz targets and benchmarks.
+
+set(KESTREL_SAN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+set(KESTREL_WIN_LIBS ddraw dxguid dsound winmm avifil32 ole32 uuid comdlg32 msimg32 gdi32 user32 kernel32)
+
+if(KESTREL_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Portable sources: part of the core in every build.
+function(kestrel_core_sources)
+  target_sources(kcore PRIVATE ${ARGN})
+  if(TARGET kcore_san)
+    target_sources(kcore_san PRIVATE ${ARGN})
+  endif()
+endfunction()
+
+# Platform sources: only in the Windows build.
+function(kestrel_win_sources)
+  if(KESTREL_WINDOWS)
+    target_sources(kwin PRIVATE ${ARGN})
+  endif()
+endfunction()
+
+# kestrel_test(NAME n SOURCES ... [QEMU] [WINDOWS] [LIBS ...] [TIMEOUT s])
+#  native build: a test linked with the sanitized core; QEMU adds a run of a plain build
+#                of the same test under qemu-i386 -cpu athlon (3DNow! and AMD paths).
+#  WINDOWS:      built only in the Windows build, linked with the platform layer, run by Wine
+#                from the folder that holds Kestrel.exe and Data.
+function(kestrel_test)
+  cmake_parse_arguments(T "QEMU;WINDOWS" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  if(T_WINDOWS)
+    if(NOT KESTREL_WINDOWS)
+      return()
+    endif()
+    add_executable(${T_NAME} ${T_SOURCES} $<TARGET_OBJECTS:kwin>)
+    target_link_libraries(${T_NAME} PRIVATE kcore gtest_main ${T_LIBS} ${KESTREL_WIN_LIBS})
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${KESTREL_BIN})
+    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} RESOURCE_LOCK wine_display)
+    return()
+  endif()
+  if(KESTREL_WINDOWS OR KESTREL_FUZZ)
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  if(TARGET kcore_san)
+    target_compile_options(${T_NAME} PRIVATE ${KESTREL_SAN_FLAGS})
+    target_link_options(${T_NAME} PRIVATE ${KESTREL_SAN_FLAGS})
+    target_link_libraries(${T_NAME} PRIVATE kcore_san gtest_main ${T_LIBS})
+  else()
+    target_link_libraries(${T_NAME} PRIVATE kcore gtest_main ${T_LIBS})
+  endif()
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_QEMU)
+    add_executable(${T_NAME}_qemu ${T_SOURCES})
+    target_link_libraries(${T_NAME}_qemu PRIVATE kcore gtest_main ${T_LIBS})
+    add_test(NAME ${T_NAME}_qemu COMMAND qemu-i386 -cpu athlon $<TARGET_FILE:${T_NAME}_qemu>
+             WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+    set_tests_properties(${T_NAME}_qemu PROPERTIES TIMEOUT ${T_TIMEOUT})
+  endif()
+endfunction()
+
+# kestrel_fuzzer(NAME n SOURCES ... CORPUS dir): libFuzzer target (fuzz build only); ctest
+# replays the committed corpus under the sanitizers.
+function(kestrel_fuzzer)
+  cmake_parse_arguments(F "" "NAME;CORPUS" "SOURCES" ${ARGN})
+  if(NOT KESTREL_FUZZ)
+    return()
+  endif()
+  add_executable(${F_NAME} ${F_SOURCES})
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${F_NAME} PRIVATE kcore)
+  if(F_CORPUS AND EXISTS ${F_CORPUS})
+    add_test(NAME ${F_NAME}_corpus COMMAND ${F_NAME} -runs=0 ${F_CORPUS})
+    set_tests_properties(${F_NAME}_corpus PROPERTIES TIMEOUT 600)
+  endif()
+endfunction()
+
+# kestrel_benchmark(NAME n SOURCES ... [LIBS ...]): Google Benchmark, native, plain core.
+function(kestrel_benchmark)
+  cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(KESTREL_WINDOWS OR KESTREL_FUZZ OR NOT KESTREL_BENCH)
+    return()
+  endif()
+  add_executable(${B_NAME} ${B_SOURCES})
+  target_link_libraries(${B_NAME} PRIVATE kcore benchmark::benchmark ${B_LIBS})
+endfunction()

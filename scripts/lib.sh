@@ -1,0 +1,113 @@
+# Shared by the run, test and bench scripts: packages, builds, Wine prefix and display.
+# Everything here is idempotent and quiet when there is nothing to do.
+
+KROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+KBUILD=$KROOT/build
+export WINEPREFIX=${WINEPREFIX:-$KBUILD/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+JOBS=${JOBS:-$(nproc)}
+
+say() { echo "== $*"; }
+die() { echo "error: $*" >&2; exit 1; }
+
+# Install the Debian packages that are missing (as root).
+k_packages() {
+    local want missing=() p
+    want=$(grep -v -E '^\s*(#|$)' "$KROOT/scripts/packages.txt")
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386 || die "cannot add the i386 architecture (run as root)"
+        rm -f /var/lib/apt/periodic/kestrel-updated
+    fi
+    for p in $want; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    say "installing ${missing[*]}"
+    [ "$(id -u)" = 0 ] || die "missing packages: ${missing[*]} (run as root)"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq >/dev/null || die "apt-get update failed"
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null \
+        || apt-get install -y -qq "${missing[@]}" >/dev/null || die "apt-get install failed"
+}
+
+# Configure (once) and build one tree: k_build <dir> <toolchain> [cmake args...]
+k_build() {
+    local dir=$1 tc=$2; shift 2
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        cmake -S "$KROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$KROOT/cmake/$tc" "$@" >"$dir.configure.log" 2>&1 \
+            || { cat "$dir.configure.log"; die "configure of $dir failed"; }
+    fi
+    cmake --build "$dir" -j "$JOBS" >"$dir.build.log" 2>&1 || { tail -n 60 "$dir.build.log"; die "build of $dir failed"; }
+    grep -E 'warning:' "$dir.build.log" | sort -u | head -n 20
+    return 0
+}
+
+k_build_native() { mkdir -p "$KBUILD"; k_build "$KBUILD/native" toolchain-native-m32.cmake; }
+k_build_win()    { mkdir -p "$KBUILD"; k_build "$KBUILD/win" toolchain-mingw-i686.cmake; }
+k_build_fuzz()   {
+    mkdir -p "$KBUILD"
+    k_build "$KBUILD/fuzz" toolchain-native-m32.cmake -DKESTREL_FUZZ=ON -DKESTREL_BENCH=OFF \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+}
+
+# The content builders (kb_<area>) write Data beside Kestrel.exe.
+k_content() {
+    local tool out=$KBUILD/win/bin/Data
+    mkdir -p "$out"
+    for tool in "$KBUILD"/native/bin/kb_*; do
+        [ -x "$tool" ] || continue
+        "$tool" "$out" >"$KBUILD/content.log" 2>&1 || { cat "$KBUILD/content.log"; die "content builder $(basename "$tool") failed"; }
+    done
+}
+
+# The project's Wine prefix: created once, virtual desktop 1600x1200.
+k_prefix() {
+    if [ ! -f "$WINEPREFIX/.kestrel-ready" ]; then
+        say "creating the Wine prefix $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1600x1200 /f >/dev/null 2>&1
+        wineserver -w
+        touch "$WINEPREFIX/.kestrel-ready"
+    fi
+    k_video_memory "${KESTREL_VRAM_MB:-}"
+}
+
+# k_video_memory [MiB]: what Wine reports as video memory for the following runs (empty: Wine's own).
+k_video_memory() {
+    if [ -n "$1" ]; then
+        wine reg add 'HKCU\Software\Wine\Direct3D' /v VideoMemorySize /d "$1" /f >/dev/null 2>&1
+    else
+        wine reg delete 'HKCU\Software\Wine\Direct3D' /v VideoMemorySize /f >/dev/null 2>&1
+    fi
+    wineserver -w
+}
+
+# Silent sound output when the machine has no sound card, so DirectSound still opens.
+k_sound() {
+    if ! grep -q '^ *[0-9]' /proc/asound/cards 2>/dev/null && [ ! -f /etc/asound.conf ]; then
+        [ "$(id -u)" = 0 ] && printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' >/etc/asound.conf
+    fi
+    return 0
+}
+
+# Xvfb only when there is no display; stopped by k_display_stop.
+K_XVFB_PID=
+k_display() {
+    [ -n "${DISPLAY:-}" ] && return 0
+    local n=99
+    while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
+    K_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+    die "Xvfb did not start"
+}
+k_display_stop() {
+    wineserver -k >/dev/null 2>&1 || true
+    if [ -n "$K_XVFB_PID" ]; then kill "$K_XVFB_PID" 2>/dev/null; wait "$K_XVFB_PID" 2>/dev/null; fi
+    K_XVFB_PID=
+}

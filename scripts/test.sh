@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native core (with sanitizers, and under qemu for
+# the AMD paths), the Windows tests under Wine, and the fuzz corpora. Fails on any failure.
+set -u
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+k_packages
+start=$(date +%s)
+k_build_native
+k_build_win
+k_content
+k_build_fuzz
+k_sound
+k_display
+trap k_display_stop EXIT
+k_prefix
+
+status=0 passed=0 failed=0
+for tree in native win fuzz; do
+    say "ctest: $tree"
+    log=$KBUILD/$tree.ctest.log
+    (cd "$KBUILD/$tree" && ctest --output-on-failure -j "$([ $tree = win ] && echo 1 || echo "$JOBS")") >"$log" 2>&1 || status=1
+    grep -E '^[0-9]+% tests passed|^The following tests|^\s+[0-9]+ - |Total Test time' "$log"
+    grep -q 'No tests were found' "$log" && echo "(no tests in $tree)"
+    p=$(sed -n -E 's/.*tests passed, ([0-9]+) tests failed out of ([0-9]+).*/\2 \1/p' "$log")
+    if [ -n "$p" ]; then
+        set -- $p; passed=$((passed + $1 - $2)); failed=$((failed + $2))
+    fi
+    [ $status = 0 ] || sed -n '/Output from these tests/,$p;/\*\*\*Failed\|Failed  \|Timeout/p' "$log" | tail -n 80
+done
+say "all trees: $(( $(date +%s) - start )) s"
+echo "$passed passed, $failed failed"
+exit $status
