@@ -1,0 +1,347 @@
+#include "System/Sys/SYSTEM.h"
+
+#include <mmsystem.h>
+#include <objbase.h>
+
+#include <cstring>
+
+#include "App/App/Appflow.h"
+#include "App/App/AppflowUtil.h"
+#include "App/CtrlPanel/CtrlPanel.h"
+#include "System/Flow/FLOWMAN.h"
+
+_sysWork sysWork;
+
+static const char _szTopName[] = "Top";
+char _szProgName[256] = "Kestrel";
+
+_directDrawCreateExProc sysDirectDrawCreateExP;
+
+enum _sysMsg { MSG_NO_DIRECTX, MSG_CAPS_FAILURE, MSG_INSUFFICIENT };
+
+// Start-up messages: English, Japanese.
+static const char *const _sysMsgTbl[][2] = {
+    {"DirectX 7.0 or later version is required.", "DirectX7.0以上が必要です"},
+    {"Hardware Check Failure", "ハードウェアのチェックに失敗しました"},
+    {"The program can not be run because of insufficient hardware functions.",
+     "ハードウェアの機能が不足しているので、プログラムを実行できません"},
+};
+
+static void _sysMessage(_sysMsg aMsg)
+{
+    const int lang = sSysJapanese() ? 1 : 0;
+    printMsg(nullptr, lang ? "警告" : "Warning", "%s", _sysMsgTbl[aMsg][lang]);
+}
+
+static uint32_t _timeGetTime(void)
+{
+    return timeGetTime();
+}
+
+// Keeps DDRAW.DLL loaded for the program's life once a DirectDraw 7 object could be made.
+static long _loadLibrary(void)
+{
+    HMODULE dll = LoadLibraryA("DDRAW.DLL");
+    if (!dll)
+        return 0;
+    auto create = (_directDrawCreateExProc)(void *)GetProcAddress(dll, "DirectDrawCreateEx");
+    IDirectDraw7 *dd = nullptr;
+    if (!create || FAILED(create(nullptr, (void **)&dd, IID_IDirectDraw7, nullptr)) || !dd) {
+        FreeLibrary(dll);
+        return 0;
+    }
+    dd->Release();
+    sysWork.dllInstH = dll;
+    sysDirectDrawCreateExP = create;
+    return 1;
+}
+
+static void _freeLibrary(void)
+{
+    if (sysWork.dllInstH) {
+        FreeLibrary(sysWork.dllInstH);
+        sysWork.dllInstH = nullptr;
+        sysDirectDrawCreateExP = nullptr;
+    }
+}
+
+// Protect mode keeps the task-switching keys away from the system during a full-screen run.
+static bool _checkProtect(void)
+{
+    const _cpEnv &env = cpWork.env[0];
+    const uint32_t option = (sysWork.status & SYS_DEMO) ? env.demoOption : env.benchOption;
+    return (option & CP_OPTION_PROTECT) != 0;
+}
+
+static void _moveCenterPos(HWND aWindow)
+{
+    RECT desktop, window;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    GetWindowRect(aWindow, &window);
+    const int x = (desktop.right - (window.right - window.left)) / 2;
+    const int y = (desktop.bottom - (window.bottom - window.top)) / 2;
+    SetWindowPos(aWindow, nullptr, x, y, 0, 0, SWP_SHOWWINDOW | SWP_NOZORDER | SWP_NOSIZE);
+}
+
+void sSysSetWinRect(long aWidth, long aHeight)
+{
+    HWND win = sysWork.rootWinH;
+    RECT window, client;
+    GetWindowRect(win, &window);
+    GetClientRect(win, &client);
+    window.right += aWidth - (client.right - client.left);
+    window.bottom += aHeight - (client.bottom - client.top);
+    MoveWindow(win, window.left, window.top, window.right - window.left, window.bottom - window.top, TRUE);
+    SetRect(&sysWork.winRect, 0, 0, aWidth, aHeight);
+    POINT p = {0, 0};
+    ClientToScreen(win, &p);
+    SetRect(&sysWork.clientRect, p.x, p.y, p.x + aWidth, p.y + aHeight);
+}
+
+void sSysExit(void)
+{
+    flowMan.status |= FLOW_REQUEST;
+    sysWork.status &= ~SYS_RUN;
+}
+
+long sSysEventCtrl(void)
+{
+    if (!PeekMessageA(&sysWork.eventMsg, nullptr, 0, 0, PM_NOREMOVE))
+        return 0;
+    if (_checkProtect() && (sysWork.status & SYS_FULLSCREEN)) {
+        MSG key;
+        if (PeekMessageA(&key, nullptr, WM_KEYFIRST, 0x108, PM_NOREMOVE)) {
+            const unsigned code = key.wParam & 0xFF;
+            const bool swallow = (code == VK_ESCAPE && (GetKeyState(VK_CONTROL) & 0x8000)) ||
+                                 code == VK_LWIN || code == VK_RWIN ||
+                                 (key.message == WM_SYSKEYUP && (code == VK_TAB || code == VK_ESCAPE));
+            if (swallow) {
+                PeekMessageA(&key, key.hwnd, key.message, key.message, PM_REMOVE);
+                return 0;
+            }
+        }
+    }
+    if (!PeekMessageA(&sysWork.eventMsg, nullptr, 0, 0, PM_REMOVE))
+        return 0;
+    TranslateMessage(&sysWork.eventMsg);
+    DispatchMessageA(&sysWork.eventMsg);
+    return 1;
+}
+
+static LRESULT CALLBACK _topWinCallBack(HWND aWin, UINT aMsg, WPARAM aWParam, LPARAM aLParam)
+{
+    switch (aMsg) {
+    case WM_SYSCOMMAND:
+        switch (aWParam & 0xFFF0) {
+        case SC_KEYMENU:
+            return 0;
+        case SC_TASKLIST:
+            if (sysWork.status & SYS_FULLSCREEN)
+                return 0;
+            break;
+        }
+        break;
+    case WM_DESTROY:
+        sysWork.topWinH = nullptr;
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(aWin, aMsg, aWParam, aLParam);
+}
+
+static LRESULT CALLBACK _rootWinCallBack(HWND aWin, UINT aMsg, WPARAM aWParam, LPARAM aLParam)
+{
+    const bool fullScreen = (sysWork.status & SYS_FULLSCREEN) != 0;
+    switch (aMsg) {
+    case WM_CREATE:
+        sysWork.status |= SYS_ACTIVE;
+        _moveCenterPos(aWin);
+        break;
+    case WM_ACTIVATEAPP:
+        if (aWParam)
+            sysWork.status |= SYS_ACTIVE;
+        else
+            sysWork.status &= ~SYS_ACTIVE;
+        break;
+    case WM_KEYDOWN:
+        if (!_checkProtect() && (aWParam == VK_ESCAPE || aWParam == VK_F12)) {
+            PostMessageA(aWin, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        DestroyWindow(aWin);
+        return 0;
+    case WM_DESTROY:
+        sysWork.rootWinH = nullptr;
+        sysWork.status &= ~SYS_ACTIVE;
+        sSysExit();
+        return 0;
+    case WM_SYSCOMMAND:
+        switch (aWParam & 0xFFF0) {
+        case SC_SIZE:
+        case SC_MOVE:
+        case SC_MAXIMIZE:
+            if (fullScreen)
+                return 1;
+            break;
+        case SC_TASKLIST:
+            if (fullScreen)
+                return 0;
+            break;
+        case SC_KEYMENU:
+            return 0;
+        case SC_SCREENSAVE:
+        case SC_MONITORPOWER:
+            return 0;
+        }
+        break;
+    }
+    return DefWindowProcA(aWin, aMsg, aWParam, aLParam);
+}
+
+static ATOM _registerClass(const char *aName, WNDPROC aProc)
+{
+    WNDCLASSA wc = {};
+    wc.style = 0;
+    wc.lpfnWndProc = aProc;
+    wc.hInstance = sysWork.instH;
+    wc.hIcon = LoadIconA(sysWork.instH, MAKEINTRESOURCEA(1000));
+    wc.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+    wc.lpszClassName = aName;
+    return RegisterClassA(&wc);
+}
+
+static long _forceLightCheck(const _sysDDCaps *aDriver)
+{
+    return sSysForceLightListed("Data\\ForceLightList", aDriver->devInfo.szDescription);
+}
+
+// 1 when the machine can run Kestrel; sets SYS_FULLSPEC when it can run the FullSpec content.
+static long _checkHardware(void)
+{
+    const _sysDDCaps *driver = sSysGetCurDDCaps();
+    if (!driver || !(driver->deviceOption & (SYS_DEVICE_TNLHAL | SYS_DEVICE_HAL)))
+        return 0;
+    MEMORYSTATUS mem = {};
+    mem.dwLength = sizeof mem;
+    GlobalMemoryStatus(&mem);
+
+    uint32_t desktop = 0;
+    if (HDC dc = GetDC(GetDesktopWindow())) {
+        desktop = (uint32_t)GetDeviceCaps(dc, HORZRES) * (uint32_t)GetDeviceCaps(dc, VERTRES) *
+                  (uint32_t)(GetDeviceCaps(dc, BITSPIXEL) / 8);
+        ReleaseDC(GetDesktopWindow(), dc);
+    }
+    const uint32_t video = sSysAddVideoSize(desktop, driver->totalVramSize);
+    switch (sSysGradeHardware(video, (uint32_t)mem.dwTotalPhys)) {
+    case SYS_GRADE_FULLSPEC:
+        if (!_forceLightCheck(driver))
+            sysWork.status |= SYS_FULLSPEC;
+        return 1;
+    case SYS_GRADE_LIGHT:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+static long _sysInit(void)
+{
+    int width = 640, height = 480, depth = 16;
+    sSysGetDisplaySize(sysWork.caps.displayOption, &width, &height, &depth);
+    (void)width, (void)height, (void)depth;
+    sFlowManInit(flowTbl);
+    if (sysWork.status & SYS_FULLSCREEN)
+        ShowCursor(FALSE);
+    sysWork.status |= SYS_READY;
+    return 0;
+}
+
+static void _sysExit(void)
+{
+    if (!(sysWork.status & SYS_READY))
+        return;
+    sFlowManExit();
+    if (sysWork.status & SYS_FULLSCREEN)
+        ShowCursor(TRUE);
+    sysWork.status &= ~SYS_READY;
+}
+
+// Opens the render window for one run, centred, with its client area the run's screen size.
+static void _openRootWindow(void)
+{
+    _registerClass(_szProgName, _rootWinCallBack);
+    int width = 640, height = 480, depth = 16;
+    sSysGetDisplaySize(sysWork.caps.displayOption, &width, &height, &depth);
+    const DWORD style = (sysWork.status & SYS_FULLSCREEN) ? (WS_POPUP | WS_VISIBLE) : 0x00CA0000;
+    sysWork.rootWinH = CreateWindowExA(0, _szProgName, _szProgName, style, CW_USEDEFAULT, CW_USEDEFAULT,
+                                       width, height, nullptr, nullptr, sysWork.instH, nullptr);
+    ShowWindow(sysWork.rootWinH, sysWork.cmdshow);
+    UpdateWindow(sysWork.rootWinH);
+    sSysSetWinRect(width, height);
+}
+
+static void _runLoop(void)
+{
+    while (cpOpenCtrlPanel(nullptr)) {
+        uint32_t option;
+        if (!(sysWork.status & SYS_DEMO) && sSysGetDisplayOption(640, 480, 16, &option))
+            sysWork.caps.displayOption = option;
+        _openRootWindow();
+        SetActiveWindow(sysWork.rootWinH);
+        if (_sysInit() == -1) {
+            PostMessageA(sysWork.rootWinH, WM_CLOSE, 0, 0);
+            continue;
+        }
+        sysWork.status |= SYS_RUN;
+        while (sysWork.status & SYS_RUN)
+            sFlowCtrl();
+        _sysExit();
+    }
+}
+
+int WINAPI WinMain(HINSTANCE aInst, HINSTANCE aPrevInst, LPSTR aCmdLine, int aCmdShow)
+{
+    (void)aCmdLine;
+    std::memset(&sysWork, 0, sizeof sysWork);
+    sysWork.instH = aInst;
+    sysWork.cmdshow = aCmdShow;
+    sysWork.status |= SYS_FULLSCREEN;
+    appMilliClockP = _timeGetTime;
+
+    sysWork.verInfo.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+    GetVersionExA(&sysWork.verInfo);
+    sysWork.langID = GetSystemDefaultLangID();
+    sysWork.exeState = SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
+    CoInitialize(nullptr);
+
+    if (!aPrevInst) {
+        _registerClass(_szTopName, _topWinCallBack);
+        sysWork.topWinH = CreateWindowExA(0, _szTopName, _szTopName, 0x00CA0000, CW_USEDEFAULT, CW_USEDEFAULT,
+                                          640, 480, nullptr, nullptr, aInst, nullptr);
+        UpdateWindow(sysWork.topWinH);
+    }
+
+    bool fullSpec = false;
+    if (!_loadLibrary()) {
+        _sysMessage(MSG_NO_DIRECTX);
+    } else if (!sSysMakeCaps()) {
+        _sysMessage(MSG_CAPS_FAILURE);
+    } else if (!_checkHardware()) {
+        _sysMessage(MSG_INSUFFICIENT);
+    } else {
+        fullSpec = (sysWork.status & SYS_FULLSPEC) != 0;
+        std::strcat(_szProgName, fullSpec ? " FullSpec" : " Light");
+        cpInitWork();
+        _runLoop();
+    }
+
+    cpFreeWork();
+    sSysReleaseCaps();
+    _freeLibrary();
+    CoUninitialize();
+    SetThreadExecutionState(sysWork.exeState);
+    return (int)sysWork.eventMsg.wParam;
+}
