@@ -1,0 +1,90 @@
+#include "App/App/AppflowUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+uint32_t nowMs;
+uint32_t _clock(void) { return nowMs; }
+
+class Fps : public ::testing::Test {
+protected:
+    float fps = -1, ave = -1, peak = -1;
+    void SetUp() override
+    {
+        appMilliClockP = _clock;
+        clearFps();
+    }
+    void Frames(int aCount, uint32_t aStepMs)
+    {
+        for (int i = 0; i < aCount; ++i) {
+            nowMs += aStepMs;
+            calcFps(&fps, &ave, &peak);
+        }
+    }
+};
+
+TEST_F(Fps, FirstMeasurementSpansTheTimeSinceStartAndEntersTheAverage)
+{
+    nowMs = 100000; // 100 s since system start
+    calcFps(&fps, &ave, &peak);
+    EXPECT_NEAR(fps, 1.0 / 100.0, 1e-6);
+    EXPECT_FLOAT_EQ(ave, fps);
+    EXPECT_FLOAT_EQ(peak, fps);
+}
+
+TEST_F(Fps, RateIsHeldWithinASecondAndRefreshedAfterIt)
+{
+    nowMs = 100000;
+    calcFps(&fps, &ave, &peak);
+    Frames(60, 10); // 0.6 s of frames: held
+    EXPECT_NEAR(fps, 0.01, 1e-6);
+    const float heldAve = ave;
+    Frames(2, 10);
+    EXPECT_FLOAT_EQ(ave, heldAve);
+    Frames(39, 10); // 1.01 s since the measurement: refreshed
+    EXPECT_NEAR(fps, 101 / 1.01, 0.5);
+    EXPECT_NEAR(ave, (0.01 + fps) / 2, 1e-3);
+    EXPECT_FLOAT_EQ(peak, fps);
+}
+
+TEST_F(Fps, ExactlyOneSecondIsNotYetAMeasurement)
+{
+    nowMs = 100000;
+    calcFps(&fps, &ave, &peak);
+    Frames(1, 1000);
+    EXPECT_NEAR(fps, 0.01, 1e-6); // strictly more than a second is needed
+}
+
+TEST_F(Fps, PeakKeepsTheHighestRate)
+{
+    nowMs = 100000;
+    calcFps(&fps, &ave, &peak);
+    Frames(201, 5);  // ~200 fps
+    const float high = fps;
+    Frames(51, 20);  // ~50 fps
+    EXPECT_LT(fps, high);
+    EXPECT_FLOAT_EQ(peak, high);
+}
+
+TEST(SplitFileName, TakesThePartAfterTheLastBackslash)
+{
+    const struct { const char *path, *name; } cases[] = {
+        {"a\\b\\c.bmp", "c.bmp"},
+        {"c.bmp", "c.bmp"},
+        {"dir\\", "dir\\"},
+        {"\\x", "x"},
+        {"", ""},
+        {"Data\\Com\\Numbers.bmp", "Numbers.bmp"},
+        {"a/b.bmp", "a/b.bmp"}, // only backslashes separate
+    };
+    for (const auto &c : cases) {
+        char out[64] = "garbage";
+        splitFileName(out, c.path);
+        EXPECT_STREQ(out, c.name) << c.path;
+    }
+}
+
+} // namespace
