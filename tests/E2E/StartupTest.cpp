@@ -143,6 +143,29 @@ TEST_F(Startup, F12EndsARunToo)
     ExitFrom(dlg);
 }
 
+TEST_F(Startup, WindowedRunHasACaptionedWindowWithTheScreenSizeAsClientArea)
+{
+    ASSERT_TRUE(kestrel.Start(kExe));
+    HWND dlg = kestrel.WaitWindow("#32770", "Kestrel FullSpec");
+    ASSERT_NE(dlg, nullptr);
+    drv::SetCheck(dlg, 1006, false); // the hidden Screen box
+    drv::Click(dlg, IDC_RUNBENCH);
+    HWND render = kestrel.WaitWindow("Kestrel FullSpec", "Kestrel FullSpec");
+    ASSERT_NE(render, nullptr);
+    EXPECT_EQ(GetWindowLongA(render, GWL_STYLE) & 0x00CA0000, 0x00CA0000);
+    // A benchmark run opens at 640 x 480; the window is sized right after it is shown.
+    auto clientIs640x480 = [](void *aWin) {
+        RECT client;
+        GetClientRect((HWND)aWin, &client);
+        return client.right - client.left == 640 && client.bottom - client.top == 480;
+    };
+    EXPECT_TRUE(drv::WaitFor(5000, clientIs640x480, render));
+    drv::PressKey(render, VK_ESCAPE);
+    dlg = kestrel.WaitWindow("#32770", "Kestrel FullSpec");
+    ASSERT_NE(dlg, nullptr);
+    ExitFrom(dlg);
+}
+
 TEST_F(Startup, ClosingThePanelLeavesTheProgram)
 {
     ASSERT_TRUE(kestrel.Start(kExe));
