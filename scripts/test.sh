@@ -18,14 +18,19 @@ status=0 passed=0 failed=0
 for tree in native win fuzz; do
     say "ctest: $tree"
     log=$KBUILD/$tree.ctest.log
-    (cd "$KBUILD/$tree" && ctest --output-on-failure -j "$([ $tree = win ] && echo 1 || echo "$JOBS")") >"$log" 2>&1 || status=1
+    ok=1
+    (cd "$KBUILD/$tree" && ctest --output-on-failure -j "$([ $tree = win ] && echo 1 || echo "$JOBS")") >"$log" 2>&1 || ok=0
     grep -E '^[0-9]+% tests passed|^The following tests|^\s+[0-9]+ - |Total Test time' "$log"
     grep -q 'No tests were found' "$log" && echo "(no tests in $tree)"
     p=$(sed -n -E 's/.*tests passed, ([0-9]+) tests failed out of ([0-9]+).*/\2 \1/p' "$log")
     if [ -n "$p" ]; then
         set -- $p; passed=$((passed + $1 - $2)); failed=$((failed + $2))
     fi
-    [ $status = 0 ] || sed -n '/Output from these tests/,$p;/\*\*\*Failed\|Failed  \|Timeout/p' "$log" | tail -n 80
+    if [ $ok = 0 ]; then
+        status=1
+        grep -E '\[  FAILED  \]|Failure|\*\*\*Failed|Timeout|Exception|ERROR' "$log" | head -n 60
+        echo "(full output: $log)"
+    fi
 done
 say "all trees: $(( $(date +%s) - start )) s"
 echo "$passed passed, $failed failed"
