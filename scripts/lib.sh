@@ -61,17 +61,22 @@ k_content() {
     done
 }
 
-# The project's Wine prefix: created once, virtual desktop 1600x1200.
+# The project's Wine prefix: created once, virtual desktop 1600x1200, a Japanese dialog font
+# that also has Latin letters.
+K_PREFIX_VERSION=2
 k_prefix() {
-    if [ ! -f "$WINEPREFIX/.kestrel-ready" ]; then
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
         say "creating the Wine prefix $WINEPREFIX"
         mkdir -p "$WINEPREFIX"
         wineboot -i >/dev/null 2>&1
         wineserver -w
+    fi
+    if [ "$(cat "$WINEPREFIX/.kestrel-ready" 2>/dev/null)" != "$K_PREFIX_VERSION" ]; then
         wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
         wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1600x1200 /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d 'VL PGothic' /f >/dev/null 2>&1
         wineserver -w
-        touch "$WINEPREFIX/.kestrel-ready"
+        echo "$K_PREFIX_VERSION" >"$WINEPREFIX/.kestrel-ready"
     fi
     k_video_memory "${KESTREL_VRAM_MB:-}"
 }
