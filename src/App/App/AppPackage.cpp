@@ -1,0 +1,838 @@
+#include "App/App/AppPackage.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "Library/Draw/DrawLibDecode.h"
+#include "System/Debug/DEBUGWIN.h"
+
+void _encodeBuf(void *aBufP, long aSize, uint32_t aMagicNum)
+{
+    uint8_t *p = (uint8_t *)aBufP;
+    for (long i = 0; i + 4 <= aSize; i += 4) {
+        uint32_t w = (uint32_t)p[i] | (uint32_t)p[i + 1] << 8 | (uint32_t)p[i + 2] << 16 | (uint32_t)p[i + 3] << 24;
+        w ^= aMagicNum;
+        p[i] = (uint8_t)w;
+        p[i + 1] = (uint8_t)(w >> 8);
+        p[i + 2] = (uint8_t)(w >> 16);
+        p[i + 3] = (uint8_t)(w >> 24);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+// Opens a file for binary reading and measures it.
+static FILE *_openSized(const char *aNameP, long *aSizeP)
+{
+    if (aNameP == nullptr)
+        return nullptr;
+    FILE *fileP = fopen(aNameP, "rb");
+    if (fileP == nullptr)
+        return nullptr;
+    long size = -1;
+    if (fseek(fileP, 0, SEEK_END) == 0)
+        size = ftell(fileP);
+    if (size < 0 || fseek(fileP, 0, SEEK_SET) != 0) {
+        fclose(fileP);
+        return nullptr;
+    }
+    *aSizeP = size;
+    return fileP;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scene packages
+
+static uint8_t *_loadKsx(const char *aNameP, long *aSizeP)
+{
+    long fileSize;
+    FILE *fileP = _openSized(aNameP, &fileSize);
+    if (fileP == nullptr)
+        return nullptr;
+    uint8_t *dataP = nullptr;
+    _ksxHead head;
+    if (fread(&head, 1, sizeof(head), fileP) == sizeof(head)) {
+        _encodeBuf(&head, sizeof(head), KSX_HEAD_KEY);
+        // The header's size may not promise more than the file holds.
+        if (head.size > 0 && head.size <= fileSize - (long)sizeof(head)) {
+            dataP = (uint8_t *)malloc(head.size);
+            if (dataP != nullptr && fread(dataP, 1, head.size, fileP) != (size_t)head.size) {
+                free(dataP);
+                dataP = nullptr;
+            }
+        }
+    }
+    fclose(fileP);
+    if (dataP != nullptr)
+        *aSizeP = head.size;
+    return dataP;
+}
+
+uint8_t *loadKsx(const char *aNameP)
+{
+    long size;
+    return _loadKsx(aNameP, &size);
+}
+
+namespace {
+
+// A growable list (malloc based: the readers do not throw).
+template <class T>
+struct _list {
+    T *p = nullptr;
+    uint32_t n = 0, cap = 0;
+    ~_list() { free(p); }
+    bool Push(const T &aValue)
+    {
+        if (n == cap) {
+            uint32_t newCap = cap ? cap * 2 : 256;
+            T *newP = (T *)realloc(p, sizeof(T) * newCap);
+            if (newP == nullptr)
+                return false;
+            p = newP;
+            cap = newCap;
+        }
+        p[n++] = aValue;
+        return true;
+    }
+};
+
+// How a region of the package may be shared. Exclusive regions hold pointer fields, counts or
+// names, so a second claim would mean a second fix-up; texture sets and emitter bodies hold no
+// pointers and may be shared whole. Plain data (key tables, tracks, vertices, indices) is only
+// read and claims nothing.
+enum { _REGION_EXCLUSIVE = 0, _REGION_TEXSET = 1, _REGION_PARTICLE = 2, _REGION_DATA = 3 };
+
+struct _region {
+    uint32_t at, size, kind;
+};
+
+struct _ksxWalk {
+    uint8_t *baseP;
+    uint32_t size;
+    _list<uint32_t> fields;  // positions of the pointer fields to fix up
+    _list<_region> regions;
+};
+
+}  // namespace
+
+static uint32_t _word(const _ksxWalk *aWalkP, uint32_t aAt)
+{
+    uint32_t v;
+    memcpy(&v, aWalkP->baseP + aAt, sizeof(v));
+    return v;
+}
+
+static int32_t _long(const _ksxWalk *aWalkP, uint32_t aAt)
+{
+    return (int32_t)_word(aWalkP, aAt);
+}
+
+static uint16_t _half(const _ksxWalk *aWalkP, uint32_t aAt)
+{
+    uint16_t v;
+    memcpy(&v, aWalkP->baseP + aAt, sizeof(v));
+    return v;
+}
+
+// Checks the pointer field at aFieldAt that refers to aCount records of aElemSize bytes and
+// records it for fix-up. The target offset comes back in *aTargetP (0 for null).
+static bool _pointer(_ksxWalk *aWalkP, uint32_t aFieldAt, uint64_t aCount, uint32_t aElemSize, uint32_t aAlign,
+                     uint32_t aKind, bool aNullOk, uint32_t *aTargetP = nullptr)
+{
+    uint32_t v = _word(aWalkP, aFieldAt);
+    if (aTargetP != nullptr)
+        *aTargetP = v;
+    if (v == 0)
+        return aNullOk || aCount == 0;
+    uint64_t bytes = aCount * aElemSize;
+    if (v % aAlign != 0 || v >= aWalkP->size || bytes > aWalkP->size - v)
+        return false;
+    if (!aWalkP->fields.Push(aFieldAt))
+        return false;
+    if (aKind != _REGION_DATA && bytes > 0)
+        return aWalkP->regions.Push({v, (uint32_t)bytes, aKind});
+    return true;
+}
+
+static bool _named(const _ksxWalk *aWalkP, uint32_t aAt)
+{
+    return memchr(aWalkP->baseP + aAt, 0, SCENE_NAME_SIZE) != nullptr;
+}
+
+// The motion head's four tables.
+static bool _motion(_ksxWalk *aWalkP, uint32_t aAt)
+{
+    return _pointer(aWalkP, aAt + offsetof(_sceneMotionDef, transFrameP),
+                    _word(aWalkP, aAt + offsetof(_sceneMotionDef, transFrameCnt)), sizeof(_sceneVectorDef), 4,
+                    _REGION_DATA, true) &&
+           _pointer(aWalkP, aAt + offsetof(_sceneMotionDef, angleFrameP),
+                    _word(aWalkP, aAt + offsetof(_sceneMotionDef, angleFrameCnt)), sizeof(_sceneVectorDef), 4,
+                    _REGION_DATA, true) &&
+           _pointer(aWalkP, aAt + offsetof(_sceneMotionDef, scaleFrameP),
+                    _word(aWalkP, aAt + offsetof(_sceneMotionDef, scaleFrameCnt)), sizeof(_sceneVectorDef), 4,
+                    _REGION_DATA, true) &&
+           _pointer(aWalkP, aAt + offsetof(_sceneMotionDef, indexP),
+                    _word(aWalkP, aAt + offsetof(_sceneMotionDef, indexCnt)), sizeof(_sceneIndexDef), 4,
+                    _REGION_DATA, true);
+}
+
+static bool _shapeIndex(int32_t aNum, uint32_t aShapeCnt)
+{
+    return aNum == -1 || (aNum >= 0 && (uint32_t)aNum < aShapeCnt);
+}
+
+// One shape body: its abilities, their texture sets and vertex sets, and those sets' index sets.
+static bool _loadShapeDef(_ksxWalk *aWalkP, uint32_t aBodyAt)
+{
+    if (_word(aWalkP, aBodyAt + offsetof(_shapeDef, shadowCastDefP)) != 0 ||
+        _word(aWalkP, aBodyAt + offsetof(_shapeDef, effectDefP)) != 0 ||
+        _word(aWalkP, aBodyAt + offsetof(_shapeDef, workP)) != 0)
+        return false;
+    int32_t abilityNum = _long(aWalkP, aBodyAt + offsetof(_shapeDef, abilityDefNum));
+    uint32_t listAt;
+    if (abilityNum < 0 || !_pointer(aWalkP, aBodyAt + offsetof(_shapeDef, abilityDefP), (uint32_t)abilityNum,
+                                    sizeof(_abilityDef *), 4, _REGION_EXCLUSIVE, false, &listAt))
+        return false;
+    for (int32_t a = 0; a < abilityNum; a++) {
+        uint32_t abilityAt;
+        if (!_pointer(aWalkP, listAt + 4 * a, 1, sizeof(_abilityDef), 4, _REGION_EXCLUSIVE, false, &abilityAt))
+            return false;
+        int32_t stageNum = _long(aWalkP, abilityAt + offsetof(_abilityDef, texStageNum));
+        int32_t setNum = _long(aWalkP, abilityAt + offsetof(_abilityDef, vertexDefSetNum));
+        uint32_t setAt;
+        if (stageNum < 0 || setNum < 0 ||
+            !_pointer(aWalkP, abilityAt + offsetof(_abilityDef, texSetP), (uint32_t)stageNum, sizeof(_textureSet), 4,
+                      _REGION_TEXSET, false) ||
+            !_pointer(aWalkP, abilityAt + offsetof(_abilityDef, vertexDefSetP), (uint32_t)setNum,
+                      sizeof(_primVertexDefSet), 4, _REGION_EXCLUSIVE, false, &setAt))
+            return false;
+        for (int32_t v = 0; v < setNum; v++) {
+            uint32_t at = setAt + v * (uint32_t)sizeof(_primVertexDefSet);
+            int32_t vertexNum = _long(aWalkP, at + offsetof(_primVertexDefSet, vertexNum));
+            long vertexSize = sSceneFvfSize(_word(aWalkP, at + offsetof(_primVertexDefSet, vertexType)));
+            int32_t indexSetNum = _long(aWalkP, at + offsetof(_primVertexDefSet, indexSetNum));
+            if (vertexNum < 0 || vertexSize < 0 || indexSetNum < 0 ||
+                !_pointer(aWalkP, at + offsetof(_primVertexDefSet, vertexP), (uint32_t)vertexNum,
+                          (uint32_t)vertexSize, 4, _REGION_DATA, false))
+                return false;
+            if (_word(aWalkP, at + offsetof(_primVertexDefSet, morphVertexP)) != 0) {
+                long morphSize = sSceneFvfSize(_word(aWalkP, at + offsetof(_primVertexDefSet, morphVertexType)));
+                if (morphSize < 0 || !_pointer(aWalkP, at + offsetof(_primVertexDefSet, morphVertexP),
+                                               (uint32_t)vertexNum, (uint32_t)morphSize, 4, _REGION_DATA, true))
+                    return false;
+            }
+            uint32_t indexSetAt;
+            if (!_pointer(aWalkP, at + offsetof(_primVertexDefSet, indexSetP), (uint32_t)indexSetNum,
+                          sizeof(_primIndexDefSet), 4, _REGION_EXCLUSIVE, false, &indexSetAt))
+                return false;
+            for (int32_t i = 0; i < indexSetNum; i++) {
+                uint32_t iat = indexSetAt + i * (uint32_t)sizeof(_primIndexDefSet);
+                int32_t indexNum = _long(aWalkP, iat + offsetof(_primIndexDefSet, indexNum));
+                if (indexNum < 0 || !_pointer(aWalkP, iat + offsetof(_primIndexDefSet, indexP), (uint32_t)indexNum,
+                                              sizeof(uint16_t), 2, _REGION_DATA, false))
+                    return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Bodies are shared by name: among the objects of one kind that have a body, the first of each
+// name fixes the body up and the others must point to that same body.
+static bool _shareByName(_ksxWalk *aWalkP, uint32_t aArrayAt, uint32_t aCount, uint32_t aRecSize,
+                         uint32_t aNameAt, uint32_t aDefAt, bool (*aFixP)(_ksxWalk *, uint32_t))
+{
+    uint32_t *orderP = (uint32_t *)malloc(sizeof(uint32_t) * (aCount ? aCount : 1));
+    if (orderP == nullptr)
+        return false;
+    uint32_t n = 0;
+    for (uint32_t i = 0; i < aCount; i++)
+        if (_word(aWalkP, aArrayAt + i * aRecSize + aDefAt) != 0)
+            orderP[n++] = i;
+    const char *baseP = (const char *)aWalkP->baseP;
+    std::stable_sort(orderP, orderP + n, [&](uint32_t a, uint32_t b) {
+        return strcmp(baseP + aArrayAt + a * aRecSize + aNameAt, baseP + aArrayAt + b * aRecSize + aNameAt) < 0;
+    });
+    bool ok = true;
+    for (uint32_t k = 0; k < n && ok; k++) {
+        uint32_t at = aArrayAt + orderP[k] * aRecSize;
+        if (k > 0) {
+            uint32_t firstAt = aArrayAt + orderP[k - 1] * aRecSize;
+            if (strcmp(baseP + at + aNameAt, baseP + firstAt + aNameAt) == 0) {
+                ok = _word(aWalkP, at + aDefAt) == _word(aWalkP, firstAt + aDefAt);
+                continue;
+            }
+        }
+        ok = aFixP(aWalkP, _word(aWalkP, at + aDefAt));
+    }
+    free(orderP);
+    return ok;
+}
+
+static bool _shapeBody(_ksxWalk *aWalkP, uint32_t aBodyAt)
+{
+    // The body pointer itself was recorded with the shape; claim and walk the body.
+    return aWalkP->regions.Push({aBodyAt, sizeof(_shapeDef), _REGION_EXCLUSIVE}) && _loadShapeDef(aWalkP, aBodyAt);
+}
+
+static bool _spriteBody(_ksxWalk *aWalkP, uint32_t aBodyAt)
+{
+    return aWalkP->regions.Push({aBodyAt, sizeof(_spriteDef), _REGION_EXCLUSIVE}) &&
+           _pointer(aWalkP, aBodyAt + offsetof(_spriteDef, texSetP), _word(aWalkP, aBodyAt + offsetof(_spriteDef, texSetNum)),
+                    sizeof(_textureSet), 4, _REGION_TEXSET, false);
+}
+
+// Shape parents must not loop, or the coordinate frames would hang under themselves.
+static bool _parentsAcyclic(const _ksxWalk *aWalkP, uint32_t aShapeAt, uint32_t aShapeCnt)
+{
+    uint8_t *stateP = (uint8_t *)calloc(aShapeCnt ? aShapeCnt : 1, 1);  // 1 on the current path, 2 done
+    if (stateP == nullptr)
+        return false;
+    bool ok = true;
+    for (uint32_t i = 0; i < aShapeCnt && ok; i++) {
+        int32_t s = (int32_t)i;
+        while (s != -1 && stateP[s] == 0) {
+            stateP[s] = 1;
+            s = _long(aWalkP, aShapeAt + s * (uint32_t)sizeof(_sceneShapeDef) + offsetof(_sceneShapeDef, parentShapeNum));
+        }
+        if (s != -1 && stateP[s] == 1)
+            ok = false;
+        for (s = (int32_t)i; s != -1 && stateP[s] == 1;
+             s = _long(aWalkP, aShapeAt + s * (uint32_t)sizeof(_sceneShapeDef) + offsetof(_sceneShapeDef, parentShapeNum)))
+            stateP[s] = 2;
+    }
+    free(stateP);
+    return ok;
+}
+
+// Walks the scene in the order of its pointer fields, checking every one against the data.
+static bool _loadSceneDef(_ksxWalk *aWalkP)
+{
+    if (aWalkP->size < sizeof(_sceneDef))
+        return false;
+    if (!aWalkP->regions.Push({0, sizeof(_sceneDef), _REGION_EXCLUSIVE}))
+        return false;
+    uint32_t frameCnt = _half(aWalkP, offsetof(_sceneDef, frameCnt));
+    uint32_t shapeCnt = _half(aWalkP, offsetof(_sceneDef, shapeCnt));
+    uint32_t lightCnt = _half(aWalkP, offsetof(_sceneDef, lightCnt));
+    uint32_t cameraCnt = _half(aWalkP, offsetof(_sceneDef, cameraCnt));
+    uint32_t spriteCnt = _half(aWalkP, offsetof(_sceneDef, spriteCnt));
+    uint32_t particleCnt = _half(aWalkP, offsetof(_sceneDef, particleCnt));
+    uint32_t shapeAt, lightAt, cameraAt, spriteAt, particleAt;
+    const uint32_t fogAt = offsetof(_sceneDef, fog);
+    if (!_pointer(aWalkP, offsetof(_sceneDef, shapeP), shapeCnt, sizeof(_sceneShapeDef), 4, _REGION_EXCLUSIVE, false,
+                  &shapeAt) ||
+        !_pointer(aWalkP, offsetof(_sceneDef, lightP), lightCnt, sizeof(_sceneLightDef), 4, _REGION_EXCLUSIVE, false,
+                  &lightAt) ||
+        !_pointer(aWalkP, offsetof(_sceneDef, cameraP), cameraCnt, sizeof(_sceneCameraDef), 4, _REGION_EXCLUSIVE,
+                  false, &cameraAt) ||
+        !_pointer(aWalkP, offsetof(_sceneDef, spriteP), spriteCnt, sizeof(_sceneSpriteDef), 4, _REGION_EXCLUSIVE,
+                  false, &spriteAt) ||
+        !_pointer(aWalkP, offsetof(_sceneDef, particleP), particleCnt, sizeof(_sceneParticleDef), 4,
+                  _REGION_EXCLUSIVE, false, &particleAt) ||
+        !_pointer(aWalkP, offsetof(_sceneDef, illuminate) + offsetof(_sceneIlluminateDef, ambientIntensityP), frameCnt,
+                  sizeof(float), 4, _REGION_DATA, true) ||
+        !_pointer(aWalkP, fogAt + offsetof(_sceneFogDef, minDistP), frameCnt, sizeof(float), 4, _REGION_DATA, true) ||
+        !_pointer(aWalkP, fogAt + offsetof(_sceneFogDef, maxDistP), frameCnt, sizeof(float), 4, _REGION_DATA, true) ||
+        !_pointer(aWalkP, fogAt + offsetof(_sceneFogDef, minAmountP), frameCnt, sizeof(float), 4, _REGION_DATA, true) ||
+        !_pointer(aWalkP, fogAt + offsetof(_sceneFogDef, maxAmountP), frameCnt, sizeof(float), 4, _REGION_DATA, true))
+        return false;
+
+    for (uint32_t i = 0; i < shapeCnt; i++) {
+        uint32_t at = shapeAt + i * (uint32_t)sizeof(_sceneShapeDef);
+        // Movie bindings are never relocated, so a package cannot carry any.
+        if (_word(aWalkP, at + offsetof(_sceneShapeDef, aviCnt)) != 0 ||
+            _word(aWalkP, at + offsetof(_sceneShapeDef, aviDefP)) != 0 ||
+            !_shapeIndex(_long(aWalkP, at + offsetof(_sceneShapeDef, parentShapeNum)), shapeCnt) ||
+            !_named(aWalkP, at + offsetof(_sceneShapeDef, name)) || !_motion(aWalkP, at) ||
+            !_pointer(aWalkP, at + offsetof(_sceneShapeDef, dissolveFrameP),
+                      _word(aWalkP, at + offsetof(_sceneShapeDef, dissolveFrameCnt)), sizeof(float), 4, _REGION_DATA,
+                      true) ||
+            !_pointer(aWalkP, at + offsetof(_sceneShapeDef, morphFrameP),
+                      _word(aWalkP, at + offsetof(_sceneShapeDef, morphFrameCnt)), sizeof(float), 4, _REGION_DATA,
+                      true) ||
+            !_pointer(aWalkP, at + offsetof(_sceneShapeDef, defP), 1, sizeof(_shapeDef), 4, _REGION_DATA, true))
+            return false;
+    }
+    if (!_parentsAcyclic(aWalkP, shapeAt, shapeCnt) ||
+        !_shareByName(aWalkP, shapeAt, shapeCnt, sizeof(_sceneShapeDef), offsetof(_sceneShapeDef, name),
+                      offsetof(_sceneShapeDef, defP), _shapeBody))
+        return false;
+
+    for (uint32_t i = 0; i < lightCnt; i++) {
+        uint32_t at = lightAt + i * (uint32_t)sizeof(_sceneLightDef);
+        if (!_shapeIndex(_long(aWalkP, at + offsetof(_sceneLightDef, parentShapeNum)), shapeCnt) ||
+            !_motion(aWalkP, at) ||
+            !_pointer(aWalkP, at + offsetof(_sceneLightDef, colorP), frameCnt, sizeof(D3DCOLORVALUE), 4, _REGION_DATA,
+                      true) ||
+            !_pointer(aWalkP, at + offsetof(_sceneLightDef, intensityP), frameCnt, sizeof(float), 4, _REGION_DATA,
+                      true))
+            return false;
+    }
+    for (uint32_t i = 0; i < cameraCnt; i++) {
+        uint32_t at = cameraAt + i * (uint32_t)sizeof(_sceneCameraDef);
+        if (!_shapeIndex(_long(aWalkP, at + offsetof(_sceneCameraDef, parentShapeNum)), shapeCnt) ||
+            !_shapeIndex(_long(aWalkP, at + offsetof(_sceneCameraDef, targetShapeNum)), shapeCnt) ||
+            !_motion(aWalkP, at) ||
+            !_pointer(aWalkP, at + offsetof(_sceneCameraDef, zoomFactorP), frameCnt, sizeof(float), 4, _REGION_DATA,
+                      true))
+            return false;
+    }
+    for (uint32_t i = 0; i < spriteCnt; i++) {
+        uint32_t at = spriteAt + i * (uint32_t)sizeof(_sceneSpriteDef);
+        if (!_shapeIndex(_long(aWalkP, at + offsetof(_sceneSpriteDef, parentShapeNum)), shapeCnt) ||
+            !_named(aWalkP, at + offsetof(_sceneSpriteDef, name)) || !_motion(aWalkP, at) ||
+            !_pointer(aWalkP, at + offsetof(_sceneSpriteDef, patternFrameP),
+                      _word(aWalkP, at + offsetof(_sceneSpriteDef, patternFrameCnt)), sizeof(uint32_t), 4,
+                      _REGION_DATA, true) ||
+            !_pointer(aWalkP, at + offsetof(_sceneSpriteDef, defP), 1, sizeof(_spriteDef), 4, _REGION_DATA, true))
+            return false;
+    }
+    if (!_shareByName(aWalkP, spriteAt, spriteCnt, sizeof(_sceneSpriteDef), offsetof(_sceneSpriteDef, name),
+                      offsetof(_sceneSpriteDef, defP), _spriteBody))
+        return false;
+
+    for (uint32_t i = 0; i < particleCnt; i++) {
+        uint32_t at = particleAt + i * (uint32_t)sizeof(_sceneParticleDef);
+        if (!_shapeIndex(_long(aWalkP, at + offsetof(_sceneParticleDef, parentShapeNum)), shapeCnt) ||
+            !_named(aWalkP, at + offsetof(_sceneParticleDef, name)) || !_motion(aWalkP, at) ||
+            !_pointer(aWalkP, at + offsetof(_sceneParticleDef, defP), 1, sizeof(_particleDef), 4, _REGION_PARTICLE,
+                      true))
+            return false;
+    }
+    return true;
+}
+
+// Claimed regions may not overlap, except whole texture sets and emitter bodies shared as they
+// are. The texture names of every distinct set are checked once here.
+static bool _checkRegions(_ksxWalk *aWalkP)
+{
+    _region *regionP = aWalkP->regions.p;
+    uint32_t n = aWalkP->regions.n;
+    std::sort(regionP, regionP + n, [](const _region &a, const _region &b) {
+        return a.at != b.at ? a.at < b.at : a.size != b.size ? a.size < b.size : a.kind < b.kind;
+    });
+    uint64_t end = 0;
+    for (uint32_t i = 0; i < n; i++) {
+        const _region &r = regionP[i];
+        if (i > 0 && r.at < end) {
+            const _region &q = regionP[i - 1];
+            if (r.at != q.at || r.size != q.size || r.kind != q.kind || r.kind == _REGION_EXCLUSIVE)
+                return false;
+            continue;
+        }
+        end = (uint64_t)r.at + r.size;
+        uint32_t setAt = r.kind == _REGION_PARTICLE ? r.at + offsetof(_particleDef, texSet) : r.at;
+        uint32_t setCnt = r.kind == _REGION_TEXSET ? r.size / sizeof(_textureSet) : r.kind == _REGION_PARTICLE ? 1 : 0;
+        for (uint32_t k = 0; k < setCnt; k++, setAt += sizeof(_textureSet))
+            if (!_named(aWalkP, setAt + offsetof(_textureSet, fileName)) ||
+                !_named(aWalkP, setAt + offsetof(_textureSet, alphaFileName)))
+                return false;
+    }
+    return true;
+}
+
+long relocKsx(uint8_t *aDataP, long aSize)
+{
+    if (aDataP == nullptr || aSize <= 0)
+        return -1;
+    _ksxWalk walk;
+    walk.baseP = aDataP;
+    walk.size = (uint32_t)aSize;
+    if (!_loadSceneDef(&walk) || !_checkRegions(&walk)) {
+        sDebugWinPrintMsg("scene package: damaged data");
+        return -1;
+    }
+    for (uint32_t i = 0; i < walk.fields.n; i++) {
+        uint8_t *fieldP = aDataP + walk.fields.p[i];
+        uint32_t v;
+        memcpy(&v, fieldP, sizeof(v));
+        void *addressP = aDataP + v;
+        memcpy(fieldP, &addressP, sizeof(addressP));
+    }
+    return 0;
+}
+
+uint8_t *entryKsx(const char *aNameP)
+{
+    long size;
+    uint8_t *dataP = _loadKsx(aNameP, &size);
+    if (dataP != nullptr && relocKsx(dataP, size) != 0) {
+        free(dataP);
+        dataP = nullptr;
+    }
+    return dataP;
+}
+
+uint8_t *entryKsxMem(const void *aFileP, long aFileSize)
+{
+    if (aFileP == nullptr || aFileSize < (long)sizeof(_ksxHead))
+        return nullptr;
+    _ksxHead head;
+    memcpy(&head, aFileP, sizeof(head));
+    _encodeBuf(&head, sizeof(head), KSX_HEAD_KEY);
+    if (head.size <= 0 || head.size > aFileSize - (long)sizeof(head))
+        return nullptr;
+    uint8_t *dataP = (uint8_t *)malloc(head.size);
+    if (dataP == nullptr)
+        return nullptr;
+    memcpy(dataP, (const uint8_t *)aFileP + sizeof(head), head.size);
+    if (relocKsx(dataP, head.size) != 0) {
+        free(dataP);
+        return nullptr;
+    }
+    return dataP;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Image packages
+
+static _ksfDrawHook _drawHook;
+static bool _drawHookSet = false;
+
+void setKsfDrawHook(const _ksfDrawHook *aHookP)
+{
+    _drawHookSet = aHookP != nullptr;
+    _drawHook = aHookP != nullptr ? *aHookP : _ksfDrawHook();
+}
+
+namespace {
+
+// Where an image package's bytes come from: a file, or memory.
+struct _ksfSource {
+    FILE *fileP = nullptr;
+    const uint8_t *memP = nullptr;
+    long size = 0;
+    long pos = 0;
+    ~_ksfSource()
+    {
+        if (fileP != nullptr)
+            fclose(fileP);
+    }
+};
+
+struct _ksfDir {
+    _ksfInfo *infoP = nullptr;
+    long cnt = 0;
+    ~_ksfDir() { free(infoP); }
+};
+
+}  // namespace
+
+static bool _sourceRead(_ksfSource *aSrcP, void *aDstP, long aSize)
+{
+    if (aSize < 0 || aSize > aSrcP->size - aSrcP->pos)
+        return false;
+    if (aSrcP->fileP != nullptr) {
+        if (fread(aDstP, 1, (size_t)aSize, aSrcP->fileP) != (size_t)aSize)
+            return false;
+    } else {
+        memcpy(aDstP, aSrcP->memP + aSrcP->pos, (size_t)aSize);
+    }
+    aSrcP->pos += aSize;
+    return true;
+}
+
+static bool _sourceSeek(_ksfSource *aSrcP, long aPos)
+{
+    if (aPos < 0 || aPos > aSrcP->size)
+        return false;
+    if (aSrcP->fileP != nullptr && aPos != aSrcP->pos && fseek(aSrcP->fileP, aPos, SEEK_SET) != 0)
+        return false;
+    aSrcP->pos = aPos;
+    return true;
+}
+
+static bool _sourceOpen(_ksfSource *aSrcP, const char *aNameP)
+{
+    aSrcP->fileP = _openSized(aNameP, &aSrcP->size);
+    return aSrcP->fileP != nullptr;
+}
+
+static bool _sourceMem(_ksfSource *aSrcP, const void *aPackP, long aPackSize)
+{
+    aSrcP->memP = (const uint8_t *)aPackP;
+    aSrcP->size = aPackSize;
+    return aPackP != nullptr && aPackSize >= 0;
+}
+
+// Header and directory, unscrambled; every name is kept NUL-terminated.
+static bool _readDirectory(_ksfSource *aSrcP, _ksfDir *aDirP)
+{
+    _ksfHead head;
+    if (!_sourceRead(aSrcP, &head, sizeof(head)))
+        return false;
+    _encodeBuf(&head, sizeof(head), KSF_HEAD_KEY);
+    if (head.cnt < 0 || (int64_t)head.cnt * (int64_t)sizeof(_ksfInfo) > aSrcP->size - aSrcP->pos)
+        return false;
+    long bytes = head.cnt * (long)sizeof(_ksfInfo);
+    aDirP->infoP = (_ksfInfo *)malloc(bytes > 0 ? bytes : 1);
+    if (aDirP->infoP == nullptr || !_sourceRead(aSrcP, aDirP->infoP, bytes))
+        return false;
+    _encodeBuf(aDirP->infoP, bytes, KSF_INFO_KEY);
+    aDirP->cnt = head.cnt;
+    return true;
+}
+
+static bool _entryNamed(const _ksfInfo *aInfoP)
+{
+    return memchr(aInfoP->name, 0, KSF_NAME_SIZE) != nullptr;
+}
+
+// The part of the request after its last backslash, lower-cased; false when it cannot be the name
+// of an entry.
+static bool _requestName(const char *aImageNameP, char *aNameP)
+{
+    if (aImageNameP == nullptr)
+        return false;
+    const char *baseP = strrchr(aImageNameP, '\\');
+    baseP = baseP != nullptr ? baseP + 1 : aImageNameP;
+    size_t len = strlen(baseP);
+    if (len >= KSF_NAME_SIZE)
+        return false;
+    for (size_t i = 0; i <= len; i++) {
+        char c = baseP[i];
+        aNameP[i] = (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
+    }
+    return true;
+}
+
+// The bytes of one entry, read from the current position, with the first word unscrambled.
+static uint8_t *_readEntry(_ksfSource *aSrcP, const _ksfInfo *aInfoP)
+{
+    uint8_t *bufP = (uint8_t *)malloc(aInfoP->size > 0 ? (size_t)aInfoP->size : 1);
+    if (bufP == nullptr)
+        return nullptr;
+    if (!_sourceRead(aSrcP, bufP, aInfoP->size)) {
+        free(bufP);
+        return nullptr;
+    }
+    _encodeBuf(bufP, aInfoP->size < 4 ? aInfoP->size : 4, KSF_ENTRY_KEY);
+    return bufP;
+}
+
+// Finds the requested image and reads its bytes.
+static uint8_t *_findEntry(_ksfSource *aSrcP, const char *aImageNameP, _ksfInfo *aInfoP)
+{
+    char name[KSF_NAME_SIZE];
+    _ksfDir dir;
+    if (!_requestName(aImageNameP, name) || !_readDirectory(aSrcP, &dir))
+        return nullptr;
+    for (long i = 0; i < dir.cnt; i++) {
+        const _ksfInfo &info = dir.infoP[i];
+        if (!_entryNamed(&info) || strcmp(info.name, name) != 0)
+            continue;
+        if (info.size < 0 || info.pos < 0 || info.size > aSrcP->size - info.pos || !_sourceSeek(aSrcP, info.pos))
+            return nullptr;
+        *aInfoP = info;
+        return _readEntry(aSrcP, &info);
+    }
+    return nullptr;
+}
+
+static void *_loadKsfFile(_ksfSource *aSrcP, const char *aImageNameP, uint32_t *aWidthP, uint32_t *aHeightP,
+                          uint32_t *aDepthP)
+{
+    _ksfInfo info;
+    uint8_t *bufP = _findEntry(aSrcP, aImageNameP, &info);
+    if (bufP == nullptr)
+        return nullptr;
+    void *imageP = nullptr;
+    if (strstr(info.name, ".bmp") != nullptr) {
+        if (_drawHookSet && _drawHook.loadBitMapP != nullptr)
+            imageP = _drawHook.loadBitMapP(bufP, info.size, aWidthP, aHeightP, aDepthP);
+    } else if (strstr(info.name, ".tga") != nullptr) {
+        imageP = sDrawDecodeTarga(bufP, info.size, aWidthP, aHeightP, aDepthP);
+    }
+    free(bufP);
+    return imageP;
+}
+
+void *loadKsfFile(const char *aKsfNameP, const char *aImageNameP, uint32_t *aWidthP, uint32_t *aHeightP,
+                  uint32_t *aDepthP)
+{
+    _ksfSource src;
+    if (!_sourceOpen(&src, aKsfNameP))
+        return nullptr;
+    return _loadKsfFile(&src, aImageNameP, aWidthP, aHeightP, aDepthP);
+}
+
+void *loadKsfFileMem(const void *aPackP, long aPackSize, const char *aImageNameP, uint32_t *aWidthP,
+                     uint32_t *aHeightP, uint32_t *aDepthP)
+{
+    _ksfSource src;
+    if (!_sourceMem(&src, aPackP, aPackSize))
+        return nullptr;
+    return _loadKsfFile(&src, aImageNameP, aWidthP, aHeightP, aDepthP);
+}
+
+IDirectDrawSurface7 *loadKsf(const char *aKsfNameP, const char *aImageNameP, _DDPIXELFORMAT *aPixelP,
+                             uint16_t aDrawFlg)
+{
+    _ksfSource src;
+    _ksfInfo info;
+    if (!_drawHookSet || !_sourceOpen(&src, aKsfNameP))
+        return nullptr;
+    uint8_t *bufP = _findEntry(&src, aImageNameP, &info);
+    if (bufP == nullptr)
+        return nullptr;
+    IDirectDrawSurface7 *surfaceP = nullptr;
+    if (strstr(info.name, ".bmp") != nullptr) {
+        if (_drawHook.loadBitMapSurfaceP != nullptr)
+            surfaceP = _drawHook.loadBitMapSurfaceP(bufP, info.size, aPixelP, aDrawFlg);
+    } else if (strstr(info.name, ".tga") != nullptr && _drawHook.loadTargaImageP != nullptr) {
+        uint32_t width, height, depth;
+        uint32_t *imageP = sDrawDecodeTarga(bufP, info.size, &width, &height, &depth);
+        if (imageP != nullptr)
+            surfaceP = _drawHook.loadTargaImageP(imageP, width, height, depth, aPixelP, aDrawFlg);
+        free(imageP);
+    }
+    free(bufP);
+    return surfaceP;
+}
+
+static void _entryKsf(_ksfSource *aSrcP)
+{
+    _ksfDir dir;
+    if (!_drawHookSet || !_readDirectory(aSrcP, &dir) || dir.cnt > KSF_ENTRY_MAX)
+        return;
+    // The entries are read one after the other, so the directory must describe them back to back.
+    int64_t pos = aSrcP->pos;
+    for (long i = 0; i < dir.cnt; i++) {
+        const _ksfInfo &info = dir.infoP[i];
+        if (!_entryNamed(&info) || info.size < 0 || info.pos != pos || info.size > aSrcP->size - pos)
+            return;
+        pos += info.size;
+    }
+
+    uint32_t lastTime = _drawHook.timeP != nullptr ? _drawHook.timeP() : 0;
+    for (long i = 0; i < dir.cnt; i++) {
+        const _ksfInfo &info = dir.infoP[i];
+        // Keep the loading screen alive.
+        if (_drawHook.timeP != nullptr && _drawHook.flipP != nullptr && _drawHook.timeP() - lastTime > 33) {
+            _drawHook.flipP();
+            lastTime = _drawHook.timeP();
+        }
+        // A skipped entry must not shift the ones after it.
+        if (!_sourceSeek(aSrcP, info.pos))
+            return;
+        uint8_t *bufP = _readEntry(aSrcP, &info);
+        if (bufP == nullptr)
+            continue;
+        uint32_t key = _drawHook.makeKeyP != nullptr ? _drawHook.makeKeyP(info.name) : 0;
+        uint32_t width = 0, height = 0, depth = 0;
+        void *imageP = nullptr;
+        uint16_t type = 0;
+        if (strstr(info.name, ".bmp") != nullptr) {
+            type = KSF_TYPE_BITMAP;
+            if (_drawHook.loadBitMapP != nullptr)
+                imageP = _drawHook.loadBitMapP(bufP, info.size, &width, &height, &depth);
+        } else if (strstr(info.name, ".tga") != nullptr) {
+            type = KSF_TYPE_TARGA;
+            imageP = sDrawDecodeTarga(bufP, info.size, &width, &height, &depth);
+        }
+        free(bufP);
+        if (imageP != nullptr && _drawHook.entryImageP != nullptr)
+            _drawHook.entryImageP(i, info.name, imageP, width, height, depth, type, key);
+    }
+}
+
+long entryKsf(const char *aNameP)
+{
+    _ksfSource src;
+    if (_sourceOpen(&src, aNameP))
+        _entryKsf(&src);
+    return -1;
+}
+
+long entryKsfMem(const void *aPackP, long aPackSize)
+{
+    _ksfSource src;
+    if (_sourceMem(&src, aPackP, aPackSize))
+        _entryKsf(&src);
+    return -1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Temporary files
+
+long _saveFile(const void *aBufP, long aSize, char *aNameP)
+{
+    static uint32_t _unique = 0;
+    if (aBufP == nullptr || aSize < 0 || aNameP == nullptr)
+        return -1;
+    std::error_code error;
+    std::string folder = std::filesystem::temp_directory_path(error).string();
+    if (error || folder.empty())
+        folder = ".";
+    if (folder.back() != '/' && folder.back() != '\\')
+#ifdef _WIN32
+        folder += '\\';
+#else
+        folder += '/';
+#endif
+    if (_unique == 0)
+        _unique = (uint32_t)time(nullptr) ^ (uint32_t)clock();
+    for (int attempt = 0; attempt < 0x10000; attempt++) {
+        uint32_t number = (_unique++ & 0xFFFF);
+        char name[16];
+        snprintf(name, sizeof(name), "Gen%04X.tmp", (unsigned)number);
+        std::string path = folder + name;
+        if (path.size() >= 260)
+            return -1;
+#ifdef _WIN32
+        int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+#else
+        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+#endif
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return -1;
+        }
+        const uint8_t *p = (const uint8_t *)aBufP;
+        long left = aSize;
+        bool ok = true;
+        while (left > 0 && ok) {
+#ifdef _WIN32
+            int n = _write(fd, p, (unsigned)(left > 0x10000000 ? 0x10000000 : left));
+#else
+            long n = write(fd, p, (size_t)left);
+#endif
+            ok = n > 0;
+            if (ok) {
+                p += n;
+                left -= n;
+            }
+        }
+#ifdef _WIN32
+        ok = _close(fd) == 0 && ok;
+#else
+        ok = close(fd) == 0 && ok;
+#endif
+        if (!ok) {
+            remove(path.c_str());
+            return -1;
+        }
+        memcpy(aNameP, path.c_str(), path.size() + 1);
+        return 0;
+    }
+    return -1;
+}
