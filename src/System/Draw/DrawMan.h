@@ -1,0 +1,289 @@
+#ifndef KESTREL_SYSTEM_DRAW_DRAWMAN_H
+#define KESTREL_SYSTEM_DRAW_DRAWMAN_H
+
+// The draw manager: the DirectDraw object and its surfaces, the Direct3D device and Z-buffer,
+// the frame's clear / begin / end / present, recovery from lost surfaces, screen-mode changes,
+// debug text, and the shared rendering objects: camera, 32 lights with their spotlight maps,
+// font, the 512-entry image registry, the world and view nodes, and the per-scene registries of
+// shapes, particle systems and shadow casters.
+
+#include <windows.h>
+#include <ddraw.h>
+#include <d3d.h>
+
+#include <cstdint>
+
+#include "System/D3DFrame/D3DTYPES.h"
+#include "System/Draw/DrawPixel.h"
+
+// The coordinate library gives the draw manager its world and view nodes; until it is part of
+// the build the nodes and the passes that need matrices are left out.
+#if __has_include("Library/Coord/COORDLIB.h") && __has_include("Library/Matrix/MATLIB.h") && \
+    __has_include("System/D3DFrame/d3dutil.h")
+#define KESTREL_DRAW_MATHS 1
+#include "Library/Coord/COORDLIB.h"
+#else
+#define KESTREL_DRAW_MATHS 0
+#endif
+
+enum : uint32_t {
+    DRAW_STAT_INIT = 0x1,          // draw manager initialised
+    DRAW_STAT_DDRAW = 0x2,         // DirectDraw part ready
+    DRAW_STAT_D3D = 0x4,           // Direct3D part ready
+    DRAW_STAT_TNLHAL = 0x1000000,  // device types: only ever set
+    DRAW_STAT_HAL = 0x2000000,
+    DRAW_STAT_RGB = 0x4000000,
+    DRAW_STAT_REF = 0x8000000,
+    DRAW_STAT_FULLSCREEN = 0x20000000,
+    DRAW_STAT_TRIPLE = 0x40000000,
+    DRAW_STAT_CLEAR = 0x80000000,  // clearing enabled
+};
+
+enum {
+    DRAW_LIGHT_MAX = 32,
+    DRAW_FILE_MAX = 512,
+    DRAW_FILE_NAME = 32,
+    DRAW_MAP_SIZE = 512,      // spotlight shadow and light maps
+    DRAW_FLIP_MAX = 32000,    // present attempts of one present
+    DRAW_TEXT_SIZE = 256,
+};
+
+enum { DRAW_SHADOW_SPOTMAP = 2 };
+
+// Shapes and particle systems belong to the object model; the registries only hold them.
+class _shape;
+class _particle;
+struct _particleDef;
+
+class _drawCamera {
+public:
+    _drawCamera();
+    long Update(void);
+    void SetViewMatrix(const D3DMATRIX *aMatP) { _viewMatrix = *aMatP; }
+    void SetProjMatrix(const D3DMATRIX *aMatP) { _projMatrix = *aMatP; }
+    D3DMATRIX GetViewMatrix(void) const { return _viewMatrix; }
+    D3DMATRIX GetProjMatrix(void) const { return _projMatrix; }
+    float GetNear(void) const { return _nearDist; }
+    void SetEyePos(const D3DVECTOR &aPos) { _eyePos = aPos; }
+    void SetLookAtPos(const D3DVECTOR &aPos) { _lookAtPos = aPos; }
+    void SetUpVec(const D3DVECTOR &aVec) { _upVec = aVec; }
+    void SetFovAngle(float aFovAngle) { _fovAngle = aFovAngle; }
+    void SetNearFar(float aNear, float aFar) { _nearDist = aNear, _farDist = aFar; }
+
+    uint16_t _status;
+    float _nearDist;
+    float _farDist;
+    float _fovAngle;  // radians
+    D3DMATRIX _projMatrix;
+    D3DVECTOR _eyePos;
+    D3DVECTOR _lookAtPos;
+    D3DVECTOR _upVec;
+    D3DMATRIX _viewMatrix;
+};
+
+class _drawLight {
+public:
+    _drawLight();
+    long SetEnable(long aEnableB);
+    long GetEnable(void) const { return _status & 1; }
+    void SetShadowType(uint16_t aShadowType) { _shadowType = aShadowType; }
+    D3DLIGHT7 *GetLight(void) { return &_light; }
+    void SetLight(const D3DLIGHT7 *aLightP) { _light = *aLightP; }
+    long Update(void);
+    long InitMapTexture(void);
+    long FreeMapTexture(void);
+    long DrawMapTexture(void);
+
+    uint16_t _status;  // bit 0: enabled
+    uint16_t _lightNum;
+    D3DLIGHT7 _light;
+    uint16_t _shadowType;
+    long _shadowTexNum;  // -1 none
+    long _lightTexNum;   // -1 none
+    D3DMATRIX _viewMatrix;
+    D3DMATRIX _projMatrix;
+
+private:
+    bool _isSpotMap(void) const;
+};
+
+class _drawFont {
+public:
+    _drawFont();
+    ~_drawFont();
+    long Update(void);
+    HFONT GetFontHandle(void) const { return _fontH; }
+
+    uint16_t _status;
+    LOGFONTA _logFont;
+    HFONT _fontH;
+};
+
+// Registry types of an image.
+enum { DRAW_FILE_BITMAP = 1, DRAW_FILE_PIXELS = 2, DRAW_FILE_PIXELS2 = 3 };
+
+class _drawFile {
+public:
+    _drawFile();
+    ~_drawFile();
+    long EntryImage(const char *aFileNameP, void *aImageP, uint32_t aWidth, uint32_t aHeight, uint32_t aDepth,
+                    uint16_t aType, uint32_t aKey);
+    long Delete(void);
+    long GetEnable(void) const { return _status & 1; }
+    long GetInfo(void **aImageP, uint32_t *aWidthP, uint32_t *aHeightP, uint32_t *aDepthP) const;
+    const char *GetName(void) const { return _name; }
+    uint32_t GetKey(void) const { return _key; }
+
+    uint16_t _status;  // bit 0: in use
+    uint16_t _type;    // DRAW_FILE_BITMAP: a bitmap handle; otherwise a heap block
+    uint16_t _fileNum;
+    uint32_t _width;
+    uint32_t _height;
+    uint32_t _depth;
+    uint32_t _key;
+    char _name[DRAW_FILE_NAME];
+    void *_imageP;
+};
+
+struct _shapeInfo {
+    _shape *shapeP;
+};
+
+struct _particleInfo {
+    _particle *particleP;
+    _particleDef *defP;
+    char name[32];
+};
+
+// One casting shape of the frame, read by the shadow receivers.
+struct _shadowCast {
+    D3DMATRIX invMat;  // inverse of the caster's world matrix
+    uint32_t type;
+    float sizeU;
+    float sizeV;
+    long texNum;  // -1 none
+    uint32_t lightMask;
+};
+
+// The shadow volume of one vertex set.
+struct _shadowVol {
+    IDirect3DVertexBuffer7 *vertBufP;
+    uint16_t *indexP;
+    uint16_t *sideIndexP;
+    uint16_t *capIndexP;
+    uint32_t vertCnt;
+    uint32_t sideIndexCnt;
+    uint32_t capIndexCnt;
+    uint32_t id;
+};
+
+struct _spotLightInfo {
+    D3DMATRIX screenMatrix;
+};
+
+// What the light passes need of a shape. The shape module fills it in (sDrawSetShapeOps);
+// without it the passes draw nothing.
+enum : uint32_t { DRAW_SHAPE_SHADOWMAP = 0x4, DRAW_SHAPE_SPOTLIGHT = 0x8 };
+enum : uint16_t { DRAW_SHAPE_NORENDERSTATE = 4, DRAW_SHAPE_NOMATERIAL = 8 };
+struct _drawShapeOps {
+    uint32_t (*statusP)(_shape *aShapeP);
+    const D3DMATRIX *(*worldP)(_shape *aShapeP);
+    const D3DVECTOR *(*boxP)(_shape *aShapeP);  // the 8 corners of its bounding box
+    long (*drawP)(_shape *aShapeP, uint16_t aDrawFlg, const D3DMATRIX *aMatP);
+    long (*spotLightDrawP)(_shape *aShapeP, _spotLightInfo *aInfoP);
+};
+void sDrawSetShapeOps(const _drawShapeOps *aOpsP);
+
+struct _drawMan {
+    uint32_t status;
+    long flipErr;  // most present attempts one present needed
+    long screenWidth;
+    long screenHeight;
+    long screenDepth;
+    GUID *drvGuidP;  // null: primary display driver
+    GUID *devGuidP;
+    IDirectDraw7 *ddrawP;
+    IDirectDrawSurface7 *frontP;
+    IDirectDrawSurface7 *backP;   // render target
+    IDirectDrawSurface7 *thirdP;
+    IDirectDrawClipper *clipP;
+    IDirectDrawPalette *palP;
+    PALETTEENTRY palEntry[256];
+    IDirect3D7 *d3dP;
+    IDirect3DDevice7 *d3dDevP;
+    IDirectDrawSurface7 *zBufP;
+    D3DMATRIX projMatrix;
+    D3DVECTOR viewVec;
+    D3DVECTOR viewPos;
+    float vanishX;  // projection centre: half the screen
+    float vanishY;
+    float projection;
+    float ground;
+    uint32_t backCol;  // 0x00RRGGBB
+    D3DMATRIX curMatrix;
+#if KESTREL_DRAW_MATHS
+    _coord worldRec;
+    _coord viewRec;
+    _coord *viewP;
+    _coord *entryP;
+#endif
+    void (*texCallBackP)(void);         // after surfaces were restored or recreated
+    const char *(*textCallBackP)(void); // the flows' title hook; not called here
+    uint16_t shadowCastMax;
+    uint16_t shadowCastCnt;
+    _shadowCast *shadowCastP;
+    uint16_t shapeInfoMax;
+    _shapeInfo *shapeInfoP;
+    uint16_t particleInfoMax;
+    _particleInfo *particleInfoP;
+    long numberTexNum;
+    _drawCamera *cameraP;
+    _drawLight *lightP[DRAW_LIGHT_MAX];
+    _drawFont *fontP;
+    _drawFile *fileP[DRAW_FILE_MAX];
+};
+
+extern _drawMan drawMan;
+
+// 0, or -1 with nothing left open. aFullFlg 1: full screen; aBuffFlg 1: triple buffering.
+long sDrawManInit(long aWidth, long aHeight, long aDepth, GUID *aDrvGuidP, GUID *aDevGuidP, long aFullFlg,
+                  long aBuffFlg);
+void sDrawManExit(void);
+void sDrawClear(void);
+int sDrawBeginScene(void);
+void sDrawEndScene(void);
+void sDrawFlipBuffer(void);
+// Presents by the plain blit also with triple buffering (while a loading bar is drawn).
+void sDrawFlipBufferDirect(void);
+void sDrawRestoreSurface(void);
+// 0, or -1 with the previous mode rebuilt.
+long sDrawChangeScreenMode(long aWidth, long aHeight, long aDepth, long aFullFlg);
+void sDrawSetBackColor(long aR, long aG, long aB);
+// printf-style text in red onto the back buffer.
+void sDrawShowText(long aPosX, long aPosY, const char *aFormatP, ...);
+// Debug hooks: they take the text and show nothing.
+void sPrintMsgFile(const char *aFormatP, ...);
+void _dwError(const char *aFormatP);
+
+void sDrawInitShapeInfo(uint16_t aShapeNum);
+void sDrawFreeShapeInfo(void);
+void sDrawEntryShapeInfo(uint16_t aShapeNum, _shape *aShapeP);
+_shapeInfo *sDrawGetShapeInfo(uint16_t aShapeNum);
+void sDrawInitParticleInfo(uint16_t aParticleNum);
+void sDrawFreeParticleInfo(void);
+void sDrawEntryParticleInfo(uint16_t aParticleNum, _particle *aParticleP, _particleDef *aDefP, const char *aName);
+_particleInfo *sDrawGetParticleInfo(uint16_t aParticleNum);
+void sDrawInitShadowCast(uint16_t aLightNum, uint16_t aShapeNum);
+void sDrawFreeShadowCast(void);
+void sDrawStartShadowCastFrame(void);
+#if KESTREL_DRAW_MATHS
+void sDrawEntryShadowCast(_coord *aShapeCoordP, float aSizeU, float aSizeV, long aTexNum);
+#endif
+
+// Slot of the registered image with the base name of aFileNameP (compared in lower case), or -1.
+long sDrawFileCheckList(const char *aFileNameP);
+
+_shadowVol *_primShadowCreateVol(uint32_t aVertNum);
+void _primShadowFreeVol(_shadowVol **aVolPP);
+
+#endif
