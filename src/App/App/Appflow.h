@@ -19,4 +19,17 @@ extern char msgWork[MSG_WORK_SIZE];
 // shows nothing.
 void printMsg(HWND aOwner, const char *aCaption, const char *aFormat, ...);
 
+// Switches the render window to a mode of the display table: 1 when it now runs in that mode,
+// 0 when the mode cannot be had (the previous one is kept).
+long changeScreenMode(long aWidth, long aHeight, long aDepth);
+// Registers the digit font of the interface package as the number texture (colour 0 transparent).
+void entryNumberTex(void);
+// One step of the viewer's loading display: the picture at 0 %, the bar, then a present.
+void drawLodingBar(long aPercent, uint32_t aBarColor, uint32_t aGuideColor);
+void showLoadingScreen(void);
+// The guide bar and the loading bar over it (colours 0x00RRGGBB), then one message.
+void showLoadingBar(long aPercent, uint32_t aBarColor, uint32_t aGuideColor);
+// Frame rate, its average and an optional title in the top-left corner.
+void drawFps(float aFps, float aFpsAve, const char *aTitleP);
+
 #endif

@@ -8,7 +8,15 @@
 #include "App/App/Appflow.h"
 #include "App/App/AppflowUtil.h"
 #include "App/CtrlPanel/CtrlPanel.h"
+#include "System/Draw/DrawMan.h"
 #include "System/Flow/FLOWMAN.h"
+#if __has_include("Library/Matrix/MATLIB.h") && __has_include("Library/Vec/VECLIB.h") && \
+    __has_include("Library/Maths/MathsLib.h")
+#define KESTREL_SYS_MATHS 1
+#include "Library/Maths/MathsLib.h"
+#include "Library/Matrix/MATLIB.h"
+#include "Library/Vec/VECLIB.h"
+#endif
 
 _sysWork sysWork;
 
@@ -149,6 +157,13 @@ static LRESULT CALLBACK _topWinCallBack(HWND aWin, UINT aMsg, WPARAM aWParam, LP
     return DefWindowProcA(aWin, aMsg, aWParam, aLParam);
 }
 
+// The front surface is lost after another program had the display: bring every surface back.
+static void _restoreLostFront(void)
+{
+    if ((drawMan.status & DRAW_STAT_DDRAW) && drawMan.frontP && drawMan.frontP->IsLost() == DDERR_SURFACELOST)
+        sDrawRestoreSurface();
+}
+
 static LRESULT CALLBACK _rootWinCallBack(HWND aWin, UINT aMsg, WPARAM aWParam, LPARAM aLParam)
 {
     const bool fullScreen = (sysWork.status & SYS_FULLSCREEN) != 0;
@@ -158,10 +173,25 @@ static LRESULT CALLBACK _rootWinCallBack(HWND aWin, UINT aMsg, WPARAM aWParam, L
         _moveCenterPos(aWin);
         break;
     case WM_ACTIVATEAPP:
-        if (aWParam)
+        if (aWParam) {
             sysWork.status |= SYS_ACTIVE;
-        else
+            _restoreLostFront();
+        } else {
             sysWork.status &= ~SYS_ACTIVE;
+        }
+        break;
+    case WM_PAINT:
+        // While another program has the display, the last frame is shown again.
+        if (!(sysWork.status & SYS_ACTIVE) && (drawMan.status & DRAW_STAT_INIT)) {
+            if (fullScreen) {
+                if (drawMan.ddrawP)
+                    drawMan.ddrawP->FlipToGDISurface();
+                DrawMenuBar(aWin);
+                RedrawWindow(aWin, nullptr, nullptr, RDW_FRAME);
+            } else {
+                sDrawFlipBuffer();
+            }
+        }
         break;
     case WM_KEYDOWN:
         if (!_checkProtect() && (aWParam == VK_ESCAPE || aWParam == VK_F12)) {
@@ -193,6 +223,7 @@ static LRESULT CALLBACK _rootWinCallBack(HWND aWin, UINT aMsg, WPARAM aWParam, L
             return 0;
         case SC_SCREENSAVE:
         case SC_MONITORPOWER:
+            _restoreLostFront();
             return 0;
         }
         break;
@@ -250,8 +281,20 @@ static long _checkHardware(void)
 static long _sysInit(void)
 {
     int width = 640, height = 480, depth = 16;
+#ifdef KESTREL_SYS_MATHS
+    sMatrixSetFuncPtr(sysWork.caps.cpuOption);
+    sVecSetFuncPtr(sysWork.caps.cpuOption);
+    sMathsSetFuncPtr(sysWork.caps.cpuOption);
+#endif
     sSysGetDisplaySize(sysWork.caps.displayOption, &width, &height, &depth);
-    (void)width, (void)height, (void)depth;
+    _sysDDCaps *driver = sSysGetCurDDCaps();
+    _sysD3DCaps *device = sSysGetCurD3DCaps();
+    if (!driver || !device ||
+        sDrawManInit(width, height, depth, driver->guidP, &device->guid, (sysWork.status & SYS_FULLSCREEN) ? 1 : 0,
+                     (sysWork.status & SYS_DEMO) ? 1 : 0) == -1) {
+        _sysMessage(MSG_INSUFFICIENT);
+        return -1;
+    }
     sFlowManInit(flowTbl);
     if (sysWork.status & SYS_FULLSCREEN)
         ShowCursor(FALSE);
@@ -264,6 +307,7 @@ static void _sysExit(void)
     if (!(sysWork.status & SYS_READY))
         return;
     sFlowManExit();
+    sDrawManExit();
     if (sysWork.status & SYS_FULLSCREEN)
         ShowCursor(TRUE);
     sysWork.status &= ~SYS_READY;
