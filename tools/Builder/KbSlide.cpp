@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-const kbSlideLevel kbSlideFast = {8, 4, 4, 16};
-const kbSlideLevel kbSlideDefault = {4096, 258, 258, 258};
+const kbSlideLevel kbSlideFast = {8, 4, 4, 16, false};
+const kbSlideLevel kbSlideLazy = {4096, 258, 258, 258, false};
+const kbSlideLevel kbSlideDefault = {4096, 258, 258, 258, true};
 
 static const uint32_t _distMax = 16383;
 static const uint32_t _lenMin = 3;
@@ -137,6 +138,34 @@ public:
         return best >= _lenMin ? best : 0;
     }
 
+    // Every match at aPos that is longer than all nearer ones: lengths rising, distances rising.
+    void FindAll(size_t aPos, int aChain, uint32_t aNice, std::vector<std::pair<uint32_t, uint32_t>> *aOutP) const
+    {
+        aOutP->clear();
+        if (aPos + _lenMin > _size)
+            return;
+        uint32_t best = _lenMin - 1;
+        uint32_t limit = (uint32_t)std::min<size_t>(_lenMax, _size - aPos);
+        const uint8_t *curP = _dataP + aPos;
+        for (int32_t cand = _head[_hash(aPos)]; cand >= 0 && aChain-- > 0; cand = _prev[cand]) {
+            uint32_t distance = (uint32_t)(aPos - cand);
+            if (distance > _distMax)
+                break;
+            const uint8_t *candP = _dataP + cand;
+            if (candP[best] != curP[best])
+                continue;
+            uint32_t len = 0;
+            while (len < limit && candP[len] == curP[len])
+                len++;
+            if (len > best) {
+                best = len;
+                aOutP->push_back({len, distance});
+                if (len >= aNice || len == limit)
+                    break;
+            }
+        }
+    }
+
 private:
     uint32_t _hash(size_t aPos) const
     {
@@ -152,8 +181,69 @@ private:
 
 }  // namespace
 
+// The parse of fewest bits: every position is reached by a literal (9 bits) or by any length of
+// any match found there, each at its exact cost.
+static kbBytes _encodeOptimal(const uint8_t *aDataP, size_t aSize, const kbSlideLevel &aLevel)
+{
+    const uint32_t never = 0xFFFFFFFF;
+    std::vector<uint32_t> cost(aSize + 1, never);
+    std::vector<uint16_t> stepLen(aSize + 1, 0);
+    std::vector<uint16_t> stepDist(aSize + 1, 0);
+    uint32_t lenBits[_lenMax + 1] = {};
+    for (uint32_t l = _lenMin; l <= _lenMax; l++) {
+        uint32_t code, extra;
+        kbSlideLengthCode(l, &code, &lenBits[l], &extra);
+    }
+    _matchFinder finder(aDataP, aSize);
+    std::vector<std::pair<uint32_t, uint32_t>> matches;
+    cost[0] = 0;
+    for (size_t i = 0; i < aSize; i++) {
+        if (cost[i] + 9 < cost[i + 1]) {
+            cost[i + 1] = cost[i] + 9;
+            stepLen[i + 1] = 1;
+        }
+        finder.FindAll(i, aLevel.chainMax, (uint32_t)aLevel.niceLen, &matches);
+        finder.Insert(i);
+        uint32_t from = _lenMin;
+        for (const auto &m : matches) {
+            uint32_t code, distBits, extra;
+            kbSlideDistanceCode(m.second, &code, &distBits, &extra);
+            for (uint32_t l = from; l <= m.first; l++) {
+                uint32_t c = cost[i] + 11 + distBits + lenBits[l];
+                if (c < cost[i + l]) {
+                    cost[i + l] = c;
+                    stepLen[i + l] = (uint16_t)l;
+                    stepDist[i + l] = (uint16_t)m.second;
+                }
+            }
+            from = m.first + 1;
+        }
+    }
+    // Walk back from the end, then write front to back.
+    std::vector<size_t> ends;
+    for (size_t p = aSize; p > 0; p -= stepLen[p])
+        ends.push_back(p);
+    kbBytes out;
+    kbBitWriter bits(out);
+    size_t pos = 0;
+    for (size_t k = ends.size(); k-- > 0;) {
+        size_t end = ends[k];
+        if (stepLen[end] == 1)
+            _putLiteral(bits, aDataP[pos]);
+        else
+            _putMatch(bits, stepDist[end], stepLen[end]);
+        pos = end;
+    }
+    bits.Put(1, 1);
+    bits.Put(31, 5);  // end code
+    bits.Flush();
+    return out;
+}
+
 kbBytes kbSlideEncode(const uint8_t *aDataP, size_t aSize, const kbSlideLevel &aLevel)
 {
+    if (aLevel.optimal)
+        return _encodeOptimal(aDataP, aSize, aLevel);
     kbBytes out;
     kbBitWriter bits(out);
     _matchFinder finder(aDataP, aSize);

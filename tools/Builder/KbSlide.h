@@ -11,10 +11,12 @@ struct kbSlideLevel {
     int lazyMax;    // a match at least this long is taken without looking one byte further
     int goodLen;    // with a match this long, the next position tries only a quarter of the chain
     int niceLen;    // a match this long ends the search
+    bool optimal;   // choose the parse of fewest bits instead of matching lazily
 };
 
 extern const kbSlideLevel kbSlideFast;     // short chains, for quick test data
-extern const kbSlideLevel kbSlideDefault;  // what content is packed with
+extern const kbSlideLevel kbSlideLazy;     // long chains, lazy matching
+extern const kbSlideLevel kbSlideDefault;  // what content is packed with: the parse of fewest bits
 
 // The slide payload for aSize bytes: a bit stream in 16-bit little-endian words.
 kbBytes kbSlideEncode(const uint8_t *aDataP, size_t aSize, const kbSlideLevel &aLevel = kbSlideDefault);

@@ -92,7 +92,7 @@ TEST(SlideDecode, WorkedExampleGivesAbcAbcAbc)
 TEST(SlideEncode, WorkedExampleIsThreeLiteralsAndOneMatch)
 {
     const char *text = "abcabcabc";
-    for (const kbSlideLevel *level : {&kbSlideFast, &kbSlideDefault})
+    for (const kbSlideLevel *level : {&kbSlideFast, &kbSlideLazy, &kbSlideDefault})
         EXPECT_EQ(kbSlideEncode((const uint8_t *)text, 9, *level), Bytes({0x98, 0x30, 0x71, 0x8C, 0xF0, 0x0F}));
 }
 
@@ -202,7 +202,7 @@ TEST(SlideRoundTrip, EncoderOutputDecodesToItsInput)
         {"a picture", skyBytes},
     };
     for (const auto &input : inputs)
-        for (const kbSlideLevel *level : {&kbSlideFast, &kbSlideDefault}) {
+        for (const kbSlideLevel *level : {&kbSlideFast, &kbSlideLazy, &kbSlideDefault}) {
             Bytes payload = kbSlideEncode(input.second.data(), input.second.size(), *level);
             Bytes out;
             ASSERT_TRUE(Decode(payload, (long)input.second.size(), &out)) << input.first;

@@ -1,0 +1,19 @@
+// Targa files from untrusted bytes: refused, or decoded into exactly width x height pixels.
+#include <cstdlib>
+
+#include "Library/Draw/DrawLibDecode.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *aDataP, size_t aSize)
+{
+    uint32_t width, height, depth;
+    uint32_t *imageP = sDrawDecodeTarga(aDataP, (long)aSize, &width, &height, &depth);
+    if (imageP != nullptr) {
+        if (depth != 24 && depth != 32)
+            abort();
+        volatile uint32_t sum = 0;
+        for (uint32_t i = 0; i < width * height; i++)
+            sum += imageP[i];
+        free(imageP);
+    }
+    return 0;
+}
