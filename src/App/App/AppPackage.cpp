@@ -267,8 +267,9 @@ static bool _shareByName(_ksxWalk *aWalkP, uint32_t aArrayAt, uint32_t aCount, u
         if (_word(aWalkP, aArrayAt + i * aRecSize + aDefAt) != 0)
             orderP[n++] = i;
     const char *baseP = (const char *)aWalkP->baseP;
-    std::stable_sort(orderP, orderP + n, [&](uint32_t a, uint32_t b) {
-        return strcmp(baseP + aArrayAt + a * aRecSize + aNameAt, baseP + aArrayAt + b * aRecSize + aNameAt) < 0;
+    std::sort(orderP, orderP + n, [&](uint32_t a, uint32_t b) {
+        int c = strcmp(baseP + aArrayAt + a * aRecSize + aNameAt, baseP + aArrayAt + b * aRecSize + aNameAt);
+        return c != 0 ? c < 0 : a < b;
     });
     bool ok = true;
     for (uint32_t k = 0; k < n && ok; k++) {
