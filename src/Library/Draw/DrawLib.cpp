@@ -680,6 +680,8 @@ IDirectDrawSurface7 *sDrawCreateTextureSurface(long aWidth, long aHeight, long a
 }
 
 // Takes the depth buffer off aFromP and attaches it to aToP; the buffer, or null when there was none.
+// A depth buffer smaller than the new target stays where it is: the device would refuse every
+// clear and draw into the part it does not cover (a 512 x 512 map against a 640 x 480 screen).
 static IDirectDrawSurface7 *_moveDepth(IDirectDrawSurface7 *aFromP, IDirectDrawSurface7 *aToP)
 {
     DDSCAPS2 caps = {};
@@ -687,10 +689,27 @@ static IDirectDrawSurface7 *_moveDepth(IDirectDrawSurface7 *aFromP, IDirectDrawS
     IDirectDrawSurface7 *z = nullptr;
     if (!aFromP || FAILED(aFromP->GetAttachedSurface(&caps, &z)) || !z)
         return nullptr;
+    DDSURFACEDESC2 zDesc, toDesc;
+    if (!_surfaceSize(z, &zDesc) || !_surfaceSize(aToP, &toDesc) || zDesc.dwWidth < toDesc.dwWidth ||
+        zDesc.dwHeight < toDesc.dwHeight) {
+        z->Release();
+        return nullptr;
+    }
     aFromP->DeleteAttachedSurface(0, z);
     aToP->AddAttachedSurface(z);
     z->Release();
     return z;
+}
+
+bool sDrawHasDepth(IDirectDrawSurface7 *aSufP)
+{
+    DDSCAPS2 caps = {};
+    caps.dwCaps = DDSCAPS_ZBUFFER;
+    IDirectDrawSurface7 *z = nullptr;
+    if (!aSufP || FAILED(aSufP->GetAttachedSurface(&caps, &z)) || !z)
+        return false;
+    z->Release();
+    return true;
 }
 
 long sDrawChangeRenderTarget(IDirectDrawSurface7 *aNewRenderTargetP)

@@ -68,8 +68,11 @@ long sDrawTableFogEntry(DWORD aMode, D3DCOLOR aColor, float aStart, float aEnd, 
 long sDrawVertexFogEntry(DWORD aMode, D3DCOLOR aColor, float aStart, float aEnd, float aDensity);
 // A texture the device can render into; aBpp -1: the back buffer's depth.
 IDirectDrawSurface7 *sDrawCreateTextureSurface(long aWidth, long aHeight, long aBpp);
-// Moves the depth buffer to the new target and renders there; 0, or -1 when the device refuses.
+// Moves the depth buffer to the new target (when it covers it) and renders there; 0, or -1 when
+// the device refuses.
 long sDrawChangeRenderTarget(IDirectDrawSurface7 *aNewRenderTargetP);
+// Whether a depth buffer is attached to the surface.
+bool sDrawHasDepth(IDirectDrawSurface7 *aSufP);
 // Pixel memory the image registry holds for that name, or null.
 uint32_t *_checkFileList(const char *aNameP, uint32_t *aWidthP, uint32_t *aHeightP, uint32_t *aDepthP);
 

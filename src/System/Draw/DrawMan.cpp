@@ -833,6 +833,11 @@ static void _updateClientRect(void)
     SetRect(&sysWork.clientRect, p.x, p.y, p.x + sysWork.winRect.right, p.y + sysWork.winRect.bottom);
 }
 
+static bool _surfacesLost(void)
+{
+    return drawMan.frontP->IsLost() == DDERR_SURFACELOST || drawMan.backP->IsLost() == DDERR_SURFACELOST;
+}
+
 static void _present(bool aDirect)
 {
     if (!(drawMan.status & DRAW_STAT_DDRAW) || !drawMan.frontP || !drawMan.backP)
@@ -840,7 +845,7 @@ static void _present(bool aDirect)
     const bool full = (drawMan.status & DRAW_STAT_FULLSCREEN) != 0;
     const bool triple = !aDirect && (drawMan.status & DRAW_STAT_TRIPLE) && drawMan.thirdP;
     if (triple) {
-        HRESULT hr = drawMan.thirdP->Blt(&sysWork.winRect, drawMan.backP, &sysWork.winRect, DDBLT_WAIT, nullptr);
+        HRESULT hr = _surfacesLost() ? DDERR_SURFACELOST : drawMan.thirdP->Blt(&sysWork.winRect, drawMan.backP, &sysWork.winRect, DDBLT_WAIT, nullptr);
         if (hr == DDERR_SURFACELOST)
             sDrawRestoreSurface();
     }
@@ -849,7 +854,11 @@ static void _present(bool aDirect)
     do {
         ++attempts;
         _updateClientRect();
-        if (!triple)
+        // Some drivers take a present onto a lost surface without a word; asking first restores
+        // the surfaces here, as a driver that reports the loss would.
+        if (_surfacesLost())
+            hr = DDERR_SURFACELOST;
+        else if (!triple)
             hr = drawMan.frontP->Blt(&sysWork.clientRect, drawMan.backP, &sysWork.winRect, DDBLT_WAIT, nullptr);
         else if (full)
             hr = drawMan.frontP->Flip(nullptr, 0);
@@ -1022,7 +1031,7 @@ static void _drawShadowMap(_drawLight &aLight)
         return;
     D3DVIEWPORT7 vp = {0, 0, DRAW_MAP_SIZE, DRAW_MAP_SIZE, 0.0f, 1.0f};
     dev->SetViewport(&vp);
-    dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x80FFFFFF, 1.0f, 0);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET | (sDrawHasDepth(suf) ? D3DCLEAR_ZBUFFER : 0), 0x80FFFFFF, 1.0f, 0);
 
     D3DMATRIX savedProj, savedView;
     dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &savedProj);

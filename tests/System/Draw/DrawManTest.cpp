@@ -1,0 +1,462 @@
+// The draw manager on a real device under Wine: every offered mode, presenting, mode changes,
+// lost surfaces, text, the loading bar, the registries and the spotlight maps.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "App/App/Appflow.h"
+#include "DrawTestDevice.h"
+#include "System/Draw/DrawMan.h"
+#include "System/Sys/SYSCHECK.h"
+#include "System/Sys/SYSTEM.h"
+#include "System/Texture/TEXMAN.h"
+
+namespace {
+
+const uint32_t kRed = 0xFF0000;
+
+class DrawMan : public ::testing::Test {
+protected:
+    void TearDown() override { dt::Close(); }
+};
+
+int gCallBacks;
+void CountCallBack() { ++gCallBacks; }
+
+// Clears the back buffer red and presents it: the back buffer and the front surface (at the
+// window's client area when windowed) read red.
+void ExpectRedPresent(const char *aWhat)
+{
+    sDrawSetBackColor(255, 0, 0);
+    EXPECT_EQ(drawMan.backCol, 0xFF0000u) << aWhat;
+    sDrawClear();
+    EXPECT_EQ(dt::ReadRgb(drawMan.backP, 5, 5), kRed) << aWhat;
+    EXPECT_EQ(dt::ReadRgb(drawMan.backP, drawMan.screenWidth - 1, drawMan.screenHeight - 1), kRed) << aWhat;
+    sDrawFlipBuffer();
+    long x = 5, y = 5;
+    if (!(drawMan.status & DRAW_STAT_FULLSCREEN))
+        x += sysWork.clientRect.left, y += sysWork.clientRect.top;
+    EXPECT_EQ(dt::ReadRgb(drawMan.frontP, x, y), kRed) << aWhat;
+}
+
+TEST_F(DrawMan, EveryOfferedModeOpensClearsAndPresents)
+{
+    int opened = 0;
+    for (const _displayMode &mode : _displayTbl) {
+        for (int full = 1; full >= 0; --full) {
+            // Windowed runs draw into the desktop's format; the large windows would not fit it.
+            if (full ? !dt::ModeOffered(mode.width, mode.height, mode.depth) : mode.width > 1024)
+                continue;
+            for (int triple = 0; triple < 2; ++triple) {
+                char what[64];
+                std::snprintf(what, sizeof what, "%dx%dx%d %s %s", mode.width, mode.height, mode.depth,
+                              full ? "full screen" : "windowed", triple ? "triple" : "double");
+                ASSERT_EQ(dt::Open(mode.width, mode.height, mode.depth, full, triple), 0) << what;
+                const uint32_t want = DRAW_STAT_INIT | DRAW_STAT_DDRAW | DRAW_STAT_D3D | DRAW_STAT_HAL |
+                                      DRAW_STAT_CLEAR | (full ? (uint32_t)DRAW_STAT_FULLSCREEN : 0u) |
+                                      (triple ? (uint32_t)DRAW_STAT_TRIPLE : 0u);
+                EXPECT_EQ(drawMan.status, want) << what;
+                EXPECT_EQ(drawMan.thirdP != nullptr, triple == 1) << what;
+                EXPECT_EQ(drawMan.clipP != nullptr, full == 0) << what;
+                EXPECT_FLOAT_EQ(drawMan.vanishX, mode.width * 0.5f) << what;
+                EXPECT_FLOAT_EQ(drawMan.vanishY, mode.height * 0.5f) << what;
+                uint32_t w, h;
+                dt::SurfaceSize(drawMan.backP, &w, &h);
+                EXPECT_EQ((long)w, (long)mode.width) << what;
+                EXPECT_EQ((long)h, (long)mode.height) << what;
+                if (full) {
+                    EXPECT_EQ(dt::SurfaceBits(drawMan.backP), (uint32_t)mode.depth) << what;
+                }
+                EXPECT_NE(drawMan.zBufP, nullptr) << what;
+                ExpectRedPresent(what);
+                dt::Close();
+                ++opened;
+            }
+        }
+    }
+    EXPECT_GE(opened, 8);
+}
+
+TEST_F(DrawMan, AModeThatCannotBeOpenedFailsAndLeavesNothingOpen)
+{
+    EXPECT_EQ(dt::Open(4096, 3072, 16, true, false), -1);
+    EXPECT_EQ(drawMan.status & DRAW_STAT_INIT, 0u);
+    EXPECT_EQ(drawMan.ddrawP, nullptr);
+    EXPECT_EQ(drawMan.d3dDevP, nullptr);
+    EXPECT_EQ(drawMan.cameraP, nullptr);
+    EXPECT_EQ(drawMan.fileP[0], nullptr);
+    dt::Close();
+    ASSERT_EQ(dt::Open(640, 480, 16, true, false), 0); // and the display is usable again
+    ExpectRedPresent("after the failed open");
+}
+
+TEST_F(DrawMan, ModeChangeRebuildsTheDeviceAndCallsTheRestoreHook)
+{
+    ASSERT_EQ(dt::Open(640, 480, 16, true, false), 0);
+    gCallBacks = 0;
+    drawMan.texCallBackP = CountCallBack;
+    ASSERT_TRUE(dt::ModeOffered(800, 600, 32));
+    ASSERT_EQ(sDrawChangeScreenMode(800, 600, 32, 1), 0);
+    EXPECT_EQ(gCallBacks, 1);
+    EXPECT_EQ(drawMan.screenWidth, 800);
+    EXPECT_EQ(drawMan.screenDepth, 32);
+    EXPECT_FLOAT_EQ(drawMan.vanishX, 400.0f);
+    EXPECT_FLOAT_EQ(drawMan.vanishY, 300.0f);
+    uint32_t w, h;
+    dt::SurfaceSize(drawMan.backP, &w, &h);
+    EXPECT_EQ(w, 800u);
+    EXPECT_EQ(dt::SurfaceBits(drawMan.backP), 32u);
+    sSysSetWinRect(800, 600);
+    ExpectRedPresent("after the change");
+}
+
+TEST_F(DrawMan, AModeThatCannotBeHadKeepsTheOldOne)
+{
+    ASSERT_EQ(dt::Open(640, 480, 16, true, false), 0);
+    gCallBacks = 0;
+    drawMan.texCallBackP = CountCallBack;
+    EXPECT_EQ(sDrawChangeScreenMode(4096, 3072, 16, 1), -1);
+    EXPECT_EQ(drawMan.screenWidth, 640);
+    EXPECT_EQ(drawMan.screenHeight, 480);
+    EXPECT_EQ(drawMan.screenDepth, 16);
+    EXPECT_FLOAT_EQ(drawMan.vanishX, 320.0f);
+    EXPECT_FLOAT_EQ(drawMan.vanishY, 240.0f);
+    EXPECT_NE(drawMan.status & DRAW_STAT_FULLSCREEN, 0u);
+    EXPECT_EQ(drawMan.status & (DRAW_STAT_INIT | DRAW_STAT_DDRAW | DRAW_STAT_D3D), 0x7u);
+    EXPECT_EQ(gCallBacks, 1); // the rebuilt device reloads its textures too
+    ExpectRedPresent("after the refused change");
+}
+
+TEST_F(DrawMan, ChangeScreenModeOfTheFlowSwitchesOnlyToOfferedModes)
+{
+    sysDirectDrawCreateExP = DirectDrawCreateEx; // what the start-up finds in the loaded library
+    ASSERT_EQ(sSysMakeCaps(), 1);
+    ASSERT_EQ(dt::Open(640, 480, 16, true, false), 0);
+    _sysDDCaps *driver = sSysGetCurDDCaps();
+    ASSERT_NE(driver, nullptr);
+    gCallBacks = 0;
+    drawMan.texCallBackP = CountCallBack;
+    EXPECT_EQ(changeScreenMode(640, 480, 16), 1);
+    EXPECT_EQ(gCallBacks, 0); // the mode already set touches nothing
+    EXPECT_EQ(changeScreenMode(700, 500, 16), 0); // not in the display table
+    uint32_t option = 0;
+    ASSERT_EQ(sSysGetDisplayOption(1024, 768, 16, &option), 1);
+    const uint32_t offered = driver->displayOption;
+    driver->displayOption &= ~option;
+    EXPECT_EQ(changeScreenMode(1024, 768, 16), 0); // not offered by the driver
+    driver->displayOption = offered;
+    if (offered & option) {
+        EXPECT_EQ(changeScreenMode(1024, 768, 16), 1);
+        EXPECT_EQ(sysWork.caps.displayOption, option);
+        EXPECT_EQ(sysWork.winRect.right, 1024);
+        EXPECT_EQ(drawMan.screenWidth, 1024);
+        EXPECT_EQ(gCallBacks, 1);
+        ExpectRedPresent("1024x768 by the flow");
+    }
+    dt::Close();
+    sSysReleaseCaps();
+}
+
+// Another program taking the display loses every surface; the next present restores them and
+// reloads the textures through the hook.
+TEST_F(DrawMan, LostSurfacesAreRestoredByTheNextPresent)
+{
+    ASSERT_EQ(dt::Open(640, 480, 16, true, false), 0);
+    gCallBacks = 0;
+    drawMan.texCallBackP = CountCallBack;
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr,
+                                 nullptr, nullptr);
+    IDirectDraw7 *dd = nullptr;
+    ASSERT_TRUE(SUCCEEDED(DirectDrawCreateEx(nullptr, (void **)&dd, IID_IDirectDraw7, nullptr)));
+    dd->SetCooperativeLevel(other, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
+    dd->SetDisplayMode(800, 600, 32, 0, 0);
+    dt::Pump();
+    EXPECT_EQ(drawMan.frontP->IsLost(), DDERR_SURFACELOST);
+    dd->RestoreDisplayMode();
+    dd->SetCooperativeLevel(other, DDSCL_NORMAL);
+    dd->Release();
+    DestroyWindow(other);
+    dt::Pump();
+    drawMan.flipErr = 0;
+    sDrawFlipBuffer();
+    EXPECT_GE(gCallBacks, 1);
+    EXPECT_GE(drawMan.flipErr, 2);
+    EXPECT_EQ(drawMan.frontP->IsLost(), DD_OK);
+    EXPECT_EQ(drawMan.backP->IsLost(), DD_OK);
+    ExpectRedPresent("after the loss");
+}
+
+TEST_F(DrawMan, ShowTextPutsRedPixelsWhereTheTextIs)
+{
+    ASSERT_EQ(dt::Open(640, 480, 32, false, false), 0);
+    sDrawSetBackColor(0, 0, 0);
+    sDrawClear();
+    sDrawShowText(20, 20, "");  // nothing for an empty format
+    sDrawShowText(20, 20, "%s %d", "KESTREL", 42);
+    int inside = 0, outside = 0, other = 0;
+    for (long y = 0; y < 120; y += 1) {
+        for (long x = 0; x < 400; x += 1) {
+            const uint32_t p = dt::ReadRgb(drawMan.backP, x, y);
+            if (p == 0)
+                continue;
+            const bool in = x >= 20 && y >= 20 && y < 20 + 40;
+            if ((p & 0xFFFF) != 0)
+                ++other; // anti-aliased edges are red too, just darker
+            else if (in)
+                ++inside;
+            else
+                ++outside;
+        }
+    }
+    EXPECT_GT(inside, 100);
+    EXPECT_EQ(outside, 0);
+    EXPECT_EQ(other, 0);
+    // A text longer than the buffer is cut, not written past it.
+    char longText[600];
+    std::memset(longText, 'W', sizeof longText - 1);
+    longText[sizeof longText - 1] = '\0';
+    sDrawShowText(0, 100, "%s", longText);
+    drawFps(59.94f, 60.0f, "title");
+    EXPECT_EQ(dt::ReadRgb(drawMan.backP, 630, 470), 0u);
+}
+
+TEST_F(DrawMan, LoadingBarHasTheExactEdgesAt640x480)
+{
+    ASSERT_EQ(dt::Open(640, 480, 32, false, false), 0);
+    sDrawSetBackColor(0, 0, 0);
+    sDrawClear();
+    showLoadingBar(50, 0x00FF00, 0x0000FF);
+    // Guide: x 63 .. 574, y 384 .. 397; bar: x 63 .. 318.
+    struct Row {
+        long x, y;
+        uint32_t rgb;
+    } rows[] = {
+        {62, 390, 0},         {63, 390, 0x00FF00}, {318, 390, 0x00FF00}, {319, 390, 0x0000FF},
+        {574, 390, 0x0000FF}, {575, 390, 0},       {100, 383, 0},        {100, 384, 0x00FF00},
+        {100, 397, 0x00FF00}, {100, 398, 0},       {400, 384, 0x0000FF}, {400, 397, 0x0000FF},
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(dt::ReadRgb(drawMan.backP, r.x, r.y), r.rgb) << r.x << "," << r.y;
+    showLoadingBar(100, 0x00FF00, 0x0000FF);
+    EXPECT_EQ(dt::ReadRgb(drawMan.backP, 574, 390), 0x00FF00u);
+    EXPECT_EQ(dt::ReadRgb(drawMan.backP, 575, 390), 0u);
+}
+
+// Frames per second of a loop that only clears and presents, for the record.
+double ClearPresentRate(bool aFull)
+{
+    if (dt::Open(640, 480, 16, aFull, false) != 0)
+        return 0.0;
+    LARGE_INTEGER freq, start, end;
+    QueryPerformanceFrequency(&freq);
+    const int frames = 300;
+    for (int i = 0; i < 10; ++i) {
+        sDrawClear();
+        sDrawFlipBuffer();
+    }
+    QueryPerformanceCounter(&start);
+    for (int i = 0; i < frames; ++i) {
+        sDrawSetBackColor(i & 0xFF, 0, 255 - (i & 0xFF));
+        sDrawClear();
+        sDrawFlipBuffer();
+    }
+    QueryPerformanceCounter(&end);
+    dt::Close();
+    return frames * (double)freq.QuadPart / (double)(end.QuadPart - start.QuadPart);
+}
+
+TEST_F(DrawMan, ClearAndPresentLoopRate)
+{
+    const double full = ClearPresentRate(true);
+    const double windowed = ClearPresentRate(false);
+    std::printf("clear and present at 640x480x16: full screen %.0f fps, windowed %.0f fps\n", full, windowed);
+    RecordProperty("fullScreenFps", (int)full);
+    RecordProperty("windowedFps", (int)windowed);
+    EXPECT_GT(full, 0.0);
+    EXPECT_GT(windowed, 0.0);
+}
+
+TEST_F(DrawMan, ImageRegistryLooksNamesUpInLowerCase)
+{
+    ASSERT_EQ(dt::Open(640, 480, 16, false, false), 0);
+    void *a = std::malloc(16), *b = std::malloc(16);
+    drawMan.fileP[3]->EntryImage("tex.bmp", a, 2, 2, 32, DRAW_FILE_PIXELS, sDrawFileMakeKey("tex.bmp"));
+    drawMan.fileP[7]->EntryImage("Tex.bmp", b, 2, 2, 32, DRAW_FILE_PIXELS, sDrawFileMakeKey("Tex.bmp"));
+    EXPECT_EQ(sDrawFileCheckList("Data\\Image\\Tex.bmp"), 3);
+    EXPECT_EQ(sDrawFileCheckList("TEX.BMP"), 3);
+    EXPECT_EQ(sDrawFileCheckList("xet.bmp"), -1); // same key, another name
+    EXPECT_EQ(sDrawFileCheckList("other.bmp"), -1);
+    void *image = nullptr;
+    uint32_t w = 0, h = 0, d = 0;
+    EXPECT_EQ(drawMan.fileP[3]->GetInfo(&image, &w, &h, &d), 1);
+    EXPECT_EQ(image, a);
+    EXPECT_EQ(d, 32u);
+    // An image of a type the registry cannot free stays where it is.
+    void *c = std::malloc(16);
+    drawMan.fileP[9]->EntryImage("odd.bin", c, 1, 1, 8, 7, 0);
+    EXPECT_EQ(drawMan.fileP[9]->Delete(), E_INVALIDARG);
+    EXPECT_EQ(drawMan.fileP[9]->GetEnable(), 1);
+    drawMan.fileP[9]->_type = DRAW_FILE_PIXELS;
+    EXPECT_EQ(drawMan.fileP[3]->Delete(), 0);
+    EXPECT_EQ(drawMan.fileP[3]->GetEnable(), 0);
+    EXPECT_EQ(drawMan.fileP[3]->GetInfo(&image, &w, &h, &d), 0);
+    EXPECT_EQ(sDrawFileCheckList("tex.bmp"), -1);
+    EXPECT_EQ(drawMan.fileP[3]->Delete(), 0); // not in use: nothing to do
+}
+
+TEST_F(DrawMan, ShapeParticleAndShadowCastRegistries)
+{
+    ASSERT_EQ(dt::Open(640, 480, 16, false, false), 0);
+    sDrawInitShapeInfo(4);
+    _shape *shape = (_shape *)&drawMan; // any address: the registry only holds it
+    sDrawEntryShapeInfo(3, shape);
+    sDrawEntryShapeInfo(4, shape); // out of range: ignored
+    ASSERT_NE(sDrawGetShapeInfo(3), nullptr);
+    EXPECT_EQ(sDrawGetShapeInfo(3)->shapeP, shape);
+    EXPECT_EQ(sDrawGetShapeInfo(0)->shapeP, nullptr);
+    EXPECT_EQ(sDrawGetShapeInfo(4), nullptr);
+    sDrawFreeShapeInfo();
+    EXPECT_EQ(drawMan.shapeInfoMax, 0);
+    EXPECT_EQ(sDrawGetShapeInfo(0), nullptr);
+
+    sDrawInitParticleInfo(2);
+    sDrawEntryParticleInfo(1, nullptr, nullptr, "a very long particle system name, longer than 32");
+    ASSERT_NE(sDrawGetParticleInfo(1), nullptr);
+    EXPECT_EQ(std::strlen(sDrawGetParticleInfo(1)->name), 31u);
+    EXPECT_EQ(sDrawGetParticleInfo(2), nullptr);
+    sDrawFreeParticleInfo();
+
+    sDrawInitShadowCast(2, 3);
+    EXPECT_EQ(drawMan.shadowCastMax, 6);
+#if KESTREL_DRAW_MATHS
+    _coord node;
+    sCoordInit(nullptr, &node);
+    node.world._41 = 5.0f;
+    for (int i = 0; i < 8; ++i)
+        sDrawEntryShadowCast(&node, 1.0f, 2.0f, i);
+    EXPECT_EQ(drawMan.shadowCastCnt, 6); // a full table drops the rest
+    EXPECT_EQ(drawMan.shadowCastP[5].texNum, 5);
+    EXPECT_FLOAT_EQ(drawMan.shadowCastP[0].invMat._41, -5.0f);
+    sDrawStartShadowCastFrame();
+    sDrawEntryShadowCast(&node, 3.0f, 4.0f, -1);
+    EXPECT_EQ(drawMan.shadowCastCnt, 1);
+    EXPECT_FLOAT_EQ(drawMan.shadowCastP[0].sizeU, 3.0f);
+    EXPECT_EQ(drawMan.shadowCastP[0].texNum, -1);
+#endif
+    sDrawFreeShadowCast();
+    EXPECT_EQ(drawMan.shadowCastMax, 0);
+}
+
+TEST_F(DrawMan, CameraAndLightsTalkToTheDevice)
+{
+    ASSERT_EQ(dt::Open(640, 480, 16, false, false), 0);
+    _drawCamera &camera = *drawMan.cameraP;
+    EXPECT_FLOAT_EQ(camera._fovAngle, 0.7853982f);
+    EXPECT_FLOAT_EQ(camera._farDist, 256.0f);
+    for (int i = 0; i < DRAW_LIGHT_MAX; ++i) {
+        EXPECT_EQ(drawMan.lightP[i]->_lightNum, i);
+        EXPECT_EQ(drawMan.lightP[i]->_shadowTexNum, -1);
+    }
+    EXPECT_NE(drawMan.fontP->GetFontHandle(), nullptr);
+#if KESTREL_DRAW_MATHS
+    D3DVECTOR eye = {}, at = {};
+    eye.z = -10.0f;
+    camera.SetEyePos(eye);
+    camera.SetLookAtPos(at);
+    camera.Update();
+    D3DMATRIX view;
+    drawMan.d3dDevP->GetTransform(D3DTRANSFORMSTATE_VIEW, &view);
+    EXPECT_FLOAT_EQ(view._43, 10.0f);
+    D3DMATRIX proj;
+    drawMan.d3dDevP->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
+    EXPECT_FLOAT_EQ(proj._34, 1.0f);
+    EXPECT_FLOAT_EQ(proj._11, proj._22 * 0.75f); // aspect = 480 / 640
+    // Eye on the look-at point: the previous view stays.
+    camera.SetEyePos(at);
+    camera.Update();
+    EXPECT_FLOAT_EQ(camera.GetViewMatrix()._43, 10.0f);
+#endif
+    _drawLight &light = *drawMan.lightP[2];
+    light.GetLight()->dltType = D3DLIGHT_POINT;
+    light.GetLight()->dcvDiffuse.r = 1.0f;
+    light.GetLight()->dvRange = 100.0f;
+    light.GetLight()->dvAttenuation0 = 1.0f;
+    light.Update();
+    light.SetEnable(1);
+    BOOL on = FALSE;
+    EXPECT_TRUE(SUCCEEDED(drawMan.d3dDevP->GetLightEnable(2, &on)));
+    EXPECT_TRUE(on);
+    EXPECT_EQ(light.GetEnable(), 1);
+    light.SetEnable(0);
+    drawMan.d3dDevP->GetLightEnable(2, &on);
+    EXPECT_FALSE(on);
+}
+
+TEST_F(DrawMan, SpotlightMapsAreMadeRenderedIntoAndFreed)
+{
+    ASSERT_EQ(dt::Open(640, 480, 32, false, false), 0);
+    sTexManInit(16, 16);
+    _drawLight &light = *drawMan.lightP[0];
+    D3DLIGHT7 &l = *light.GetLight();
+    l.dltType = D3DLIGHT_SPOT;
+    l.dcvDiffuse.r = 1.0f;
+    l.dcvDiffuse.g = 1.0f;
+    l.dcvDiffuse.b = 1.0f;
+    l.dvDirection.z = 1.0f;
+    l.dvRange = 100.0f;
+    l.dvAttenuation0 = 1.0f;
+    l.dvTheta = 0.5f;
+    l.dvPhi = 1.0f;
+    light.SetShadowType(DRAW_SHADOW_SPOTMAP);
+    light.InitMapTexture();
+    ASSERT_NE(light._shadowTexNum, -1);
+    ASSERT_NE(light._lightTexNum, -1);
+    IDirectDrawSurface7 *map = sTexGetSurfacePtr(light._lightTexNum);
+    ASSERT_NE(map, nullptr);
+    uint32_t w, h;
+    dt::SurfaceSize(map, &w, &h);
+    EXPECT_EQ(w, 512u);
+    EXPECT_EQ(dt::ReadRgb(map, 256, 256), 0xFFFFFFu);
+    EXPECT_EQ(dt::ReadRgb(map, 0, 0), 0u);
+    // The shadow map pass renders into its own target and gives the back buffer back.
+    light.Update();
+    IDirectDrawSurface7 *target = nullptr;
+    drawMan.d3dDevP->GetRenderTarget(&target);
+    EXPECT_EQ(target, drawMan.backP);
+    if (target)
+        target->Release();
+#if KESTREL_DRAW_MATHS
+    EXPECT_EQ(dt::ReadRgb(sTexGetSurfacePtr(light._shadowTexNum), 10, 10), 0xFFFFFFu);
+#endif
+    ExpectRedPresent("after the shadow map");
+    light.SetEnable(1);
+    EXPECT_EQ(light.DrawMapTexture(), 0);
+    light.FreeMapTexture();
+    EXPECT_EQ(light._shadowTexNum, -1);
+    EXPECT_EQ(light._lightTexNum, -1);
+    EXPECT_EQ(texMan.pageCnt, 0);
+    sTexManExit();
+}
+
+TEST_F(DrawMan, ShadowVolumesHoldTheirBuffers)
+{
+    ASSERT_EQ(dt::Open(640, 480, 16, false, false), 0);
+    _shadowVol *a = _primShadowCreateVol(10);
+    _shadowVol *b = _primShadowCreateVol(4);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->id, a->id + 1);
+    D3DVERTEXBUFFERDESC desc = {};
+    desc.dwSize = sizeof desc;
+    a->vertBufP->GetVertexBufferDesc(&desc);
+    EXPECT_EQ(desc.dwNumVertices, 20u);
+    EXPECT_EQ(desc.dwFVF, (DWORD)(D3DFVF_XYZ | D3DFVF_DIFFUSE));
+    _primShadowFreeVol(&a);
+    _primShadowFreeVol(&b);
+    EXPECT_EQ(a, nullptr);
+    _primShadowFreeVol(&a);
+}
+
+} // namespace
