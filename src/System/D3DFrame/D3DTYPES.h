@@ -89,4 +89,74 @@ static_assert(sizeof(D3DCOLORVALUE) == 16, "D3DCOLORVALUE layout");
 static_assert(sizeof(D3DMATERIAL7) == 68, "D3DMATERIAL7 layout");
 static_assert(sizeof(D3DLIGHT7) == 104, "D3DLIGHT7 layout");
 
+// Component-wise vector operators that the program uses. The platform header declares its own
+// set when D3D_OVERLOADS is defined; Kestrel does not define it.
+#if defined(__cplusplus) && !defined(D3D_OVERLOADS)
+inline _D3DVECTOR operator+(const _D3DVECTOR &aA, const _D3DVECTOR &aB)
+{
+    _D3DVECTOR r;
+    r.x = aA.x + aB.x;
+    r.y = aA.y + aB.y;
+    r.z = aA.z + aB.z;
+    return r;
+}
+
+inline _D3DVECTOR operator-(const _D3DVECTOR &aA, const _D3DVECTOR &aB)
+{
+    _D3DVECTOR r;
+    r.x = aA.x - aB.x;
+    r.y = aA.y - aB.y;
+    r.z = aA.z - aB.z;
+    return r;
+}
+
+inline _D3DVECTOR operator-(const _D3DVECTOR &aA)
+{
+    _D3DVECTOR r;
+    r.x = -aA.x;
+    r.y = -aA.y;
+    r.z = -aA.z;
+    return r;
+}
+
+inline _D3DVECTOR operator*(const _D3DVECTOR &aA, D3DVALUE aS)
+{
+    _D3DVECTOR r;
+    r.x = aA.x * aS;
+    r.y = aA.y * aS;
+    r.z = aA.z * aS;
+    return r;
+}
+
+inline _D3DVECTOR operator*(D3DVALUE aS, const _D3DVECTOR &aA)
+{
+    return aA * aS;
+}
+
+inline _D3DVECTOR operator/(const _D3DVECTOR &aA, D3DVALUE aS)
+{
+    _D3DVECTOR r;
+    r.x = aA.x / aS;
+    r.y = aA.y / aS;
+    r.z = aA.z / aS;
+    return r;
+}
+
+inline _D3DVECTOR &operator+=(_D3DVECTOR &aA, const _D3DVECTOR &aB)
+{
+    aA.x += aB.x;
+    aA.y += aB.y;
+    aA.z += aB.z;
+    return aA;
+}
+
+inline _D3DVECTOR &operator/=(_D3DVECTOR &aA, D3DVALUE aS)
+{
+    aA.x /= aS;
+    aA.y /= aS;
+    aA.z /= aS;
+    return aA;
+}
+#endif
+
 #endif
