@@ -1,6 +1,7 @@
 #include "Library/Draw/DrawLib.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -98,12 +99,35 @@ static bool _surfaceSize(IDirectDrawSurface7 *aSufP, DDSURFACEDESC2 *aDescP)
 
 // ---------------------------------------------------------------- bitmaps
 
+// The system's loader takes a bitmap file whose pixels were cut short and makes up the rest; such a
+// file is refused here. Compressed and other layouts are left to the loader.
+static bool _bitmapFileCut(const char *aBmpNameP)
+{
+    FILE *fp = std::fopen(aBmpNameP, "rb");
+    if (!fp)
+        return false;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER head = {};
+    const bool read = std::fread(&file, sizeof file, 1, fp) == 1 && std::fread(&head, sizeof head, 1, fp) == 1;
+    std::fseek(fp, 0, SEEK_END);
+    const long size = std::ftell(fp);
+    std::fclose(fp);
+    if (!read)
+        return file.bfType == 0x4D42;
+    if (file.bfType != 0x4D42 || head.biSize < sizeof head ||
+        (head.biCompression != BI_RGB && head.biCompression != BI_BITFIELDS))
+        return false;
+    const uint64_t rows = (uint64_t)(head.biHeight < 0 ? -(int64_t)head.biHeight : head.biHeight);
+    const uint64_t stride = (((uint64_t)(head.biWidth < 0 ? 0 : head.biWidth) * head.biBitCount + 31) / 32) * 4;
+    return (uint64_t)file.bfOffBits + stride * rows > (uint64_t)size;
+}
+
 HBITMAP sDrawLoadBitMapFile(const char *aBmpNameP, uint32_t *aWidthP, uint32_t *aHeightP, uint32_t *aDepthP)
 {
     if (!aBmpNameP)
         return nullptr;
     HBITMAP bmp = (HBITMAP)LoadImageA(sysWork.instH, aBmpNameP, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
-    if (!bmp)
+    if (!bmp && !_bitmapFileCut(aBmpNameP))
         bmp = (HBITMAP)LoadImageA(nullptr, aBmpNameP, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
     if (!bmp)
         return nullptr;
