@@ -67,7 +67,7 @@ void sCoordUpdateStat(_coord *aCoordP)
 
 // Single-axis orders of the rotation types 1-3 (0 = X, 1 = Y, 2 = Z), first applied first.
 static void (*const _rotAxisTbl[3])(D3DMATRIX *, float) = {sMatrixRotateX, sMatrixRotateY,
-                                                            sMatrixRotateZ};
+                                                           sMatrixRotateZ};
 static const int _rotOrderTbl[3][3] = {
     {2, 1, 0}, // type 1: Z, Y, X
     {1, 0, 2}, // type 2: Y, X, Z
@@ -152,8 +152,8 @@ void sCoordStandByUpdate()
     }
 }
 
-long sCoordSetProjectionMatrix(D3DMATRIX *aProjMat, float aFovAngle, float aAspect, float aNearPlane,
-                               float aFarPlane)
+long sCoordSetProjectionMatrix(D3DMATRIX *aProjMat, float aFovAngle, float aAspect,
+                               float aNearPlane, float aFarPlane)
 {
     if (std::fabs(aFarPlane - aNearPlane) < 0.01f)
         return E_INVALIDARG;

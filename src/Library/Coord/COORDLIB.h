@@ -22,9 +22,10 @@ enum {
 };
 
 struct _coord {
-    _coord *nextP;  // not followed by the coordinate routines
-    uint16_t flg;   // COORD_FLG_*
-    int16_t type;   // rotation order of the local matrix: 0 X,Y,Z  1 Z,Y,X  2 Y,X,Z  3 X,Z,Y  other none
+    _coord *nextP; // not followed by the coordinate routines
+    uint16_t flg;  // COORD_FLG_*
+    int16_t
+        type; // rotation order of the local matrix: 0 X,Y,Z  1 Z,Y,X  2 Y,X,Z  3 X,Z,Y  other none
     _coord *superP; // parent, null for a root
     D3DMATRIX local;
     D3DMATRIX world;
@@ -73,8 +74,8 @@ void sCoordStandByUpdate();
 
 // Perspective projection (aFovAngle in radians). E_INVALIDARG with the matrix untouched when
 // near and far are within 0.01 or the half angle's sine is below 0.01.
-long sCoordSetProjectionMatrix(D3DMATRIX *aProjMat, float aFovAngle, float aAspect, float aNearPlane,
-                               float aFarPlane);
+long sCoordSetProjectionMatrix(D3DMATRIX *aProjMat, float aFovAngle, float aAspect,
+                               float aNearPlane, float aFarPlane);
 // Left-handed look-at view. E_INVALIDARG with the matrix untouched when eye and look-at coincide.
 long sCoordSetViewMatrix(D3DMATRIX *aViewMat, const D3DVECTOR *aEyePos, const D3DVECTOR *aLookAtPos,
                          const D3DVECTOR *aUpVec);

@@ -67,15 +67,14 @@ float sMathsSqrt3DNow(float aX)
     if ((_floatBits(aX) & 0x7fffffffu) == 0)
         return aX;
     float result;
-    __asm__ __volatile__(
-        "movd     %1, %%mm0\n\t"
-        "pfrsqrt  %%mm0, %%mm1\n\t"
-        "pfmul    %%mm0, %%mm1\n\t"
-        "movd     %%mm1, %0\n\t"
-        "femms\n\t"
-        : "=m"(result)
-        : "m"(aX)
-        : MATHS_X87_CLOBBERS);
+    __asm__ __volatile__("movd     %1, %%mm0\n\t"
+                         "pfrsqrt  %%mm0, %%mm1\n\t"
+                         "pfmul    %%mm0, %%mm1\n\t"
+                         "movd     %%mm1, %0\n\t"
+                         "femms\n\t"
+                         : "=m"(result)
+                         : "m"(aX)
+                         : MATHS_X87_CLOBBERS);
     return result;
 }
 
@@ -83,22 +82,22 @@ float sMathsSqrt3DNow(float aX)
 // Arc tangent: argument reduction to one of five breakpoints xi (tan 22.5° ... 67.5°) or to
 // 1/x, then an odd polynomial. Every constant is a float; hi/lo pairs carry the residual.
 
-static constexpr float atan_coeff[7] = {1.0f,        -0.333333313f,  0.19999887f,   -0.142816499f,
-                                    0.1104118f,  -0.0845975578f, 0.0471424349f};
-static constexpr float one_over_xi_hi[6] = {2.41421294f, 1.49660575f, 1.0f,
-                                        0.668178618f, 0.414213568f, 0.198912367f};
+static constexpr float atan_coeff[7] = {1.0f,       -0.333333313f,  0.19999887f,  -0.142816499f,
+                                        0.1104118f, -0.0845975578f, 0.0471424349f};
+static constexpr float one_over_xi_hi[6] = {2.41421294f,  1.49660575f,  1.0f,
+                                            0.668178618f, 0.414213568f, 0.198912367f};
 static constexpr float one_over_xi_lo[6] = {5.62000025e-07f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
 static constexpr float onep_one_over_xisqr_hi[6] = {6.82842016f, 3.23982811f, 2.0f,
-                                                1.44646204f, 1.17157292f, 1.03956616f};
-static constexpr float onep_one_over_xisqr_lo[6] = {7.13500003e-06f, 8.20000025e-07f, 0.0f,
-                                                6.29999988e-07f, 0.0f,            0.0f};
+                                                    1.44646204f, 1.17157292f, 1.03956616f};
+static constexpr float onep_one_over_xisqr_lo[6] = {
+    7.13500003e-06f, 8.20000025e-07f, 0.0f, 6.29999988e-07f, 0.0f, 0.0f};
 static constexpr float atan_xi_hi[7] = {0.0f,         0.392690003f, 0.589048624f, 0.785398126f,
-                                    0.981746972f, 1.17809701f,  1.37444603f};
+                                        0.981746972f, 1.17809701f,  1.37444603f};
 static constexpr float atan_xi_lo[7] = {0.0f,            9.08169841e-06f, 2.30000001e-08f,
-                                    6.30000017e-08f, 7.04000001e-07f, 2.49999999e-07f,
-                                    7.90000001e-07f};
+                                        6.30000017e-08f, 7.04000001e-07f, 2.49999999e-07f,
+                                        7.90000001e-07f};
 
-static constexpr float _atanInvLimit = 2.4142136f;    // tan 67.5°
+static constexpr float _atanInvLimit = 2.4142136f;     // tan 67.5°
 static constexpr float _atanDirectLimit = 0.41421357f; // tan 22.5°
 static constexpr float _atanHalfPi = 1.5707964f;
 
@@ -147,10 +146,10 @@ float sMathsAtanNormal(float aX)
     }
 
     const float zz = z * z;
-    const float p =
-        atan_coeff[1] +
-        zz * (atan_coeff[2] +
-              zz * (atan_coeff[3] + zz * (atan_coeff[4] + zz * (atan_coeff[5] + zz * atan_coeff[6]))));
+    const float p = atan_coeff[1] +
+                    zz * (atan_coeff[2] +
+                          zz * (atan_coeff[3] +
+                                zz * (atan_coeff[4] + zz * (atan_coeff[5] + zz * atan_coeff[6]))));
     z = z + z * zz * p;
     z += atan_xi_lo[j + 1];
     z += atan_xi_hi[j + 1];
@@ -188,7 +187,7 @@ float sMathsAtan3DNow(float aX)
     _atan3DNowArgs k = {};
     // Loop-invariant constants: c1 ... c6 at 4 ... 24, π/2 at 28.
     static constexpr float coeff[8] = {0.0f,          atan_coeff[1], atan_coeff[2], atan_coeff[3],
-                                   atan_coeff[4], atan_coeff[5], atan_coeff[6], _atanHalfPi};
+                                       atan_coeff[4], atan_coeff[5], atan_coeff[6], _atanHalfPi};
 
     int j = -1;
     k.x = _bitsFloat(absBits);
@@ -207,65 +206,64 @@ float sMathsAtan3DNow(float aX)
     k.xiLo = atan_xi_lo[j + 1];
     k.xiHi = atan_xi_hi[j + 1];
 
-    __asm__ __volatile__(
-        "movd     0(%0), %%mm0\n\t" // mm0 = x
-        "cmpl     $1, 28(%0)\n\t"
-        "jb       3f\n\t"
-        "ja       2f\n\t"
-        // reduced: q = 1/(x + lo + hi); z = (lo - q·olo) + (hi - q·ohi)
-        "movq     %%mm0, %%mm1\n\t"
-        "movd     4(%0), %%mm2\n\t"
-        "pfadd    %%mm2, %%mm1\n\t"
-        "movd     8(%0), %%mm3\n\t"
-        "pfadd    %%mm3, %%mm1\n\t"
-        "pfrcp    %%mm1, %%mm4\n\t"
-        "movd     12(%0), %%mm5\n\t"
-        "pfmul    %%mm4, %%mm5\n\t"
-        "movd     16(%0), %%mm6\n\t"
-        "pfmul    %%mm4, %%mm6\n\t"
-        "movq     %%mm2, %%mm0\n\t"
-        "pfsub    %%mm5, %%mm0\n\t"
-        "pfsub    %%mm6, %%mm3\n\t"
-        "pfadd    %%mm3, %%mm0\n\t"
-        "jmp      3f\n"
-        "2:\n\t" // inverted: z = 1/x
-        "pfrcp    %%mm0, %%mm0\n"
-        "3:\n\t" // z += z·zz·P(zz)
-        "movq     %%mm0, %%mm1\n\t"
-        "pfmul    %%mm1, %%mm1\n\t"
-        "movd     24(%1), %%mm2\n\t"
-        "pfmul    %%mm1, %%mm2\n\t"
-        "movd     20(%1), %%mm3\n\t"
-        "pfadd    %%mm3, %%mm2\n\t"
-        "pfmul    %%mm1, %%mm2\n\t"
-        "movd     16(%1), %%mm3\n\t"
-        "pfadd    %%mm3, %%mm2\n\t"
-        "pfmul    %%mm1, %%mm2\n\t"
-        "movd     12(%1), %%mm3\n\t"
-        "pfadd    %%mm3, %%mm2\n\t"
-        "pfmul    %%mm1, %%mm2\n\t"
-        "movd     8(%1), %%mm3\n\t"
-        "pfadd    %%mm3, %%mm2\n\t"
-        "pfmul    %%mm1, %%mm2\n\t"
-        "movd     4(%1), %%mm3\n\t"
-        "pfadd    %%mm3, %%mm2\n\t"
-        "pfmul    %%mm1, %%mm2\n\t"
-        "pfmul    %%mm0, %%mm2\n\t"
-        "pfadd    %%mm2, %%mm0\n\t"
-        "movd     20(%0), %%mm3\n\t"
-        "pfadd    %%mm3, %%mm0\n\t"
-        "movd     24(%0), %%mm3\n\t"
-        "pfadd    %%mm3, %%mm0\n\t"
-        "cmpl     $2, 28(%0)\n\t"
-        "jne      4f\n\t"
-        "movd     28(%1), %%mm3\n\t" // π/2 - z, the negation of z - π/2
-        "pfsubr   %%mm3, %%mm0\n"
-        "4:\n\t"
-        "movd     %%mm0, 32(%0)\n\t"
-        "femms\n\t"
-        :
-        : "r"(&k), "r"(coeff)
-        : "memory", "cc", MATHS_X87_CLOBBERS);
+    __asm__ __volatile__("movd     0(%0), %%mm0\n\t" // mm0 = x
+                         "cmpl     $1, 28(%0)\n\t"
+                         "jb       3f\n\t"
+                         "ja       2f\n\t"
+                         // reduced: q = 1/(x + lo + hi); z = (lo - q·olo) + (hi - q·ohi)
+                         "movq     %%mm0, %%mm1\n\t"
+                         "movd     4(%0), %%mm2\n\t"
+                         "pfadd    %%mm2, %%mm1\n\t"
+                         "movd     8(%0), %%mm3\n\t"
+                         "pfadd    %%mm3, %%mm1\n\t"
+                         "pfrcp    %%mm1, %%mm4\n\t"
+                         "movd     12(%0), %%mm5\n\t"
+                         "pfmul    %%mm4, %%mm5\n\t"
+                         "movd     16(%0), %%mm6\n\t"
+                         "pfmul    %%mm4, %%mm6\n\t"
+                         "movq     %%mm2, %%mm0\n\t"
+                         "pfsub    %%mm5, %%mm0\n\t"
+                         "pfsub    %%mm6, %%mm3\n\t"
+                         "pfadd    %%mm3, %%mm0\n\t"
+                         "jmp      3f\n"
+                         "2:\n\t" // inverted: z = 1/x
+                         "pfrcp    %%mm0, %%mm0\n"
+                         "3:\n\t" // z += z·zz·P(zz)
+                         "movq     %%mm0, %%mm1\n\t"
+                         "pfmul    %%mm1, %%mm1\n\t"
+                         "movd     24(%1), %%mm2\n\t"
+                         "pfmul    %%mm1, %%mm2\n\t"
+                         "movd     20(%1), %%mm3\n\t"
+                         "pfadd    %%mm3, %%mm2\n\t"
+                         "pfmul    %%mm1, %%mm2\n\t"
+                         "movd     16(%1), %%mm3\n\t"
+                         "pfadd    %%mm3, %%mm2\n\t"
+                         "pfmul    %%mm1, %%mm2\n\t"
+                         "movd     12(%1), %%mm3\n\t"
+                         "pfadd    %%mm3, %%mm2\n\t"
+                         "pfmul    %%mm1, %%mm2\n\t"
+                         "movd     8(%1), %%mm3\n\t"
+                         "pfadd    %%mm3, %%mm2\n\t"
+                         "pfmul    %%mm1, %%mm2\n\t"
+                         "movd     4(%1), %%mm3\n\t"
+                         "pfadd    %%mm3, %%mm2\n\t"
+                         "pfmul    %%mm1, %%mm2\n\t"
+                         "pfmul    %%mm0, %%mm2\n\t"
+                         "pfadd    %%mm2, %%mm0\n\t"
+                         "movd     20(%0), %%mm3\n\t"
+                         "pfadd    %%mm3, %%mm0\n\t"
+                         "movd     24(%0), %%mm3\n\t"
+                         "pfadd    %%mm3, %%mm0\n\t"
+                         "cmpl     $2, 28(%0)\n\t"
+                         "jne      4f\n\t"
+                         "movd     28(%1), %%mm3\n\t" // π/2 - z, the negation of z - π/2
+                         "pfsubr   %%mm3, %%mm0\n"
+                         "4:\n\t"
+                         "movd     %%mm0, 32(%0)\n\t"
+                         "femms\n\t"
+                         :
+                         : "r"(&k), "r"(coeff)
+                         : "memory", "cc", MATHS_X87_CLOBBERS);
 
     const uint32_t bits = _floatBits(k.result);
     return _bitsFloat(k.path == _atanInverted ? bits ^ sign : bits | sign);

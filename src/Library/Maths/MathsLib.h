@@ -26,6 +26,9 @@ _mathsVariant sMathsGetVariant(DWORD aCpuOption);
 // the compiler keeps no float there across it) and ends with femms.
 #define MATHS_X87_CLOBBERS "st", "st(1)", "st(2)", "st(3)", "st(4)", "st(5)", "st(6)", "st(7)"
 
+// SSE code is compiled per function: the core's baseline processor has no SSE.
+#define MATHS_TARGET_SSE __attribute__((target("sse")))
+
 extern float (*gMathsSqrtPtr)(float aX);
 extern float (*gMathsAtanPtr)(float aX);
 

@@ -7,10 +7,12 @@
 #include "Library/Maths/MathsLib.h"
 #include "Library/Vec/VECLIB.h"
 
-void (*sMatrixMul)(const D3DMATRIX *aM1P, const D3DMATRIX *aM2P, D3DMATRIX *aOutP) = sMatrixMulNormal;
+void (*sMatrixMul)(const D3DMATRIX *aM1P, const D3DMATRIX *aM2P,
+                   D3DMATRIX *aOutP) = sMatrixMulNormal;
 void (*sMatrixApplyVector)(const D3DMATRIX *aMatP, const D3DVECTOR *aSrcP,
                            D3DVECTOR *aDstP) = sMatrixApplyVectorNormal;
-void (*sMatrixRotateXYZ)(D3DMATRIX *aMatP, float aDegX, float aDegY, float aDegZ) = sMatrixRotateXYZNormal;
+void (*sMatrixRotateXYZ)(D3DMATRIX *aMatP, float aDegX, float aDegY,
+                         float aDegZ) = sMatrixRotateXYZNormal;
 void (*sMatrixScale)(D3DMATRIX *aMatP, float aX, float aY, float aZ) = sMatrixScaleNormal;
 
 struct _matrixFuncRow {
@@ -58,7 +60,8 @@ void sMatrixMulNormal(const D3DMATRIX *aM1P, const D3DMATRIX *aM2P, D3DMATRIX *a
     float *w = _elem(&work);
     for (int i = 0; i < 16; i += 4) {
         for (int j = 0; j < 4; j++)
-            w[i + j] = a[i] * b[j] + a[i + 1] * b[4 + j] + a[i + 2] * b[8 + j] + a[i + 3] * b[12 + j];
+            w[i + j] =
+                a[i] * b[j] + a[i + 1] * b[4 + j] + a[i + 2] * b[8 + j] + a[i + 3] * b[12 + j];
     }
     *aOutP = work;
 }
@@ -125,10 +128,9 @@ void sMatrixScaleNormal(D3DMATRIX *aMatP, float aX, float aY, float aZ)
 // ---------------------------------------------------------------------------------------------
 // SSE: one row per register; the four result rows are complete before anything is stored.
 
-#define _SSE __attribute__((target("sse")))
-
 // (x, y, z, w) × rows b0..b3
-_SSE static inline __m128 _sseRowTimes(__m128 aRow, __m128 aB0, __m128 aB1, __m128 aB2, __m128 aB3)
+MATHS_TARGET_SSE static inline __m128 _sseRowTimes(__m128 aRow, __m128 aB0, __m128 aB1, __m128 aB2,
+                                                   __m128 aB3)
 {
     __m128 r = _mm_mul_ps(_mm_shuffle_ps(aRow, aRow, _MM_SHUFFLE(0, 0, 0, 0)), aB0);
     r = _mm_add_ps(r, _mm_mul_ps(_mm_shuffle_ps(aRow, aRow, _MM_SHUFFLE(1, 1, 1, 1)), aB1));
@@ -136,7 +138,7 @@ _SSE static inline __m128 _sseRowTimes(__m128 aRow, __m128 aB0, __m128 aB1, __m1
     return _mm_add_ps(r, _mm_mul_ps(_mm_shuffle_ps(aRow, aRow, _MM_SHUFFLE(3, 3, 3, 3)), aB3));
 }
 
-_SSE void sMatrixMulSSE(const D3DMATRIX *aM1P, const D3DMATRIX *aM2P, D3DMATRIX *aOutP)
+MATHS_TARGET_SSE void sMatrixMulSSE(const D3DMATRIX *aM1P, const D3DMATRIX *aM2P, D3DMATRIX *aOutP)
 {
     const float *a = _elem(aM1P);
     const float *b = _elem(aM2P);
@@ -153,7 +155,8 @@ _SSE void sMatrixMulSSE(const D3DMATRIX *aM1P, const D3DMATRIX *aM2P, D3DMATRIX 
     _mm_storeu_ps(out + 12, r3);
 }
 
-_SSE void sMatrixApplyVectorSSE(const D3DMATRIX *aMatP, const D3DVECTOR *aSrcP, D3DVECTOR *aDstP)
+MATHS_TARGET_SSE void sMatrixApplyVectorSSE(const D3DMATRIX *aMatP, const D3DVECTOR *aSrcP,
+                                            D3DVECTOR *aDstP)
 {
     const float *m = _elem(aMatP);
     const __m128 x = _mm_load1_ps(&aSrcP->x);
@@ -165,109 +168,106 @@ _SSE void sMatrixApplyVectorSSE(const D3DMATRIX *aMatP, const D3DVECTOR *aSrcP, 
     _mm_store_ss(&aDstP->z, _mm_movehl_ps(r, r));
 }
 
-#undef _SSE
-
 // ---------------------------------------------------------------------------------------------
 // 3DNow!: a row's columns 1-2 travel in one MMX register and columns 3-4 in another.
 
 // One row of m1 (at byte offset R) times m2, into the work matrix.
-#define _MUL3DNOW_ROW(R)                                                                          \
-    "movd     " #R "+0(%0), %%mm0\n\t"                                                            \
-    "punpckldq %%mm0, %%mm0\n\t"                                                                  \
-    "movq     %%mm0, %%mm1\n\t"                                                                   \
-    "pfmul    0(%1), %%mm0\n\t"                                                                   \
-    "pfmul    8(%1), %%mm1\n\t"                                                                   \
-    "movd     " #R "+4(%0), %%mm2\n\t"                                                            \
-    "punpckldq %%mm2, %%mm2\n\t"                                                                  \
-    "movq     %%mm2, %%mm3\n\t"                                                                   \
-    "pfmul    16(%1), %%mm2\n\t"                                                                  \
-    "pfmul    24(%1), %%mm3\n\t"                                                                  \
-    "movd     " #R "+8(%0), %%mm4\n\t"                                                            \
-    "punpckldq %%mm4, %%mm4\n\t"                                                                  \
-    "movq     %%mm4, %%mm5\n\t"                                                                   \
-    "pfmul    32(%1), %%mm4\n\t"                                                                  \
-    "pfmul    40(%1), %%mm5\n\t"                                                                  \
-    "movd     " #R "+12(%0), %%mm6\n\t"                                                           \
-    "punpckldq %%mm6, %%mm6\n\t"                                                                  \
-    "movq     %%mm6, %%mm7\n\t"                                                                   \
-    "pfmul    48(%1), %%mm6\n\t"                                                                  \
-    "pfmul    56(%1), %%mm7\n\t"                                                                  \
-    "pfadd    %%mm2, %%mm0\n\t"                                                                   \
-    "pfadd    %%mm3, %%mm1\n\t"                                                                   \
-    "pfadd    %%mm6, %%mm4\n\t"                                                                   \
-    "pfadd    %%mm7, %%mm5\n\t"                                                                   \
-    "pfadd    %%mm4, %%mm0\n\t"                                                                   \
-    "pfadd    %%mm5, %%mm1\n\t"                                                                   \
-    "movq     %%mm0, " #R "+0(%2)\n\t"                                                            \
+#define MUL3DNOW_ROW(R)                 \
+    "movd     " #R "+0(%0), %%mm0\n\t"  \
+    "punpckldq %%mm0, %%mm0\n\t"        \
+    "movq     %%mm0, %%mm1\n\t"         \
+    "pfmul    0(%1), %%mm0\n\t"         \
+    "pfmul    8(%1), %%mm1\n\t"         \
+    "movd     " #R "+4(%0), %%mm2\n\t"  \
+    "punpckldq %%mm2, %%mm2\n\t"        \
+    "movq     %%mm2, %%mm3\n\t"         \
+    "pfmul    16(%1), %%mm2\n\t"        \
+    "pfmul    24(%1), %%mm3\n\t"        \
+    "movd     " #R "+8(%0), %%mm4\n\t"  \
+    "punpckldq %%mm4, %%mm4\n\t"        \
+    "movq     %%mm4, %%mm5\n\t"         \
+    "pfmul    32(%1), %%mm4\n\t"        \
+    "pfmul    40(%1), %%mm5\n\t"        \
+    "movd     " #R "+12(%0), %%mm6\n\t" \
+    "punpckldq %%mm6, %%mm6\n\t"        \
+    "movq     %%mm6, %%mm7\n\t"         \
+    "pfmul    48(%1), %%mm6\n\t"        \
+    "pfmul    56(%1), %%mm7\n\t"        \
+    "pfadd    %%mm2, %%mm0\n\t"         \
+    "pfadd    %%mm3, %%mm1\n\t"         \
+    "pfadd    %%mm6, %%mm4\n\t"         \
+    "pfadd    %%mm7, %%mm5\n\t"         \
+    "pfadd    %%mm4, %%mm0\n\t"         \
+    "pfadd    %%mm5, %%mm1\n\t"         \
+    "movq     %%mm0, " #R "+0(%2)\n\t"  \
     "movq     %%mm1, " #R "+8(%2)\n\t"
 
 void sMatrixMul3DNow(const D3DMATRIX *aM1P, const D3DMATRIX *aM2P, D3DMATRIX *aOutP)
 {
     D3DMATRIX work;
-    __asm__ __volatile__(_MUL3DNOW_ROW(0) _MUL3DNOW_ROW(16) _MUL3DNOW_ROW(32) _MUL3DNOW_ROW(48)
-                         "femms\n\t"
+    __asm__ __volatile__(MUL3DNOW_ROW(0) MUL3DNOW_ROW(16) MUL3DNOW_ROW(32)
+                             MUL3DNOW_ROW(48) "femms\n\t"
                          :
                          : "r"(aM1P), "r"(aM2P), "r"(&work)
                          : "memory", MATHS_X87_CLOBBERS);
     *aOutP = work;
 }
 
-#undef _MUL3DNOW_ROW
+#undef MUL3DNOW_ROW
 
 void sMatrixApplyVector3DNow(const D3DMATRIX *aMatP, const D3DVECTOR *aSrcP, D3DVECTOR *aDstP)
 {
-    __asm__ __volatile__(
-        "movd     0(%1), %%mm0\n\t"
-        "punpckldq %%mm0, %%mm0\n\t" // x x
-        "movd     4(%1), %%mm1\n\t"
-        "punpckldq %%mm1, %%mm1\n\t" // y y
-        "movd     8(%1), %%mm2\n\t"
-        "punpckldq %%mm2, %%mm2\n\t" // z z
-        "movq     %%mm0, %%mm3\n\t"
-        "pfmul    0(%0), %%mm0\n\t"
-        "pfmul    8(%0), %%mm3\n\t"
-        "movq     %%mm1, %%mm4\n\t"
-        "pfmul    16(%0), %%mm1\n\t"
-        "pfmul    24(%0), %%mm4\n\t"
-        "movq     %%mm2, %%mm5\n\t"
-        "pfmul    32(%0), %%mm2\n\t"
-        "pfmul    40(%0), %%mm5\n\t"
-        "pfadd    %%mm1, %%mm0\n\t"
-        "pfadd    %%mm4, %%mm3\n\t"
-        "pfadd    %%mm2, %%mm0\n\t"
-        "pfadd    %%mm5, %%mm3\n\t"
-        "pfadd    48(%0), %%mm0\n\t"
-        "pfadd    56(%0), %%mm3\n\t"
-        "movq     %%mm0, 0(%2)\n\t"
-        "movd     %%mm3, 8(%2)\n\t"
-        "femms\n\t"
-        :
-        : "r"(aMatP), "r"(aSrcP), "r"(aDstP)
-        : "memory", MATHS_X87_CLOBBERS);
+    __asm__ __volatile__("movd     0(%1), %%mm0\n\t"
+                         "punpckldq %%mm0, %%mm0\n\t" // x x
+                         "movd     4(%1), %%mm1\n\t"
+                         "punpckldq %%mm1, %%mm1\n\t" // y y
+                         "movd     8(%1), %%mm2\n\t"
+                         "punpckldq %%mm2, %%mm2\n\t" // z z
+                         "movq     %%mm0, %%mm3\n\t"
+                         "pfmul    0(%0), %%mm0\n\t"
+                         "pfmul    8(%0), %%mm3\n\t"
+                         "movq     %%mm1, %%mm4\n\t"
+                         "pfmul    16(%0), %%mm1\n\t"
+                         "pfmul    24(%0), %%mm4\n\t"
+                         "movq     %%mm2, %%mm5\n\t"
+                         "pfmul    32(%0), %%mm2\n\t"
+                         "pfmul    40(%0), %%mm5\n\t"
+                         "pfadd    %%mm1, %%mm0\n\t"
+                         "pfadd    %%mm4, %%mm3\n\t"
+                         "pfadd    %%mm2, %%mm0\n\t"
+                         "pfadd    %%mm5, %%mm3\n\t"
+                         "pfadd    48(%0), %%mm0\n\t"
+                         "pfadd    56(%0), %%mm3\n\t"
+                         "movq     %%mm0, 0(%2)\n\t"
+                         "movd     %%mm3, 8(%2)\n\t"
+                         "femms\n\t"
+                         :
+                         : "r"(aMatP), "r"(aSrcP), "r"(aDstP)
+                         : "memory", MATHS_X87_CLOBBERS);
 }
 
 // One row (byte offset R) times the padded 3×3 terms, columns 1-3 written back.
-#define _ROT3DNOW_ROW(R)                                                                          \
-    "movd     " #R "+0(%0), %%mm0\n\t"                                                            \
-    "punpckldq %%mm0, %%mm0\n\t"                                                                  \
-    "movq     %%mm0, %%mm1\n\t"                                                                   \
-    "pfmul    0(%1), %%mm0\n\t"                                                                   \
-    "pfmul    8(%1), %%mm1\n\t"                                                                   \
-    "movd     " #R "+4(%0), %%mm2\n\t"                                                            \
-    "punpckldq %%mm2, %%mm2\n\t"                                                                  \
-    "movq     %%mm2, %%mm3\n\t"                                                                   \
-    "pfmul    16(%1), %%mm2\n\t"                                                                  \
-    "pfmul    24(%1), %%mm3\n\t"                                                                  \
-    "movd     " #R "+8(%0), %%mm4\n\t"                                                            \
-    "punpckldq %%mm4, %%mm4\n\t"                                                                  \
-    "movq     %%mm4, %%mm5\n\t"                                                                   \
-    "pfmul    32(%1), %%mm4\n\t"                                                                  \
-    "pfmul    40(%1), %%mm5\n\t"                                                                  \
-    "pfadd    %%mm2, %%mm0\n\t"                                                                   \
-    "pfadd    %%mm3, %%mm1\n\t"                                                                   \
-    "pfadd    %%mm4, %%mm0\n\t"                                                                   \
-    "pfadd    %%mm5, %%mm1\n\t"                                                                   \
-    "movq     %%mm0, " #R "+0(%0)\n\t"                                                            \
+#define ROT3DNOW_ROW(R)                \
+    "movd     " #R "+0(%0), %%mm0\n\t" \
+    "punpckldq %%mm0, %%mm0\n\t"       \
+    "movq     %%mm0, %%mm1\n\t"        \
+    "pfmul    0(%1), %%mm0\n\t"        \
+    "pfmul    8(%1), %%mm1\n\t"        \
+    "movd     " #R "+4(%0), %%mm2\n\t" \
+    "punpckldq %%mm2, %%mm2\n\t"       \
+    "movq     %%mm2, %%mm3\n\t"        \
+    "pfmul    16(%1), %%mm2\n\t"       \
+    "pfmul    24(%1), %%mm3\n\t"       \
+    "movd     " #R "+8(%0), %%mm4\n\t" \
+    "punpckldq %%mm4, %%mm4\n\t"       \
+    "movq     %%mm4, %%mm5\n\t"        \
+    "pfmul    32(%1), %%mm4\n\t"       \
+    "pfmul    40(%1), %%mm5\n\t"       \
+    "pfadd    %%mm2, %%mm0\n\t"        \
+    "pfadd    %%mm3, %%mm1\n\t"        \
+    "pfadd    %%mm4, %%mm0\n\t"        \
+    "pfadd    %%mm5, %%mm1\n\t"        \
+    "movq     %%mm0, " #R "+0(%0)\n\t" \
     "movd     %%mm1, " #R "+8(%0)\n\t"
 
 void sMatrixRotateXYZ3DNow(D3DMATRIX *aMatP, float aDegX, float aDegY, float aDegZ)
@@ -276,36 +276,36 @@ void sMatrixRotateXYZ3DNow(D3DMATRIX *aMatP, float aDegX, float aDegY, float aDe
         return;
     float r[12];
     _rotateXYZTerms(aDegX, aDegY, aDegZ, r);
-    __asm__ __volatile__(_ROT3DNOW_ROW(0) _ROT3DNOW_ROW(16) _ROT3DNOW_ROW(32) _ROT3DNOW_ROW(48)
-                         "femms\n\t"
+    __asm__ __volatile__(ROT3DNOW_ROW(0) ROT3DNOW_ROW(16) ROT3DNOW_ROW(32)
+                             ROT3DNOW_ROW(48) "femms\n\t"
                          :
                          : "r"(aMatP), "r"(r)
                          : "memory", MATHS_X87_CLOBBERS);
 }
 
-#undef _ROT3DNOW_ROW
+#undef ROT3DNOW_ROW
 
 // Column 4 is never written.
-#define _SCALE3DNOW_ROW(R)                                                                        \
-    "movq     " #R "+0(%0), %%mm2\n\t"                                                            \
-    "pfmul    %%mm0, %%mm2\n\t"                                                                   \
-    "movq     %%mm2, " #R "+0(%0)\n\t"                                                            \
-    "movd     " #R "+8(%0), %%mm3\n\t"                                                            \
-    "pfmul    %%mm1, %%mm3\n\t"                                                                   \
+#define SCALE3DNOW_ROW(R)              \
+    "movq     " #R "+0(%0), %%mm2\n\t" \
+    "pfmul    %%mm0, %%mm2\n\t"        \
+    "movq     %%mm2, " #R "+0(%0)\n\t" \
+    "movd     " #R "+8(%0), %%mm3\n\t" \
+    "pfmul    %%mm1, %%mm3\n\t"        \
     "movd     %%mm3, " #R "+8(%0)\n\t"
 
 void sMatrixScale3DNow(D3DMATRIX *aMatP, float aX, float aY, float aZ)
 {
     const float scale[4] = {aX, aY, aZ, 0.0f};
     __asm__ __volatile__("movq     0(%1), %%mm0\n\t"
-                         "movd     8(%1), %%mm1\n\t" _SCALE3DNOW_ROW(0) _SCALE3DNOW_ROW(16)
-                             _SCALE3DNOW_ROW(32) _SCALE3DNOW_ROW(48) "femms\n\t"
+                         "movd     8(%1), %%mm1\n\t" SCALE3DNOW_ROW(0) SCALE3DNOW_ROW(16)
+                             SCALE3DNOW_ROW(32) SCALE3DNOW_ROW(48) "femms\n\t"
                          :
                          : "r"(aMatP), "r"(scale)
                          : "memory", MATHS_X87_CLOBBERS);
 }
 
-#undef _SCALE3DNOW_ROW
+#undef SCALE3DNOW_ROW
 
 // ---------------------------------------------------------------------------------------------
 // Direct routines
@@ -497,8 +497,9 @@ long sMatrixCheckBox(const D3DMATRIX *aWorldP, const D3DMATRIX *aViewP, const D3
     _boxExtentInit(&ext);
     for (int i = 0; i < 8; i++) {
         const D3DVECTOR *p = &aBoxP[i];
-        _boxExtentAdd(&ext, sVecDotProductRet(p, &col[0]) + m._41, sVecDotProductRet(p, &col[1]) + m._42,
-                      sVecDotProductRet(p, &col[2]) + m._43, sVecDotProductRet(p, &col[3]) + m._44);
+        _boxExtentAdd(&ext, sVecDotProductRet(p, &col[0]) + m._41,
+                      sVecDotProductRet(p, &col[1]) + m._42, sVecDotProductRet(p, &col[2]) + m._43,
+                      sVecDotProductRet(p, &col[3]) + m._44);
     }
     return (_cameraNear() < ext.maxZ && ext.minU <= 1.0f && ext.maxU >= 0.0f && ext.minV <= 1.0f &&
             ext.maxV >= 0.0f)

@@ -9,9 +9,11 @@
 #include "Library/Matrix/MATLIB.h"
 
 void (*sVecNormalize)(D3DVECTOR *aVecP) = sVecNormalizeNormal;
-void (*sVecDotProduct)(const D3DVECTOR *aAP, const D3DVECTOR *aBP, float *aOutP) = sVecDotProductNormal;
+void (*sVecDotProduct)(const D3DVECTOR *aAP, const D3DVECTOR *aBP,
+                       float *aOutP) = sVecDotProductNormal;
 float (*sVecDotProductRet)(const D3DVECTOR *aAP, const D3DVECTOR *aBP) = sVecDotProductRetNormal;
-void (*sVecCrossProduct)(const D3DVECTOR *aAP, const D3DVECTOR *aBP, D3DVECTOR *aOutP) = sVecCrossProductNormal;
+void (*sVecCrossProduct)(const D3DVECTOR *aAP, const D3DVECTOR *aBP,
+                         D3DVECTOR *aOutP) = sVecCrossProductNormal;
 float (*sVecMagnitude)(const D3DVECTOR *aAP) = sVecMagnitudeNormal;
 
 struct _vecFuncRow {
@@ -47,7 +49,8 @@ void sVecSetFuncPtr(DWORD aCpuOption)
 
 void sVecNormalizeNormal(D3DVECTOR *aVecP)
 {
-    const float len = gMathsSqrtPtr(aVecP->x * aVecP->x + aVecP->y * aVecP->y + aVecP->z * aVecP->z);
+    const float len =
+        gMathsSqrtPtr(aVecP->x * aVecP->x + aVecP->y * aVecP->y + aVecP->z * aVecP->z);
     if (len == 0.0f)
         return;
     aVecP->x /= len;
@@ -85,30 +88,29 @@ float sVecMagnitudeNormal(const D3DVECTOR *aAP)
 // SSE: packed single precision. A vector is loaded as (x, y, z, 0) without touching memory
 // past z.
 
-#define _SSE __attribute__((target("sse")))
-
-_SSE static inline __m128 _sseLoad3(const D3DVECTOR *aP)
+MATHS_TARGET_SSE static inline __m128 _sseLoad3(const D3DVECTOR *aP)
 {
     const __m128 xy = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64 *>(&aP->x));
     return _mm_movelh_ps(xy, _mm_load_ss(&aP->z));
 }
 
-_SSE static inline void _sseStore3(D3DVECTOR *aP, __m128 aV)
+MATHS_TARGET_SSE static inline void _sseStore3(D3DVECTOR *aP, __m128 aV)
 {
     _mm_storel_pi(reinterpret_cast<__m64 *>(&aP->x), aV);
     _mm_store_ss(&aP->z, _mm_movehl_ps(aV, aV));
 }
 
 // x + y + z of (x, y, z, w) into lane 0.
-_SSE static inline __m128 _sseSum3(__m128 aV)
+MATHS_TARGET_SSE static inline __m128 _sseSum3(__m128 aV)
 {
     const __m128 xy = _mm_add_ss(aV, _mm_shuffle_ps(aV, aV, _MM_SHUFFLE(1, 1, 1, 1)));
     return _mm_add_ss(xy, _mm_movehl_ps(aV, aV));
 }
 
-_SSE void sVecNormalizeSSE(D3DVECTOR *aVecP)
+MATHS_TARGET_SSE void sVecNormalizeSSE(D3DVECTOR *aVecP)
 {
-    alignas(16) static const uint32_t absMask[4] = {0x7fffffffu, 0x7fffffffu, 0x7fffffffu, 0x7fffffffu};
+    alignas(16) static const uint32_t absMask[4] = {0x7fffffffu, 0x7fffffffu, 0x7fffffffu,
+                                                    0x7fffffffu};
     const __m128 v = _sseLoad3(aVecP);
     __m128 s = _sseSum3(_mm_mul_ps(v, v));
     s = _mm_shuffle_ps(s, s, _MM_SHUFFLE(0, 0, 0, 0));
@@ -121,12 +123,13 @@ _SSE void sVecNormalizeSSE(D3DVECTOR *aVecP)
     _sseStore3(aVecP, r);
 }
 
-_SSE void sVecDotProductSSE(const D3DVECTOR *aAP, const D3DVECTOR *aBP, float *aOutP)
+MATHS_TARGET_SSE void sVecDotProductSSE(const D3DVECTOR *aAP, const D3DVECTOR *aBP, float *aOutP)
 {
     _mm_store_ss(aOutP, _sseSum3(_mm_mul_ps(_sseLoad3(aAP), _sseLoad3(aBP))));
 }
 
-_SSE void sVecCrossProductSSE(const D3DVECTOR *aAP, const D3DVECTOR *aBP, D3DVECTOR *aOutP)
+MATHS_TARGET_SSE void sVecCrossProductSSE(const D3DVECTOR *aAP, const D3DVECTOR *aBP,
+                                          D3DVECTOR *aOutP)
 {
     const __m128 a = _sseLoad3(aAP);
     const __m128 b = _sseLoad3(aBP);
@@ -137,65 +140,61 @@ _SSE void sVecCrossProductSSE(const D3DVECTOR *aAP, const D3DVECTOR *aBP, D3DVEC
     _sseStore3(aOutP, _mm_sub_ps(_mm_mul_ps(aYZX, bZXY), _mm_mul_ps(aZXY, bYZX)));
 }
 
-#undef _SSE
-
 // ---------------------------------------------------------------------------------------------
 // 3DNow!: each routine is one block of packed arithmetic that reads all of its input before it
 // writes, and ends with femms. (x, y) travels in one MMX register, (z, 0) in another.
 
 void sVecNormalize3DNow(D3DVECTOR *aVecP)
 {
-    __asm__ __volatile__(
-        "movq     (%0), %%mm0\n\t"  // x y
-        "movd     8(%0), %%mm1\n\t" // z 0
-        "movq     %%mm0, %%mm2\n\t"
-        "pfmul    %%mm2, %%mm2\n\t"
-        "movq     %%mm1, %%mm3\n\t"
-        "pfmul    %%mm3, %%mm3\n\t"
-        "pfacc    %%mm2, %%mm2\n\t" // x²+y² in both halves
-        "pfadd    %%mm3, %%mm2\n\t" // s in the low half
-        "movd     %%mm2, %%eax\n\t"
-        "testl    %%eax, %%eax\n\t" // bit pattern 0: leave the vector as it is
-        "jz       1f\n\t"
-        "punpckldq %%mm2, %%mm2\n\t" // s s
-        // 1/√s: estimate plus one Newton-Raphson step
-        "pfrsqrt  %%mm2, %%mm4\n\t"
-        "movq     %%mm4, %%mm5\n\t"
-        "pfmul    %%mm4, %%mm4\n\t"
-        "pfrsqit1 %%mm2, %%mm4\n\t"
-        "pfrcpit2 %%mm5, %%mm4\n\t"
-        "pfmul    %%mm4, %%mm2\n\t" // len = s·(1/√s)
-        // 1/len: estimate plus two iteration steps
-        "pfrcp    %%mm2, %%mm6\n\t"
-        "pfrcpit1 %%mm6, %%mm2\n\t"
-        "pfrcpit2 %%mm6, %%mm2\n\t"
-        "pfmul    %%mm2, %%mm0\n\t"
-        "pfmul    %%mm2, %%mm1\n\t"
-        "movq     %%mm0, (%0)\n\t"
-        "movd     %%mm1, 8(%0)\n"
-        "1:\n\t"
-        "femms\n\t"
-        :
-        : "r"(aVecP)
-        : "eax", "memory", "cc", MATHS_X87_CLOBBERS);
+    __asm__ __volatile__("movq     (%0), %%mm0\n\t"  // x y
+                         "movd     8(%0), %%mm1\n\t" // z 0
+                         "movq     %%mm0, %%mm2\n\t"
+                         "pfmul    %%mm2, %%mm2\n\t"
+                         "movq     %%mm1, %%mm3\n\t"
+                         "pfmul    %%mm3, %%mm3\n\t"
+                         "pfacc    %%mm2, %%mm2\n\t" // x²+y² in both halves
+                         "pfadd    %%mm3, %%mm2\n\t" // s in the low half
+                         "movd     %%mm2, %%eax\n\t"
+                         "testl    %%eax, %%eax\n\t" // bit pattern 0: leave the vector as it is
+                         "jz       1f\n\t"
+                         "punpckldq %%mm2, %%mm2\n\t" // s s
+                         // 1/√s: estimate plus one Newton-Raphson step
+                         "pfrsqrt  %%mm2, %%mm4\n\t"
+                         "movq     %%mm4, %%mm5\n\t"
+                         "pfmul    %%mm4, %%mm4\n\t"
+                         "pfrsqit1 %%mm2, %%mm4\n\t"
+                         "pfrcpit2 %%mm5, %%mm4\n\t"
+                         "pfmul    %%mm4, %%mm2\n\t" // len = s·(1/√s)
+                         // 1/len: estimate plus two iteration steps
+                         "pfrcp    %%mm2, %%mm6\n\t"
+                         "pfrcpit1 %%mm6, %%mm2\n\t"
+                         "pfrcpit2 %%mm6, %%mm2\n\t"
+                         "pfmul    %%mm2, %%mm0\n\t"
+                         "pfmul    %%mm2, %%mm1\n\t"
+                         "movq     %%mm0, (%0)\n\t"
+                         "movd     %%mm1, 8(%0)\n"
+                         "1:\n\t"
+                         "femms\n\t"
+                         :
+                         : "r"(aVecP)
+                         : "eax", "memory", "cc", MATHS_X87_CLOBBERS);
 }
 
 void sVecDotProduct3DNow(const D3DVECTOR *aAP, const D3DVECTOR *aBP, float *aOutP)
 {
-    __asm__ __volatile__(
-        "movq     (%0), %%mm0\n\t"
-        "movq     (%1), %%mm2\n\t"
-        "pfmul    %%mm2, %%mm0\n\t" // ax·bx ay·by
-        "movd     8(%0), %%mm1\n\t"
-        "movd     8(%1), %%mm3\n\t"
-        "pfmul    %%mm3, %%mm1\n\t" // az·bz 0
-        "pfacc    %%mm0, %%mm0\n\t"
-        "pfadd    %%mm1, %%mm0\n\t"
-        "movd     %%mm0, (%2)\n\t"
-        "femms\n\t"
-        :
-        : "r"(aAP), "r"(aBP), "r"(aOutP)
-        : "memory", MATHS_X87_CLOBBERS);
+    __asm__ __volatile__("movq     (%0), %%mm0\n\t"
+                         "movq     (%1), %%mm2\n\t"
+                         "pfmul    %%mm2, %%mm0\n\t" // ax·bx ay·by
+                         "movd     8(%0), %%mm1\n\t"
+                         "movd     8(%1), %%mm3\n\t"
+                         "pfmul    %%mm3, %%mm1\n\t" // az·bz 0
+                         "pfacc    %%mm0, %%mm0\n\t"
+                         "pfadd    %%mm1, %%mm0\n\t"
+                         "movd     %%mm0, (%2)\n\t"
+                         "femms\n\t"
+                         :
+                         : "r"(aAP), "r"(aBP), "r"(aOutP)
+                         : "memory", MATHS_X87_CLOBBERS);
 }
 
 float sVecDotProductRet3DNow(const D3DVECTOR *aAP, const D3DVECTOR *aBP)
@@ -207,65 +206,63 @@ float sVecDotProductRet3DNow(const D3DVECTOR *aAP, const D3DVECTOR *aBP)
 
 void sVecCrossProduct3DNow(const D3DVECTOR *aAP, const D3DVECTOR *aBP, D3DVECTOR *aOutP)
 {
-    __asm__ __volatile__(
-        "movq     (%0), %%mm0\n\t"  // ax ay
-        "movd     8(%0), %%mm1\n\t" // az 0
-        "movq     (%1), %%mm2\n\t"  // bx by
-        "movd     8(%1), %%mm3\n\t" // bz 0
-        "movq     %%mm0, %%mm4\n\t"
-        "psrlq    $32, %%mm4\n\t"
-        "punpckldq %%mm1, %%mm4\n\t" // ay az
-        "movq     %%mm3, %%mm5\n\t"
-        "punpckldq %%mm2, %%mm5\n\t" // bz bx
-        "movq     %%mm1, %%mm6\n\t"
-        "punpckldq %%mm0, %%mm6\n\t" // az ax
-        "movq     %%mm2, %%mm7\n\t"
-        "psrlq    $32, %%mm7\n\t"
-        "punpckldq %%mm3, %%mm7\n\t" // by bz
-        "pfmul    %%mm5, %%mm4\n\t"
-        "pfmul    %%mm7, %%mm6\n\t"
-        "pfsub    %%mm6, %%mm4\n\t" // ay·bz-az·by  az·bx-ax·bz
-        "movq     %%mm2, %%mm5\n\t"
-        "psrlq    $32, %%mm5\n\t"
-        "punpckldq %%mm2, %%mm5\n\t" // by bx
-        "pfmul    %%mm5, %%mm0\n\t"  // ax·by ay·bx
-        "movq     %%mm0, %%mm1\n\t"
-        "psrlq    $32, %%mm1\n\t"
-        "pfsub    %%mm1, %%mm0\n\t" // ax·by-ay·bx
-        "movq     %%mm4, (%2)\n\t"
-        "movd     %%mm0, 8(%2)\n\t"
-        "femms\n\t"
-        :
-        : "r"(aAP), "r"(aBP), "r"(aOutP)
-        : "memory", MATHS_X87_CLOBBERS);
+    __asm__ __volatile__("movq     (%0), %%mm0\n\t"  // ax ay
+                         "movd     8(%0), %%mm1\n\t" // az 0
+                         "movq     (%1), %%mm2\n\t"  // bx by
+                         "movd     8(%1), %%mm3\n\t" // bz 0
+                         "movq     %%mm0, %%mm4\n\t"
+                         "psrlq    $32, %%mm4\n\t"
+                         "punpckldq %%mm1, %%mm4\n\t" // ay az
+                         "movq     %%mm3, %%mm5\n\t"
+                         "punpckldq %%mm2, %%mm5\n\t" // bz bx
+                         "movq     %%mm1, %%mm6\n\t"
+                         "punpckldq %%mm0, %%mm6\n\t" // az ax
+                         "movq     %%mm2, %%mm7\n\t"
+                         "psrlq    $32, %%mm7\n\t"
+                         "punpckldq %%mm3, %%mm7\n\t" // by bz
+                         "pfmul    %%mm5, %%mm4\n\t"
+                         "pfmul    %%mm7, %%mm6\n\t"
+                         "pfsub    %%mm6, %%mm4\n\t" // ay·bz-az·by  az·bx-ax·bz
+                         "movq     %%mm2, %%mm5\n\t"
+                         "psrlq    $32, %%mm5\n\t"
+                         "punpckldq %%mm2, %%mm5\n\t" // by bx
+                         "pfmul    %%mm5, %%mm0\n\t"  // ax·by ay·bx
+                         "movq     %%mm0, %%mm1\n\t"
+                         "psrlq    $32, %%mm1\n\t"
+                         "pfsub    %%mm1, %%mm0\n\t" // ax·by-ay·bx
+                         "movq     %%mm4, (%2)\n\t"
+                         "movd     %%mm0, 8(%2)\n\t"
+                         "femms\n\t"
+                         :
+                         : "r"(aAP), "r"(aBP), "r"(aOutP)
+                         : "memory", MATHS_X87_CLOBBERS);
 }
 
 float sVecMagnitude3DNow(const D3DVECTOR *aAP)
 {
     float len;
-    __asm__ __volatile__(
-        "movq     (%1), %%mm0\n\t"
-        "pfmul    %%mm0, %%mm0\n\t"
-        "movd     8(%1), %%mm1\n\t"
-        "pfmul    %%mm1, %%mm1\n\t"
-        "pfacc    %%mm0, %%mm0\n\t"
-        "pfadd    %%mm1, %%mm0\n\t" // s
-        "movd     %%mm0, %%eax\n\t"
-        "testl    %%eax, %%eax\n\t" // bit pattern 0: length 0
-        "jz       1f\n\t"
-        "pfrsqrt  %%mm0, %%mm2\n\t"
-        "movq     %%mm2, %%mm3\n\t"
-        "pfmul    %%mm2, %%mm2\n\t"
-        "pfrsqit1 %%mm0, %%mm2\n\t"
-        "pfrcpit2 %%mm3, %%mm2\n\t"
-        "pfmul    %%mm2, %%mm0\n\t" // s·(1/√s)
-        "movd     %%mm0, %%eax\n"
-        "1:\n\t"
-        "movl     %%eax, %0\n\t"
-        "femms\n\t"
-        : "=m"(len)
-        : "r"(aAP)
-        : "eax", "memory", "cc", MATHS_X87_CLOBBERS);
+    __asm__ __volatile__("movq     (%1), %%mm0\n\t"
+                         "pfmul    %%mm0, %%mm0\n\t"
+                         "movd     8(%1), %%mm1\n\t"
+                         "pfmul    %%mm1, %%mm1\n\t"
+                         "pfacc    %%mm0, %%mm0\n\t"
+                         "pfadd    %%mm1, %%mm0\n\t" // s
+                         "movd     %%mm0, %%eax\n\t"
+                         "testl    %%eax, %%eax\n\t" // bit pattern 0: length 0
+                         "jz       1f\n\t"
+                         "pfrsqrt  %%mm0, %%mm2\n\t"
+                         "movq     %%mm2, %%mm3\n\t"
+                         "pfmul    %%mm2, %%mm2\n\t"
+                         "pfrsqit1 %%mm0, %%mm2\n\t"
+                         "pfrcpit2 %%mm3, %%mm2\n\t"
+                         "pfmul    %%mm2, %%mm0\n\t" // s·(1/√s)
+                         "movd     %%mm0, %%eax\n"
+                         "1:\n\t"
+                         "movl     %%eax, %0\n\t"
+                         "femms\n\t"
+                         : "=m"(len)
+                         : "r"(aAP)
+                         : "eax", "memory", "cc", MATHS_X87_CLOBBERS);
     return std::isnan(len) ? 0.0f : len;
 }
 

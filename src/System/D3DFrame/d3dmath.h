@@ -5,6 +5,7 @@
 
 // out = (v, 1) × m divided by w. E_INVALIDARG with out untouched when |w| < 1e-5.
 // aDest may be aSrc.
-HRESULT D3DMath_VectorMatrixMultiply(D3DVECTOR &aDest, const D3DVECTOR &aSrc, const D3DMATRIX &aMat);
+HRESULT D3DMath_VectorMatrixMultiply(D3DVECTOR &aDest, const D3DVECTOR &aSrc,
+                                     const D3DMATRIX &aMat);
 
 #endif

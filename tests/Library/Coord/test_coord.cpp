@@ -20,7 +20,8 @@ D3DMATRIX unit()
     return m;
 }
 
-_stat3d stat(float aTx, float aTy, float aTz, float aRx, float aRy, float aRz, float aSx, float aSy, float aSz)
+_stat3d stat(float aTx, float aTy, float aTz, float aRx, float aRy, float aRz, float aSx, float aSy,
+             float aSz)
 {
     return {aTx, aTy, aTz, aRx, aRy, aRz, aSx, aSy, aSz};
 }
@@ -127,7 +128,8 @@ TEST_P(CoordTree, DirtyChildOfACleanParentComposesWithItsWorldAndView)
     Place(&p, nullptr, stat(1, 2, 3, 10, 20, 30, 1, 2, 1));
     Place(&c, &p, stat(4, 5, 6, 0, 45, 0, 2, 2, 2));
     EXPECT_EQ(c.flg & COORD_FLG_DIRTY, 0);
-    EXPECT_LE(maxDiff(p.view, dmul(dmat(p.local), dmat(gCameraView))), 1e-4) << "root: local × camera";
+    EXPECT_LE(maxDiff(p.view, dmul(dmat(p.local), dmat(gCameraView))), 1e-4)
+        << "root: local × camera";
     EXPECT_LE(maxDiff(c.world, dmul(dmat(c.local), dmat(p.world))), 1e-4);
     EXPECT_LE(maxDiff(c.view, dmul(dmat(c.local), dmat(p.view))), 1e-4);
 
@@ -161,9 +163,9 @@ TEST_P(CoordTree, LocalMatrixIsScaleRotationTranslationInTheTypesOrder)
     Rand rnd(59);
     for (int type : {0, 1, 2, 3, 4, -1}) {
         for (int i = 0; i < 50; i++) {
-            const _stat3d s = stat(rnd.Next(-50, 50), rnd.Next(-50, 50), rnd.Next(-50, 50), rnd.Next(0, 360),
-                                   rnd.Next(0, 360), rnd.Next(0, 360), rnd.Next(0.1f, 4), rnd.Next(0.1f, 4),
-                                   rnd.Next(0.1f, 4));
+            const _stat3d s = stat(rnd.Next(-50, 50), rnd.Next(-50, 50), rnd.Next(-50, 50),
+                                   rnd.Next(0, 360), rnd.Next(0, 360), rnd.Next(0, 360),
+                                   rnd.Next(0.1f, 4), rnd.Next(0.1f, 4), rnd.Next(0.1f, 4));
             _coord c;
             sCoordInit(nullptr, &c);
             c.type = static_cast<int16_t>(type);
@@ -207,7 +209,8 @@ TEST_P(CoordTree, GetGlobalMatrixWalksUpToTheRequestedLevel)
         EXPECT_LE(maxDiff(out, ref), 1e-4) << "level " << c.level;
         for (int i = 0; i < 4; i++) {
             const bool visited = i < c.nodes;
-            EXPECT_EQ(n[i].flg & COORD_FLG_DIRTY, visited ? COORD_FLG_DIRTY : 0) << c.level << " node " << i;
+            EXPECT_EQ(n[i].flg & COORD_FLG_DIRTY, visited ? COORD_FLG_DIRTY : 0)
+                << c.level << " node " << i;
             EXPECT_EQ(sameBits(n[i].local, unit()), !visited) << c.level << " node " << i;
         }
     }
@@ -287,8 +290,8 @@ TEST(CoordProjection, RefusesDegeneratePlanesAndAngles)
 {
     const struct {
         float fov, nearZ, farZ;
-    } bad[] = {{1.0f, 5, 5}, {1.0f, 5, 5.009f}, {1.0f, 5.009f, 5}, {0.0f, 1, 100}, {0.01f, 1, 100},
-               {static_cast<float>(2 * kPi), 1, 100}};
+    } bad[] = {{1.0f, 5, 5},   {1.0f, 5, 5.009f}, {1.0f, 5.009f, 5},
+               {0.0f, 1, 100}, {0.01f, 1, 100},   {static_cast<float>(2 * kPi), 1, 100}};
     for (const auto &b : bad) {
         D3DMATRIX m;
         memset(&m, 0xA5, sizeof m);
@@ -325,7 +328,8 @@ protected:
         D3DVECTOR e, a;
         sMatrixApplyVectorNormal(&aM, &aEye, &e);
         sMatrixApplyVectorNormal(&aM, &aAt, &a);
-        const double dist = std::sqrt(double(aAt.x - aEye.x) * (aAt.x - aEye.x) + double(aAt.y - aEye.y) * (aAt.y - aEye.y) +
+        const double dist = std::sqrt(double(aAt.x - aEye.x) * (aAt.x - aEye.x) +
+                                      double(aAt.y - aEye.y) * (aAt.y - aEye.y) +
                                       double(aAt.z - aEye.z) * (aAt.z - aEye.z));
         EXPECT_NEAR(e.x, 0, 1e-4);
         EXPECT_NEAR(e.y, 0, 1e-4);
@@ -362,7 +366,7 @@ TEST_P(CoordViewMatrix, LooksFromEyeToLookAtWithUpKeptUp)
     ExpectLookAt(m, eye, at);
     D3DVECTOR above = vec(eye.x, eye.y + 1, eye.z), v;
     sMatrixApplyVectorNormal(&m, &above, &v);
-    EXPECT_GT(v.y, 0.9f); // up stays on screen-up
+    EXPECT_GT(v.y, 0.9f);   // up stays on screen-up
     EXPECT_GT(m._11, 0.9f); // +x of the world is to the right when looking along +z
 }
 
@@ -451,7 +455,8 @@ TEST_P(CoordDecomposition, AnglesBeyondNinetyGiveAnEquivalentRotation)
                 sCoordMakeLocalMatrix(&c, &in);
                 _stat3d out;
                 sCoordDecomposition(&c.local, &out);
-                ASSERT_LE(maxDiff(c.local, localRef(0, out)), variant() == MathsVariant3DNow ? 2e-3 : 1e-4)
+                ASSERT_LE(maxDiff(c.local, localRef(0, out)),
+                          variant() == MathsVariant3DNow ? 2e-3 : 1e-4)
                     << rx << " " << ry << " " << rz;
             }
 }

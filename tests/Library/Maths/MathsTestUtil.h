@@ -69,10 +69,10 @@ protected:
     _mathsVariant variant() const { return sMathsGetVariant(GetParam().cpuOption); }
 };
 
-#define MTEST_INSTANTIATE_VARIANTS(Suite)                                                          \
-    INSTANTIATE_TEST_SUITE_P(Variants, Suite, ::testing::ValuesIn(mtest::kVariants),               \
-                             [](const ::testing::TestParamInfo<mtest::Variant> &aInfo) {           \
-                                 return std::string(aInfo.param.name);                             \
+#define MTEST_INSTANTIATE_VARIANTS(Suite)                                                \
+    INSTANTIATE_TEST_SUITE_P(Variants, Suite, ::testing::ValuesIn(mtest::kVariants),     \
+                             [](const ::testing::TestParamInfo<mtest::Variant> &aInfo) { \
+                                 return std::string(aInfo.param.name);                   \
                              })
 
 inline uint32_t bits(float aF)

@@ -182,20 +182,23 @@ int main(int argc, char **argv)
         const char *name;
         void (*fn)(benchmark::State &, DWORD);
     } routines[] = {
-        {"sMatrixMul", BM_MatrixMul},         {"sMatrixApplyVector", BM_MatrixApplyVector},
-        {"sVecNormalize", BM_VecNormalize},   {"sVecCrossProduct", BM_VecCrossProduct},
-        {"gMathsSqrtPtr", BM_MathsSqrt},      {"gMathsAtanPtr", BM_MathsAtan},
+        {"sMatrixMul", BM_MatrixMul},       {"sMatrixApplyVector", BM_MatrixApplyVector},
+        {"sVecNormalize", BM_VecNormalize}, {"sVecCrossProduct", BM_VecCrossProduct},
+        {"gMathsSqrtPtr", BM_MathsSqrt},    {"gMathsAtanPtr", BM_MathsAtan},
         {"sCoordUpdate", BM_CoordUpdate},
     };
     const struct {
         const char *name;
         DWORD option;
         bool runs;
-    } variants[] = {{"Normal", 0, true}, {"SSE", MATHS_OPT_SSE, hasSSE()}, {"3DNow", MATHS_OPT_3DNOW, has3DNow()}};
+    } variants[] = {{"Normal", 0, true},
+                    {"SSE", MATHS_OPT_SSE, hasSSE()},
+                    {"3DNow", MATHS_OPT_3DNOW, has3DNow()}};
     for (const auto &r : routines)
         for (const auto &v : variants)
             if (v.runs)
-                benchmark::RegisterBenchmark((std::string(r.name) + "/" + v.name).c_str(), r.fn, v.option);
+                benchmark::RegisterBenchmark((std::string(r.name) + "/" + v.name).c_str(), r.fn,
+                                             v.option);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -37,17 +37,17 @@ struct Column {
 };
 
 static const Column kNormalColumn = {
-    sVecNormalizeNormal,      sVecDotProductNormal,   sVecDotProductRetNormal, sVecCrossProductNormal,
-    sVecMagnitudeNormal,      sMatrixMulNormal,       sMatrixApplyVectorNormal, sMatrixRotateXYZNormal,
-    sMatrixScaleNormal,       sMathsSqrtNormal,       sMathsAtanNormal};
+    sVecNormalizeNormal, sVecDotProductNormal, sVecDotProductRetNormal,  sVecCrossProductNormal,
+    sVecMagnitudeNormal, sMatrixMulNormal,     sMatrixApplyVectorNormal, sMatrixRotateXYZNormal,
+    sMatrixScaleNormal,  sMathsSqrtNormal,     sMathsAtanNormal};
 static const Column kSSEColumn = {
-    sVecNormalizeSSE,         sVecDotProductSSE,      sVecDotProductRetNormal, sVecCrossProductSSE,
-    sVecMagnitudeNormal,      sMatrixMulSSE,          sMatrixApplyVectorSSE,   sMatrixRotateXYZNormal,
-    sMatrixScaleNormal,       sMathsSqrtNormal,       sMathsAtanNormal};
+    sVecNormalizeSSE,    sVecDotProductSSE, sVecDotProductRetNormal, sVecCrossProductSSE,
+    sVecMagnitudeNormal, sMatrixMulSSE,     sMatrixApplyVectorSSE,   sMatrixRotateXYZNormal,
+    sMatrixScaleNormal,  sMathsSqrtNormal,  sMathsAtanNormal};
 static const Column k3DNowColumn = {
-    sVecNormalize3DNow,       sVecDotProduct3DNow,    sVecDotProductRet3DNow,  sVecCrossProduct3DNow,
-    sVecMagnitude3DNow,       sMatrixMul3DNow,        sMatrixApplyVector3DNow, sMatrixRotateXYZ3DNow,
-    sMatrixScale3DNow,        sMathsSqrt3DNow,        sMathsAtan3DNow};
+    sVecNormalize3DNow, sVecDotProduct3DNow, sVecDotProductRet3DNow,  sVecCrossProduct3DNow,
+    sVecMagnitude3DNow, sMatrixMul3DNow,     sMatrixApplyVector3DNow, sMatrixRotateXYZ3DNow,
+    sMatrixScale3DNow,  sMathsSqrt3DNow,     sMathsAtan3DNow};
 
 TEST(MathsDispatch, OptionWordSelectsOneColumnForEveryPointer)
 {
@@ -55,10 +55,10 @@ TEST(MathsDispatch, OptionWordSelectsOneColumnForEveryPointer)
         DWORD option;
         const Column *column;
     } cases[] = {
-        {0x00, &kNormalColumn},      {0x01, &kNormalColumn}, {0x04, &kNormalColumn},
-        {0x10, &kNormalColumn},      {0x15, &kNormalColumn}, {0xFFFFFFF5u, &kNormalColumn},
-        {0x02, &kSSEColumn},         {0x07, &kSSEColumn},    {0x08, &k3DNowColumn},
-        {0x0A, &k3DNowColumn},       {0x1F, &k3DNowColumn},  {0x18, &k3DNowColumn},
+        {0x00, &kNormalColumn}, {0x01, &kNormalColumn}, {0x04, &kNormalColumn},
+        {0x10, &kNormalColumn}, {0x15, &kNormalColumn}, {0xFFFFFFF5u, &kNormalColumn},
+        {0x02, &kSSEColumn},    {0x07, &kSSEColumn},    {0x08, &k3DNowColumn},
+        {0x0A, &k3DNowColumn},  {0x1F, &k3DNowColumn},  {0x18, &k3DNowColumn},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << "cpuOption 0x" << std::hex << c.option);
@@ -88,8 +88,9 @@ TEST(MathsSqrt, NormalIsCorrectlyRoundedAndPassesNegativesThrough)
 {
     const struct {
         float x, expect;
-    } cases[] = {{-4.0f, -4.0f}, {-1e-30f, -1e-30f}, {0.0f, 0.0f}, {4.0f, 2.0f}, {1e-30f, 1e-15f},
-                 {2.0f, 1.41421354f}, {INFINITY, INFINITY}, {-INFINITY, -INFINITY}};
+    } cases[] = {{-4.0f, -4.0f},       {-1e-30f, -1e-30f},    {0.0f, 0.0f},
+                 {4.0f, 2.0f},         {1e-30f, 1e-15f},      {2.0f, 1.41421354f},
+                 {INFINITY, INFINITY}, {-INFINITY, -INFINITY}};
     for (const auto &c : cases)
         EXPECT_EQ(bits(sMathsSqrtNormal(c.x)), bits(c.expect)) << c.x;
     EXPECT_EQ(bits(sMathsSqrtNormal(-0.0f)), bits(-0.0f));
@@ -98,7 +99,9 @@ TEST(MathsSqrt, NormalIsCorrectlyRoundedAndPassesNegativesThrough)
     Rand rnd(7);
     for (int i = 0; i < 2000; i++) {
         const float x = std::ldexp(rnd.Next(1.0f, 2.0f), static_cast<int>(rnd.Next(-60, 60)));
-        EXPECT_EQ(bits(sMathsSqrtNormal(x)), bits(static_cast<float>(std::sqrt(static_cast<double>(x))))) << x;
+        EXPECT_EQ(bits(sMathsSqrtNormal(x)),
+                  bits(static_cast<float>(std::sqrt(static_cast<double>(x)))))
+            << x;
     }
 }
 
@@ -172,7 +175,8 @@ TEST_P(MathsAtan, MatchesDoubleOverTheWholeRange)
         }
         ASSERT_EQ(bits(gMathsAtanPtr(-x)), bits(gMathsAtanPtr(x)) ^ 0x80000000u) << "odd at " << x;
     }
-    printf("%s atan: max abs error %.3g rad at %.9g; unreduced arguments within %.2f ulps (%zu arguments)\n",
+    printf("%s atan: max abs error %.3g rad at %.9g; unreduced arguments within %.2f ulps (%zu "
+           "arguments)\n",
            GetParam().name, maxErr, worst, maxDirectUlps, xs.size() * 2);
     RecordProperty("maxAbsError", std::to_string(maxErr));
     EXPECT_LE(maxErr, Bound());
@@ -182,8 +186,14 @@ TEST_P(MathsAtan, MatchesDoubleOverTheWholeRange)
 TEST_P(MathsAtan, BothSidesOfEveryReductionLimitAgree)
 {
     // Reduction limits and the bit-pattern row thresholds.
-    const uint32_t limits[] = {0x3ed413cdu /* tan 22.5° */, 0x3f000000u, 0x3f08d5b9u, 0x3f521801u,
-                               0x3f800000u, 0x3f9bf7ecu,    0x3fef789eu, 0x40000000u,
+    const uint32_t limits[] = {0x3ed413cdu /* tan 22.5° */,
+                               0x3f000000u,
+                               0x3f08d5b9u,
+                               0x3f521801u,
+                               0x3f800000u,
+                               0x3f9bf7ecu,
+                               0x3fef789eu,
+                               0x40000000u,
                                0x401a827au /* 2.4142136 */};
     for (uint32_t b : limits) {
         float at, below;
@@ -199,7 +209,8 @@ TEST_P(MathsAtan, BothSidesOfEveryReductionLimitAgree)
 
 TEST_P(MathsAtan, SpecialArguments)
 {
-    EXPECT_NEAR(gMathsAtanPtr(1.0f), 0.785398163397448, variant() == MathsVariant3DNow ? Bound() : 6e-8);
+    EXPECT_NEAR(gMathsAtanPtr(1.0f), 0.785398163397448,
+                variant() == MathsVariant3DNow ? Bound() : 6e-8);
     EXPECT_EQ(bits(gMathsAtanPtr(0.0f)), bits(0.0f));
     EXPECT_EQ(bits(gMathsAtanPtr(-0.0f)), bits(-0.0f));
     EXPECT_NEAR(gMathsAtanPtr(1e30f), 1.5707963267949, Bound());

@@ -39,7 +39,8 @@ void expectProductNear(const D3DMATRIX &aGot, const D3DMATRIX &aA, const D3DMATR
             double scale = 0;
             for (int k = 0; k < 4; k++)
                 scale += std::fabs(a.e[i][k] * b.e[k][j]);
-            ASSERT_LE(std::fabs(g[i * 4 + j] - ref.e[i][j]), scale * std::ldexp(1.0, -21)) << i << j;
+            ASSERT_LE(std::fabs(g[i * 4 + j] - ref.e[i][j]), scale * std::ldexp(1.0, -21))
+                << i << j;
         }
 }
 
@@ -98,7 +99,8 @@ TEST_P(MatrixOps, ApplyVectorUsesTheFirstThreeColumnsWithoutDivide)
         const DMat d = dmat(m);
         const float got[3] = {dst.x, dst.y, dst.z};
         for (int j = 0; j < 3; j++) {
-            const double ref = src.x * d.e[0][j] + src.y * d.e[1][j] + src.z * d.e[2][j] + d.e[3][j];
+            const double ref =
+                src.x * d.e[0][j] + src.y * d.e[1][j] + src.z * d.e[2][j] + d.e[3][j];
             const double scale = std::fabs(src.x * d.e[0][j]) + std::fabs(src.y * d.e[1][j]) +
                                  std::fabs(src.z * d.e[2][j]) + std::fabs(d.e[3][j]);
             ASSERT_LE(std::fabs(got[j] - ref), scale * std::ldexp(1.0, -21)) << i << " " << j;
@@ -159,9 +161,10 @@ TEST_P(MatrixOps, InvertTimesOriginalIsIdentity)
 {
     Rand rnd(43);
     for (int i = 0; i < 500; i++) {
-        const DMat a = dmul(dmul(dscale(rnd.Next(0.2f, 5), rnd.Next(0.2f, 5), rnd.Next(0.2f, 5)),
-                                 dmul(drot(0, rnd.Next(0, 360)), drot(2, rnd.Next(0, 360)))),
-                            dtranslate(rnd.Next(-100, 100), rnd.Next(-100, 100), rnd.Next(-100, 100)));
+        const DMat a =
+            dmul(dmul(dscale(rnd.Next(0.2f, 5), rnd.Next(0.2f, 5), rnd.Next(0.2f, 5)),
+                      dmul(drot(0, rnd.Next(0, 360)), drot(2, rnd.Next(0, 360)))),
+                 dtranslate(rnd.Next(-100, 100), rnd.Next(-100, 100), rnd.Next(-100, 100)));
         const D3DMATRIX m = fromD(a);
         D3DMATRIX inv, prod;
         ASSERT_EQ(sMatrixInvert(&m, &inv), 0);
@@ -269,7 +272,8 @@ protected:
         if (IsSkipped())
             return;
         gCameraView = unit();
-        ASSERT_EQ(sCoordSetProjectionMatrix(&gCameraProj, static_cast<float>(kPi / 2), 1, 1, 100), 0);
+        ASSERT_EQ(sCoordSetProjectionMatrix(&gCameraProj, static_cast<float>(kPi / 2), 1, 1, 100),
+                  0);
         gCameraNear = 1;
         drawManLink = {};
         drawManLink.getViewMatrixP = getView;
@@ -287,7 +291,8 @@ protected:
     static void Box(float aCx, float aCy, float aCz, float aH, D3DVECTOR aBox[8])
     {
         for (int i = 0; i < 8; i++)
-            aBox[i] = vec(aCx + ((i & 1) ? aH : -aH), aCy + ((i & 2) ? aH : -aH), aCz + ((i & 4) ? aH : -aH));
+            aBox[i] = vec(aCx + ((i & 1) ? aH : -aH), aCy + ((i & 2) ? aH : -aH),
+                          aCz + ((i & 4) ? aH : -aH));
     }
 };
 
@@ -301,9 +306,9 @@ TEST_P(MatrixCamera, RotTransPersProjectsAboutTheVanishingPoint)
     const D3DVECTOR src = vec(0, 0, 0);
     D3DVECTOR dst;
     const float w = sMatrixRotTransPers(&world, &src, &dst);
-    EXPECT_NEAR(w, 10, 1e-5);                   // depth in view space
-    EXPECT_NEAR(dst.x, (0.5 + 1) * 320, 1e-3);  // x/w = 0.5
-    EXPECT_NEAR(dst.y, (1 - 0.5) * 240, 1e-3);  // screen y grows downwards
+    EXPECT_NEAR(w, 10, 1e-5);                        // depth in view space
+    EXPECT_NEAR(dst.x, (0.5 + 1) * 320, 1e-3);       // x/w = 0.5
+    EXPECT_NEAR(dst.y, (1 - 0.5) * 240, 1e-3);       // screen y grows downwards
     EXPECT_NEAR(dst.z, 100.0 / 99 * (10 - 1), 1e-4); // undivided Q·(z - near)
 
     drawManLink.getViewMatrixP = nullptr; // no camera: identity view and projection

@@ -95,8 +95,8 @@ TEST_P(VecNormalize, PrecisionClassAgainstDouble)
         maxCompErr = std::fmax(maxCompErr, std::fabs(v.y - d.y / len));
         maxCompErr = std::fmax(maxCompErr, std::fabs(v.z - d.z / len));
     }
-    printf("%s normalise: max |length - 1| %.3g (2^%.1f), max component error %.3g\n", GetParam().name,
-           maxLenErr, std::log2(maxLenErr), maxCompErr);
+    printf("%s normalise: max |length - 1| %.3g (2^%.1f), max component error %.3g\n",
+           GetParam().name, maxLenErr, std::log2(maxLenErr), maxCompErr);
     EXPECT_LE(maxLenErr, bound);
     EXPECT_LE(maxCompErr, bound);
     if (variant() == MathsVariantSSE && estimatesAreApproximate(MathsVariantSSE)) {
@@ -117,7 +117,8 @@ TEST_P(VecMagnitude, ZeroAndNaNGiveZero)
 
 TEST_P(VecMagnitude, PrecisionAgainstDouble)
 {
-    const double bound = variant() == MathsVariant3DNow ? std::ldexp(1.0, -20) : std::ldexp(1.0, -22);
+    const double bound =
+        variant() == MathsVariant3DNow ? std::ldexp(1.0, -20) : std::ldexp(1.0, -22);
     Rand rnd(5);
     double maxRel = 0;
     for (int i = 0; i < 3000; i++) {
@@ -155,7 +156,8 @@ TEST_P(VecProducts, CrossProductMatchesDoubleAndMayOverwriteAnInput)
         const D3DVECTOR a = randomVec(rnd), b = randomVec(rnd);
         D3DVECTOR out;
         sVecCrossProduct(&a, &b, &out);
-        const double ref[3] = {double(a.y) * b.z - double(a.z) * b.y, double(a.z) * b.x - double(a.x) * b.z,
+        const double ref[3] = {double(a.y) * b.z - double(a.z) * b.y,
+                               double(a.z) * b.x - double(a.x) * b.z,
                                double(a.x) * b.y - double(a.y) * b.x};
         const double scale[3] = {std::fabs(double(a.y) * b.z) + std::fabs(double(a.z) * b.y),
                                  std::fabs(double(a.z) * b.x) + std::fabs(double(a.x) * b.z),
@@ -203,7 +205,7 @@ TEST(VecClipAngle, WrapsIntoZeroTo360)
 {
     const struct {
         float in, out;
-    } cases[] = {{-30, 330}, {725, 5},   {0, 0},       {360, 0},   {-360, 0},      {359.5f, 359.5f},
+    } cases[] = {{-30, 330}, {725, 5},    {0, 0},         {360, 0},   {-360, 0}, {359.5f, 359.5f},
                  {720, 0},   {-725, 355}, {1e-3f, 1e-3f}, {-1e-6f, 0} /* rounds to 360 */};
     for (const auto &c : cases)
         EXPECT_NEAR(sVecClipAngle(c.in), c.out, 1e-4) << c.in;
@@ -225,8 +227,9 @@ TEST_P(VecAngles, HV2AngleCardinalDirections)
 {
     const struct {
         float h, v, angle;
-    } cases[] = {{0, 0, 180}, {1, 0, 90},   {0, -1, 0},   {-1, 0, 270},  {0, 1, 180},
-                 {1, 1, 135}, {1, -1, 45},  {-1, 1, 225}, {-1, -1, 315}, {0, -1e-30f, 180} /* length underflows: zero */};
+    } cases[] = {{0, 0, 180},   {1, 0, 90},       {0, -1, 0},  {-1, 0, 270},
+                 {0, 1, 180},   {1, 1, 135},      {1, -1, 45}, {-1, 1, 225},
+                 {-1, -1, 315}, {0, -1e-30f, 180} /* length underflows: zero */};
     for (const auto &c : cases) {
         float a = -1;
         sVecHV2Angle(c.h, c.v, &a);
@@ -240,7 +243,8 @@ TEST_P(VecAngles, HV2AngleFollowsTheHeadingAllRound)
         const double r = deg * kPi / 180;
         for (double len : {1e-3, 1.0, 1e4}) {
             float a;
-            sVecHV2Angle(static_cast<float>(len * std::sin(r)), static_cast<float>(-len * std::cos(r)), &a);
+            sVecHV2Angle(static_cast<float>(len * std::sin(r)),
+                         static_cast<float>(-len * std::cos(r)), &a);
             ASSERT_NEAR(a, deg, Tol()) << len;
         }
     }

@@ -48,8 +48,8 @@ TEST(D3DUtil, IdentityAndZeroRotationsAreTheIdentity)
     D3DMATRIX m = filled();
     D3DUtil_SetIdentityMatrix(m);
     expectMatrix(m, unit, 0);
-    void (*const rotations[3])(D3DMATRIX &, float) = {D3DUtil_SetRotateXMatrix, D3DUtil_SetRotateYMatrix,
-                                                       D3DUtil_SetRotateZMatrix};
+    void (*const rotations[3])(D3DMATRIX &, float) = {
+        D3DUtil_SetRotateXMatrix, D3DUtil_SetRotateYMatrix, D3DUtil_SetRotateZMatrix};
     for (auto rotate : rotations) {
         m = filled();
         rotate(m, 0.0f);
@@ -150,8 +150,9 @@ TEST(D3DVectorOperators, AreComponentWise)
         D3DVECTOR got, want;
         const char *op;
     } cases[] = {
-        {a + b, vec(1.5f, -2, 11), "+"},   {a - b, vec(0.5f, 6, -5), "-"}, {-a, vec(-1, -2, -3), "unary -"},
-        {a * 2.0f, vec(2, 4, 6), "* s"},   {2.0f * a, vec(2, 4, 6), "s *"}, {b / 2.0f, vec(0.25f, -2, 4), "/ s"},
+        {a + b, vec(1.5f, -2, 11), "+"},  {a - b, vec(0.5f, 6, -5), "-"},
+        {-a, vec(-1, -2, -3), "unary -"}, {a * 2.0f, vec(2, 4, 6), "* s"},
+        {2.0f * a, vec(2, 4, 6), "s *"},  {b / 2.0f, vec(0.25f, -2, 4), "/ s"},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(c.got.x, c.want.x) << c.op;
