@@ -250,7 +250,8 @@ static void _noteFm(const _synInstDef &aI, float aNote, float aVel, long aStart,
 static void _notePluck(const _synInstDef &aI, float aNote, float aVel, long aStart, long aGate, float *aOutP,
                        long aEnd, _synNoise &aNoise)
 {
-    float period = SYN_RATE / sSynMidiFreq(aNote);
+    // The two-point average in the loop delays by half a sample more; take it off the line.
+    float period = SYN_RATE / sSynMidiFreq(aNote) - 0.5f;
     size_t n = (size_t)period + 2;
     std::vector<float> line(n, 0.0f);
     float lp = 0, bright = aI.pluckBright * (0.6f + 0.4f * aVel);
