@@ -9,21 +9,13 @@
 #include <cstring>
 #include <new>
 
+#include "App/App/AppPackage.h"
 #include "Library/Draw/DrawLib.h"
+#include "Library/Matrix/MATLIB.h"
+#include "System/D3DFrame/d3dutil.h"
 #include "System/Debug/DEBUGWIN.h"
 #include "System/Sys/SYSTEM.h"
 #include "System/Texture/TEXMAN.h"
-
-#if KESTREL_DRAW_MATHS
-#include "Library/Matrix/MATLIB.h"
-#include "System/D3DFrame/d3dutil.h"
-#endif
-#if __has_include("App/App/AppPackage.h")
-#define KESTREL_DRAW_KSF 1
-#include "App/App/AppPackage.h"
-#else
-#define KESTREL_DRAW_KSF 0
-#endif
 
 _drawMan drawMan;
 
@@ -75,14 +67,10 @@ long _drawCamera::Update(void)
     D3DVIEWPORT7 vp = {};
     dev->GetViewport(&vp);
     const float aspect = vp.dwWidth ? (float)vp.dwHeight / (float)vp.dwWidth : 1.0f;
-#if KESTREL_DRAW_MATHS
     sCoordSetProjectionMatrix(&_projMatrix, _fovAngle, aspect, _nearDist, _farDist);
     dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &_projMatrix);
     sCoordSetViewMatrix(&_viewMatrix, &_eyePos, &_lookAtPos, &_upVec);
     dev->SetTransform(D3DTRANSFORMSTATE_VIEW, &_viewMatrix);
-#else
-    (void)aspect;
-#endif
     return 0;
 }
 
@@ -305,7 +293,6 @@ void sDrawStartShadowCastFrame(void)
     drawMan.shadowCastCnt = 0;
 }
 
-#if KESTREL_DRAW_MATHS
 void sDrawEntryShadowCast(_coord *aShapeCoordP, float aSizeU, float aSizeV, long aTexNum)
 {
     if (drawMan.shadowCastCnt >= drawMan.shadowCastMax)
@@ -317,7 +304,6 @@ void sDrawEntryShadowCast(_coord *aShapeCoordP, float aSizeU, float aSizeV, long
     cast.texNum = aTexNum;
     drawMan.shadowCastCnt++;
 }
-#endif
 
 void sDrawSetShapeOps(const _drawShapeOps *aOpsP)
 {
@@ -546,13 +532,11 @@ static long _direct3dInit(long aWidth, long aHeight, GUID *aDevGuidP)
     dev->SetViewport(&vp);
     D3DMATRIX world = _identity();
     dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
-#if KESTREL_DRAW_MATHS
     drawMan.viewRec.nowStat.tz = -15.0f;
     sCoordStandByUpdate();
     D3DMATRIX proj;
     D3DUtil_SetProjectionMatrix(proj, _PI / 4.0f, (float)aHeight / (float)aWidth, 1.0f, 1024.0f);
     dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
-#endif
 
     DDSURFACEDESC2 ddsd = {};
     ddsd.dwSize = sizeof ddsd;
@@ -614,7 +598,6 @@ static void _closeDevice(void)
 }
 
 
-#if KESTREL_DRAW_MATHS
 // ---------------------------------------------------------------- the maths core's view
 
 static long _linkViewMatrix(D3DMATRIX *aMatP)
@@ -662,11 +645,6 @@ static void _setLink(bool aOn)
     drawManLink.worldRecP = &drawMan.worldRec;
     drawManLink.viewPP = &drawMan.viewP;
 }
-#else
-static void _setLink(bool)
-{
-}
-#endif
 
 // ---------------------------------------------------------------- life cycle
 
@@ -706,7 +684,6 @@ static long _createObjects(void)
     return 0;
 }
 
-#if KESTREL_DRAW_KSF
 static uint32_t _ksfTime(void)
 {
     return timeGetTime();
@@ -735,11 +712,6 @@ static void _setKsfHook(bool aOn)
     };
     setKsfDrawHook(aOn ? &hook : nullptr);
 }
-#else
-static void _setKsfHook(bool)
-{
-}
-#endif
 
 long sDrawManInit(long aWidth, long aHeight, long aDepth, GUID *aDrvGuidP, GUID *aDevGuidP, long aFullFlg,
                   long aBuffFlg)
@@ -764,10 +736,8 @@ long sDrawManInit(long aWidth, long aHeight, long aDepth, GUID *aDrvGuidP, GUID 
         return -1;
     }
     _setLink(true);
-#if KESTREL_DRAW_MATHS
     sCoordInitWorld();
     sCoordInitView(&drawMan.viewRec);
-#endif
     if (_openDevice() != 0) {
         _setLink(false);
         _deleteObjects();
@@ -813,13 +783,18 @@ void sDrawEndScene(void)
         drawMan.d3dDevP->EndScene();
 }
 
-void sDrawRestoreSurface(void)
+static HRESULT _restoreSurface(void)
 {
-    if (drawMan.ddrawP)
-        drawMan.ddrawP->RestoreAllSurfaces();
+    const HRESULT hr = drawMan.ddrawP ? drawMan.ddrawP->RestoreAllSurfaces() : DDERR_NOTINITIALIZED;
     if (drawMan.texCallBackP)
         drawMan.texCallBackP();
     sPrintMsgFile("Restore");
+    return hr;
+}
+
+void sDrawRestoreSurface(void)
+{
+    _restoreSurface();
 }
 
 static void _updateClientRect(void)
@@ -845,9 +820,11 @@ static void _present(bool aDirect)
     const bool full = (drawMan.status & DRAW_STAT_FULLSCREEN) != 0;
     const bool triple = !aDirect && (drawMan.status & DRAW_STAT_TRIPLE) && drawMan.thirdP;
     if (triple) {
-        HRESULT hr = _surfacesLost() ? DDERR_SURFACELOST : drawMan.thirdP->Blt(&sysWork.winRect, drawMan.backP, &sysWork.winRect, DDBLT_WAIT, nullptr);
-        if (hr == DDERR_SURFACELOST)
-            sDrawRestoreSurface();
+        HRESULT hr = DDERR_SURFACELOST;
+        if (!_surfacesLost())
+            hr = drawMan.thirdP->Blt(&sysWork.winRect, drawMan.backP, &sysWork.winRect, DDBLT_WAIT, nullptr);
+        if (hr == DDERR_SURFACELOST && FAILED(_restoreSurface()))
+            return;
     }
     long attempts = 0;
     HRESULT hr;
@@ -864,8 +841,10 @@ static void _present(bool aDirect)
             hr = drawMan.frontP->Flip(nullptr, 0);
         else
             hr = drawMan.frontP->Blt(&sysWork.clientRect, drawMan.thirdP, &sysWork.winRect, 0, nullptr);
-        if (hr == DDERR_SURFACELOST)
-            sDrawRestoreSurface();
+        // While another program holds the display the surfaces cannot come back: this frame is
+        // dropped rather than reloading every texture thousands of times.
+        if (hr == DDERR_SURFACELOST && FAILED(_restoreSurface()))
+            break;
     } while (FAILED(hr) && attempts < DRAW_FLIP_MAX);
     if (attempts > drawMan.flipErr)
         drawMan.flipErr = attempts;
@@ -1010,7 +989,6 @@ long _drawLight::FreeMapTexture(void)
     return 0;
 }
 
-#if KESTREL_DRAW_MATHS
 static D3DMATRIX _mul3(const D3DMATRIX &aA, const D3DMATRIX &aB, const D3DMATRIX &aC)
 {
     D3DMATRIX ab, abc;
@@ -1082,17 +1060,14 @@ static void _drawShadowMap(_drawLight &aLight)
         drawMan.cameraP->SetProjMatrix(&camProj);
     }
 }
-#endif
 
 long _drawLight::Update(void)
 {
     if (!drawMan.d3dDevP)
         return 0;
     drawMan.d3dDevP->SetLight(_lightNum, &_light);
-#if KESTREL_DRAW_MATHS
     if (_isSpotMap() && _shadowTexNum != -1)
         _drawShadowMap(*this);
-#endif
     return 0;
 }
 
@@ -1141,7 +1116,6 @@ long _drawLight::DrawMapTexture(void)
     mtrl.power = 0.5f;
     dev->SetMaterial(&mtrl);
 
-#if KESTREL_DRAW_MATHS
     D3DMATRIX view = _identity(), proj = _identity();
     if (drawMan.cameraP) {
         view = drawMan.cameraP->GetViewMatrix();
@@ -1160,7 +1134,6 @@ long _drawLight::DrawMapTexture(void)
         info.screenMatrix = _mul3(world, _viewMatrix, _projMatrix);
         _shapeOps.spotLightDrawP(shape, &info);
     }
-#endif
 
     dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, alphaBlend);
     dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, srcBlend);

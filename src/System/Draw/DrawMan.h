@@ -13,18 +13,9 @@
 
 #include <cstdint>
 
+#include "Library/Coord/COORDLIB.h"
 #include "System/D3DFrame/D3DTYPES.h"
 #include "System/Draw/DrawPixel.h"
-
-// The coordinate library gives the draw manager its world and view nodes; until it is part of
-// the build the nodes and the passes that need matrices are left out.
-#if __has_include("Library/Coord/COORDLIB.h") && __has_include("Library/Matrix/MATLIB.h") && \
-    __has_include("System/D3DFrame/d3dutil.h")
-#define KESTREL_DRAW_MATHS 1
-#include "Library/Coord/COORDLIB.h"
-#else
-#define KESTREL_DRAW_MATHS 0
-#endif
 
 enum : uint32_t {
     DRAW_STAT_INIT = 0x1,          // draw manager initialised
@@ -221,12 +212,10 @@ struct _drawMan {
     float ground;
     uint32_t backCol;  // 0x00RRGGBB
     D3DMATRIX curMatrix;
-#if KESTREL_DRAW_MATHS
     _coord worldRec;
     _coord viewRec;
     _coord *viewP;
     _coord *entryP;
-#endif
     void (*texCallBackP)(void);         // after surfaces were restored or recreated
     const char *(*textCallBackP)(void); // the flows' title hook; not called here
     uint16_t shadowCastMax;
@@ -276,9 +265,7 @@ _particleInfo *sDrawGetParticleInfo(uint16_t aParticleNum);
 void sDrawInitShadowCast(uint16_t aLightNum, uint16_t aShapeNum);
 void sDrawFreeShadowCast(void);
 void sDrawStartShadowCastFrame(void);
-#if KESTREL_DRAW_MATHS
 void sDrawEntryShadowCast(_coord *aShapeCoordP, float aSizeU, float aSizeV, long aTexNum);
-#endif
 
 // Slot of the registered image with the base name of aFileNameP (compared in lower case), or -1.
 long sDrawFileCheckList(const char *aFileNameP);

@@ -8,15 +8,11 @@
 #include "App/App/Appflow.h"
 #include "App/App/AppflowUtil.h"
 #include "App/CtrlPanel/CtrlPanel.h"
-#include "System/Draw/DrawMan.h"
-#include "System/Flow/FLOWMAN.h"
-#if __has_include("Library/Matrix/MATLIB.h") && __has_include("Library/Vec/VECLIB.h") && \
-    __has_include("Library/Maths/MathsLib.h")
-#define KESTREL_SYS_MATHS 1
 #include "Library/Maths/MathsLib.h"
 #include "Library/Matrix/MATLIB.h"
 #include "Library/Vec/VECLIB.h"
-#endif
+#include "System/Draw/DrawMan.h"
+#include "System/Flow/FLOWMAN.h"
 
 _sysWork sysWork;
 
@@ -281,11 +277,9 @@ static long _checkHardware(void)
 static long _sysInit(void)
 {
     int width = 640, height = 480, depth = 16;
-#ifdef KESTREL_SYS_MATHS
     sMatrixSetFuncPtr(sysWork.caps.cpuOption);
     sVecSetFuncPtr(sysWork.caps.cpuOption);
     sMathsSetFuncPtr(sysWork.caps.cpuOption);
-#endif
     sSysGetDisplaySize(sysWork.caps.displayOption, &width, &height, &depth);
     _sysDDCaps *driver = sSysGetCurDDCaps();
     _sysD3DCaps *device = sSysGetCurD3DCaps();

@@ -174,13 +174,23 @@ TEST_F(DrawMan, LostSurfacesAreRestoredByTheNextPresent)
     dd->SetDisplayMode(800, 600, 32, 0, 0);
     dt::Pump();
     EXPECT_EQ(drawMan.frontP->IsLost(), DDERR_SURFACELOST);
+    // While the other program holds the display, a present tries one restore and drops the frame.
+    sDrawFlipBuffer();
+    EXPECT_EQ(gCallBacks, 1);
+    gCallBacks = 0;
     dd->RestoreDisplayMode();
     dd->SetCooperativeLevel(other, DDSCL_NORMAL);
     dd->Release();
     DestroyWindow(other);
     dt::Pump();
+    SetForegroundWindow(dt::Window());
     drawMan.flipErr = 0;
-    sDrawFlipBuffer();
+    // The display comes back with the window's activation, which may take a few messages.
+    for (int i = 0; i < 100 && drawMan.frontP->IsLost() == DDERR_SURFACELOST; ++i) {
+        sDrawFlipBuffer();
+        dt::Pump();
+        Sleep(20);
+    }
     EXPECT_GE(gCallBacks, 1);
     EXPECT_GE(drawMan.flipErr, 2);
     EXPECT_EQ(drawMan.frontP->IsLost(), DD_OK);
@@ -196,9 +206,12 @@ TEST_F(DrawMan, ShowTextPutsRedPixelsWhereTheTextIs)
     sDrawShowText(20, 20, "");  // nothing for an empty format
     sDrawShowText(20, 20, "%s %d", "KESTREL", 42);
     int inside = 0, outside = 0, other = 0;
+    uint32_t pitch = 0;
+    const std::vector<uint32_t> shot = dt::Snapshot(drawMan.backP, &pitch);
+    ASSERT_FALSE(shot.empty());
     for (long y = 0; y < 120; y += 1) {
         for (long x = 0; x < 400; x += 1) {
-            const uint32_t p = dt::ReadRgb(drawMan.backP, x, y);
+            const uint32_t p = shot[y * pitch + x];
             if (p == 0)
                 continue;
             const bool in = x >= 20 && y >= 20 && y < 20 + 40;
@@ -330,7 +343,6 @@ TEST_F(DrawMan, ShapeParticleAndShadowCastRegistries)
 
     sDrawInitShadowCast(2, 3);
     EXPECT_EQ(drawMan.shadowCastMax, 6);
-#if KESTREL_DRAW_MATHS
     _coord node;
     sCoordInit(nullptr, &node);
     node.world._41 = 5.0f;
@@ -344,7 +356,6 @@ TEST_F(DrawMan, ShapeParticleAndShadowCastRegistries)
     EXPECT_EQ(drawMan.shadowCastCnt, 1);
     EXPECT_FLOAT_EQ(drawMan.shadowCastP[0].sizeU, 3.0f);
     EXPECT_EQ(drawMan.shadowCastP[0].texNum, -1);
-#endif
     sDrawFreeShadowCast();
     EXPECT_EQ(drawMan.shadowCastMax, 0);
 }
@@ -360,7 +371,6 @@ TEST_F(DrawMan, CameraAndLightsTalkToTheDevice)
         EXPECT_EQ(drawMan.lightP[i]->_shadowTexNum, -1);
     }
     EXPECT_NE(drawMan.fontP->GetFontHandle(), nullptr);
-#if KESTREL_DRAW_MATHS
     D3DVECTOR eye = {}, at = {};
     eye.z = -10.0f;
     camera.SetEyePos(eye);
@@ -377,7 +387,6 @@ TEST_F(DrawMan, CameraAndLightsTalkToTheDevice)
     camera.SetEyePos(at);
     camera.Update();
     EXPECT_FLOAT_EQ(camera.GetViewMatrix()._43, 10.0f);
-#endif
     _drawLight &light = *drawMan.lightP[2];
     light.GetLight()->dltType = D3DLIGHT_POINT;
     light.GetLight()->dcvDiffuse.r = 1.0f;
@@ -427,9 +436,7 @@ TEST_F(DrawMan, SpotlightMapsAreMadeRenderedIntoAndFreed)
     EXPECT_EQ(target, drawMan.backP);
     if (target)
         target->Release();
-#if KESTREL_DRAW_MATHS
     EXPECT_EQ(dt::ReadRgb(sTexGetSurfacePtr(light._shadowTexNum), 10, 10), 0xFFFFFFu);
-#endif
     ExpectRedPresent("after the shadow map");
     light.SetEnable(1);
     EXPECT_EQ(light.DrawMapTexture(), 0);

@@ -135,6 +135,28 @@ uint32_t ReadRgb(IDirectDrawSurface7 *aSufP, long aX, long aY)
     return _widen(p, f.dwRBitMask) << 16 | _widen(p, f.dwGBitMask) << 8 | _widen(p, f.dwBBitMask);
 }
 
+std::vector<uint32_t> Snapshot(IDirectDrawSurface7 *aSufP, uint32_t *aPitchP)
+{
+    std::vector<uint32_t> rgb;
+    DDSURFACEDESC2 ddsd;
+    if (!_lock(aSufP, &ddsd))
+        return rgb;
+    const DDPIXELFORMAT &f = ddsd.ddpfPixelFormat;
+    const uint32_t bytes = f.dwRGBBitCount / 8;
+    rgb.resize((size_t)ddsd.dwWidth * ddsd.dwHeight);
+    for (DWORD y = 0; y < ddsd.dwHeight; ++y) {
+        const uint8_t *row = (const uint8_t *)ddsd.lpSurface + y * ddsd.lPitch;
+        for (DWORD x = 0; x < ddsd.dwWidth; ++x) {
+            const uint32_t p = bytes == 2 ? ((const uint16_t *)row)[x] : ((const uint32_t *)row)[x];
+            rgb[y * ddsd.dwWidth + x] =
+                _widen(p, f.dwRBitMask) << 16 | _widen(p, f.dwGBitMask) << 8 | _widen(p, f.dwBBitMask);
+        }
+    }
+    aSufP->Unlock(nullptr);
+    *aPitchP = ddsd.dwWidth;
+    return rgb;
+}
+
 void SurfaceSize(IDirectDrawSurface7 *aSufP, uint32_t *aWidthP, uint32_t *aHeightP)
 {
     DDSURFACEDESC2 ddsd = {};

@@ -8,6 +8,7 @@
 #include <ddraw.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace dt {
 
@@ -23,6 +24,8 @@ GUID *HalGuid();
 // A pixel of a surface as 0xRRGGBB (channels widened to 8 bits), or 0xFFFFFFFF when the surface
 // cannot be locked.
 uint32_t ReadRgb(IDirectDrawSurface7 *aSufP, long aX, long aY);
+// Every pixel of a surface as 0xRRGGBB, row by row (empty when it cannot be locked).
+std::vector<uint32_t> Snapshot(IDirectDrawSurface7 *aSufP, uint32_t *aPitchP);
 // The raw pixel value and its alpha bits at full width (0xFF when the format has no alpha).
 uint32_t ReadRaw(IDirectDrawSurface7 *aSufP, long aX, long aY, uint32_t *aAlphaP = nullptr);
 // Width and height of a surface.
