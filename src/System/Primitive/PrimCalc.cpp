@@ -297,6 +297,13 @@ uint32_t sPrimDot3Color(const D3DVECTOR *aPosP, const D3DVECTOR *aNormalP, const
 {
     D3DMATRIX r;
     sPrimTangentRotation(aNormalP, &r);
+    return sPrimDot3ColorRot(aPosP, &r, aLightP, aLightNum);
+}
+
+uint32_t sPrimDot3ColorRot(const D3DVECTOR *aPosP, const D3DMATRIX *aRotP, const D3DLIGHT7 *aLightP,
+                           long aLightNum)
+{
+    const D3DMATRIX &r = *aRotP;
     D3DVECTOR sum = {};
     for (long i = 0; i < aLightNum; ++i) {
         const D3DLIGHT7 &l = aLightP[i];

@@ -109,6 +109,9 @@ void sPrimTangentRotation(const D3DVECTOR *aNormalP, D3DMATRIX *aRotP);
 // Vertex colour 0x00RRGGBB of a vertex at aPosP with normal aNormalP under object-space lights.
 uint32_t sPrimDot3Color(const D3DVECTOR *aPosP, const D3DVECTOR *aNormalP, const D3DLIGHT7 *aLightP,
                         long aLightNum);
+// The same with the normal's tangent rotation already made (sPrimTangentRotation).
+uint32_t sPrimDot3ColorRot(const D3DVECTOR *aPosP, const D3DMATRIX *aRotP, const D3DLIGHT7 *aLightP,
+                           long aLightNum);
 
 // Texture-stage walk: material stage i goes to device stage j; a pass ends when j + 1 reaches
 // the device's limit or at the last stage, and the next pass starts again at device stage 0.

@@ -337,6 +337,7 @@ void _primVertexSet::Morph(float aRate)
 _primVertexSetBump::~_primVertexSetBump()
 {
     delete[] _normalTblP;
+    delete[] _rotTblP;
 }
 
 long _primVertexSetBump::Init(const _primVertexDefSet *aVertexDefP, long aTexStageNum, DWORD aTransmission)
@@ -350,9 +351,18 @@ long _primVertexSetBump::Init(const _primVertexDefSet *aVertexDefP, long aTexSta
     const uint8_t *def = (const uint8_t *)_vertexP;
     if (ld.normal >= 0 && _vertexNum > 0) {
         _normalTblP = new (std::nothrow) D3DVECTOR[_vertexNum];
-        if (_normalTblP)
-            for (long v = 0; v < _vertexNum; ++v)
+        _rotTblP = new (std::nothrow) D3DMATRIX[_vertexNum];
+        if (_normalTblP && _rotTblP) {
+            for (long v = 0; v < _vertexNum; ++v) {
                 std::memcpy(&_normalTblP[v], def + v * ld.size + ld.normal, sizeof(D3DVECTOR));
+                sPrimTangentRotation(&_normalTblP[v], &_rotTblP[v]);
+            }
+        } else {
+            delete[] _normalTblP;
+            delete[] _rotTblP;
+            _normalTblP = nullptr;
+            _rotTblP = nullptr;
+        }
     }
     if (_CreateVB() != 0)
         return -1;
@@ -421,7 +431,7 @@ void _primVertexSetBump::Update(const D3DMATRIX *aWorldMatrixP, long aTexStageNu
                                 const _primitiveTexInfo *aTexInfoP, DWORD aStatus)
 {
     (void)aTexStageNum, (void)aTexInfoP, (void)aStatus;
-    if (!_vertexBufferP || !_normalTblP || !aWorldMatrixP)
+    if (!_vertexBufferP || !_rotTblP || !aWorldMatrixP)
         return;
     D3DMATRIX inv;
     sMatrixCreateUnit(&inv);
@@ -450,7 +460,7 @@ void _primVertexSetBump::Update(const D3DMATRIX *aWorldMatrixP, long aTexStageNu
     for (long v = 0; v < _vertexNum; ++v) {
         D3DVECTOR q;
         std::memcpy(&q, def + v * ld.size + ld.pos, sizeof q);
-        const uint32_t color = sPrimDot3Color(&q, &_normalTblP[v], lights, lightNum);
+        const uint32_t color = sPrimDot3ColorRot(&q, &_rotTblP[v], lights, lightNum);
         std::memcpy(buf + v * lb.size + lb.diffuse, &color, sizeof color);
     }
     _vertexBufferP->Unlock();

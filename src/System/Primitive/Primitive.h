@@ -89,7 +89,7 @@ public:
 
 class _primVertexSetBump : public _primVertexSetBase {
 public:
-    _primVertexSetBump() : _normalTblP(nullptr) {}
+    _primVertexSetBump() : _normalTblP(nullptr), _rotTblP(nullptr) {}
     ~_primVertexSetBump() override;
     long Init(const _primVertexDefSet *aVertexDefP, long aTexStageNum, DWORD aTransmission) override;
     void Draw(void) override;
@@ -99,6 +99,10 @@ public:
     void Morph(float) override {}
 
     D3DVECTOR *_normalTblP;
+
+private:
+    // Each normal's tangent rotation: the normals never change, so it is made once.
+    D3DMATRIX *_rotTblP;
 };
 
 class _primVertexSetEnv : public _primVertexSetBase {
