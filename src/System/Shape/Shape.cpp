@@ -259,6 +259,9 @@ void _shape::Draw(DWORD aDrawFlg, const D3DMATRIX *aMatrixP)
     if ((aDrawFlg & ShapeDrawFlgAlpha) && _effectP && (_effectP->option & EffectOptionsBlur))
         for (long i = 0; i < _abilityNum; ++i)
             _drawBlur(&_abilityP[i], &_coord, aDrawFlg, _effectP);
+    if ((aDrawFlg & ShapeDrawFlgAlpha) && _effectP && (_effectP->option & EffectOptionsGlow))
+        for (long i = 0; i < _abilityNum; ++i)
+            _drawGlow(&_abilityP[i], &world, aDrawFlg, _effectP);
     dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
     for (long i = 0; i < _abilityNum; ++i)
         _abilityP[i].Draw(aDrawFlg);
@@ -370,5 +373,27 @@ void _shape::_drawBlur(_ability *aAbilityP, struct _coord *aCoordP, DWORD aDrawF
         sCoordUpdate(&work);
         dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &work.world);
         aAbilityP->EffectDraw(aDrawFlg, &mtrl, ABL_STAT_ALPHA | ABL_STAT_GOURAUD, &rs, (DWORD)(i < 16 ? 16 - i : 0));
+    }
+}
+
+// Copies growing about the object's origin in the glow colour, fading outward.
+void _shape::_drawGlow(_ability *aAbilityP, const D3DMATRIX *aWorldP, DWORD aDrawFlg, ShapeEffect *aEffectP)
+{
+    IDirect3DDevice7 *dev = drawMan.d3dDevP;
+    const ShapeEffect &e = *aEffectP;
+    D3DMATERIAL7 mtrl = {};
+    mtrl.emissive = e.glowEmissive;
+    _abilityRenderState rs = {};
+    sPrimGetBlendingMode((long)e.glowBlend, &rs.srcBlend, &rs.destBlend);
+    float scale, alpha;
+    for (long k = 1; sShapeGlowCopy(&e, k, &scale, &alpha); ++k) {
+        D3DMATRIX m;
+        sMatrixCreateUnit(&m);
+        sMatrixScale(&m, scale, scale, scale);
+        sMatrixMul(&m, aWorldP, &m);
+        dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &m);
+        mtrl.diffuse = e.glowColor;
+        mtrl.diffuse.a = alpha;
+        aAbilityP->EffectDraw(aDrawFlg, &mtrl, ABL_STAT_ALPHA | ABL_STAT_GOURAUD, &rs, 0);
     }
 }

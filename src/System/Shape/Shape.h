@@ -71,6 +71,7 @@ public:
 private:
     void _Release(void);
     void _drawBlur(_ability *aAbilityP, struct _coord *aCoordP, DWORD aDrawFlg, ShapeEffect *aEffectP);
+    void _drawGlow(_ability *aAbilityP, const D3DMATRIX *aWorldP, DWORD aDrawFlg, ShapeEffect *aEffectP);
     void _shadowReceive(void);
 
     _shape(const _shape &) = delete;

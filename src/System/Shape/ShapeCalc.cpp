@@ -143,3 +143,14 @@ long sShapeBlurInterp(const ShapeEffect *aEffectP, const D3DVECTOR *aCurTransP,
     }
     return n;
 }
+
+bool sShapeGlowCopy(const ShapeEffect *aEffectP, long aNum, float *aScaleP, float *aAlphaP)
+{
+    const long cnt = aEffectP->glowCnt < (uint32_t)SHAPE_SAVE_STAT_NUM ? (long)aEffectP->glowCnt : (long)SHAPE_SAVE_STAT_NUM;
+    if (aNum < 1 || aNum > cnt)
+        return false;
+    const float k = (float)aNum / (float)cnt;
+    *aScaleP = 1.0f + (aEffectP->glowScale - 1.0f) * k;
+    *aAlphaP = aEffectP->glowColor.a * (float)(cnt - aNum + 1) / (float)cnt;
+    return true;
+}

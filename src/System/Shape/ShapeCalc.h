@@ -79,4 +79,8 @@ long sShapeBlurHistory(const ShapeEffect *aEffectP, const D3DVECTOR *aCurTransP,
 long sShapeBlurInterp(const ShapeEffect *aEffectP, const D3DVECTOR *aCurTransP,
                       D3DVECTOR aTransA[SHAPE_SAVE_STAT_NUM]);
 
+// Glow copy aNum (1..glowCnt) of the translucent pass: its scale about the object's origin, growing
+// to glowScale, and its alpha, fading from glowColor's alpha. False past the last copy.
+bool sShapeGlowCopy(const ShapeEffect *aEffectP, long aNum, float *aScaleP, float *aAlphaP);
+
 #endif

@@ -251,4 +251,24 @@ TEST(ShapeBlur, SaveStateShiftsTheHistory)
     EXPECT_EQ((uint32_t)SHAPE_SAVE_STAT_NUM, e.saveCnt);
 }
 
+TEST(ShapeGlow, CopiesGrowToTheScaleAndFade)
+{
+    ShapeEffect e;
+    std::memset(&e, 0, sizeof e);
+    e.glowCnt = 4;
+    e.glowScale = 1.4f;
+    e.glowColor.a = 0.8f;
+    const float scale[4] = {1.1f, 1.2f, 1.3f, 1.4f}, alpha[4] = {0.8f, 0.6f, 0.4f, 0.2f};
+    float s, a;
+    EXPECT_FALSE(sShapeGlowCopy(&e, 0, &s, &a));
+    for (long k = 1; k <= 4; ++k) {
+        ASSERT_TRUE(sShapeGlowCopy(&e, k, &s, &a));
+        EXPECT_FLOAT_EQ(scale[k - 1], s);
+        EXPECT_FLOAT_EQ(alpha[k - 1], a);
+    }
+    EXPECT_FALSE(sShapeGlowCopy(&e, 5, &s, &a));
+    e.glowCnt = 0;
+    EXPECT_FALSE(sShapeGlowCopy(&e, 1, &s, &a));
+}
+
 }  // namespace

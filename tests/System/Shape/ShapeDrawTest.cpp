@@ -364,6 +364,26 @@ TEST_F(ShapeDraw, MotionBlurLeavesFadingCopiesBehind)
     EXPECT_RGB(kBack, ot::Pixel(now.x, now.y));  // the opaque body is not drawn in this pass
 }
 
+TEST_F(ShapeDraw, GlowSurroundsTheShapeInTheTranslucentPass)
+{
+    ot::Quad q(kRed, 1.0f);
+    q.def.minX = q.def.minY = -2.0, q.def.maxX = q.def.maxY = 2.0;
+    _shape s(&q.def, 0);
+    ShapeEffect *e = new ShapeEffect();
+    e->option = EffectOptionsGlow;
+    e->glowBlend = BlendingModeTransparency;
+    e->glowCnt = 1;
+    e->glowScale = 2.0f;
+    e->glowColor.a = 0.5f;
+    e->glowEmissive.g = 1.0f;
+    s.SetEffectPtr(e);
+    s.Update();
+    const POINT halo = ot::Screen(1.5f, 0.0f, 0.0f), out = ot::Screen(2.5f, 0.0f, 0.0f);
+    EXPECT_RGB(kBack, Draw({&s}, ShapeDrawFlgNil, halo));
+    EXPECT_RGB(ot::Blend(kGreen, kBack, 0.5f), Draw({&s}, ShapeDrawFlgAlpha, halo));
+    EXPECT_RGB(kBack, ot::Pixel(out.x, out.y));
+}
+
 TEST_F(ShapeDraw, MorphMovesTheVerticesTowardTheTarget)
 {
     ot::Quad q(kRed, 0.5f), target(kRed, 0.5f, 3.0f, 0, 0);
