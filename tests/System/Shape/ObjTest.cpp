@@ -46,7 +46,14 @@ long Open(long aWidth, long aHeight)
     ShowWindow(sysWork.rootWinH, SW_SHOW);
     sSysSetWinRect(aWidth, aHeight);
     _pump();
-    if (sDrawManInit(aWidth, aHeight, 32, nullptr, &_halGuid, 0, 0) != 0)
+    // Another program on the same display (a full-screen test) can hold the device for a moment.
+    long result = -1;
+    for (int attempt = 0; attempt < 10 && result != 0; ++attempt) {
+        if (attempt)
+            Sleep(500);
+        result = sDrawManInit(aWidth, aHeight, 32, nullptr, &_halGuid, 0, 0);
+    }
+    if (result != 0)
         return -1;
     sTexManInit(256, 256);
     D3DVECTOR eye = {}, at = {}, up = {};
