@@ -5,80 +5,72 @@
 // ---- instruments ------------------------------------------------------------------------------
 // Fields: kind, wave1, wave2, mix2, detune2, pulseWidth, subLevel, noiseLevel, cutoff, reso,
 // filtEnvAmt, keyTrack, amp {a, d, s, r}, filt {a, d, s, r}, fmRatio, fmIndex, fmIndexDecay,
-// vibRate, vibDepth, vibDelay, pluckDamp, pluckBright, gain, glideFrom.
+// vibRate, vibDepth, vibDelay, pluckDamp, pluckBright, gain, glideFrom. Every instrument is levelled
+// to the same loudness (gain 1); the songs' tracks set the balance.
 
 static const _synInstDef _bassSaw = {SYN_SUB, SYN_SAW, SYN_SQUARE, 0.5f, -12.0f, 0.5f, 0.6f, 0, 180, 0.35f, 3.2f,
                                      0.3f, {0.002f, 0.3f, 0.75f, 0.06f}, {0.0f, 0.12f, 0.1f, 0.1f}, 0, 0, 0, 0, 0, 0,
-                                     0, 0, 0.55f, 0};
+                                     0, 0, 1.0f, 0};
 static const _synInstDef _bassSub = {SYN_SUB, SYN_TRI, SYN_SINE, 0.8f, 0.0f, 0.5f, 0.5f, 0, 600, 0.1f, 0.5f,
                                      0.0f, {0.01f, 0.5f, 0.85f, 0.15f}, {0.0f, 0.3f, 0.3f, 0.2f}, 0, 0, 0, 0, 0, 0,
-                                     0, 0, 0.7f, 0};
+                                     0, 0, 1.0f, 0};
 static const _synInstDef _bassPluck = {SYN_PLUCK, SYN_SINE, SYN_SINE, 0, 0, 0.5f, 0, 0, 0, 0, 0, 0,
                                        {0.0f, 0.0f, 1.0f, 0.08f}, {0, 0, 0, 0}, 0, 0, 0, 0, 0, 0,
-                                       0.992f, 0.75f, 1.1f, 0};
+                                       0.992f, 0.75f, 1.0f, 0};
 static const _synInstDef _leadSaw = {SYN_SUB, SYN_SAW, SYN_SAW, 0.7f, 0.12f, 0.5f, 0, 0, 900, 0.25f, 2.4f,
                                      0.5f, {0.008f, 0.5f, 0.8f, 0.18f}, {0.0f, 0.35f, 0.35f, 0.2f}, 0, 0, 0, 5.6f,
-                                     0.16f, 0.22f, 0, 0, 0.3f, 0};
+                                     0.16f, 0.22f, 0, 0, 1.0f, 0};
 static const _synInstDef _leadSquare = {SYN_SUB, SYN_SQUARE, SYN_SAW, 0.3f, 0.07f, 0.38f, 0, 0, 1400, 0.2f, 1.8f,
                                         0.4f, {0.005f, 0.3f, 0.75f, 0.12f}, {0.0f, 0.25f, 0.3f, 0.2f}, 0, 0, 0,
-                                        5.2f, 0.12f, 0.25f, 0, 0, 0.3f, 0};
+                                        5.2f, 0.12f, 0.25f, 0, 0, 1.0f, 0};
 static const _synInstDef _flute = {SYN_BREATH, SYN_SINE, SYN_SINE, 0, 0, 0.5f, 0, 0.45f, 0, 0, 0, 0,
-                                   {0.07f, 0.6f, 0.8f, 0.25f}, {0, 0, 0, 0}, 0, 0, 0, 4.8f, 0.22f, 0.3f, 0, 0,
-                                   0.55f, 0.9f};
+                                   {0.07f, 0.6f, 0.8f, 0.25f}, {0, 0, 0, 0}, 0, 0, 0, 4.8f, 0.22f, 0.3f, 0, 0, 1.0f, 0.9f};
 static const _synInstDef _koto = {SYN_PLUCK, SYN_SINE, SYN_SINE, 0, 0, 0.5f, 0, 0, 0, 0, 0, 0,
-                                  {0.0f, 0.0f, 1.0f, 0.35f}, {0, 0, 0, 0}, 0, 0, 0, 0, 0, 0, 0.996f, 0.6f, 0.9f,
+                                  {0.0f, 0.0f, 1.0f, 0.35f}, {0, 0, 0, 0}, 0, 0, 0, 0, 0, 0, 0.996f, 0.6f, 1.0f,
                                   0};
 static const _synInstDef _harp = {SYN_PLUCK, SYN_SINE, SYN_SINE, 0, 0, 0.5f, 0, 0, 0, 0, 0, 0,
-                                  {0.002f, 0.0f, 1.0f, 0.9f}, {0, 0, 0, 0}, 0, 0, 0, 0, 0, 0, 0.998f, 0.35f, 0.9f,
+                                  {0.002f, 0.0f, 1.0f, 0.9f}, {0, 0, 0, 0}, 0, 0, 0, 0, 0, 0, 0.998f, 0.35f, 1.0f,
                                   0};
 static const _synInstDef _bell = {SYN_FM, SYN_SINE, SYN_SINE, 0, 0, 0.5f, 0, 0, 0, 0, 0, 0,
-                                  {0.002f, 1.6f, 0.0f, 1.2f}, {0, 0, 0, 0}, 3.5f, 2.6f, 0.9f, 0, 0, 0, 0, 0,
-                                  0.32f, 0};
+                                  {0.002f, 1.6f, 0.0f, 1.2f}, {0, 0, 0, 0}, 3.5f, 2.6f, 0.9f, 0, 0, 0, 0, 0, 1.0f, 0};
 static const _synInstDef _epiano = {SYN_FM, SYN_SINE, SYN_SINE, 0, 0, 0.5f, 0, 0, 0, 0, 0, 0,
                                     {0.002f, 1.4f, 0.25f, 0.35f}, {0, 0, 0, 0}, 1.0f, 1.9f, 0.45f, 4.5f, 0.03f, 0.0f,
-                                    0, 0, 0.3f, 0};
+                                    0, 0, 1.0f, 0};
 static const _synInstDef _brass = {SYN_SUB, SYN_SAW, SYN_SAW, 0.8f, 0.09f, 0.5f, 0, 0, 500, 0.15f, 2.6f,
                                    0.4f, {0.04f, 0.6f, 0.8f, 0.2f}, {0.07f, 0.5f, 0.45f, 0.3f}, 0, 0, 0, 5.0f,
-                                   0.08f, 0.4f, 0, 0, 0.26f, 0.3f};
+                                   0.08f, 0.4f, 0, 0, 1.0f, 0.3f};
 static const _synInstDef _pad = {SYN_SUB, SYN_SAW, SYN_SAW, 0.9f, 0.11f, 0.5f, 0, 0, 700, 0.12f, 1.3f,
                                  0.2f, {1.2f, 2.0f, 0.85f, 1.6f}, {1.8f, 3.0f, 0.5f, 1.5f}, 0, 0, 0, 0.3f, 0.04f,
-                                 0.0f, 0, 0, 0.16f, 0};
+                                 0.0f, 0, 0, 1.0f, 0};
 static const _synInstDef _strings = {SYN_SUB, SYN_SAW, SYN_SAW, 0.8f, 0.07f, 0.5f, 0, 0, 1600, 0.08f, 0.8f,
                                      0.3f, {0.35f, 1.0f, 0.9f, 0.7f}, {0.3f, 1.0f, 0.7f, 0.6f}, 0, 0, 0, 5.3f, 0.07f,
-                                     0.3f, 0, 0, 0.15f, 0};
+                                     0.3f, 0, 0, 1.0f, 0};
 static const _synInstDef _arpPluck = {SYN_SUB, SYN_SAW, SYN_SQUARE, 0.4f, 0.0f, 0.3f, 0, 0, 500, 0.3f, 3.4f,
                                       0.5f, {0.001f, 0.22f, 0.0f, 0.1f}, {0.0f, 0.1f, 0.0f, 0.1f}, 0, 0, 0, 0, 0, 0,
-                                      0, 0, 0.26f, 0};
+                                      0, 0, 1.0f, 0};
 static const _synInstDef _glass = {SYN_FM, SYN_SINE, SYN_SINE, 0, 0, 0.5f, 0, 0, 0, 0, 0, 0,
-                                   {0.001f, 0.5f, 0.0f, 0.4f}, {0, 0, 0, 0}, 2.0f, 1.2f, 0.2f, 0, 0, 0, 0, 0, 0.26f,
+                                   {0.001f, 0.5f, 0.0f, 0.4f}, {0, 0, 0, 0}, 2.0f, 1.2f, 0.2f, 0, 0, 0, 0, 0, 1.0f,
                                    0};
 
 // ---- drums ------------------------------------------------------------------------------------
 // Fields: toneStart, toneEnd, toneSweep, toneDecay, toneLevel, noiseDecay, noiseLevel, noiseLow,
-// noiseHigh, metalLevel, metalFreq, attack, bursts, clip, gain.
+// noiseHigh, metalLevel, metalFreq, attack, bursts, clip, gain. Every hit peaks at the same level
+// (gain 1); the songs' tracks set the balance.
 
-static const _synDrumDef _kick = {170, 48, 0.028f, 0.3f, 1.0f, 0.005f, 0.35f, 800, 7000, 0, 0, 0.0005f, 0, 1.6f,
-                                  0.95f};
-static const _synDrumDef _softKick = {120, 50, 0.03f, 0.25f, 1.0f, 0.004f, 0.1f, 300, 3000, 0, 0, 0.002f, 0, 1.0f,
-                                      0.7f};
-static const _synDrumDef _snare = {210, 180, 0.02f, 0.09f, 0.5f, 0.13f, 0.8f, 700, 9000, 0, 0, 0.0005f, 0, 1.2f,
-                                   0.6f};
-static const _synDrumDef _clap = {0, 0, 0, 0, 0, 0.12f, 1.0f, 900, 5200, 0, 0, 0.0005f, 3, 0, 0.6f};
-static const _synDrumDef _hatC = {0, 0, 0, 0, 0, 0.035f, 0.45f, 7000, 16000, 0.7f, 410, 0.0003f, 0, 0, 0.32f};
-static const _synDrumDef _hatO = {0, 0, 0, 0, 0, 0.22f, 0.45f, 6500, 16000, 0.7f, 410, 0.0003f, 0, 0, 0.26f};
-static const _synDrumDef _crash = {0, 0, 0, 0, 0, 1.1f, 0.7f, 3500, 15000, 0.5f, 380, 0.001f, 0, 0, 0.3f};
-static const _synDrumDef _taiko = {115, 68, 0.05f, 0.5f, 1.0f, 0.07f, 0.4f, 150, 2200, 0, 0, 0.001f, 0, 1.3f,
-                                   1.0f};
-static const _synDrumDef _shime = {430, 390, 0.02f, 0.07f, 0.7f, 0.045f, 0.5f, 1200, 6500, 0, 0, 0.0004f, 0, 1.1f,
-                                   0.45f};
-static const _synDrumDef _wood = {1150, 1080, 0.01f, 0.035f, 0.8f, 0.01f, 0.2f, 2000, 8000, 0, 0, 0.0002f, 0, 0,
-                                  0.35f};
-static const _synDrumDef _tom = {190, 105, 0.06f, 0.32f, 1.0f, 0.05f, 0.2f, 300, 3000, 0, 0, 0.001f, 0, 1.2f,
-                                 0.7f};
-static const _synDrumDef _shaker = {0, 0, 0, 0, 0, 0.04f, 0.6f, 5000, 12000, 0, 0, 0.012f, 0, 0, 0.22f};
-static const _synDrumDef _rim = {800, 760, 0.01f, 0.02f, 0.6f, 0.012f, 0.5f, 1500, 9000, 0, 0, 0.0002f, 0, 0,
-                                 0.3f};
-static const _synDrumDef _gong = {0, 0, 0, 0, 0, 2.5f, 0.12f, 200, 4000, 0.9f, 97, 0.02f, 0, 0, 0.35f};
+static const _synDrumDef _kick = {170, 48, 0.028f, 0.16f, 1.0f, 0.005f, 0.35f, 800, 7000, 0, 0, 0.0005f, 0, 1.6f, 1.0f};
+static const _synDrumDef _softKick = {120, 50, 0.03f, 0.25f, 1.0f, 0.004f, 0.1f, 300, 3000, 0, 0, 0.002f, 0, 1.0f, 1.0f};
+static const _synDrumDef _snare = {210, 180, 0.02f, 0.09f, 0.5f, 0.13f, 0.8f, 700, 9000, 0, 0, 0.0005f, 0, 1.2f, 1.0f};
+static const _synDrumDef _clap = {0, 0, 0, 0, 0, 0.12f, 1.0f, 900, 5200, 0, 0, 0.0005f, 3, 0, 1.0f};
+static const _synDrumDef _hatC = {0, 0, 0, 0, 0, 0.035f, 0.45f, 7000, 16000, 0.7f, 410, 0.0003f, 0, 0, 1.0f};
+static const _synDrumDef _hatO = {0, 0, 0, 0, 0, 0.22f, 0.45f, 6500, 16000, 0.7f, 410, 0.0003f, 0, 0, 1.0f};
+static const _synDrumDef _crash = {0, 0, 0, 0, 0, 1.1f, 0.7f, 3500, 15000, 0.5f, 380, 0.001f, 0, 0, 1.0f};
+static const _synDrumDef _taiko = {115, 68, 0.05f, 0.35f, 1.0f, 0.07f, 0.4f, 150, 2200, 0, 0, 0.001f, 0, 1.3f, 1.0f};
+static const _synDrumDef _shime = {430, 390, 0.02f, 0.07f, 0.7f, 0.045f, 0.5f, 1200, 6500, 0, 0, 0.0004f, 0, 1.1f, 1.0f};
+static const _synDrumDef _wood = {1150, 1080, 0.01f, 0.035f, 0.8f, 0.01f, 0.2f, 2000, 8000, 0, 0, 0.0002f, 0, 0, 1.0f};
+static const _synDrumDef _tom = {190, 105, 0.06f, 0.32f, 1.0f, 0.05f, 0.2f, 300, 3000, 0, 0, 0.001f, 0, 1.2f, 1.0f};
+static const _synDrumDef _shaker = {0, 0, 0, 0, 0, 0.04f, 0.6f, 5000, 12000, 0, 0, 0.012f, 0, 0, 1.0f};
+static const _synDrumDef _rim = {800, 760, 0.01f, 0.02f, 0.6f, 0.012f, 0.5f, 1500, 9000, 0, 0, 0.0002f, 0, 0, 1.0f};
+static const _synDrumDef _gong = {0, 0, 0, 0, 0, 2.5f, 0.12f, 200, 4000, 0.9f, 97, 0.02f, 0, 0, 1.0f};
 
 // ---- helpers ----------------------------------------------------------------------------------
 
@@ -179,17 +171,17 @@ static void _song00(_seqSong &s)
     const _prog pB = {{"F", "G", "Am", "Em", "F", "G", "Am", "Am"}, 8};
     const _prog pBreak = {{"Fmaj7", "G", "Em7", "Am"}, 4};
 
-    _seqTrack &kick = s.AddDrum(&_kick, 0.9f, 0, 0.02f);
-    _seqTrack &clap = s.AddDrum(&_clap, 0.55f, 0.05f, 0.2f);
-    _seqTrack &hat = s.AddDrum(&_hatC, 0.5f, 0.12f, 0.05f);
-    _seqTrack &ohat = s.AddDrum(&_hatO, 0.4f, -0.1f, 0.08f);
-    _seqTrack &snare = s.AddDrum(&_snare, 0.5f, 0, 0.2f);
-    _seqTrack &crash = s.AddDrum(&_crash, 0.4f, 0.08f, 0.2f);
-    _seqTrack &bass = s.Add(&_bassSaw, 0.8f, 0, 0.02f);
-    _seqTrack &arp = s.Add(&_arpPluck, 0.55f, -0.12f, 0.25f, 0.3f);
-    _seqTrack &pad = s.Add(&_pad, 0.7f, 0.05f, 0.4f);
-    _seqTrack &lead = s.Add(&_leadSaw, 0.6f, 0.0f, 0.25f, 0.3f);
-    _seqTrack &lead2 = s.Add(&_leadSquare, 0.35f, 0.1f, 0.3f, 0.2f);
+    _seqTrack &kick = s.AddDrum(&_kick, 0.7f, 0, 0.02f);
+    _seqTrack &clap = s.AddDrum(&_clap, 0.75f, 0.05f, 0.2f);
+    _seqTrack &hat = s.AddDrum(&_hatC, 0.35f, 0.12f, 0.05f);
+    _seqTrack &ohat = s.AddDrum(&_hatO, 0.3f, -0.1f, 0.08f);
+    _seqTrack &snare = s.AddDrum(&_snare, 0.75f, 0, 0.2f);
+    _seqTrack &crash = s.AddDrum(&_crash, 0.35f, 0.08f, 0.2f);
+    _seqTrack &bass = s.Add(&_bassSaw, 0.3f, 0, 0.02f);
+    _seqTrack &arp = s.Add(&_arpPluck, 0.13f, -0.12f, 0.25f, 0.3f);
+    _seqTrack &pad = s.Add(&_pad, 0.06f, 0.05f, 0.4f);
+    _seqTrack &lead = s.Add(&_leadSaw, 0.26f, 0.0f, 0.25f, 0.3f);
+    _seqTrack &lead2 = s.Add(&_leadSquare, 0.16f, 0.1f, 0.3f, 0.2f);
 
     const char *kick4 = "x...x...x...x...";
     // Intro (0-7): the groove builds up.
@@ -259,17 +251,17 @@ static void _song01(_seqSong &s)
     const _prog pO = {{"Dm", "Bb", "F", "C", "Dm", "Bb", "Gm", "A"}, 8};
     const _prog pDrone = {{"D5"}, 1};
 
-    _seqTrack &taiko = s.AddDrum(&_taiko, 0.8f, 0, 0.3f);
-    _seqTrack &tom = s.AddDrum(&_tom, 0.55f, -0.1f, 0.3f);
-    _seqTrack &snare = s.AddDrum(&_snare, 0.35f, 0.05f, 0.35f);
-    _seqTrack &crash = s.AddDrum(&_crash, 0.4f, 0.08f, 0.3f);
-    _seqTrack &gong = s.AddDrum(&_gong, 0.6f, 0, 0.4f);
-    _seqTrack &pad = s.Add(&_strings, 0.8f, 0, 0.45f);
-    _seqTrack &drone = s.Add(&_pad, 0.8f, 0, 0.4f);
-    _seqTrack &bell = s.Add(&_bell, 0.7f, 0.1f, 0.4f, 0.25f);
-    _seqTrack &harp = s.Add(&_harp, 0.5f, -0.12f, 0.35f);
-    _seqTrack &bass = s.Add(&_bassSub, 0.75f, 0, 0.1f);
-    _seqTrack &brass = s.Add(&_brass, 0.75f, 0.05f, 0.35f, 0.1f);
+    _seqTrack &taiko = s.AddDrum(&_taiko, 0.85f, 0, 0.3f);
+    _seqTrack &tom = s.AddDrum(&_tom, 0.6f, -0.1f, 0.3f);
+    _seqTrack &snare = s.AddDrum(&_snare, 0.75f, 0.05f, 0.35f);
+    _seqTrack &crash = s.AddDrum(&_crash, 0.35f, 0.08f, 0.3f);
+    _seqTrack &gong = s.AddDrum(&_gong, 0.4f, 0, 0.4f);
+    _seqTrack &pad = s.Add(&_strings, 0.07f, 0, 0.45f);
+    _seqTrack &drone = s.Add(&_pad, 0.06f, 0, 0.4f);
+    _seqTrack &bell = s.Add(&_bell, 0.18f, 0.1f, 0.4f, 0.25f);
+    _seqTrack &harp = s.Add(&_harp, 0.2f, -0.12f, 0.35f);
+    _seqTrack &bass = s.Add(&_bassSub, 0.32f, 0, 0.1f);
+    _seqTrack &brass = s.Add(&_brass, 0.1f, 0.05f, 0.35f, 0.1f);
 
     static const char *const motif[4] = {"D5 - - - A5 - - -", "F5 - - E5 D5 - - -", "D5 - - - A5 - - -",
                                          "C6 - - A5 E5 - - -"};
@@ -335,14 +327,14 @@ static void _song02(_seqSong &s)
 
     _seqTrack &taiko = s.AddDrum(&_taiko, 0.85f, 0, 0.25f);
     _seqTrack &shime = s.AddDrum(&_shime, 0.5f, 0.12f, 0.2f);
-    _seqTrack &wood = s.AddDrum(&_wood, 0.45f, -0.12f, 0.2f);
+    _seqTrack &wood = s.AddDrum(&_wood, 0.4f, -0.12f, 0.2f);
     _seqTrack &kick = s.AddDrum(&_kick, 0.7f, 0, 0.05f);
-    _seqTrack &gong = s.AddDrum(&_gong, 0.6f, 0, 0.4f);
-    _seqTrack &flute = s.Add(&_flute, 0.8f, 0.05f, 0.35f, 0.2f);
-    _seqTrack &koto = s.Add(&_koto, 0.6f, -0.15f, 0.3f);
-    _seqTrack &bass = s.Add(&_bassPluck, 0.7f, 0, 0.1f);
-    _seqTrack &pad = s.Add(&_strings, 0.55f, 0.05f, 0.4f);
-    _seqTrack &drone = s.Add(&_pad, 0.7f, 0, 0.35f);
+    _seqTrack &gong = s.AddDrum(&_gong, 0.4f, 0, 0.4f);
+    _seqTrack &flute = s.Add(&_flute, 0.3f, 0.05f, 0.35f, 0.2f);
+    _seqTrack &koto = s.Add(&_koto, 0.3f, -0.15f, 0.3f);
+    _seqTrack &bass = s.Add(&_bassPluck, 0.28f, 0, 0.1f);
+    _seqTrack &pad = s.Add(&_strings, 0.07f, 0.05f, 0.4f);
+    _seqTrack &drone = s.Add(&_pad, 0.06f, 0, 0.35f);
 
     // Intro (0-7): the flute alone over a drone; single drum strokes.
     static const char *const intro[8] = {"E5 - - -", "- - F5 E5", "A5 - - -", "B5 - A5 F5",
@@ -435,20 +427,20 @@ static void _song03(_seqSong &s)
     const _prog pS = {{"Em9", "Cmaj7", "Am9", "Bsus4", "Em9", "Cmaj7", "Am9", "B"}, 8};
     const _prog pBat = {{"Em", "C", "D", "B", "Em", "C", "Am", "B"}, 8};
 
-    _seqTrack &kick = s.AddDrum(&_kick, 0.8f, 0, 0.05f);
-    _seqTrack &snare = s.AddDrum(&_snare, 0.5f, 0.05f, 0.3f);
-    _seqTrack &hat = s.AddDrum(&_hatC, 0.45f, 0.12f, 0.1f);
-    _seqTrack &tom = s.AddDrum(&_tom, 0.5f, -0.1f, 0.25f);
+    _seqTrack &kick = s.AddDrum(&_kick, 0.7f, 0, 0.05f);
+    _seqTrack &snare = s.AddDrum(&_snare, 0.75f, 0.05f, 0.3f);
+    _seqTrack &hat = s.AddDrum(&_hatC, 0.35f, 0.12f, 0.1f);
+    _seqTrack &tom = s.AddDrum(&_tom, 0.6f, -0.1f, 0.25f);
     _seqTrack &crash = s.AddDrum(&_crash, 0.35f, 0.08f, 0.3f);
-    _seqTrack &pad = s.Add(&_pad, 0.75f, 0, 0.5f);
-    _seqTrack &glass = s.Add(&_glass, 0.5f, 0.15f, 0.5f, 0.4f);
-    _seqTrack &arp = s.Add(&_arpPluck, 0.5f, -0.12f, 0.3f, 0.35f);
-    _seqTrack &bass = s.Add(&_bassSub, 0.8f, 0, 0.05f);
-    _seqTrack &bassDrive = s.Add(&_bassSaw, 0.6f, 0, 0.05f);
-    _seqTrack &lead = s.Add(&_leadSaw, 0.6f, 0.03f, 0.35f, 0.35f);
-    _seqTrack &lead2 = s.Add(&_leadSquare, 0.3f, -0.08f, 0.35f, 0.3f);
-    _seqTrack &brass = s.Add(&_brass, 0.5f, 0.06f, 0.3f);
-    _seqTrack &strings = s.Add(&_strings, 0.5f, -0.05f, 0.45f);
+    _seqTrack &pad = s.Add(&_pad, 0.06f, 0, 0.5f);
+    _seqTrack &glass = s.Add(&_glass, 0.2f, 0.15f, 0.5f, 0.4f);
+    _seqTrack &arp = s.Add(&_arpPluck, 0.13f, -0.12f, 0.3f, 0.35f);
+    _seqTrack &bass = s.Add(&_bassSub, 0.32f, 0, 0.05f);
+    _seqTrack &bassDrive = s.Add(&_bassSaw, 0.3f, 0, 0.05f);
+    _seqTrack &lead = s.Add(&_leadSaw, 0.26f, 0.03f, 0.35f, 0.35f);
+    _seqTrack &lead2 = s.Add(&_leadSquare, 0.16f, -0.08f, 0.35f, 0.3f);
+    _seqTrack &brass = s.Add(&_brass, 0.1f, 0.06f, 0.3f);
+    _seqTrack &strings = s.Add(&_strings, 0.07f, -0.05f, 0.45f);
 
     // Drift (0-7): pads and stars.
     _padBars(pad, 0, 8, pS, 3, 0.7f);
@@ -532,13 +524,13 @@ static void _song04(_seqSong &s)
     s.seed = 104;
     const _prog pI = {{"Fmaj7", "Am7", "Bbmaj7", "C", "Dm7", "Am7", "Bbmaj7", "C7"}, 8};
 
-    _seqTrack &kick = s.AddDrum(&_softKick, 0.8f, 0, 0.05f);
-    _seqTrack &rim = s.AddDrum(&_rim, 0.5f, 0.1f, 0.2f);
-    _seqTrack &shaker = s.AddDrum(&_shaker, 0.5f, -0.12f, 0.1f);
-    _seqTrack &ep = s.Add(&_epiano, 0.8f, -0.05f, 0.3f);
-    _seqTrack &bass = s.Add(&_bassSub, 0.8f, 0, 0.05f);
-    _seqTrack &lead = s.Add(&_leadSquare, 0.5f, 0.08f, 0.3f, 0.3f);
-    _seqTrack &bell = s.Add(&_bell, 0.4f, 0.12f, 0.4f, 0.3f);
+    _seqTrack &kick = s.AddDrum(&_softKick, 0.65f, 0, 0.05f);
+    _seqTrack &rim = s.AddDrum(&_rim, 0.4f, 0.1f, 0.2f);
+    _seqTrack &shaker = s.AddDrum(&_shaker, 0.25f, -0.12f, 0.1f);
+    _seqTrack &ep = s.Add(&_epiano, 0.08f, -0.05f, 0.3f);
+    _seqTrack &bass = s.Add(&_bassSub, 0.32f, 0, 0.05f);
+    _seqTrack &lead = s.Add(&_leadSquare, 0.16f, 0.08f, 0.3f, 0.3f);
+    _seqTrack &bell = s.Add(&_bell, 0.18f, 0.12f, 0.4f, 0.3f);
 
     for (int b = 0; b < 28; b++) {
         const char *c = pI.at(b);
@@ -576,22 +568,22 @@ static void _song05(_seqSong &s)
     const _prog pLift = {{"Bb", "C", "Asus4", "A"}, 4};
     const _prog pEnd = {{"D", "A", "Bm", "G", "D", "A", "G", "A"}, 8};
 
-    _seqTrack &kick = s.AddDrum(&_kick, 0.8f, 0, 0.05f);
-    _seqTrack &taiko = s.AddDrum(&_taiko, 0.75f, 0, 0.25f);
-    _seqTrack &snare = s.AddDrum(&_snare, 0.5f, 0.05f, 0.3f);
-    _seqTrack &hat = s.AddDrum(&_hatC, 0.4f, 0.12f, 0.1f);
+    _seqTrack &kick = s.AddDrum(&_kick, 0.7f, 0, 0.05f);
+    _seqTrack &taiko = s.AddDrum(&_taiko, 0.85f, 0, 0.25f);
+    _seqTrack &snare = s.AddDrum(&_snare, 0.75f, 0.05f, 0.3f);
+    _seqTrack &hat = s.AddDrum(&_hatC, 0.35f, 0.12f, 0.1f);
     _seqTrack &crash = s.AddDrum(&_crash, 0.35f, 0.08f, 0.3f);
-    _seqTrack &gong = s.AddDrum(&_gong, 0.5f, 0, 0.4f);
-    _seqTrack &bassDrive = s.Add(&_bassSaw, 0.65f, 0, 0.05f);
-    _seqTrack &bass = s.Add(&_bassSub, 0.75f, 0, 0.05f);
-    _seqTrack &koto = s.Add(&_koto, 0.55f, -0.15f, 0.3f);
-    _seqTrack &lead = s.Add(&_leadSaw, 0.6f, 0.04f, 0.3f, 0.35f);
-    _seqTrack &brass = s.Add(&_brass, 0.5f, 0.06f, 0.3f);
-    _seqTrack &pad = s.Add(&_pad, 0.7f, 0, 0.45f);
-    _seqTrack &strings = s.Add(&_strings, 0.7f, -0.04f, 0.45f);
-    _seqTrack &harp = s.Add(&_harp, 0.5f, -0.12f, 0.35f);
-    _seqTrack &bell = s.Add(&_bell, 0.5f, 0.12f, 0.4f, 0.25f);
-    _seqTrack &flute = s.Add(&_flute, 0.75f, 0.05f, 0.35f, 0.2f);
+    _seqTrack &gong = s.AddDrum(&_gong, 0.4f, 0, 0.4f);
+    _seqTrack &bassDrive = s.Add(&_bassSaw, 0.3f, 0, 0.05f);
+    _seqTrack &bass = s.Add(&_bassSub, 0.32f, 0, 0.05f);
+    _seqTrack &koto = s.Add(&_koto, 0.3f, -0.15f, 0.3f);
+    _seqTrack &lead = s.Add(&_leadSaw, 0.26f, 0.04f, 0.3f, 0.35f);
+    _seqTrack &brass = s.Add(&_brass, 0.1f, 0.06f, 0.3f);
+    _seqTrack &pad = s.Add(&_pad, 0.06f, 0, 0.45f);
+    _seqTrack &strings = s.Add(&_strings, 0.07f, -0.04f, 0.45f);
+    _seqTrack &harp = s.Add(&_harp, 0.2f, -0.12f, 0.35f);
+    _seqTrack &bell = s.Add(&_bell, 0.18f, 0.12f, 0.4f, 0.25f);
+    _seqTrack &flute = s.Add(&_flute, 0.3f, 0.05f, 0.35f, 0.2f);
 
     // Action (0-23).
     _drumBars(taiko, 0, 4, "X..x..x.X...x.x.", 0.8f);
@@ -658,15 +650,15 @@ static void _song06(_seqSong &s)
     _synNoise rng(606);
     const _prog pW = {{"Dmaj7", "Eadd9", "Bm7", "Gmaj7", "Dmaj7", "Eadd9", "F#m7", "Gmaj7"}, 8};
 
-    _seqTrack &kick = s.AddDrum(&_softKick, 0.7f, 0, 0.1f);
+    _seqTrack &kick = s.AddDrum(&_softKick, 0.65f, 0, 0.1f);
     _seqTrack &rim = s.AddDrum(&_rim, 0.4f, 0.1f, 0.3f);
-    _seqTrack &shaker = s.AddDrum(&_shaker, 0.45f, -0.12f, 0.15f);
-    _seqTrack &harp = s.Add(&_harp, 0.55f, -0.1f, 0.4f);
-    _seqTrack &ep = s.Add(&_epiano, 0.7f, 0.05f, 0.35f);
-    _seqTrack &pad = s.Add(&_pad, 0.6f, 0, 0.5f);
-    _seqTrack &glass = s.Add(&_glass, 0.55f, 0.12f, 0.45f, 0.4f);
-    _seqTrack &flute = s.Add(&_flute, 0.7f, 0.04f, 0.4f, 0.25f);
-    _seqTrack &bass = s.Add(&_bassSub, 0.75f, 0, 0.05f);
+    _seqTrack &shaker = s.AddDrum(&_shaker, 0.25f, -0.12f, 0.15f);
+    _seqTrack &harp = s.Add(&_harp, 0.26f, -0.1f, 0.4f);
+    _seqTrack &ep = s.Add(&_epiano, 0.08f, 0.05f, 0.35f);
+    _seqTrack &pad = s.Add(&_pad, 0.035f, 0, 0.5f);
+    _seqTrack &glass = s.Add(&_glass, 0.3f, 0.12f, 0.45f, 0.4f);
+    _seqTrack &flute = s.Add(&_flute, 0.3f, 0.04f, 0.4f, 0.25f);
+    _seqTrack &bass = s.Add(&_bassSub, 0.32f, 0, 0.05f);
 
     // Ripples (0-7).
     _arpBars(harp, 0, 44, pW, 4, 0.5, "0123+0+1+2+3", 0.55f);

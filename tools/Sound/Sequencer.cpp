@@ -290,7 +290,7 @@ void sSeqRender(const _seqSong &aSong, std::vector<int16_t> &aPcmOut)
     float peak = 1e-9f;
     for (long i = 0; i < outLen; i++)
         peak = std::max(peak, std::max(std::fabs(busL[i]), std::fabs(busR[i])));
-    float gain = 1.0f / peak;
+    float gain = aSong.fixedGain > 0 ? aSong.fixedGain : 1.0f / peak;
     const float knee = 0.8f;
     auto shape = [&](float aV) {
         float v = aV * gain;

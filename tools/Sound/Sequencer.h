@@ -34,6 +34,7 @@ struct _seqSong {
     double delayBeats = 0.75;
     float delayFeedback = 0.35f, delayWet = 1.0f;
     float level = 0.9f;         // output peak relative to full scale
+    float fixedGain = 0;        // when non-zero: this gain instead of scaling to the peak
     uint32_t seed = 1;
     std::deque<_seqTrack> tracks; // a deque: a score keeps references to its tracks while adding more
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 static const double _pi = 3.14159265358979323846;
 
@@ -161,7 +162,7 @@ static void _oscBlock(_synWave aWave, float &aPhase, const float *aDtP, float aW
 }
 
 static void _noteSub(const _synInstDef &aI, float aNote, float aVel, long aStart, long aGate, float *aOutP,
-                     long aEnd, _synNoise &aNoise)
+                     long aEnd, _synNoise &aNoise, float aGain)
 {
     enum { BLOCK = 16 }; // also the filter's retuning interval
     _env amp(aI.amp, aGate), filt(aI.filt, aGate);
@@ -173,7 +174,8 @@ static void _noteSub(const _synInstDef &aI, float aNote, float aVel, long aStart
     long vibDelay = (long)(aI.vibDelay * SYN_RATE);
     float glide = aI.glideFrom;
     float glideMul = (float)std::exp(-1.0 / (0.04 * SYN_RATE));
-    float gain = aVel * aI.gain;
+    float gain = aVel * aGain;
+    const float baseDt = base / SYN_RATE;
     float dt1[BLOCK], dt2[BLOCK], dtSub[BLOCK], v[BLOCK], env[BLOCK];
     long t = 0;
     for (long i = aStart; i < aEnd; i += BLOCK) {
@@ -182,21 +184,26 @@ static void _noteSub(const _synInstDef &aI, float aNote, float aVel, long aStart
         for (int k = 0; k < n; k++, t++) {
             env[k] = amp.Next();
             done = amp.Done();
-            float bend = 0;
-            if (aI.vibDepth > 0 && t > vibDelay) {
+            v[k] = 0;
+        }
+        // Pitch: constant unless vibrato or the scoop bends it.
+        for (int k = 0; k < n; k++) {
+            float m = 1.0f;
+            long tk = t - n + k;
+            if (aI.vibDepth > 0 && tk > vibDelay) {
                 vibPh += aI.vibRate / SYN_RATE;
-                float ramp = std::min(1.0f, (t - vibDelay) / (0.3f * SYN_RATE));
-                bend += aI.vibDepth * ramp * sSynSin(vibPh);
+                float ramp = std::min(1.0f, (tk - vibDelay) / (0.3f * SYN_RATE));
+                m += aI.vibDepth * ramp * sSynSin(vibPh) * 0.0577623f; // semitones, small-angle
             }
             if (glide != 0) {
-                bend -= glide;
+                m -= glide * 0.0577623f;
                 glide *= glideMul;
+                if (std::fabs(glide) < 1e-4f)
+                    glide = 0;
             }
-            float m = 1.0f + bend * 0.0577623f; // semitones, small-angle
-            dt1[k] = base * m / SYN_RATE;
+            dt1[k] = baseDt * m;
             dt2[k] = dt1[k] * ratio2;
             dtSub[k] = dt1[k] * 0.5f;
-            v[k] = 0;
         }
         float fe = filt.Next();
         for (int k = 1; k < n; k++)
@@ -216,7 +223,8 @@ static void _noteSub(const _synInstDef &aI, float aNote, float aVel, long aStart
     }
 }
 
-static void _noteFm(const _synInstDef &aI, float aNote, float aVel, long aStart, long aGate, float *aOutP, long aEnd)
+static void _noteFm(const _synInstDef &aI, float aNote, float aVel, long aStart, long aGate, float *aOutP, long aEnd,
+                    float aGain)
 {
     _env amp(aI.amp, aGate);
     float base = sSynMidiFreq(aNote);
@@ -241,14 +249,14 @@ static void _noteFm(const _synInstDef &aI, float aNote, float aVel, long aStart,
         phM += dtM * vib;
         phM -= (float)(int)phM;
         idx *= idxMul;
-        aOutP[i] += v * a * aVel * aI.gain;
+        aOutP[i] += v * a * aVel * aGain;
     }
 }
 
 // Karplus-Strong string: a noise burst circulating in a delay line of one period, low-passed on
 // every pass. Fractional delay by linear interpolation keeps high notes in tune.
 static void _notePluck(const _synInstDef &aI, float aNote, float aVel, long aStart, long aGate, float *aOutP,
-                       long aEnd, _synNoise &aNoise)
+                       long aEnd, _synNoise &aNoise, float aGain)
 {
     // The two-point average in the loop delays by half a sample more; take it off the line.
     float period = SYN_RATE / sSynMidiFreq(aNote) - 0.5f;
@@ -287,7 +295,7 @@ static void _notePluck(const _synInstDef &aI, float aNote, float aVel, long aSta
         if (t >= aGate)
             rel *= releaseMul;
         att = std::min(1.0f, att + attInc);
-        aOutP[i] += out * att * rel * aVel * aI.gain;
+        aOutP[i] += out * att * rel * aVel * aGain;
         // The string has died away (or been damped): stop at -60 dB.
         blockPeak = std::max(blockPeak, std::fabs(out) * rel);
         if ((t & 1023) == 1023) {
@@ -301,7 +309,7 @@ static void _notePluck(const _synInstDef &aI, float aNote, float aVel, long aSta
 // Breath instrument: a sine and its octave, breath noise band-passed at the pitch, delayed
 // vibrato. Close to a bamboo flute in the upper register.
 static void _noteBreath(const _synInstDef &aI, float aNote, float aVel, long aStart, long aGate, float *aOutP,
-                        long aEnd, _synNoise &aNoise)
+                        long aEnd, _synNoise &aNoise, float aGain)
 {
     _env amp(aI.amp, aGate);
     float base = sSynMidiFreq(aNote);
@@ -333,12 +341,12 @@ static void _noteBreath(const _synInstDef &aI, float aNote, float aVel, long aSt
         float v = sSynSin(ph) + 0.18f * sSynSin(2 * ph) + 0.06f * sSynSin(3 * ph) + aI.noiseLevel * chiff * band;
         ph += dt;
         ph -= (float)(int)ph;
-        aOutP[i] += v * a * aVel * aI.gain;
+        aOutP[i] += v * a * aVel * aGain;
     }
 }
 
-void sSynNote(const _synInstDef &aInst, float aNote, float aVel, long aStart, long aGate, float *aOutP,
-              long aOutLen, uint32_t aSeed)
+static void _noteRender(const _synInstDef &aInst, float aNote, float aVel, long aStart, long aGate, float *aOutP,
+                        long aOutLen, uint32_t aSeed, float aGain)
 {
     if (aStart < 0 || aStart >= aOutLen || aGate <= 0)
         return;
@@ -349,23 +357,49 @@ void sSynNote(const _synInstDef &aInst, float aNote, float aVel, long aStart, lo
     _synNoise noise(aSeed * 2654435761u + 12345u);
     switch (aInst.kind) {
     case SYN_SUB:
-        _noteSub(aInst, aNote, aVel, aStart, aGate, aOutP, end, noise);
+        _noteSub(aInst, aNote, aVel, aStart, aGate, aOutP, end, noise, aGain);
         break;
     case SYN_FM:
-        _noteFm(aInst, aNote, aVel, aStart, aGate, aOutP, end);
+        _noteFm(aInst, aNote, aVel, aStart, aGate, aOutP, end, aGain);
         break;
     case SYN_PLUCK:
-        _notePluck(aInst, aNote, aVel, aStart, aGate, aOutP, end, noise);
+        _notePluck(aInst, aNote, aVel, aStart, aGate, aOutP, end, noise, aGain);
         break;
     case SYN_BREATH:
-        _noteBreath(aInst, aNote, aVel, aStart, aGate, aOutP, end, noise);
+        _noteBreath(aInst, aNote, aVel, aStart, aGate, aOutP, end, noise, aGain);
         break;
     }
 }
 
+// Instruments are levelled by ear-like measure, not by their raw arithmetic: a half-second
+// middle C at full velocity has an RMS of 1 before the instrument's own gain.
+static float _instScale(const _synInstDef &aInst)
+{
+    static std::map<const _synInstDef *, float> cache;
+    auto it = cache.find(&aInst);
+    if (it != cache.end())
+        return it->second;
+    std::vector<float> probe(SYN_RATE, 0.0f);
+    _noteRender(aInst, 60, 1.0f, 0, SYN_RATE / 2, probe.data(), SYN_RATE, 1, 1.0f);
+    double sum = 0;
+    for (long i = 0; i < SYN_RATE / 2; i++)
+        sum += (double)probe[i] * probe[i];
+    double rms = std::sqrt(sum / (SYN_RATE / 2));
+    float scale = rms > 1e-6 ? (float)(1.0 / rms) : 1.0f;
+    cache[&aInst] = scale;
+    return scale;
+}
+
+void sSynNote(const _synInstDef &aInst, float aNote, float aVel, long aStart, long aGate, float *aOutP,
+              long aOutLen, uint32_t aSeed)
+{
+    _noteRender(aInst, aNote, aVel, aStart, aGate, aOutP, aOutLen, aSeed, aInst.gain * _instScale(aInst));
+}
+
 // ---- drums ------------------------------------------------------------------------------------
 
-void sSynDrum(const _synDrumDef &aD, float aVel, long aStart, float *aOutP, long aOutLen, uint32_t aSeed)
+static void _drumRender(const _synDrumDef &aD, float aVel, long aStart, float *aOutP, long aOutLen, uint32_t aSeed,
+                        float aGain)
 {
     if (aStart < 0 || aStart >= aOutLen)
         return;
@@ -422,8 +456,30 @@ void sSynDrum(const _synDrumDef &aD, float aVel, long aStart, float *aOutP, long
             s *= (float)t / attackLen;
         if (aD.clip > 0)
             s = sSynSat(s * aD.clip) / sSynSat(aD.clip);
-        aOutP[i] += s * aVel * aD.gain;
+        aOutP[i] += s * aVel * aGain;
     }
+}
+
+// A drum hit at full velocity peaks at 1 before the drum's own gain.
+static float _drumScale(const _synDrumDef &aD)
+{
+    static std::map<const _synDrumDef *, float> cache;
+    auto it = cache.find(&aD);
+    if (it != cache.end())
+        return it->second;
+    std::vector<float> probe(3 * SYN_RATE, 0.0f);
+    _drumRender(aD, 1.0f, 0, probe.data(), (long)probe.size(), 1, 1.0f);
+    float peak = 0;
+    for (float v : probe)
+        peak = std::max(peak, std::fabs(v));
+    float scale = peak > 1e-6f ? 1.0f / peak : 1.0f;
+    cache[&aD] = scale;
+    return scale;
+}
+
+void sSynDrum(const _synDrumDef &aD, float aVel, long aStart, float *aOutP, long aOutLen, uint32_t aSeed)
+{
+    _drumRender(aD, aVel, aStart, aOutP, aOutLen, aSeed, aD.gain * _drumScale(aD));
 }
 
 // ---- effects ----------------------------------------------------------------------------------
