@@ -238,7 +238,8 @@ void _primVertexSet::Update(const D3DMATRIX *aWorldMatrixP, long aTexStageNum, c
     for (long i = 0; i < aTexStageNum; ++i) {
         const _primitiveTexInfo &t = aTexInfoP[i];
         const long s = t.texUVIndex < 0 ? i : t.texUVIndex;
-        if (!(t.texFlg & PRIM_TEX_PROJECTED) || s >= l.texNum)
+        // Only a set of at least two coordinates can take (u, v).
+        if (!(t.texFlg & PRIM_TEX_PROJECTED) || s >= l.texNum || l.texSize[s] < 8)
             continue;
         _texInfo *info = sTexGetInfoPtr(t.texNum);
         _texPage *page = info ? sTexGetPagePtr(info->pageNum) : nullptr;
@@ -295,6 +296,8 @@ void _primVertexSet::MulUVRate(long aTexStageNum, const float *aURateP, const fl
     const uint8_t *src = (const uint8_t *)_vertexP;
     for (long v = 0; v < _vertexNum; ++v) {
         for (long j = 0; j < n; ++j) {
+            if (l.texSize[j] < 8)
+                continue;
             float uv[2];
             std::memcpy(uv, src + v * l.size + l.tex[j], sizeof uv);
             uv[0] *= aURateP[j];
@@ -495,7 +498,7 @@ void _primVertexSetEnv::Update(const D3DMATRIX *aWorldMatrixP, long aTexStageNum
     for (long i = 0; i < aTexStageNum && s < 0; ++i)
         if (aTexInfoP[i].texFlg & PRIM_TEX_ENVMAP)
             s = aTexInfoP[i].texUVIndex < 0 ? i : aTexInfoP[i].texUVIndex;
-    if (s < 0 || s >= l.texNum)
+    if (s < 0 || s >= l.texNum || l.texSize[s] < 8)
         return;
     D3DMATRIX view, m;
     sMatrixCreateUnit(&view);
