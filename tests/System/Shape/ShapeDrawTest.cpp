@@ -77,6 +77,26 @@ TEST_F(ShapeDraw, BackFacesCulledUnlessTwoSided)
     EXPECT_RGB(kRed, Draw({&two}, ShapeDrawFlgNil));
 }
 
+TEST_F(ShapeDraw, EveryIndexSetDrawsWithItsOwnPrimitiveType)
+{
+    ot::Quad q(kRed);
+    uint16_t list[3] = {0, 1, 2}, strip[3] = {2, 1, 3};
+    _primIndexDefSet sets[2] = {{3, list, D3DPT_TRIANGLELIST}, {3, strip, D3DPT_TRIANGLESTRIP}};
+    q.vertexSet.indexSetNum = 2;
+    q.vertexSet.indexSetP = sets;
+    _shape s(&q.def, 0);
+    s.Update();
+    ot::Start();
+    const POINT upperLeft = ot::Screen(-0.5f, 0.5f, 0), lowerRight = ot::Screen(0.5f, -0.5f, 0);
+    EXPECT_RGB(kRed, Draw({&s}, ShapeDrawFlgNil, upperLeft));
+    EXPECT_RGB(kRed, ot::Pixel(lowerRight.x, lowerRight.y));
+    std::vector<DWORD> types;
+    for (const ot::Call &c : ot::Stop())
+        if (c.kind == ot::Call::Draw)
+            types.push_back(c.a);
+    EXPECT_EQ((std::vector<DWORD>{D3DPT_TRIANGLELIST, D3DPT_TRIANGLESTRIP}), types);
+}
+
 TEST_F(ShapeDraw, ExtraRenderStateIsSetForTheDrawAndRestored)
 {
     // A near green quad, then a far red one whose ability draws with Z function "always".
@@ -264,6 +284,15 @@ TEST_F(ShapeDraw, PlanarShadowDarkensTheReceiverOnce)
     drawMan.lightP[0]->SetShadowType(0);
     EXPECT_RGB(kGrey, Draw({&w}, ShapeDrawFlgNil, shadow));
     drawMan.lightP[0]->SetShadowType(1);
+
+    // A receiver that also casts does not lay its own flattened copy over itself.
+    wall.def.shapeStatus = SHAPE_STAT_RECEIVER | SHAPE_STAT_CASTER;
+    _shape both(&wall.def, 0);
+    both.Update();
+    sDrawEntryShapeInfo(0, &both);
+    EXPECT_RGB(kGrey, Draw({&both}, ShapeDrawFlgNil, lit));
+    EXPECT_RGB(ot::Blend(kGrey, 0, 0.8f), ot::Pixel(shadow.x, shadow.y));
+    sDrawEntryShapeInfo(0, &w);
 
     // Both passes of a frame: the shadow is laid once.
     ot::Clear(kBack);
