@@ -93,9 +93,10 @@ k_video_memory() {
 
 # Silent sound output when the machine has no sound card, so DirectSound still opens.
 k_sound() {
-    if ! grep -q '^ *[0-9]' /proc/asound/cards 2>/dev/null && [ ! -f /etc/asound.conf ]; then
-        [ "$(id -u)" = 0 ] && printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' >/etc/asound.conf
-    fi
+    grep -q '^ *[0-9]' /proc/asound/cards 2>/dev/null && return 0
+    local conf=/etc/asound.conf
+    [ "$(id -u)" = 0 ] || conf=$HOME/.asoundrc
+    [ -f "$conf" ] || printf 'pcm.!default { type null }\n' >"$conf"
     return 0
 }
 
