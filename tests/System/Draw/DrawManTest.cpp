@@ -46,8 +46,11 @@ TEST_F(DrawMan, EveryOfferedModeOpensClearsAndPresents)
     int opened = 0;
     for (const _displayMode &mode : _displayTbl) {
         for (int full = 1; full >= 0; --full) {
-            // Windowed runs draw into the desktop's format; the large windows would not fit it.
-            if (full ? !dt::ModeOffered(mode.width, mode.height, mode.depth) : mode.width > 1024)
+            // Windowed runs draw into the desktop's format, in every size whose window fits on it.
+            const bool fits = mode.width + 2 * GetSystemMetrics(SM_CXFIXEDFRAME) <= GetSystemMetrics(SM_CXSCREEN) &&
+                              mode.height + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYFIXEDFRAME) <=
+                                  GetSystemMetrics(SM_CYSCREEN);
+            if (full ? !dt::ModeOffered(mode.width, mode.height, mode.depth) : !fits)
                 continue;
             for (int triple = 0; triple < 2; ++triple) {
                 char what[64];
