@@ -4,7 +4,7 @@ set(KESTREL_SAN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefin
 set(KESTREL_WIN_LIBS ddraw dxguid dsound winmm avifil32 ole32 uuid comdlg32 msimg32 gdi32 user32 kernel32)
 
 if(KESTREL_FUZZ)
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
 

@@ -37,7 +37,7 @@ struct _targaHeader {
     uint8_t IDLength;
     uint8_t ColormapType;
     uint8_t ImageType;
-    uint8_t ColormapSpecification[5];
+    uint8_t colormapSpec[5];
     uint16_t XOrigin;
     uint16_t YOrigin;
     uint16_t ImageWidth;
