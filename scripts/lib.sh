@@ -27,8 +27,7 @@ k_packages() {
     [ "$(id -u)" = 0 ] || die "missing packages: ${missing[*]} (run as root)"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq >/dev/null || die "apt-get update failed"
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null \
-        || apt-get install -y -qq "${missing[@]}" >/dev/null || die "apt-get install failed"
+    apt-get install -y -qq "${missing[@]}" >/dev/null || die "apt-get install failed"
 }
 
 # Configure (once) and build one tree: k_build <dir> <toolchain> [cmake args...]
