@@ -56,7 +56,11 @@ k_content() {
     mkdir -p "$out"
     for tool in "$KBUILD"/native/bin/kb_*; do
         [ -x "$tool" ] || continue
+        # A builder writes again only when it was rebuilt since its last run.
+        local stamp=$out/.$(basename "$tool").done
+        [ "$stamp" -nt "$tool" ] && continue
         "$tool" "$out" >"$KBUILD/content.log" 2>&1 || { cat "$KBUILD/content.log"; die "content builder $(basename "$tool") failed"; }
+        touch "$stamp"
     done
 }
 
@@ -85,7 +89,8 @@ k_video_memory() {
     if [ -n "$1" ]; then
         wine reg add 'HKCU\Software\Wine\Direct3D' /v VideoMemorySize /d "$1" /f >/dev/null 2>&1
     else
-        wine reg delete 'HKCU\Software\Wine\Direct3D' /v VideoMemorySize /f >/dev/null 2>&1
+        # Absent already is fine.
+        wine reg delete 'HKCU\Software\Wine\Direct3D' /v VideoMemorySize /f >/dev/null 2>&1 || true
     fi
     wineserver -w
 }
