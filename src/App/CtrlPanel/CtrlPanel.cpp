@@ -116,16 +116,6 @@ void cpSetOverallScore(void)
     o.cps = cps / 10;
 }
 
-static void _moveCenterPos(HWND aWindow)
-{
-    RECT desktop, window;
-    GetWindowRect(GetDesktopWindow(), &desktop);
-    GetWindowRect(aWindow, &window);
-    const int x = (desktop.right - (window.right - window.left)) / 2;
-    const int y = (desktop.bottom - (window.bottom - window.top)) / 2;
-    SetWindowPos(aWindow, nullptr, x, y, 0, 0, SWP_SHOWWINDOW | SWP_NOZORDER | SWP_NOSIZE);
-}
-
 static void _makeCpuStr(char *aText)
 {
     std::sprintf(aText, "%s", sysWork.caps.cpuInfo.cpuName);

@@ -77,7 +77,7 @@ static bool _checkProtect(void)
     return (option & CP_OPTION_PROTECT) != 0;
 }
 
-static void _moveCenterPos(HWND aWindow)
+void _moveCenterPos(HWND aWindow)
 {
     RECT desktop, window;
     GetWindowRect(GetDesktopWindow(), &desktop);

@@ -49,6 +49,9 @@ void sSysExit(void);
 // Sizes the render window so that its client area is aWidth x aHeight.
 void sSysSetWinRect(long aWidth, long aHeight);
 
+// Centres a window (the render window, the panel's dialogs) on the desktop.
+void _moveCenterPos(HWND aWindow);
+
 // True while Japanese texts and dialogs are in use.
 inline bool sSysJapanese(void) { return sysWork.langID == SYS_LANG_JAPANESE; }
 
