@@ -2,10 +2,12 @@
 # Everything here is idempotent and quiet when there is nothing to do.
 
 KROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-KBUILD=$KROOT/build
+KBUILD=${KESTREL_BUILD:-$KROOT/build}
 export WINEPREFIX=${WINEPREFIX:-$KBUILD/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Paths below the checkout's parent are hashed relative, so clones share the compiler cache.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$KROOT")}
 JOBS=${JOBS:-$(nproc)}
 
 say() { echo "== $*"; }
@@ -34,7 +36,10 @@ k_packages() {
 k_build() {
     local dir=$1 tc=$2; shift 2
     if [ ! -f "$dir/CMakeCache.txt" ]; then
-        cmake -S "$KROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$KROOT/cmake/$tc" "$@" >"$dir.configure.log" 2>&1 \
+        # ccache keeps rebuilds of unchanged sources cheap across trees and clones.
+        local launch=()
+        command -v ccache >/dev/null && launch=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+        cmake -S "$KROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$KROOT/cmake/$tc" "${launch[@]}" "$@" >"$dir.configure.log" 2>&1 \
             || { cat "$dir.configure.log"; die "configure of $dir failed"; }
     fi
     cmake --build "$dir" -j "$JOBS" >"$dir.build.log" 2>&1 || { tail -n 60 "$dir.build.log"; die "build of $dir failed"; }

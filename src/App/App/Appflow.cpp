@@ -6,7 +6,7 @@
 #include <ddraw.h>
 #include <d3d.h>
 
-#include "App/App/AppPackage.h"
+#include "App/App/AppCore.h"
 #include "App/Bench/BENCH.h"
 #include "App/View/View.h"
 #include "System/Draw/DrawMan.h"

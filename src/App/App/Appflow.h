@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "App/App/AppflowUtil.h"
+#include "App/App/AppCore.h"
 #include "System/Flow/FLOWMAN.h"
 
 // Row 0 is the benchmark and demo flow, row 1 the viewer.

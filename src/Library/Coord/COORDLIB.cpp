@@ -3,10 +3,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "Common/DrawLink.h"
 #include "Library/Matrix/MATLIB.h"
 #include "Library/Vec/VECLIB.h"
-
-_drawManLink drawManLink;
 
 // The current camera's view matrix, identity without a camera.
 static void _cameraView(D3DMATRIX *aMatP)

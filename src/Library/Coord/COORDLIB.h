@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "System/D3DFrame/D3DTYPES.h"
+#include "Common/D3DTYPES.h"
 
 struct _stat3d {
     float tx, ty, tz; // translation
@@ -33,26 +33,6 @@ struct _coord {
     _stat3d nowStat;
     _stat3d movStat; // added to nowStat by sCoordUpdateStat
 };
-
-// The draw manager (drawMan) as the maths core sees it. The Windows draw manager fills this in
-// sDrawManInit and zeroes it in sDrawManExit; zeroed (tools, tests, between runs) it means no
-// camera, no device and no world or view node:
-//  - camera hooks return 1 with the current camera's value (drawMan.cameraP: GetViewMatrix,
-//    GetProjMatrix, GetNear), or 0 when there is no camera; callers then use identity matrices
-//    and a near distance of 0;
-//  - setViewTransformP loads the device's view transform (SetTransform with the view state);
-//  - the pointers lead to drawMan.vanishX, drawMan.vanishY, drawMan.worldRec and drawMan.viewP.
-struct _drawManLink {
-    long (*getViewMatrixP)(D3DMATRIX *aMatP);
-    long (*getProjMatrixP)(D3DMATRIX *aMatP);
-    long (*getNearP)(float *aNearP);
-    void (*setViewTransformP)(const D3DMATRIX *aMatP);
-    const float *vanishXP;
-    const float *vanishYP;
-    _coord *worldRecP;
-    _coord **viewPP;
-};
-extern _drawManLink drawManLink;
 
 // Zero the node; identity local, world and view; scale 1; parent aSuperP; dirty.
 void sCoordInit(_coord *aSuperP, _coord *aCoordP);

@@ -14,8 +14,7 @@
 
 #include <cstdint>
 
-#include "Library/Draw/DrawLibDecode.h"
-#include "System/Draw/DrawPixel.h"
+#include "Library/Draw/DrawCore.h"
 
 // The opened movie stream of a texture page.
 struct _aviInfo {

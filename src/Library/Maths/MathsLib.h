@@ -4,7 +4,7 @@
 // Scalar maths (square root, arc tangent) and the processor-variant selection that the vector
 // and matrix libraries share. Callers always go through the dispatch pointers.
 
-#include "System/D3DFrame/D3DTYPES.h"
+#include "Common/D3DTYPES.h"
 
 // Bits of the processor option word (caps.cpuOption) that choose the maths variants. MMX (0x1),
 // SSE2 (0x4) and Enhanced 3DNow! (0x10) do not affect this library.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <xmmintrin.h>
 
+#include "Common/DrawLink.h"
 #include "Library/Coord/COORDLIB.h"
 #include "Library/Maths/MathsLib.h"
 #include "Library/Vec/VECLIB.h"

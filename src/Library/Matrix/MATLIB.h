@@ -6,7 +6,7 @@
 // The hot operations are dispatch pointers that hold the Normal functions from program load;
 // sMatrixSetFuncPtr points them at the SSE or 3DNow! variants.
 
-#include "System/D3DFrame/D3DTYPES.h"
+#include "Common/D3DTYPES.h"
 
 // aOutP may be aM1P or aM2P.
 extern void (*sMatrixMul)(const D3DMATRIX *aM1P, const D3DMATRIX *aM2P, D3DMATRIX *aOutP);

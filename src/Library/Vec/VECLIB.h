@@ -5,7 +5,7 @@
 // functions from program load; sVecSetFuncPtr points them at the SSE or 3DNow! variants.
 // Angles are degrees.
 
-#include "System/D3DFrame/D3DTYPES.h"
+#include "Common/D3DTYPES.h"
 
 extern void (*sVecNormalize)(D3DVECTOR *aVecP);
 extern void (*sVecDotProduct)(const D3DVECTOR *aAP, const D3DVECTOR *aBP, float *aOutP);

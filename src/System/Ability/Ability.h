@@ -11,8 +11,8 @@
 
 #include <cstdint>
 
-#include "App/Scene/SCENE.h"
-#include "System/Ability/AbilityCalc.h"
+#include "App/Scene/SceneCore.h"
+#include "System/Ability/AbilityCore.h"
 #include "System/Primitive/Primitive.h"
 
 class _ability {

@@ -1,7 +1,7 @@
 #ifndef KESTREL_SYSTEM_D3DFRAME_D3DMATH_H
 #define KESTREL_SYSTEM_D3DFRAME_D3DMATH_H
 
-#include "System/D3DFrame/D3DTYPES.h"
+#include "Common/D3DTYPES.h"
 
 // out = (v, 1) × m divided by w. E_INVALIDARG with out untouched when |w| < 1e-5.
 // aDest may be aSrc.

@@ -3,7 +3,7 @@
 
 // Matrix and material helpers in the style of the Direct3D 7 utility routines. Angles in radians.
 
-#include "System/D3DFrame/D3DTYPES.h"
+#include "Common/D3DTYPES.h"
 
 void D3DUtil_SetIdentityMatrix(D3DMATRIX &aMat);
 // Zeroes the whole material, then diffuse = ambient = (r, g, b, a).

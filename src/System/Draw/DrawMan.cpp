@@ -9,7 +9,8 @@
 #include <cstring>
 #include <new>
 
-#include "App/App/AppPackage.h"
+#include "Common/DrawLink.h"
+#include "App/App/AppCore.h"
 #include "Library/Draw/DrawLib.h"
 #include "Library/Matrix/MATLIB.h"
 #include "System/D3DFrame/d3dutil.h"

@@ -14,8 +14,8 @@
 #include <cstdint>
 
 #include "Library/Coord/COORDLIB.h"
-#include "System/D3DFrame/D3DTYPES.h"
-#include "System/Draw/DrawPixel.h"
+#include "Common/D3DTYPES.h"
+#include "Library/Draw/DrawCore.h"
 
 enum : uint32_t {
     DRAW_STAT_INIT = 0x1,          // draw manager initialised

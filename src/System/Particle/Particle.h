@@ -1,14 +1,14 @@
 #ifndef KESTREL_SYSTEM_PARTICLE_PARTICLE_H
 #define KESTREL_SYSTEM_PARTICLE_PARTICLE_H
 
-// A particle system: the emitter and pool of ParticleCalc.h, drawn either as camera-facing
+// A particle system: the emitter and pool of ParticleCore.h, drawn either as camera-facing
 // sprites or as small textured quad shapes, one sprite or shape serving every particle.
 
 #include <windows.h>
 #include <d3d.h>
 
-#include "App/Scene/SCENE.h"
-#include "System/Particle/ParticleCalc.h"
+#include "App/Scene/SceneCore.h"
+#include "System/Particle/ParticleCore.h"
 #include "System/Shape/Shape.h"
 #include "System/Sprite/Sprite.h"
 

@@ -12,9 +12,9 @@
 
 #include <cstdint>
 
-#include "App/Scene/SCENE.h"
+#include "App/Scene/SceneCore.h"
 #include "System/Draw/DrawMan.h"
-#include "System/Primitive/PrimCalc.h"
+#include "System/Primitive/PrimitiveCore.h"
 
 struct _primIndexSet {
     long _indexNum;

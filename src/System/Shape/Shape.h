@@ -11,11 +11,11 @@
 
 #include <cstdint>
 
-#include "App/Scene/SCENE.h"
+#include "App/Scene/SceneCore.h"
 #include "Library/Coord/COORDLIB.h"
 #include "System/Ability/Ability.h"
 #include "System/Draw/DrawMan.h"
-#include "System/Shape/ShapeCalc.h"
+#include "System/Shape/ShapeCore.h"
 
 class _shape {
 public:

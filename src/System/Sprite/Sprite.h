@@ -11,9 +11,9 @@
 
 #include <cstdint>
 
-#include "App/Scene/SCENE.h"
+#include "App/Scene/SceneCore.h"
 #include "Library/Coord/COORDLIB.h"
-#include "System/Sprite/SpriteCalc.h"
+#include "System/Sprite/SpriteCore.h"
 
 // One pattern: its texture and the stage-0 operations that show it.
 struct _spriteTexInfo {

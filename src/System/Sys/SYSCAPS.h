@@ -9,7 +9,7 @@
 #include <d3d.h>
 
 #include "System/Env/Env.h"
-#include "System/Sys/SYSCHECK.h"
+#include "System/Sys/SysCore.h"
 
 enum { SYS_DD_MAX = 16, SYS_D3D_MAX = 16 };
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "App/App/Appflow.h"
-#include "App/App/AppflowUtil.h"
+#include "App/App/AppCore.h"
 #include "App/CtrlPanel/CtrlPanel.h"
 #include "Library/Maths/MathsLib.h"
 #include "Library/Matrix/MATLIB.h"

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "App/App/AppPackage.h"
+#include "App/App/AppCore.h"
 #include "KbImage.h"
 #include "KbKsf.h"
 #include "KbPicture.h"
 #include "KbSample.h"
 #include "KbScene.h"
-#include "Library/Draw/DrawLibDecode.h"
+#include "Library/Draw/DrawCore.h"
 
 namespace {
 

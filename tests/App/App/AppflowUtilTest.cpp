@@ -1,4 +1,4 @@
-#include "App/App/AppflowUtil.h"
+#include "App/App/AppCore.h"
 
 #include <gtest/gtest.h>
 

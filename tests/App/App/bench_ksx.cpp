@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "App/App/AppPackage.h"
+#include "App/App/AppCore.h"
 #include "KbSample.h"
 
 namespace {

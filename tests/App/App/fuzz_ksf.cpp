@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "App/App/AppPackage.h"
+#include "App/App/AppCore.h"
 
 static volatile uint32_t gSink;
 static uint8_t gBitmap;

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "App/Scene/SCENE.h"
+#include "App/Scene/SceneCore.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // Coordinate hierarchy, view and projection builders, decompositions.
 
+#include "Common/DrawLink.h"
 #include "../Maths/MathsTestUtil.h"
 
 #include "Library/Coord/COORDLIB.h"

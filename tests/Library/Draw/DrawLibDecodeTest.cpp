@@ -7,7 +7,7 @@
 
 #include "KbImage.h"
 #include "KbPicture.h"
-#include "Library/Draw/DrawLibDecode.h"
+#include "Library/Draw/DrawCore.h"
 #include "Library/Format/FORMLIB.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // KSM files from untrusted bytes: refused, or decoded into exactly width x height pixels.
 #include <cstdlib>
 
-#include "Library/Draw/DrawLibDecode.h"
+#include "Library/Draw/DrawCore.h"
 
 // Every byte handed out is read, so the sanitizers check all of it.
 static volatile uint32_t _sink;

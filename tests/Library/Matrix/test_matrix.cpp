@@ -1,5 +1,6 @@
 // Matrix routines, every variant through the dispatch pointers.
 
+#include "Common/DrawLink.h"
 #include "../Maths/MathsTestUtil.h"
 
 #include "Library/Coord/COORDLIB.h"

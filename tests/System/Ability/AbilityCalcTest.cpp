@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "System/Ability/AbilityCalc.h"
+#include "System/Ability/AbilityCore.h"
 
 namespace {
 

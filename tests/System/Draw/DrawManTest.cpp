@@ -9,7 +9,7 @@
 #include "App/App/Appflow.h"
 #include "DrawTestDevice.h"
 #include "System/Draw/DrawMan.h"
-#include "System/Sys/SYSCHECK.h"
+#include "System/Sys/SysCore.h"
 #include "System/Sys/SYSTEM.h"
 #include "System/Texture/TEXMAN.h"
 

@@ -1,6 +1,6 @@
 // Pixel arithmetic of the draw manager and the image loaders.
 
-#include "System/Draw/DrawPixel.h"
+#include "Library/Draw/DrawCore.h"
 
 #include <gtest/gtest.h>
 

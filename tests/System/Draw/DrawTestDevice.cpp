@@ -7,7 +7,7 @@
 #include <string>
 
 #include "System/Draw/DrawMan.h"
-#include "System/Draw/DrawPixel.h"
+#include "Library/Draw/DrawCore.h"
 #include "System/Sys/SYSTEM.h"
 
 namespace dt {

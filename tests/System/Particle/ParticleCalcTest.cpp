@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "System/Particle/ParticleCalc.h"
+#include "System/Particle/ParticleCore.h"
 
 namespace {
 

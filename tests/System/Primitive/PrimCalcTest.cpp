@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Library/Matrix/MATLIB.h"
-#include "System/Primitive/PrimCalc.h"
+#include "System/Primitive/PrimitiveCore.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "Library/Matrix/MATLIB.h"
-#include "System/Particle/ParticleCalc.h"
-#include "System/Primitive/PrimCalc.h"
+#include "System/Particle/ParticleCore.h"
+#include "System/Primitive/PrimitiveCore.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "App/Scene/SCENE.h"
+#include "App/Scene/SceneCore.h"
 
 namespace ot {
 

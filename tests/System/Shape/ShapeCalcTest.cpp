@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Library/Matrix/MATLIB.h"
-#include "System/Shape/ShapeCalc.h"
+#include "System/Shape/ShapeCore.h"
 
 namespace {
 

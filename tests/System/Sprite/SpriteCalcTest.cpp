@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "Common/DrawLink.h"
 #include "Library/Coord/COORDLIB.h"
 #include "Library/Matrix/MATLIB.h"
-#include "System/Sprite/SpriteCalc.h"
+#include "System/Sprite/SpriteCore.h"
 
 namespace {
 

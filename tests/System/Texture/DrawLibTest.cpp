@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "App/App/AppPackage.h"
+#include "App/App/AppCore.h"
 #include "App/App/Appflow.h"
 #include "DrawTestDevice.h"
 #include "Library/Draw/DrawLib.h"

@@ -1,5 +1,5 @@
-#ifndef KESTREL_SYSTEM_SYS_SYSCHECK_H
-#define KESTREL_SYSTEM_SYS_SYSCHECK_H
+#ifndef KESTREL_SYSTEM_SYS_SYSCORE_H
+#define KESTREL_SYSTEM_SYS_SYSCORE_H
 
 // The machine rules that need no platform call: the display mode table, the hardware grades
 // that choose between the FullSpec and the Light content, and the force-Light list.

@@ -1,5 +1,5 @@
-#ifndef KESTREL_SYSTEM_D3DFRAME_D3DTYPES_H
-#define KESTREL_SYSTEM_D3DFRAME_D3DTYPES_H
+#ifndef KESTREL_COMMON_D3DTYPES_H
+#define KESTREL_COMMON_D3DTYPES_H
 
 // The Direct3D 7 value types that the portable core uses as its own vector, matrix, colour,
 // material and light records. On Windows they come from the platform headers; elsewhere the

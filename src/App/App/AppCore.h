@@ -1,15 +1,27 @@
-#ifndef KESTREL_APP_APP_APPPACKAGE_H
-#define KESTREL_APP_APP_APPPACKAGE_H
+#ifndef KESTREL_APP_APP_APPCORE_H
+#define KESTREL_APP_APP_APPCORE_H
+
+// The shared routines of every flow that need no platform call: the frame-rate counter and
+// file-name splitting.
+
+#include <cstdint>
+#include <cstddef>
+#include "App/Scene/SceneCore.h"
+
+// Millisecond clock of the frame-rate counter (timeGetTime in the program; tests replace it).
+extern uint32_t (*appMilliClockP)(void);
+
+void clearFps(void);
+// Counts one frame; refreshes the rate at most once a second and holds it in between.
+void calcFps(float *aFps, float *aFpsAve, float *aFpsPeak);
+
+// File-name part of a backslash path; the whole path when that part would be empty.
+void splitFileName(char *aName, const char *aPath);
 
 // Content packages: scene packages (.ksx, one relocatable scene definition) and image packages
 // (.ksf, a directory of bitmap and Targa files). Headers, the image directory and the first word
 // of every image are XOR-scrambled. Every reader checks what it is told against what it read: a
 // damaged package gives null (or registers nothing), never a read outside the file.
-
-#include <cstddef>
-#include <cstdint>
-
-#include "App/Scene/SCENE.h"
 
 // Platform objects the image side hands through; declared by the DirectDraw headers on Windows.
 struct IDirectDrawSurface7;

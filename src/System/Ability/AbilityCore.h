@@ -1,13 +1,13 @@
-#ifndef KESTREL_SYSTEM_ABILITY_ABILITYCALC_H
-#define KESTREL_SYSTEM_ABILITY_ABILITYCALC_H
+#ifndef KESTREL_SYSTEM_ABILITY_ABILITYCORE_H
+#define KESTREL_SYSTEM_ABILITY_ABILITYCORE_H
 
 // The rules of an ability that need no device: in which pass it draws, the render states its
 // status stands for, the transmission word for its primitive and the alpha changes of fades.
 
 #include <cstdint>
 
-#include "App/Scene/SCENE.h"
-#include "System/D3DFrame/D3DTYPES.h"
+#include "App/Scene/SceneCore.h"
+#include "Common/D3DTYPES.h"
 
 // Ability status bits.
 enum : uint32_t {

@@ -1,4 +1,4 @@
-#include "App/Scene/SCENE.h"
+#include "App/Scene/SceneCore.h"
 
 #include <cstdlib>
 

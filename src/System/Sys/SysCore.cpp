@@ -1,4 +1,4 @@
-#include "System/Sys/SYSCHECK.h"
+#include "System/Sys/SysCore.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,5 +1,5 @@
-#ifndef KESTREL_SYSTEM_SHAPE_SHAPECALC_H
-#define KESTREL_SYSTEM_SHAPE_SHAPECALC_H
+#ifndef KESTREL_SYSTEM_SHAPE_SHAPECORE_H
+#define KESTREL_SYSTEM_SHAPE_SHAPECORE_H
 
 // The arithmetic of shapes that needs no device: status from the shadow options, the bounding
 // box corners, the receiver plane, planar shadow matrices, billboard matrices and the motion-blur
@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
-#include "App/Scene/SCENE.h"
+#include "App/Scene/SceneCore.h"
 #include "Library/Coord/COORDLIB.h"
-#include "System/D3DFrame/D3DTYPES.h"
+#include "Common/D3DTYPES.h"
 
 // Shape status bits.
 enum : uint32_t {

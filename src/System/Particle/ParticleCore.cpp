@@ -1,9 +1,10 @@
-#include "System/Particle/ParticleCalc.h"
+#include "System/Particle/ParticleCore.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
+#include "Common/DrawLink.h"
 #include "Library/Matrix/MATLIB.h"
 #include "Library/Vec/VECLIB.h"
 

@@ -1,5 +1,5 @@
-#ifndef KESTREL_SYSTEM_PRIMITIVE_PRIMCALC_H
-#define KESTREL_SYSTEM_PRIMITIVE_PRIMCALC_H
+#ifndef KESTREL_SYSTEM_PRIMITIVE_PRIMITIVECORE_H
+#define KESTREL_SYSTEM_PRIMITIVE_PRIMITIVECORE_H
 
 // The arithmetic of the primitives that needs no device: vertex sizes and layouts of flexible
 // vertex formats, the blending table, projected and sphere-map texture coordinates, the DOT3
@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "System/D3DFrame/D3DTYPES.h"
+#include "Common/D3DTYPES.h"
 
 // Flexible vertex format bits (the Direct3D 7 values).
 enum : uint32_t {

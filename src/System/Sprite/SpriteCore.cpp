@@ -1,5 +1,6 @@
-#include "System/Sprite/SpriteCalc.h"
+#include "System/Sprite/SpriteCore.h"
 
+#include "Common/DrawLink.h"
 #include "Library/Coord/COORDLIB.h"
 #include "Library/Matrix/MATLIB.h"
 

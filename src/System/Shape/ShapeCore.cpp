@@ -1,10 +1,10 @@
-#include "System/Shape/ShapeCalc.h"
+#include "System/Shape/ShapeCore.h"
 
 #include <cstring>
 
 #include "Library/Matrix/MATLIB.h"
 #include "Library/Vec/VECLIB.h"
-#include "System/Primitive/PrimCalc.h"
+#include "System/Primitive/PrimitiveCore.h"
 
 uint32_t sShapeStatusWithOptions(uint32_t aShapeStatus, uint32_t aShadowOption)
 {

@@ -1,4 +1,4 @@
-#include "System/Primitive/PrimCalc.h"
+#include "System/Primitive/PrimitiveCore.h"
 
 #include <cmath>
 #include <cstring>

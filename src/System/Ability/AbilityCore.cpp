@@ -1,4 +1,4 @@
-#include "System/Ability/AbilityCalc.h"
+#include "System/Ability/AbilityCore.h"
 
 bool sAbilityDrawsInPass(uint32_t aStatus, uint32_t aDrawFlg)
 {

@@ -1,5 +1,5 @@
-#ifndef KESTREL_APP_SCENE_SCENE_H
-#define KESTREL_APP_SCENE_SCENE_H
+#ifndef KESTREL_APP_SCENE_SCENECORE_H
+#define KESTREL_APP_SCENE_SCENECORE_H
 
 // Scene definition records: the tree rooted in _sceneDef that scene packages hold verbatim and
 // Scene::Load reads. In a package every pointer field is a 32-bit offset that the package reader
@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "System/D3DFrame/D3DTYPES.h"
+#include "Common/D3DTYPES.h"
 
 static_assert(sizeof(void *) == 4, "scene packages are relocated in place: pointers must be 32 bits");
 

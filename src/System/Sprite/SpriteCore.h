@@ -1,13 +1,13 @@
-#ifndef KESTREL_SYSTEM_SPRITE_SPRITECALC_H
-#define KESTREL_SYSTEM_SPRITE_SPRITECALC_H
+#ifndef KESTREL_SYSTEM_SPRITE_SPRITECORE_H
+#define KESTREL_SYSTEM_SPRITE_SPRITECORE_H
 
 // The arithmetic of sprites that needs no device: the four screen corners of screen and world
 // sprites, the projection of camera-space points and the packing of the vertex colour.
 
 #include <cstdint>
 
-#include "App/Scene/SCENE.h"
-#include "System/D3DFrame/D3DTYPES.h"
+#include "App/Scene/SceneCore.h"
+#include "Common/D3DTYPES.h"
 
 // Sprite status bits.
 enum : uint32_t {

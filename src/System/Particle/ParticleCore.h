@@ -1,5 +1,5 @@
-#ifndef KESTREL_SYSTEM_PARTICLE_PARTICLECALC_H
-#define KESTREL_SYSTEM_PARTICLE_PARTICLECALC_H
+#ifndef KESTREL_SYSTEM_PARTICLE_PARTICLECORE_H
+#define KESTREL_SYSTEM_PARTICLE_PARTICLECORE_H
 
 // The emitter's pool and motion model without drawing: births around the emitter, speed in a
 // spread cone, gravity, flicker, pulls toward the emitter and the birth point, growth, colour
@@ -9,9 +9,9 @@
 
 #include <cstdint>
 
-#include "App/Scene/SCENE.h"
+#include "App/Scene/SceneCore.h"
 #include "Library/Coord/COORDLIB.h"
-#include "System/D3DFrame/D3DTYPES.h"
+#include "Common/D3DTYPES.h"
 
 enum : uint32_t {
     PARTICLE_STAT_SPRITE = 0x2,    // drawn as sprites (else as quad shapes)

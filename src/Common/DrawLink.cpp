@@ -1,0 +1,3 @@
+#include "Common/DrawLink.h"
+
+_drawManLink drawManLink;
