@@ -3,7 +3,7 @@
 #include <cstring>
 #include <map>
 
-#include "Library/Draw/DrawLibDecode.h"
+#include "Library/Draw/DrawCore.h"
 #include "Library/Format/FORMLIB.h"
 
 kbImage kbImageMake(uint32_t aWidth, uint32_t aHeight, uint32_t aColor)

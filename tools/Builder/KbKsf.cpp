@@ -3,7 +3,7 @@
 #include <cstring>
 #include <set>
 
-#include "App/App/AppPackage.h"
+#include "App/App/AppCore.h"
 
 std::string kbKsfName(const std::string &aName)
 {

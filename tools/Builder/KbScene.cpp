@@ -3,7 +3,7 @@
 #include <cstring>
 #include <map>
 
-#include "App/App/AppPackage.h"
+#include "App/App/AppCore.h"
 
 bool kbSetName(char *aFieldP, size_t aFieldSize, const std::string &aName)
 {

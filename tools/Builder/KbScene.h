@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "App/Scene/SCENE.h"
+#include "App/Scene/SceneCore.h"
 #include "KbBytes.h"
 
 struct kbMotion {
