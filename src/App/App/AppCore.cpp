@@ -1,15 +1,16 @@
 #include "App/App/AppCore.h"
 
-#include <chrono>
-#include <cstring>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <string>
 #include <system_error>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #ifdef _WIN32
@@ -17,8 +18,11 @@
 #else
 #include <unistd.h>
 #endif
+
 #include "Library/Draw/DrawCore.h"
 #include "System/Debug/DEBUGWIN.h"
+
+// ---------------------------------------------------------------- frame rate
 
 static uint32_t _steadyMilli(void)
 {
@@ -62,21 +66,7 @@ void calcFps(float *aFps, float *aFpsAve, float *aFpsPeak)
     *aFpsPeak = (float)fpsPeak;
 }
 
-void splitFileName(char *aName, const char *aPath)
-{
-    size_t len = std::strlen(aPath);
-    size_t out = 0;
-    for (size_t i = len; i-- > 0;) {
-        if (aPath[i] == '\\') {
-            for (size_t j = i + 1; j < len; ++j)
-                aName[out++] = aPath[j];
-            break;
-        }
-    }
-    aName[out] = '\0';
-    if (out == 0)
-        std::memcpy(aName, aPath, len + 1);
-}
+// ---------------------------------------------------------------- packages
 
 void _encodeBuf(void *aBufP, long aSize, uint32_t aMagicNum)
 {
@@ -90,9 +80,6 @@ void _encodeBuf(void *aBufP, long aSize, uint32_t aMagicNum)
         p[i + 3] = (uint8_t)(w >> 24);
     }
 }
-
-// ---------------------------------------------------------------------------------------------
-// Files
 
 // Opens a file for binary reading and measures it.
 static FILE *_openSized(const char *aNameP, long *aSizeP)
@@ -113,8 +100,7 @@ static FILE *_openSized(const char *aNameP, long *aSizeP)
     return fileP;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Scene packages
+// ---------------------------------------------------------------- scene packages
 
 static uint8_t *_loadKsx(const char *aNameP, long *aSizeP)
 {
@@ -231,23 +217,6 @@ static bool _pointer(_ksxWalk *aWalkP, uint32_t aFieldAt, uint64_t aCount, uint3
 static bool _named(const _ksxWalk *aWalkP, uint32_t aAt)
 {
     return memchr(aWalkP->baseP + aAt, 0, SCENE_NAME_SIZE) != nullptr;
-}
-
-// The motion head's four tables.
-static bool _motion(_ksxWalk *aWalkP, uint32_t aAt)
-{
-    return _pointer(aWalkP, aAt + offsetof(_sceneMotionDef, transFrameP),
-                    _word(aWalkP, aAt + offsetof(_sceneMotionDef, transFrameCnt)), sizeof(_sceneVectorDef), 4,
-                    _REGION_DATA, true) &&
-           _pointer(aWalkP, aAt + offsetof(_sceneMotionDef, angleFrameP),
-                    _word(aWalkP, aAt + offsetof(_sceneMotionDef, angleFrameCnt)), sizeof(_sceneVectorDef), 4,
-                    _REGION_DATA, true) &&
-           _pointer(aWalkP, aAt + offsetof(_sceneMotionDef, scaleFrameP),
-                    _word(aWalkP, aAt + offsetof(_sceneMotionDef, scaleFrameCnt)), sizeof(_sceneVectorDef), 4,
-                    _REGION_DATA, true) &&
-           _pointer(aWalkP, aAt + offsetof(_sceneMotionDef, indexP),
-                    _word(aWalkP, aAt + offsetof(_sceneMotionDef, indexCnt)), sizeof(_sceneIndexDef), 4,
-                    _REGION_DATA, true);
 }
 
 static bool _shapeIndex(int32_t aNum, uint32_t aShapeCnt)
@@ -380,99 +349,201 @@ static bool _parentsAcyclic(const _ksxWalk *aWalkP, uint32_t aShapeAt, uint32_t 
     return ok;
 }
 
-// Walks the scene in the order of its pointer fields, checking every one against the data.
+// The checks of one record, as a table walked by _checkFields.
+enum : uint8_t {
+    _FIELD_POINTER,  // a pointer to count records, checked and recorded for fix-up
+    _FIELD_PARENT,   // a shape number: -1 or a shape of the scene
+    _FIELD_NAME,     // a NUL-terminated name
+    _FIELD_ZERO,     // a word that must be 0
+    _FIELD_MOTION,   // the motion head at the record's start
+};
+
+// Where a pointer field's record count comes from.
+enum : uint8_t {
+    _COUNT_ONE,     // one record
+    _COUNT_FRAMES,  // one per frame of the scene
+    _COUNT_WORD,    // the 32-bit count at countAt of the same record
+};
+
+struct _fieldDesc {
+    uint8_t kind;
+    uint8_t countFrom;
+    uint8_t region;
+    bool nullOk;
+    uint32_t at;
+    uint32_t countAt;
+    uint32_t elemSize;
+};
+
+#define _PTR_COUNTED(aRec, aField, aCount, aElem) \
+    {_FIELD_POINTER, _COUNT_WORD, _REGION_DATA, true, offsetof(aRec, aField), offsetof(aRec, aCount), sizeof(aElem)}
+#define _PTR_FRAMES(aAt, aElem) {_FIELD_POINTER, _COUNT_FRAMES, _REGION_DATA, true, (uint32_t)(aAt), 0, sizeof(aElem)}
+#define _PTR_ONE(aRec, aField, aElem, aRegion) \
+    {_FIELD_POINTER, _COUNT_ONE, aRegion, true, offsetof(aRec, aField), 0, sizeof(aElem)}
+#define _CHECK(aKind, aRec, aField) {aKind, 0, 0, false, offsetof(aRec, aField), 0, 0}
+#define _MOTION {_FIELD_MOTION, 0, 0, false, 0, 0, 0}
+
+static const _fieldDesc _motionFields[] = {
+    _PTR_COUNTED(_sceneMotionDef, transFrameP, transFrameCnt, _sceneVectorDef),
+    _PTR_COUNTED(_sceneMotionDef, angleFrameP, angleFrameCnt, _sceneVectorDef),
+    _PTR_COUNTED(_sceneMotionDef, scaleFrameP, scaleFrameCnt, _sceneVectorDef),
+    _PTR_COUNTED(_sceneMotionDef, indexP, indexCnt, _sceneIndexDef),
+};
+
+// The scene's own tables of one value a frame.
+static const _fieldDesc _sceneFields[] = {
+    _PTR_FRAMES(offsetof(_sceneDef, illuminate) + offsetof(_sceneIlluminateDef, ambientIntensityP), float),
+    _PTR_FRAMES(offsetof(_sceneDef, fog) + offsetof(_sceneFogDef, minDistP), float),
+    _PTR_FRAMES(offsetof(_sceneDef, fog) + offsetof(_sceneFogDef, maxDistP), float),
+    _PTR_FRAMES(offsetof(_sceneDef, fog) + offsetof(_sceneFogDef, minAmountP), float),
+    _PTR_FRAMES(offsetof(_sceneDef, fog) + offsetof(_sceneFogDef, maxAmountP), float),
+};
+
+static const _fieldDesc _shapeFields[] = {
+    // Movie bindings are never relocated, so a package cannot carry any.
+    _CHECK(_FIELD_ZERO, _sceneShapeDef, aviCnt),
+    _CHECK(_FIELD_ZERO, _sceneShapeDef, aviDefP),
+    _CHECK(_FIELD_PARENT, _sceneShapeDef, parentShapeNum),
+    _CHECK(_FIELD_NAME, _sceneShapeDef, name),
+    _MOTION,
+    _PTR_COUNTED(_sceneShapeDef, dissolveFrameP, dissolveFrameCnt, float),
+    _PTR_COUNTED(_sceneShapeDef, morphFrameP, morphFrameCnt, float),
+    _PTR_ONE(_sceneShapeDef, defP, _shapeDef, _REGION_DATA),
+};
+
+static const _fieldDesc _lightFields[] = {
+    _CHECK(_FIELD_PARENT, _sceneLightDef, parentShapeNum),
+    _MOTION,
+    _PTR_FRAMES(offsetof(_sceneLightDef, colorP), D3DCOLORVALUE),
+    _PTR_FRAMES(offsetof(_sceneLightDef, intensityP), float),
+};
+
+static const _fieldDesc _cameraFields[] = {
+    _CHECK(_FIELD_PARENT, _sceneCameraDef, parentShapeNum),
+    _CHECK(_FIELD_PARENT, _sceneCameraDef, targetShapeNum),
+    _MOTION,
+    _PTR_FRAMES(offsetof(_sceneCameraDef, zoomFactorP), float),
+};
+
+static const _fieldDesc _spriteFields[] = {
+    _CHECK(_FIELD_PARENT, _sceneSpriteDef, parentShapeNum),
+    _CHECK(_FIELD_NAME, _sceneSpriteDef, name),
+    _MOTION,
+    _PTR_COUNTED(_sceneSpriteDef, patternFrameP, patternFrameCnt, uint32_t),
+    _PTR_ONE(_sceneSpriteDef, defP, _spriteDef, _REGION_DATA),
+};
+
+static const _fieldDesc _particleFields[] = {
+    _CHECK(_FIELD_PARENT, _sceneParticleDef, parentShapeNum),
+    _CHECK(_FIELD_NAME, _sceneParticleDef, name),
+    _MOTION,
+    _PTR_ONE(_sceneParticleDef, defP, _particleDef, _REGION_PARTICLE),
+};
+
+#undef _PTR_COUNTED
+#undef _PTR_FRAMES
+#undef _PTR_ONE
+#undef _CHECK
+#undef _MOTION
+
+// The scene's object lists, in the order they are walked. Objects that name a shared body are
+// checked by name (_shareByName); shape parents also must not loop.
+struct _listDesc {
+    uint32_t pointerAt;  // of the list in _sceneDef
+    uint32_t countAt;    // of its 16-bit count in _sceneDef
+    uint32_t recSize;
+    const _fieldDesc *fieldP;
+    uint32_t fieldCnt;
+    bool acyclic;
+    uint32_t nameAt;  // shared bodies: the name and body pointer of a record, and the body's walk
+    uint32_t bodyAt;
+    bool (*bodyP)(_ksxWalk *aWalkP, uint32_t aBodyAt);
+};
+
+#define _LIST(aPtr, aCnt, aRec, aFields, aAcyclic) \
+    {offsetof(_sceneDef, aPtr), offsetof(_sceneDef, aCnt), sizeof(aRec), aFields, \
+     sizeof(aFields) / sizeof(aFields[0]), aAcyclic, 0, 0, nullptr}
+#define _LIST_SHARED(aPtr, aCnt, aRec, aFields, aAcyclic, aBodyP) \
+    {offsetof(_sceneDef, aPtr), offsetof(_sceneDef, aCnt), sizeof(aRec), aFields, \
+     sizeof(aFields) / sizeof(aFields[0]), aAcyclic, offsetof(aRec, name), offsetof(aRec, defP), aBodyP}
+
+static const _listDesc _sceneLists[] = {
+    _LIST_SHARED(shapeP, shapeCnt, _sceneShapeDef, _shapeFields, true, _shapeBody),
+    _LIST(lightP, lightCnt, _sceneLightDef, _lightFields, false),
+    _LIST(cameraP, cameraCnt, _sceneCameraDef, _cameraFields, false),
+    _LIST_SHARED(spriteP, spriteCnt, _sceneSpriteDef, _spriteFields, false, _spriteBody),
+    _LIST(particleP, particleCnt, _sceneParticleDef, _particleFields, false),
+};
+#undef _LIST
+#undef _LIST_SHARED
+
+enum { _LIST_CNT = sizeof(_sceneLists) / sizeof(_sceneLists[0]) };
+
+// Checks the fields of the record at aRecAt.
+static bool _checkFields(_ksxWalk *aWalkP, uint32_t aRecAt, const _fieldDesc *aFieldP, uint32_t aFieldCnt,
+                         uint32_t aFrameCnt, uint32_t aShapeCnt)
+{
+    for (uint32_t i = 0; i < aFieldCnt; i++) {
+        const _fieldDesc &f = aFieldP[i];
+        const uint32_t at = aRecAt + f.at;
+        bool ok = false;
+        switch (f.kind) {
+        case _FIELD_POINTER: {
+            const uint32_t count = f.countFrom == _COUNT_ONE      ? 1
+                                   : f.countFrom == _COUNT_FRAMES ? aFrameCnt
+                                                                  : _word(aWalkP, aRecAt + f.countAt);
+            ok = _pointer(aWalkP, at, count, f.elemSize, 4, f.region, f.nullOk);
+            break;
+        }
+        case _FIELD_PARENT:
+            ok = _shapeIndex(_long(aWalkP, at), aShapeCnt);
+            break;
+        case _FIELD_NAME:
+            ok = _named(aWalkP, at);
+            break;
+        case _FIELD_ZERO:
+            ok = _word(aWalkP, at) == 0;
+            break;
+        case _FIELD_MOTION:
+            ok = _checkFields(aWalkP, aRecAt, _motionFields, sizeof(_motionFields) / sizeof(_motionFields[0]),
+                              aFrameCnt, aShapeCnt);
+            break;
+        }
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+// Walks the scene in the order of its pointer fields, checking every one against the data: the
+// lists' pointers, the scene's own tables, then list by list every record and the bodies.
 static bool _loadSceneDef(_ksxWalk *aWalkP)
 {
     if (aWalkP->size < sizeof(_sceneDef))
         return false;
     if (!aWalkP->regions.Push({0, sizeof(_sceneDef), _REGION_EXCLUSIVE}))
         return false;
-    uint32_t frameCnt = _half(aWalkP, offsetof(_sceneDef, frameCnt));
-    uint32_t shapeCnt = _half(aWalkP, offsetof(_sceneDef, shapeCnt));
-    uint32_t lightCnt = _half(aWalkP, offsetof(_sceneDef, lightCnt));
-    uint32_t cameraCnt = _half(aWalkP, offsetof(_sceneDef, cameraCnt));
-    uint32_t spriteCnt = _half(aWalkP, offsetof(_sceneDef, spriteCnt));
-    uint32_t particleCnt = _half(aWalkP, offsetof(_sceneDef, particleCnt));
-    uint32_t shapeAt, lightAt, cameraAt, spriteAt, particleAt;
-    const uint32_t fogAt = offsetof(_sceneDef, fog);
-    if (!_pointer(aWalkP, offsetof(_sceneDef, shapeP), shapeCnt, sizeof(_sceneShapeDef), 4, _REGION_EXCLUSIVE, false,
-                  &shapeAt) ||
-        !_pointer(aWalkP, offsetof(_sceneDef, lightP), lightCnt, sizeof(_sceneLightDef), 4, _REGION_EXCLUSIVE, false,
-                  &lightAt) ||
-        !_pointer(aWalkP, offsetof(_sceneDef, cameraP), cameraCnt, sizeof(_sceneCameraDef), 4, _REGION_EXCLUSIVE,
-                  false, &cameraAt) ||
-        !_pointer(aWalkP, offsetof(_sceneDef, spriteP), spriteCnt, sizeof(_sceneSpriteDef), 4, _REGION_EXCLUSIVE,
-                  false, &spriteAt) ||
-        !_pointer(aWalkP, offsetof(_sceneDef, particleP), particleCnt, sizeof(_sceneParticleDef), 4,
-                  _REGION_EXCLUSIVE, false, &particleAt) ||
-        !_pointer(aWalkP, offsetof(_sceneDef, illuminate) + offsetof(_sceneIlluminateDef, ambientIntensityP), frameCnt,
-                  sizeof(float), 4, _REGION_DATA, true) ||
-        !_pointer(aWalkP, fogAt + offsetof(_sceneFogDef, minDistP), frameCnt, sizeof(float), 4, _REGION_DATA, true) ||
-        !_pointer(aWalkP, fogAt + offsetof(_sceneFogDef, maxDistP), frameCnt, sizeof(float), 4, _REGION_DATA, true) ||
-        !_pointer(aWalkP, fogAt + offsetof(_sceneFogDef, minAmountP), frameCnt, sizeof(float), 4, _REGION_DATA, true) ||
-        !_pointer(aWalkP, fogAt + offsetof(_sceneFogDef, maxAmountP), frameCnt, sizeof(float), 4, _REGION_DATA, true))
+    const uint32_t frameCnt = _half(aWalkP, offsetof(_sceneDef, frameCnt));
+    const uint32_t shapeCnt = _half(aWalkP, offsetof(_sceneDef, shapeCnt));
+    uint32_t listAt[_LIST_CNT];
+    for (uint32_t l = 0; l < _LIST_CNT; l++) {
+        const _listDesc &list = _sceneLists[l];
+        if (!_pointer(aWalkP, list.pointerAt, _half(aWalkP, list.countAt), list.recSize, 4, _REGION_EXCLUSIVE, false,
+                      &listAt[l]))
+            return false;
+    }
+    if (!_checkFields(aWalkP, 0, _sceneFields, sizeof(_sceneFields) / sizeof(_sceneFields[0]), frameCnt, shapeCnt))
         return false;
-
-    for (uint32_t i = 0; i < shapeCnt; i++) {
-        uint32_t at = shapeAt + i * (uint32_t)sizeof(_sceneShapeDef);
-        // Movie bindings are never relocated, so a package cannot carry any.
-        if (_word(aWalkP, at + offsetof(_sceneShapeDef, aviCnt)) != 0 ||
-            _word(aWalkP, at + offsetof(_sceneShapeDef, aviDefP)) != 0 ||
-            !_shapeIndex(_long(aWalkP, at + offsetof(_sceneShapeDef, parentShapeNum)), shapeCnt) ||
-            !_named(aWalkP, at + offsetof(_sceneShapeDef, name)) || !_motion(aWalkP, at) ||
-            !_pointer(aWalkP, at + offsetof(_sceneShapeDef, dissolveFrameP),
-                      _word(aWalkP, at + offsetof(_sceneShapeDef, dissolveFrameCnt)), sizeof(float), 4, _REGION_DATA,
-                      true) ||
-            !_pointer(aWalkP, at + offsetof(_sceneShapeDef, morphFrameP),
-                      _word(aWalkP, at + offsetof(_sceneShapeDef, morphFrameCnt)), sizeof(float), 4, _REGION_DATA,
-                      true) ||
-            !_pointer(aWalkP, at + offsetof(_sceneShapeDef, defP), 1, sizeof(_shapeDef), 4, _REGION_DATA, true))
+    for (uint32_t l = 0; l < _LIST_CNT; l++) {
+        const _listDesc &list = _sceneLists[l];
+        const uint32_t count = _half(aWalkP, list.countAt);
+        for (uint32_t i = 0; i < count; i++)
+            if (!_checkFields(aWalkP, listAt[l] + i * list.recSize, list.fieldP, list.fieldCnt, frameCnt, shapeCnt))
+                return false;
+        if (list.acyclic && !_parentsAcyclic(aWalkP, listAt[l], count))
             return false;
-    }
-    if (!_parentsAcyclic(aWalkP, shapeAt, shapeCnt) ||
-        !_shareByName(aWalkP, shapeAt, shapeCnt, sizeof(_sceneShapeDef), offsetof(_sceneShapeDef, name),
-                      offsetof(_sceneShapeDef, defP), _shapeBody))
-        return false;
-
-    for (uint32_t i = 0; i < lightCnt; i++) {
-        uint32_t at = lightAt + i * (uint32_t)sizeof(_sceneLightDef);
-        if (!_shapeIndex(_long(aWalkP, at + offsetof(_sceneLightDef, parentShapeNum)), shapeCnt) ||
-            !_motion(aWalkP, at) ||
-            !_pointer(aWalkP, at + offsetof(_sceneLightDef, colorP), frameCnt, sizeof(D3DCOLORVALUE), 4, _REGION_DATA,
-                      true) ||
-            !_pointer(aWalkP, at + offsetof(_sceneLightDef, intensityP), frameCnt, sizeof(float), 4, _REGION_DATA,
-                      true))
-            return false;
-    }
-    for (uint32_t i = 0; i < cameraCnt; i++) {
-        uint32_t at = cameraAt + i * (uint32_t)sizeof(_sceneCameraDef);
-        if (!_shapeIndex(_long(aWalkP, at + offsetof(_sceneCameraDef, parentShapeNum)), shapeCnt) ||
-            !_shapeIndex(_long(aWalkP, at + offsetof(_sceneCameraDef, targetShapeNum)), shapeCnt) ||
-            !_motion(aWalkP, at) ||
-            !_pointer(aWalkP, at + offsetof(_sceneCameraDef, zoomFactorP), frameCnt, sizeof(float), 4, _REGION_DATA,
-                      true))
-            return false;
-    }
-    for (uint32_t i = 0; i < spriteCnt; i++) {
-        uint32_t at = spriteAt + i * (uint32_t)sizeof(_sceneSpriteDef);
-        if (!_shapeIndex(_long(aWalkP, at + offsetof(_sceneSpriteDef, parentShapeNum)), shapeCnt) ||
-            !_named(aWalkP, at + offsetof(_sceneSpriteDef, name)) || !_motion(aWalkP, at) ||
-            !_pointer(aWalkP, at + offsetof(_sceneSpriteDef, patternFrameP),
-                      _word(aWalkP, at + offsetof(_sceneSpriteDef, patternFrameCnt)), sizeof(uint32_t), 4,
-                      _REGION_DATA, true) ||
-            !_pointer(aWalkP, at + offsetof(_sceneSpriteDef, defP), 1, sizeof(_spriteDef), 4, _REGION_DATA, true))
-            return false;
-    }
-    if (!_shareByName(aWalkP, spriteAt, spriteCnt, sizeof(_sceneSpriteDef), offsetof(_sceneSpriteDef, name),
-                      offsetof(_sceneSpriteDef, defP), _spriteBody))
-        return false;
-
-    for (uint32_t i = 0; i < particleCnt; i++) {
-        uint32_t at = particleAt + i * (uint32_t)sizeof(_sceneParticleDef);
-        if (!_shapeIndex(_long(aWalkP, at + offsetof(_sceneParticleDef, parentShapeNum)), shapeCnt) ||
-            !_named(aWalkP, at + offsetof(_sceneParticleDef, name)) || !_motion(aWalkP, at) ||
-            !_pointer(aWalkP, at + offsetof(_sceneParticleDef, defP), 1, sizeof(_particleDef), 4, _REGION_PARTICLE,
-                      true))
+        if (list.bodyP != nullptr &&
+            !_shareByName(aWalkP, listAt[l], count, list.recSize, list.nameAt, list.bodyAt, list.bodyP))
             return false;
     }
     return true;
@@ -559,8 +630,7 @@ uint8_t *entryKsxMem(const void *aFileP, long aFileSize)
     return dataP;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Image packages
+// ---------------------------------------------------------------- image packages
 
 static _ksfDrawHook _drawHook;
 static bool _drawHookSet = false;
@@ -828,8 +898,7 @@ long entryKsfMem(const void *aPackP, long aPackSize)
     return -1;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Temporary files
+// ---------------------------------------------------------------- temporary files
 
 long _saveFile(const void *aBufP, long aSize, char *aNameP)
 {

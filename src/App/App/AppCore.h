@@ -1,12 +1,20 @@
 #ifndef KESTREL_APP_APP_APPCORE_H
 #define KESTREL_APP_APP_APPCORE_H
 
-// The shared routines of every flow that need no platform call: the frame-rate counter and
-// file-name splitting.
+// The part of the application flow that needs no platform call: the frame-rate counter and the
+// content packages. Scene packages (.ksx) hold one relocatable scene definition; image packages
+// (.ksf) a directory of bitmap and Targa files. Headers, the image directory and the first word
+// of every image are XOR-scrambled. Every reader checks what it is told against what it read: a
+// damaged package gives null (or registers nothing), never a read outside the file.
+// File names are split by splitFileName of the draw library (Library/Draw/DrawCore.h).
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
+
 #include "App/Scene/SceneCore.h"
+#include "Library/Draw/DrawCore.h"
+
+// ---------------------------------------------------------------- frame rate
 
 // Millisecond clock of the frame-rate counter (timeGetTime in the program; tests replace it).
 extern uint32_t (*appMilliClockP)(void);
@@ -15,13 +23,7 @@ void clearFps(void);
 // Counts one frame; refreshes the rate at most once a second and holds it in between.
 void calcFps(float *aFps, float *aFpsAve, float *aFpsPeak);
 
-// File-name part of a backslash path; the whole path when that part would be empty.
-void splitFileName(char *aName, const char *aPath);
-
-// Content packages: scene packages (.ksx, one relocatable scene definition) and image packages
-// (.ksf, a directory of bitmap and Targa files). Headers, the image directory and the first word
-// of every image are XOR-scrambled. Every reader checks what it is told against what it read: a
-// damaged package gives null (or registers nothing), never a read outside the file.
+// ---------------------------------------------------------------- packages
 
 // Platform objects the image side hands through; declared by the DirectDraw headers on Windows.
 struct IDirectDrawSurface7;
@@ -93,9 +95,9 @@ uint8_t *entryKsxMem(const void *aFileP, long aFileSize);
 // left untouched. 0 on success.
 long relocKsx(uint8_t *aDataP, long aSize);
 
-// What image packages need from the draw manager. The Windows draw manager fills this in when it
-// starts (setKsfDrawHook) and clears it when it stops; without it entryKsf registers nothing and
-// bitmaps and surfaces are not loaded (Targa pixel memory still is).
+// What image packages need from the draw manager and the image loaders. The program sets it at
+// start (entryKsfDrawHook); without it entryKsf registers nothing and bitmaps and surfaces are not
+// loaded (Targa pixel memory still is).
 struct _ksfDrawHook {
     uint32_t (*timeP)();                           // milliseconds
     void (*flipP)();                               // present the back buffer
@@ -132,6 +134,8 @@ void *loadKsfFileMem(const void *aPackP, long aPackSize, const char *aImageNameP
 // registry has slots, registers nothing. Always -1.
 long entryKsf(const char *aNameP);
 long entryKsfMem(const void *aPackP, long aPackSize);
+
+// ---------------------------------------------------------------- temporary files
 
 // Writes the buffer to a new file "Gen????.tmp" in the temporary folder and returns its path in
 // aNameP (room for 260 characters): 0, or -1 when no file could be written.

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 
 #include <ddraw.h>
 #include <d3d.h>
@@ -9,6 +10,7 @@
 #include "App/App/AppCore.h"
 #include "App/Bench/BENCH.h"
 #include "App/View/View.h"
+#include "Library/Draw/DrawLib.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Sys/SYSTEM.h"
 #include "System/Texture/TEXMAN.h"
@@ -20,6 +22,41 @@ const _flowDef flowTbl[] = {
 };
 
 char msgWork[MSG_WORK_SIZE];
+
+static uint32_t _ksfTime(void)
+{
+    return timeGetTime();
+}
+
+// An image package hands its images to the registry slot by slot; a slot's old image goes. With
+// no draw manager there is no slot, and the image is given back here.
+static long _ksfEntryImage(long aSlot, const char *aFileNameP, void *aImageP, uint32_t aWidth, uint32_t aHeight,
+                           uint32_t aDepth, uint16_t aType, uint32_t aKey)
+{
+    if (aSlot < 0 || aSlot >= DRAW_FILE_MAX || !drawMan.fileP[aSlot]) {
+        if (aType == KSF_TYPE_BITMAP)
+            DeleteObject((HGDIOBJ)aImageP);
+        else
+            std::free(aImageP);
+        return -1;
+    }
+    drawMan.fileP[aSlot]->Delete();
+    return drawMan.fileP[aSlot]->EntryImage(aFileNameP, aImageP, aWidth, aHeight, aDepth, aType, aKey);
+}
+
+void entryKsfDrawHook(void)
+{
+    static const _ksfDrawHook hook = {
+        _ksfTime,
+        sDrawFlipBuffer,
+        sDrawFileMakeKey,
+        _ksfEntryImage,
+        sDrawLoadBitMapMem,
+        sDrawLoadBitMapMemSurface,
+        sDrawLoadTargaImage,
+    };
+    setKsfDrawHook(&hook);
+}
 
 void printMsg(HWND aOwner, const char *aCaption, const char *aFormat, ...)
 {

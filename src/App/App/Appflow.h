@@ -15,6 +15,11 @@ extern const _flowDef flowTbl[];
 enum { MSG_WORK_SIZE = 1024 };
 extern char msgWork[MSG_WORK_SIZE];
 
+// Sets the image packages' hook to the draw manager's registry and the image loaders; the program
+// does this at start, so that bitmaps load from packages before any device exists (the control
+// panel's pictures). Registering images and making surfaces work only while the draw manager is up.
+void entryKsfDrawHook(void);
+
 // Formatted message box with an exclamation icon, in the system's language; an empty format
 // shows nothing.
 void printMsg(HWND aOwner, const char *aCaption, const char *aFormat, ...);

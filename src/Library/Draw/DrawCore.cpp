@@ -1,12 +1,14 @@
 #include "Library/Draw/DrawCore.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "Library/Format/FORMLIB.h"
 #include "System/Debug/DEBUGWIN.h"
-#include <cmath>
+
+// ---------------------------------------------------------------- image files
 
 // The whole file in a new buffer; null when it cannot be opened or read.
 static uint8_t *_readFile(const char *aNameP, long *aSizeP)
@@ -218,6 +220,8 @@ long sDrawGetTargaSize(const char *aTgaNameP, uint32_t *aWidthP, uint32_t *aHeig
     return 0;
 }
 
+// ---------------------------------------------------------------- pixel arithmetic
+
 uint32_t sDrawGetShiftNum(uint32_t aMask)
 {
     if (!aMask)
@@ -386,6 +390,8 @@ void sDrawRgbPairToYuv(const uint8_t aRgb0[3], const uint8_t aRgb1[3], bool aUyv
     }
 }
 
+// ---------------------------------------------------------------- image-registry names
+
 static char _lower(char aC)
 {
     return (aC >= 'A' && aC <= 'Z') ? (char)(aC - 'A' + 'a') : aC;
@@ -399,12 +405,12 @@ uint32_t sDrawFileMakeKey(const char *aFileNameP)
     return key;
 }
 
-void _splitFileName(char *aNameP, const char *aFileNameP, unsigned aSize)
+void splitFileName(char *aNameP, const char *aPathP, size_t aSize)
 {
     if (!aSize)
         return;
-    const char *slash = std::strrchr(aFileNameP, '\\');
-    const char *base = (slash && slash[1]) ? slash + 1 : aFileNameP;
+    const char *slash = std::strrchr(aPathP, '\\');
+    const char *base = (slash && slash[1]) ? slash + 1 : aPathP;
     std::strncpy(aNameP, base, aSize - 1);
     aNameP[aSize - 1] = '\0';
 }

@@ -1,11 +1,16 @@
 #ifndef KESTREL_LIBRARY_DRAW_DRAWCORE_H
 #define KESTREL_LIBRARY_DRAW_DRAWCORE_H
 
-// Image decoding that needs no surface: KSM packed images and Targa files into pixel memory,
-// one 32-bit 0xRRGGBBAA value per pixel, rows top to bottom. The caller frees the memory.
+// The image side of the draw library that needs no surface: KSM packed images and Targa files
+// decoded into pixel memory (one 32-bit 0xRRGGBBAA value per pixel, rows top to bottom, freed by
+// the caller), and the pixel arithmetic of the draw manager and the image loaders: channel packing
+// by a pixel format's masks, texture sizing, normal maps from heights, texture compositing, the
+// spotlight's light map, YUV conversion, and image-registry names.
 
 #include <cstddef>
 #include <cstdint>
+
+// ---------------------------------------------------------------- image files
 
 struct _ksmHead {
     int32_t headSize;   // the palette starts this many bytes after the header's start
@@ -71,9 +76,7 @@ uint32_t *sDrawDecodeTarga(const void *aDataP, long aSize, uint32_t *aWidthP, ui
 // Width, height and depth of a Targa file that sDrawLoadTargaFile would load: 0, else -1.
 long sDrawGetTargaSize(const char *aTgaNameP, uint32_t *aWidthP, uint32_t *aHeightP, uint32_t *aDepthP);
 
-// Pixel arithmetic of the draw manager and the image loaders that needs no surface: channel
-// packing by a pixel format's masks, texture sizing, normal maps from heights, texture
-// compositing, the spotlight's light map, YUV conversion and image-registry names.
+// ---------------------------------------------------------------- pixel arithmetic
 
 // The channel masks of a 16- or 32-bit pixel format.
 struct _drawMasks {
@@ -134,11 +137,13 @@ uint32_t sDrawLightMapTexel(int aI, int aJ, float aRatio, float aR, float aG, fl
 // Luma and chroma bytes of a pixel pair (r, g, b of each); aUyvy chooses U Y0 V Y1, else Y0 U Y1 V.
 void sDrawRgbPairToYuv(const uint8_t aRgb0[3], const uint8_t aRgb1[3], bool aUyvy, uint8_t aOut[4]);
 
+// ---------------------------------------------------------------- image-registry names
+
 // Image-registry key of a name: the sum of its bytes in lower case.
 uint32_t sDrawFileMakeKey(const char *aFileNameP);
-// The part of a path after its last backslash, or the whole path when that part is empty;
-// at most aSize - 1 characters are kept.
-void _splitFileName(char *aNameP, const char *aFileNameP, unsigned aSize = 260);
+// The file-name part of a backslash path (after its last backslash), or the whole path when that
+// part is empty; at most aSize - 1 characters are kept, and the result always ends with a NUL.
+void splitFileName(char *aNameP, const char *aPathP, size_t aSize);
 // Lower-cases ASCII letters in place (bytes of double-byte characters stay).
 void sDrawLowerName(char *aNameP);
 

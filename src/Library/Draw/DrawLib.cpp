@@ -1,3 +1,5 @@
+// Cycle by design: the loaders make their surfaces on the draw manager's device, which uses them.
+
 #include "Library/Draw/DrawLib.h"
 
 #include <algorithm>

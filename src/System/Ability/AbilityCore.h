@@ -8,6 +8,7 @@
 
 #include "App/Scene/SceneCore.h"
 #include "Common/D3DTYPES.h"
+#include "System/Primitive/PrimitiveCore.h"
 
 // Ability status bits.
 enum : uint32_t {
@@ -20,14 +21,6 @@ enum : uint32_t {
     ABL_STAT_COLORKEY = 0x40,
     ABL_STAT_DOTPOLY = 0x80,   // point geometry
     ABL_STAT_INIT = 0x10000,
-};
-
-// Primitive transmission bits (the shape gives bit 0x1).
-enum : uint32_t {
-    PRIM_TRANS_SHADOWVOL = 0x1,
-    PRIM_TRANS_BUMP = 0x2,
-    PRIM_TRANS_ENV = 0x4,
-    PRIM_TRANS_DOTPOLY = 0x8,
 };
 
 // Render-state numbers and values the ability sets (the Direct3D 7 values).

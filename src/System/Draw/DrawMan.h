@@ -5,7 +5,9 @@
 // the frame's clear / begin / end / present, recovery from lost surfaces, screen-mode changes,
 // debug text, and the shared rendering objects: camera, 32 lights with their spotlight maps,
 // font, the 512-entry image registry, the world and view nodes, and the per-scene registries of
-// shapes, particle systems and shadow casters.
+// shapes, particle systems and shadow casters. One file a concern: DrawManDevice (device, modes),
+// DrawManPresent (frame, present, restore), DrawManCamera, DrawManLight, DrawManText,
+// DrawManRegistry, DrawManSpot (light and shadow maps, the spotlight pass), DrawManShadowVol.
 
 #include <windows.h>
 #include <ddraw.h>

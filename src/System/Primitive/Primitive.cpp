@@ -213,7 +213,7 @@ long _primVertexSet::Init(const _primVertexDefSet *aVertexDefP, long aTexStageNu
     if (_TakeDef(aVertexDefP, true) != 0 || _CreateVB() != 0)
         return -1;
     _FillVB();
-    if (aTransmission & 0x1)
+    if (aTransmission & PRIM_TRANS_SHADOWVOL)
         _CreateShadowWork();
     return 0;
 }
@@ -386,7 +386,7 @@ long _primVertexSetBump::Init(const _primVertexDefSet *aVertexDefP, long aTexSta
         }
         _vertexBufferP->Unlock();
     }
-    if (aTransmission & 0x1)
+    if (aTransmission & PRIM_TRANS_SHADOWVOL)
         _CreateShadowWork();
     return 0;
 }
@@ -477,7 +477,7 @@ long _primVertexSetEnv::Init(const _primVertexDefSet *aVertexDefP, long aTexStag
     if (_TakeDef(aVertexDefP, true) != 0 || _CreateVB() != 0)
         return -1;
     _FillVB();
-    if (aTransmission & 0x1)
+    if (aTransmission & PRIM_TRANS_SHADOWVOL)
         _CreateShadowWork();
     return 0;
 }
@@ -529,7 +529,7 @@ long _primVertexSetDotPoly::Init(const _primVertexDefSet *aVertexDefP, long aTex
     if (_TakeDef(aVertexDefP, false) != 0 || _CreateVB() != 0)
         return -1;
     _FillVB();
-    if (aTransmission & 0x1)
+    if (aTransmission & PRIM_TRANS_SHADOWVOL)
         _CreateShadowWork();
     return 0;
 }
@@ -579,11 +579,11 @@ long _primPrimitive::Init(const _primVertexDefSet *aVertexDefP, long aVertexDefN
 {
     _Release();
     _kind = PrimitiveKindNil;
-    if (aTransmission & 0x2)
+    if (aTransmission & PRIM_TRANS_BUMP)
         _kind = PrimitiveKindBumpMap;
-    if (aTransmission & 0x4)
+    if (aTransmission & PRIM_TRANS_ENV)
         _kind = PrimitiveKindEnvMap;
-    if (aTransmission & 0x8)
+    if (aTransmission & PRIM_TRANS_DOTPOLY)
         _kind = PrimitiveKindDotPoly;
     ChangeTexture(aTexStageNum, aTexSetP);
     if (aVertexDefNum < 0 || (aVertexDefNum > 0 && !aVertexDefP)) {

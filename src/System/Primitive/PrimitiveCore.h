@@ -10,6 +10,15 @@
 
 #include "Common/D3DTYPES.h"
 
+// The transmission word a primitive is made with: what its shape asks for (a shadow volume) and
+// the geometry kind its ability's status gives.
+enum : uint32_t {
+    PRIM_TRANS_SHADOWVOL = 0x1,
+    PRIM_TRANS_BUMP = 0x2,
+    PRIM_TRANS_ENV = 0x4,
+    PRIM_TRANS_DOTPOLY = 0x8,
+};
+
 // Flexible vertex format bits (the Direct3D 7 values).
 enum : uint32_t {
     PRIM_FVF_XYZ = 0x002,

@@ -110,7 +110,7 @@ long _shape::Init(_shapeDef *aShapeDefP, DWORD aShadowOption)
         if (sShapeReceivePlane(&d, &r) == 0)
             _shadowReceiveP = new (std::nothrow) ShadowReceive(r);
     }
-    const DWORD transmission = (_status & SHAPE_STAT_SHADOWVOL) ? 0x1 : 0x0;
+    const DWORD transmission = (_status & SHAPE_STAT_SHADOWVOL) ? (DWORD)PRIM_TRANS_SHADOWVOL : 0;
     if ((_status & SHAPE_STAT_CASTSHADOW) && d.shadowCastDefP) {
         const _shadowCastDef &c = *d.shadowCastDefP;
         _shadowCastP = (_shadowCast *)std::calloc(1, sizeof(_shadowCast));

@@ -1,3 +1,5 @@
+// Cycle by design: the start-up runs the control panel and the flows, which read its system record.
+
 #include "System/Sys/SYSTEM.h"
 
 #include <mmsystem.h>
@@ -13,6 +15,7 @@
 #include "Library/Vec/VECLIB.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Flow/FLOWMAN.h"
+#include "resource.h"
 
 _sysWork sysWork;
 
@@ -22,6 +25,12 @@ char _szProgName[256] = "Kestrel";
 _directDrawCreateExProc sysDirectDrawCreateExP;
 
 enum _sysMsg { MSG_NO_DIRECTX, MSG_CAPS_FAILURE, MSG_INSUFFICIENT };
+
+// A window with a caption, a system menu and a minimise box: not sizeable, not maximisable.
+static const DWORD _windowedStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+// The key messages as they were before WM_UNICHAR joined them (WM_KEYLAST of this SDK is one more).
+static const UINT _keyLast = WM_SYSDEADCHAR + 1;
 
 // Start-up messages: English, Japanese.
 static const char *const _sysMsgTbl[][2] = {
@@ -114,7 +123,7 @@ long sSysEventCtrl(void)
         return 0;
     if (_checkProtect() && (sysWork.status & SYS_FULLSCREEN)) {
         MSG key;
-        if (PeekMessageA(&key, nullptr, WM_KEYFIRST, 0x108, PM_NOREMOVE)) {
+        if (PeekMessageA(&key, nullptr, WM_KEYFIRST, _keyLast, PM_NOREMOVE)) {
             const unsigned code = key.wParam & 0xFF;
             const bool swallow = (code == VK_ESCAPE && (GetKeyState(VK_CONTROL) & 0x8000)) ||
                                  code == VK_LWIN || code == VK_RWIN ||
@@ -233,7 +242,7 @@ static ATOM _registerClass(const char *aName, WNDPROC aProc)
     wc.style = 0;
     wc.lpfnWndProc = aProc;
     wc.hInstance = sysWork.instH;
-    wc.hIcon = LoadIconA(sysWork.instH, MAKEINTRESOURCEA(1000));
+    wc.hIcon = LoadIconA(sysWork.instH, MAKEINTRESOURCEA(IDI_KESTREL));
     wc.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
     wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
     wc.lpszClassName = aName;
@@ -313,7 +322,7 @@ static void _openRootWindow(void)
     _registerClass(_szProgName, _rootWinCallBack);
     int width = 640, height = 480, depth = 16;
     sSysGetDisplaySize(sysWork.caps.displayOption, &width, &height, &depth);
-    const DWORD style = (sysWork.status & SYS_FULLSCREEN) ? (WS_POPUP | WS_VISIBLE) : 0x00CA0000;
+    const DWORD style = (sysWork.status & SYS_FULLSCREEN) ? (WS_POPUP | WS_VISIBLE) : _windowedStyle;
     sysWork.rootWinH = CreateWindowExA(0, _szProgName, _szProgName, style, CW_USEDEFAULT, CW_USEDEFAULT,
                                        width, height, nullptr, nullptr, sysWork.instH, nullptr);
     ShowWindow(sysWork.rootWinH, sysWork.cmdshow);
@@ -348,6 +357,8 @@ int WINAPI WinMain(HINSTANCE aInst, HINSTANCE aPrevInst, LPSTR aCmdLine, int aCm
     sysWork.cmdshow = aCmdShow;
     sysWork.status |= SYS_FULLSCREEN;
     appMilliClockP = _timeGetTime;
+    // The panel reads its pictures from the interface package before any device exists.
+    entryKsfDrawHook();
 
     sysWork.verInfo.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
     GetVersionExA(&sysWork.verInfo);
@@ -357,7 +368,7 @@ int WINAPI WinMain(HINSTANCE aInst, HINSTANCE aPrevInst, LPSTR aCmdLine, int aCm
 
     if (!aPrevInst) {
         _registerClass(_szTopName, _topWinCallBack);
-        sysWork.topWinH = CreateWindowExA(0, _szTopName, _szTopName, 0x00CA0000, CW_USEDEFAULT, CW_USEDEFAULT,
+        sysWork.topWinH = CreateWindowExA(0, _szTopName, _szTopName, _windowedStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                           640, 480, nullptr, nullptr, aInst, nullptr);
         UpdateWindow(sysWork.topWinH);
     }

@@ -1,3 +1,5 @@
+// Cycle by design: the pages are surfaces of the draw manager's device, whose light maps are pages.
+
 #include "System/Texture/TEXMAN.h"
 
 #include <cstdio>

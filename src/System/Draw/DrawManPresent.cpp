@@ -1,0 +1,106 @@
+// The draw manager's frame: clearing, the begin and end of a scene, the present (blit or flip)
+// and bringing lost surfaces back.
+// Cycle by design: the present goes to the start-up's render window, and the start-up calls it.
+
+#include "System/Draw/DrawMan.h"
+
+#include "System/Sys/SYSTEM.h"
+
+void sDrawClear(void)
+{
+    if ((drawMan.status & DRAW_STAT_CLEAR) && drawMan.d3dDevP)
+        drawMan.d3dDevP->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, drawMan.backCol, 1.0f, 0);
+}
+
+int sDrawBeginScene(void)
+{
+    return drawMan.d3dDevP && SUCCEEDED(drawMan.d3dDevP->BeginScene()) ? 1 : 0;
+}
+
+void sDrawEndScene(void)
+{
+    if (drawMan.d3dDevP)
+        drawMan.d3dDevP->EndScene();
+}
+
+void sDrawSetBackColor(long aR, long aG, long aB)
+{
+    drawMan.backCol = (uint32_t)((aR & 0xFF) << 16 | (aG & 0xFF) << 8 | (aB & 0xFF));
+}
+
+static HRESULT _restoreSurface(void)
+{
+    const HRESULT hr = drawMan.ddrawP ? drawMan.ddrawP->RestoreAllSurfaces() : DDERR_NOTINITIALIZED;
+    if (drawMan.texCallBackP)
+        drawMan.texCallBackP();
+    sPrintMsgFile("Restore");
+    return hr;
+}
+
+void sDrawRestoreSurface(void)
+{
+    _restoreSurface();
+}
+
+static void _updateClientRect(void)
+{
+    if (drawMan.status & DRAW_STAT_FULLSCREEN) {
+        sysWork.clientRect = sysWork.winRect;
+        return;
+    }
+    POINT p = {0, 0};
+    ClientToScreen(sysWork.rootWinH, &p);
+    SetRect(&sysWork.clientRect, p.x, p.y, p.x + sysWork.winRect.right, p.y + sysWork.winRect.bottom);
+}
+
+static bool _surfacesLost(void)
+{
+    return drawMan.frontP->IsLost() == DDERR_SURFACELOST || drawMan.backP->IsLost() == DDERR_SURFACELOST;
+}
+
+static void _present(bool aDirect)
+{
+    if (!(drawMan.status & DRAW_STAT_DDRAW) || !drawMan.frontP || !drawMan.backP)
+        return;
+    const bool full = (drawMan.status & DRAW_STAT_FULLSCREEN) != 0;
+    const bool triple = !aDirect && (drawMan.status & DRAW_STAT_TRIPLE) && drawMan.thirdP;
+    if (triple) {
+        HRESULT hr = DDERR_SURFACELOST;
+        if (!_surfacesLost())
+            hr = drawMan.thirdP->Blt(&sysWork.winRect, drawMan.backP, &sysWork.winRect, DDBLT_WAIT, nullptr);
+        if (hr == DDERR_SURFACELOST && FAILED(_restoreSurface()))
+            return;
+    }
+    long attempts = 0;
+    HRESULT hr;
+    do {
+        ++attempts;
+        _updateClientRect();
+        // Some drivers take a present onto a lost surface without a word; asking first restores
+        // the surfaces here, as a driver that reports the loss would.
+        if (_surfacesLost())
+            hr = DDERR_SURFACELOST;
+        else if (!triple)
+            hr = drawMan.frontP->Blt(&sysWork.clientRect, drawMan.backP, &sysWork.winRect, DDBLT_WAIT, nullptr);
+        else if (full)
+            hr = drawMan.frontP->Flip(nullptr, 0);
+        else
+            hr = drawMan.frontP->Blt(&sysWork.clientRect, drawMan.thirdP, &sysWork.winRect, 0, nullptr);
+        // While another program holds the display the surfaces cannot come back: this frame is
+        // dropped rather than reloading every texture thousands of times.
+        if (hr == DDERR_SURFACELOST && FAILED(_restoreSurface()))
+            break;
+    } while (FAILED(hr) && attempts < DRAW_FLIP_MAX);
+    if (attempts > drawMan.flipErr)
+        drawMan.flipErr = attempts;
+}
+
+void sDrawFlipBuffer(void)
+{
+    _present(false);
+}
+
+void sDrawFlipBufferDirect(void)
+{
+    _present(true);
+}

@@ -1,0 +1,248 @@
+// The spotlight pass: a spotlight's shadow map (the marked shapes seen from the light) and light
+// map (its cone), and the pass that lays both over the shapes it reaches.
+// Cycle by design: the image loaders and the texture manager make and keep the maps on this device.
+
+#include "System/Draw/DrawMan.h"
+
+#include <cmath>
+
+#include "Library/Draw/DrawLib.h"
+#include "Library/Matrix/MATLIB.h"
+#include "System/D3DFrame/d3dutil.h"
+#include "System/Texture/TEXMAN.h"
+
+static _drawShapeOps _shapeOps;
+
+void sDrawSetShapeOps(const _drawShapeOps *aOpsP)
+{
+    _shapeOps = aOpsP ? *aOpsP : _drawShapeOps{};
+}
+
+static D3DMATRIX _identity(void)
+{
+    D3DMATRIX m;
+    D3DUtil_SetIdentityMatrix(m);
+    return m;
+}
+
+// Fills the light map: full colour inside theta, fading to black at phi.
+static long _fillLightMap(IDirectDrawSurface7 *aSufP, const D3DLIGHT7 &aLight)
+{
+    DDSURFACEDESC2 ddsd = {};
+    ddsd.dwSize = sizeof ddsd;
+    if (FAILED(aSufP->Lock(nullptr, &ddsd, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr)))
+        return -1;
+    const _drawMasks masks = sDrawSurfaceMasks(ddsd.ddpfPixelFormat);
+    const bool bits16 = ddsd.ddpfPixelFormat.dwRGBBitCount == 16;
+    const float ratio = aLight.dvPhi != 0.0f ? aLight.dvTheta / aLight.dvPhi : 0.0f;
+    for (DWORD i = 0; i < ddsd.dwHeight; ++i) {
+        uint8_t *row = (uint8_t *)ddsd.lpSurface + i * ddsd.lPitch;
+        for (DWORD j = 0; j < ddsd.dwWidth; ++j) {
+            const uint32_t texel = sDrawLightMapTexel((int)i, (int)j, ratio, aLight.dcvDiffuse.r, aLight.dcvDiffuse.g,
+                                                      aLight.dcvDiffuse.b, masks, bits16);
+            if (bits16)
+                ((uint16_t *)row)[j] = (uint16_t)texel;
+            else
+                ((uint32_t *)row)[j] = texel;
+        }
+    }
+    aSufP->Unlock(nullptr);
+    return 0;
+}
+
+long _drawLight::InitMapTexture(void)
+{
+    if (!_isSpotMap() || !(drawMan.status & DRAW_STAT_INIT))
+        return 0;
+    FreeMapTexture();
+    IDirectDrawSurface7 *shadow = sDrawCreateTextureSurface(DRAW_MAP_SIZE, DRAW_MAP_SIZE, -1);
+    IDirectDrawSurface7 *light = sDrawCreateTextureSurface(DRAW_MAP_SIZE, DRAW_MAP_SIZE, -1);
+    if (!shadow || !light || _fillLightMap(light, _light) != 0) {
+        if (light)
+            light->Release();
+        if (shadow)
+            shadow->Release();
+        return 0;
+    }
+    _shadowTexNum = sTexPageSufEntry(shadow, DRAW_FLG_TEXTURE | DRAW_FLG_RENDER);
+    _lightTexNum = sTexPageSufEntry(light, DRAW_FLG_TEXTURE);
+    // A surface the texture manager could not take would be lost to everyone: give both back.
+    if (_shadowTexNum == -1 || _lightTexNum == -1) {
+        sTexPageFree(_shadowTexNum);
+        sTexPageFree(_lightTexNum);
+        _shadowTexNum = _lightTexNum = -1;
+        light->Release();
+        shadow->Release();
+    }
+    return 0;
+}
+
+long _drawLight::FreeMapTexture(void)
+{
+    const long nums[2] = {_shadowTexNum, _lightTexNum};
+    for (long num : nums) {
+        if (num == -1)
+            continue;
+        IDirectDrawSurface7 *suf = sTexGetSurfacePtr(num);
+        sTexPageFree(num);
+        if (suf)
+            suf->Release();
+    }
+    _shadowTexNum = _lightTexNum = -1;
+    return 0;
+}
+
+static D3DMATRIX _mul3(const D3DMATRIX &aA, const D3DMATRIX &aB, const D3DMATRIX &aC)
+{
+    D3DMATRIX ab, abc;
+    sMatrixMul(&aA, &aB, &ab);
+    sMatrixMul(&ab, &aC, &abc);
+    return abc;
+}
+
+static void _drawShadowMap(_drawLight &aLight)
+{
+    IDirect3DDevice7 *dev = drawMan.d3dDevP;
+    IDirectDrawSurface7 *suf = sTexGetSurfacePtr(aLight._shadowTexNum);
+    if (!dev || !suf)
+        return;
+    D3DVIEWPORT7 savedVp = {};
+    dev->GetViewport(&savedVp);
+    if (sDrawChangeRenderTarget(suf) != 0)
+        return;
+    D3DVIEWPORT7 vp = {0, 0, DRAW_MAP_SIZE, DRAW_MAP_SIZE, 0.0f, 1.0f};
+    dev->SetViewport(&vp);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET | (sDrawHasDepth(suf) ? D3DCLEAR_ZBUFFER : 0), 0x80FFFFFF, 1.0f, 0);
+
+    D3DMATRIX savedProj, savedView;
+    dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &savedProj);
+    dev->GetTransform(D3DTRANSFORMSTATE_VIEW, &savedView);
+    const D3DLIGHT7 &l = aLight._light;
+    const float fov = std::tan(l.dvPhi * 0.5f) * 4.0f;
+    D3DMATERIAL7 mtrl;
+    D3DUtil_InitMaterial(mtrl, 0.2f, 0.2f, 0.2f, 0.2f);
+    dev->SetMaterial(&mtrl);
+    const D3DMATRIX ident = _identity();
+    dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, (D3DMATRIX *)&ident);
+    dev->SetTransform(D3DTRANSFORMSTATE_VIEW, (D3DMATRIX *)&ident);
+    D3DMATRIX camView = ident, camProj = ident;
+    if (drawMan.cameraP) {
+        camView = drawMan.cameraP->GetViewMatrix();
+        camProj = drawMan.cameraP->GetProjMatrix();
+        drawMan.cameraP->SetViewMatrix(&ident);
+        drawMan.cameraP->SetProjMatrix(&ident);
+    }
+    sCoordSetProjectionMatrix(&aLight._projMatrix, fov, 1.0f, 1.0f, 512.0f);
+    D3DVECTOR at = {};
+    at.x = l.dvPosition.x + l.dvDirection.x;
+    at.y = l.dvPosition.y + l.dvDirection.y;
+    at.z = l.dvPosition.z + l.dvDirection.z;
+    D3DVECTOR up = {};
+    up.y = 1.0f;
+    sCoordSetViewMatrix(&aLight._viewMatrix, &l.dvPosition, &at, &up);
+
+    if (sDrawBeginScene()) {
+        for (uint16_t i = 0; i < drawMan.shapeInfoMax; ++i) {
+            _shape *shape = drawMan.shapeInfoP[i].shapeP;
+            if (!shape || !_shapeOps.statusP || !_shapeOps.worldP || !_shapeOps.drawP)
+                continue;
+            if (!(_shapeOps.statusP(shape) & DRAW_SHAPE_SHADOWMAP))
+                continue;
+            const D3DMATRIX m = _mul3(*_shapeOps.worldP(shape), aLight._viewMatrix, aLight._projMatrix);
+            _shapeOps.drawP(shape, DRAW_SHAPE_NORENDERSTATE | DRAW_SHAPE_NOMATERIAL, &m);
+        }
+        sDrawEndScene();
+    }
+
+    sDrawChangeRenderTarget(drawMan.backP);
+    dev->SetViewport(&savedVp);
+    dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &savedProj);
+    dev->SetTransform(D3DTRANSFORMSTATE_VIEW, &savedView);
+    if (drawMan.cameraP) {
+        drawMan.cameraP->SetViewMatrix(&camView);
+        drawMan.cameraP->SetProjMatrix(&camProj);
+    }
+}
+
+long _drawLight::Update(void)
+{
+    if (!drawMan.d3dDevP)
+        return 0;
+    drawMan.d3dDevP->SetLight(_lightNum, &_light);
+    if (_isSpotMap() && _shadowTexNum != -1)
+        _drawShadowMap(*this);
+    return 0;
+}
+
+// Stage states of one map: modulate the texture onto what the stages before made.
+static void _mapStage(IDirect3DDevice7 *aDevP, DWORD aStage, IDirectDrawSurface7 *aSufP)
+{
+    aDevP->SetTexture(aStage, aSufP);
+    aDevP->SetTextureStageState(aStage, D3DTSS_TEXCOORDINDEX, 0);
+    aDevP->SetTextureStageState(aStage, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    aDevP->SetTextureStageState(aStage, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    aDevP->SetTextureStageState(aStage, D3DTSS_COLORARG2, D3DTA_CURRENT);
+    aDevP->SetTextureStageState(aStage, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    aDevP->SetTextureStageState(aStage, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
+    aDevP->SetTextureStageState(aStage, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
+}
+
+long _drawLight::DrawMapTexture(void)
+{
+    IDirect3DDevice7 *dev = drawMan.d3dDevP;
+    if (!dev || !_isSpotMap() || !GetEnable())
+        return 0;
+    DWORD alphaBlend, srcBlend, destBlend, lighting, zBias, address;
+    dev->GetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, &alphaBlend);
+    dev->GetRenderState(D3DRENDERSTATE_SRCBLEND, &srcBlend);
+    dev->GetRenderState(D3DRENDERSTATE_DESTBLEND, &destBlend);
+    dev->GetRenderState(D3DRENDERSTATE_LIGHTING, &lighting);
+    dev->GetRenderState(D3DRENDERSTATE_ZBIAS, &zBias);
+    dev->GetTextureStageState(0, D3DTSS_ADDRESS, &address);
+    dev->SetRenderState(D3DRENDERSTATE_ZBIAS, 8);
+    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
+    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
+    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_DESTALPHA);
+    dev->SetTextureStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
+
+    DWORD stage = 0;
+    if (IDirectDrawSurface7 *shadow = sTexGetSurfacePtr(_shadowTexNum))
+        _mapStage(dev, stage++, shadow);
+    if (IDirectDrawSurface7 *light = sTexGetSurfacePtr(_lightTexNum))
+        _mapStage(dev, stage++, light);
+    dev->SetTextureStageState(stage, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    dev->SetTextureStageState(stage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    D3DMATERIAL7 mtrl = {};
+    mtrl.diffuse.r = mtrl.diffuse.g = mtrl.diffuse.b = mtrl.diffuse.a = 0.5f;
+    mtrl.ambient = mtrl.specular = mtrl.emissive = mtrl.diffuse;
+    mtrl.power = 0.5f;
+    dev->SetMaterial(&mtrl);
+
+    D3DMATRIX view = _identity(), proj = _identity();
+    if (drawMan.cameraP) {
+        view = drawMan.cameraP->GetViewMatrix();
+        proj = drawMan.cameraP->GetProjMatrix();
+    }
+    for (uint16_t i = 0; i < drawMan.shapeInfoMax; ++i) {
+        _shape *shape = drawMan.shapeInfoP[i].shapeP;
+        if (!shape || !_shapeOps.statusP || !_shapeOps.worldP || !_shapeOps.boxP || !_shapeOps.spotLightDrawP)
+            continue;
+        if (!(_shapeOps.statusP(shape) & DRAW_SHAPE_SPOTLIGHT))
+            continue;
+        const D3DMATRIX &world = *_shapeOps.worldP(shape);
+        if (!sMatrixCheckBox(&world, &view, &proj, _shapeOps.boxP(shape)))
+            continue;
+        _spotLightInfo info;
+        info.screenMatrix = _mul3(world, _viewMatrix, _projMatrix);
+        _shapeOps.spotLightDrawP(shape, &info);
+    }
+
+    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, alphaBlend);
+    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, srcBlend);
+    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, destBlend);
+    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, lighting);
+    dev->SetRenderState(D3DRENDERSTATE_ZBIAS, zBias);
+    dev->SetTextureStageState(0, D3DTSS_ADDRESS, address);
+    return 0;
+}
