@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Library/Adpcm/AdpcmLib.h"
+#include "ReferenceTools.h"
 #include "TestSignals.h"
 
 namespace fs = std::filesystem;
@@ -142,14 +143,15 @@ static std::vector<uint8_t> _longStream()
 TEST(AdpcmReference, PythonAudioopDecodesExactlyTheSame)
 {
     // Python's audioop implements the Intel/DVI reference decoder, high nibble first.
-    if (std::system("python3 -W ignore -c 'import audioop' >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "python3 with audioop is not available";
+    const std::string python = sTestPython();
+    ASSERT_TRUE(sTestRuns(python + " -W ignore -c 'import audioop'"))
+        << "the reference decoder is missing: " << python << " has no audioop";
     fs::path dir = _scratch();
     const std::vector<std::vector<uint8_t>> streams = {_longStream(), sTestNoiseBytes(200000, 11)};
     for (size_t k = 0; k < streams.size(); k++) {
         _writeBytes(dir / "in.ima", streams[k].data(), streams[k].size());
         std::string cmd = "cd '" + dir.string() +
-                          "' && python3 -W ignore -c \"import audioop;d,s=audioop.adpcm2lin(open('in.ima','rb').read(),2,"
+                          "' && " + python + " -W ignore -c \"import audioop;d,s=audioop.adpcm2lin(open('in.ima','rb').read(),2,"
                           "None);open('out.raw','wb').write(d);open('state.txt','w').write('%d %d'%s)\"";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         _adpcmState end{};
@@ -172,28 +174,28 @@ TEST(AdpcmReference, SoxAgreesWithinItsRoundingOverALongStream)
     // 13 bits and multiplies where the reference adds shifted steps. Its samples therefore
     // differ by rounding on every sample, and the differences add up to a slow drift. Take the
     // drift out (a moving average over 513 samples) and what is left is the rounding alone.
-    if (std::system("sox --version >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "sox is not available";
+    const std::string sox = sTestSox();
+    ASSERT_TRUE(sTestRuns(sox + " --version")) << "the reference decoder is missing: " << sox;
     fs::path dir = _scratch();
     std::vector<uint8_t> code = _longStream();
     _writeBytes(dir / "in.ima", code.data(), code.size());
-    std::string cmd = "sox -t ima -r 44100 -c 1 '" + (dir / "in.ima").string() + "' -t s16 '" +
+    std::string cmd = sox + " -t ima -r 44100 -c 1 '" + (dir / "in.ima").string() + "' -t s16 '" +
                       (dir / "out.raw").string() + "' 2>/dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    std::vector<int16_t> sox = _readSamples(dir / "out.raw");
+    std::vector<int16_t> theirs = _readSamples(dir / "out.raw");
     std::vector<int16_t> ours = _decode(code);
-    ASSERT_EQ(sox.size(), ours.size());
+    ASSERT_EQ(theirs.size(), ours.size());
 
     const long n = (long)ours.size(), w = 256;
     std::vector<int64_t> acc(n + 1, 0);
     for (long i = 0; i < n; i++)
-        acc[i + 1] = acc[i] + (ours[i] - sox[i]);
+        acc[i + 1] = acc[i] + (ours[i] - theirs[i]);
     double worstResidual = 0, worstDrift = 0;
     for (long i = 0; i < n; i++) {
         long lo = std::max(0L, i - w), hi = std::min(n, i + w + 1);
         double drift = (double)(acc[hi] - acc[lo]) / (hi - lo);
         worstDrift = std::max(worstDrift, std::fabs(drift));
-        worstResidual = std::max(worstResidual, std::fabs((ours[i] - sox[i]) - drift));
+        worstResidual = std::max(worstResidual, std::fabs((ours[i] - theirs[i]) - drift));
     }
     std::printf("sox over %ld samples: rounding within %.1f, drift within %.1f\n", n, worstResidual, worstDrift);
     EXPECT_LE(worstResidual, 32.0) << "per-sample agreement";

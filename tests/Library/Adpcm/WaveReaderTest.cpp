@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Library/Adpcm/AdpcmLib.h"
+#include "ReferenceTools.h"
 
 namespace fs = std::filesystem;
 
@@ -278,8 +279,8 @@ TEST(WaveReader, CloseNullsTheHandle)
 // checked against sox's own raw output.
 TEST(WaveReader, FilesWrittenBySox)
 {
-    if (std::system("sox --version >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "sox is not available";
+    const std::string sox = sTestSox();
+    ASSERT_TRUE(sTestRuns(sox + " --version")) << "the reference program is missing: " << sox;
     fs::path dir = _scratch();
     struct _case {
         const char *args;
@@ -291,7 +292,7 @@ TEST(WaveReader, FilesWrittenBySox)
     };
     for (const auto &c : cases) {
         std::string wav = (dir / "sox.wav").string(), raw = (dir / "sox.raw").string();
-        std::string cmd = std::string("sox -n ") + c.args + " '" + wav + "' synth 0.3 sine 300-900 2>/dev/null";
+        std::string cmd = sox + " -n " + c.args + " '" + wav + "' synth 0.3 sine 300-900 2>/dev/null";
         ASSERT_EQ(std::system(cmd.c_str()), 0) << c.args;
         _opened w(wav);
         ASSERT_EQ(w.hr, 0) << c.args;
@@ -307,7 +308,7 @@ TEST(WaveReader, FilesWrittenBySox)
         EXPECT_EQ(n, got.size());
         if (c.tag == 1) {
             // The PCM bytes are exactly what sox gives as a raw stream.
-            cmd = "sox '" + wav + "' -t raw '" + raw + "' 2>/dev/null";
+            cmd = sox + " '" + wav + "' -t raw '" + raw + "' 2>/dev/null";
             ASSERT_EQ(std::system(cmd.c_str()), 0);
             std::ifstream f(raw, std::ios::binary);
             _bytes expect((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());

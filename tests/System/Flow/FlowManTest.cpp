@@ -9,12 +9,16 @@ namespace {
 std::string trace;
 int requestAt = -1;  // procedure index (0..5) that requests a flow
 long requestFlow = 0;
+int endAt = -1;      // procedure index that ends the run
 
 void _step(int aIndex, char aMark)
 {
     trace += aMark;
     if (aIndex == requestAt)
         sFlowChgGoAuto(requestFlow);
+    // What the end of a run does: the request bit alone.
+    if (aIndex == endAt)
+        flowMan.status |= FLOW_REQUEST;
 }
 void init0() { _step(0, 'I'); }
 void exec0() { _step(1, 'E'); }
@@ -35,6 +39,7 @@ protected:
     {
         trace.clear();
         requestAt = -1;
+        endAt = -1;
         sFlowManInit(table);
     }
 };
@@ -86,12 +91,17 @@ TEST_F(FlowMan, InactiveManagerRunsNothing)
 
 TEST_F(FlowMan, EndOfRunRequestKeepsTheFlow)
 {
-    // The end of a run sets the request bit without choosing another flow.
+    // On flow 1 first, so that keeping the flow and falling back to flow 0 differ.
     requestAt = 1;
-    requestFlow = 0;
-    flowMan.reqNum = 0;
+    requestFlow = 1;
     sFlowCtrl();
-    EXPECT_EQ(flowMan.execNum, 0);
+    ASSERT_EQ(flowMan.execNum, 1);
+    // The end of a run sets the request bit without choosing another flow.
+    requestAt = -1;
+    endAt = 4;
+    sFlowCtrl();
+    EXPECT_EQ(flowMan.execNum, 1);
+    EXPECT_EQ(trace, "IEXiex");
 }
 
 TEST(FlowManEmpty, TableWithoutRowsIdles)

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "../Shape/ObjTest.h"
+#include "DeviceFixture.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Particle/Particle.h"
 
@@ -13,7 +13,7 @@ namespace {
 const uint32_t kRed = 0xFF0000, kBack = 0x000000;
 const int kTol = 8;
 
-#define EXPECT_RGB(want, got) EXPECT_LE(ot::Distance((want), (got)), kTol) << std::hex << (want) << " / " << (got)
+#define EXPECT_RGB(want, got) EXPECT_LE(fx::Distance((want), (got)), kTol) << std::hex << (want) << " / " << (got)
 
 // Still particles of size 1 at the emitter, living aLife steps, drawn with a red texture.
 _particleDef Still(uint32_t aStatus, uint32_t aLife)
@@ -22,7 +22,7 @@ _particleDef Still(uint32_t aStatus, uint32_t aLife)
     std::memset(&d, 0, sizeof d);
     d.particleStatus = aStatus;
     d.workNum = 4;
-    d.texSet = ot::TexSet(ot::Bitmap("kpar_red.bmp", kRed));
+    d.texSet = fx::TexSet(fx::Bitmap("kpar_red.bmp", kRed));
     d.birthRate = 1;
     d.initScaleMin = d.initScaleMax = 1.0f;
     d.lifeMin = d.lifeMax = aLife;
@@ -33,8 +33,8 @@ _particleDef Still(uint32_t aStatus, uint32_t aLife)
 
 class ParticleDraw : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_EQ(0, ot::Open()); }
-    static void TearDownTestSuite() { ot::Close(); }
+    static void SetUpTestSuite() { ASSERT_EQ(0, fx::OpenScene()); }
+    static void TearDownTestSuite() { fx::Close(); }
     void SetUp() override
     {
         ASSERT_NE(nullptr, drawMan.d3dDevP);
@@ -47,10 +47,10 @@ protected:
     {
         aP.Move(aFrame);
         aP.Update();
-        ot::Clear(kBack);
-        if (ot::Begin()) {
+        fx::Clear(kBack);
+        if (fx::Begin()) {
             aP.Draw();
-            ot::End();
+            fx::End();
         }
     }
 };
@@ -63,20 +63,20 @@ TEST_F(ParticleDraw, LivingParticlesAreDrawnAsSpritesOrQuads)
         ASSERT_NE(0u, p.GetStatus() & PARTICLE_STAT_INIT) << mode;
         p.SetTransX(1.0f);
         p.SetTransY(1.0f);
-        const POINT at = ot::Screen(1.0f, 1.0f, 0.0f), edge = ot::Screen(1.4f, 1.4f, 0.0f);
-        const POINT off = ot::Screen(1.7f, 1.0f, 0.0f);
+        const POINT at = fx::Screen(1.0f, 1.0f, 0.0f), edge = fx::Screen(1.4f, 1.4f, 0.0f);
+        const POINT off = fx::Screen(1.7f, 1.0f, 0.0f);
         Frame(p, 0);
-        EXPECT_RGB(kRed, ot::Pixel(at.x, at.y)) << mode;
-        EXPECT_RGB(kRed, ot::Pixel(edge.x, edge.y)) << mode;
-        EXPECT_RGB(kBack, ot::Pixel(off.x, off.y)) << mode;
-        EXPECT_RGB(kBack, ot::Pixel(320, 240)) << mode;
+        EXPECT_RGB(kRed, fx::Pixel(at.x, at.y)) << mode;
+        EXPECT_RGB(kRed, fx::Pixel(edge.x, edge.y)) << mode;
+        EXPECT_RGB(kBack, fx::Pixel(off.x, off.y)) << mode;
+        EXPECT_RGB(kBack, fx::Pixel(320, 240)) << mode;
         // Life 2: born on frame 0, gone after frame 2 (the pool being full meanwhile).
         Frame(p, 1);
-        EXPECT_RGB(kRed, ot::Pixel(at.x, at.y)) << mode;
+        EXPECT_RGB(kRed, fx::Pixel(at.x, at.y)) << mode;
         p.SetScaleX(0.0f);  // no more births
         Frame(p, 2);
         Frame(p, 3);
-        EXPECT_RGB(kBack, ot::Pixel(at.x, at.y)) << mode;
+        EXPECT_RGB(kBack, fx::Pixel(at.x, at.y)) << mode;
     }
 }
 
@@ -89,9 +89,9 @@ TEST_F(ParticleDraw, MovingParticlesLeaveTheEmitter)
     _particle p(&d, nullptr);
     Frame(p, 0);
     Frame(p, 4);  // five steps: 2.5 units up
-    const POINT up = ot::Screen(0.0f, 2.5f, 0.0f);
-    EXPECT_RGB(kRed, ot::Pixel(up.x, up.y));
-    EXPECT_RGB(kBack, ot::Pixel(320, 240));
+    const POINT up = fx::Screen(0.0f, 2.5f, 0.0f);
+    EXPECT_RGB(kRed, fx::Pixel(up.x, up.y));
+    EXPECT_RGB(kBack, fx::Pixel(320, 240));
 }
 
 TEST_F(ParticleDraw, EmptyEmitterNeitherMovesNorDraws)
@@ -101,10 +101,10 @@ TEST_F(ParticleDraw, EmptyEmitterNeitherMovesNorDraws)
     _particle p(&d, nullptr);
     EXPECT_EQ(0u, p.GetStatus() & PARTICLE_STAT_INIT);
     Frame(p, 0);
-    EXPECT_RGB(kBack, ot::Pixel(320, 240));
+    EXPECT_RGB(kBack, fx::Pixel(320, 240));
     _particle none(nullptr, nullptr);
     Frame(none, 0);
-    EXPECT_RGB(kBack, ot::Pixel(320, 240));
+    EXPECT_RGB(kBack, fx::Pixel(320, 240));
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "Library/Matrix/MATLIB.h"
-#include "ObjTest.h"
+#include "DeviceFixture.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Shape/Shape.h"
 #include "System/Texture/TEXMAN.h"
@@ -17,8 +17,8 @@ const int kTol = 6;
 
 class ShapeDraw : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_EQ(0, ot::Open()); }
-    static void TearDownTestSuite() { ot::Close(); }
+    static void SetUpTestSuite() { ASSERT_EQ(0, fx::OpenScene()); }
+    static void TearDownTestSuite() { fx::Close(); }
     void SetUp() override
     {
         ASSERT_NE(nullptr, drawMan.d3dDevP);
@@ -33,13 +33,13 @@ protected:
     // Clears, draws each shape with aFlg and reads the pixel at aP (the centre by default).
     static uint32_t Draw(std::initializer_list<_shape *> aShapes, DWORD aFlg, POINT aP = {320, 240})
     {
-        ot::Clear(kBack);
-        if (ot::Begin()) {
+        fx::Clear(kBack);
+        if (fx::Begin()) {
             for (_shape *s : aShapes)
                 s->Draw(aFlg, nullptr);
-            ot::End();
+            fx::End();
         }
-        return ot::Pixel(aP.x, aP.y);
+        return fx::Pixel(aP.x, aP.y);
     }
     static void Place(_shape &aShape, float aX, float aY, float aZ)
     {
@@ -49,11 +49,11 @@ protected:
     }
 };
 
-#define EXPECT_RGB(want, got) EXPECT_LE(ot::Distance((want), (got)), kTol) << std::hex << (want) << " / " << (got)
+#define EXPECT_RGB(want, got) EXPECT_LE(fx::Distance((want), (got)), kTol) << std::hex << (want) << " / " << (got)
 
 TEST_F(ShapeDraw, OpaqueAbilityInTheFirstPassTranslucentInTheSecond)
 {
-    ot::Quad opaque(kRed), clear(kRed);
+    fx::Quad opaque(kRed), clear(kRed);
     clear.Alpha(0.5f);
     _shape a(&opaque.def, 0), b(&clear.def, 0);
     a.Update();
@@ -61,12 +61,12 @@ TEST_F(ShapeDraw, OpaqueAbilityInTheFirstPassTranslucentInTheSecond)
     EXPECT_RGB(kRed, Draw({&a}, ShapeDrawFlgNil));
     EXPECT_RGB(kBack, Draw({&a}, ShapeDrawFlgAlpha));
     EXPECT_RGB(kBack, Draw({&b}, ShapeDrawFlgNil));
-    EXPECT_RGB(ot::Blend(kRed, kBack, 0.5f), Draw({&b}, ShapeDrawFlgAlpha));
+    EXPECT_RGB(fx::Blend(kRed, kBack, 0.5f), Draw({&b}, ShapeDrawFlgAlpha));
 }
 
 TEST_F(ShapeDraw, BackFacesCulledUnlessTwoSided)
 {
-    ot::Quad q(kRed);
+    fx::Quad q(kRed);
     q.Flip();
     _shape one(&q.def, 0);
     one.Update();
@@ -79,20 +79,20 @@ TEST_F(ShapeDraw, BackFacesCulledUnlessTwoSided)
 
 TEST_F(ShapeDraw, EveryIndexSetDrawsWithItsOwnPrimitiveType)
 {
-    ot::Quad q(kRed);
+    fx::Quad q(kRed);
     uint16_t list[3] = {0, 1, 2}, strip[3] = {2, 1, 3};
     _primIndexDefSet sets[2] = {{3, list, D3DPT_TRIANGLELIST}, {3, strip, D3DPT_TRIANGLESTRIP}};
     q.vertexSet.indexSetNum = 2;
     q.vertexSet.indexSetP = sets;
     _shape s(&q.def, 0);
     s.Update();
-    ot::Start();
-    const POINT upperLeft = ot::Screen(-0.5f, 0.5f, 0), lowerRight = ot::Screen(0.5f, -0.5f, 0);
+    fx::Start();
+    const POINT upperLeft = fx::Screen(-0.5f, 0.5f, 0), lowerRight = fx::Screen(0.5f, -0.5f, 0);
     EXPECT_RGB(kRed, Draw({&s}, ShapeDrawFlgNil, upperLeft));
-    EXPECT_RGB(kRed, ot::Pixel(lowerRight.x, lowerRight.y));
+    EXPECT_RGB(kRed, fx::Pixel(lowerRight.x, lowerRight.y));
     std::vector<DWORD> types;
-    for (const ot::Call &c : ot::Stop())
-        if (c.kind == ot::Call::Draw)
+    for (const fx::Call &c : fx::Stop())
+        if (c.kind == fx::Call::Draw)
             types.push_back(c.a);
     EXPECT_EQ((std::vector<DWORD>{D3DPT_TRIANGLELIST, D3DPT_TRIANGLESTRIP}), types);
 }
@@ -100,16 +100,16 @@ TEST_F(ShapeDraw, EveryIndexSetDrawsWithItsOwnPrimitiveType)
 TEST_F(ShapeDraw, ExtraRenderStateIsSetForTheDrawAndRestored)
 {
     // A near green quad, then a far red one whose ability draws with Z function "always".
-    ot::Quad nearQ(kGreen, 1.0f, 0, 0, -1.0f), farQ(kRed, 1.0f, 0, 0, 1.0f), plainQ(kRed, 1.0f, 0, 0, 1.0f);
+    fx::Quad nearQ(kGreen, 1.0f, 0, 0, -1.0f), farQ(kRed, 1.0f, 0, 0, 1.0f), plainQ(kRed, 1.0f, 0, 0, 1.0f);
     farQ.ability.rendStat[0] = {D3DRENDERSTATE_ZFUNC, D3DCMP_ALWAYS};
     farQ.ability.rendStat[2] = {0, 1234};  // empty entry
     _shape n(&nearQ.def, 0), f(&farQ.def, 0), p(&plainQ.def, 0);
     n.Update(), f.Update(), p.Update();
     EXPECT_RGB(kGreen, Draw({&n, &p}, ShapeDrawFlgNil));
 
-    ot::Start();
+    fx::Start();
     const uint32_t px = Draw({&n, &f}, ShapeDrawFlgNil);
-    const std::vector<ot::Call> log = ot::Stop();
+    const std::vector<fx::Call> log = fx::Stop();
     EXPECT_RGB(kRed, px);
     DWORD zfunc = 0;
     drawMan.d3dDevP->GetRenderState(D3DRENDERSTATE_ZFUNC, &zfunc);
@@ -118,12 +118,12 @@ TEST_F(ShapeDraw, ExtraRenderStateIsSetForTheDrawAndRestored)
     // empty entry touches nothing.
     std::vector<DWORD> zfuncs;
     int drawsUnderAlways = 0;
-    for (const ot::Call &c : log) {
-        if (c.kind == ot::Call::SetState && c.a == D3DRENDERSTATE_ZFUNC)
+    for (const fx::Call &c : log) {
+        if (c.kind == fx::Call::SetState && c.a == D3DRENDERSTATE_ZFUNC)
             zfuncs.push_back(c.b);
-        if (c.kind == ot::Call::SetState && c.a == 0)
+        if (c.kind == fx::Call::SetState && c.a == 0)
             ADD_FAILURE() << "render state 0 was set";
-        if (c.kind == ot::Call::Draw && !zfuncs.empty() && zfuncs.back() == D3DCMP_ALWAYS)
+        if (c.kind == fx::Call::Draw && !zfuncs.empty() && zfuncs.back() == D3DCMP_ALWAYS)
             ++drawsUnderAlways;
     }
     ASSERT_EQ(2u, zfuncs.size());
@@ -141,9 +141,9 @@ IDirectDrawSurface7 *Surface(const _textureSet &aSet)
 
 TEST_F(ShapeDraw, StagesBeyondTheDeviceLimitTakeSeveralPasses)
 {
-    ot::Quad q(0xFFFFFF);
-    q.Textures({ot::TexSet(ot::Bitmap("kobj_r.bmp", kRed)), ot::TexSet(ot::Bitmap("kobj_g.bmp", kGreen)),
-                ot::TexSet(ot::Bitmap("kobj_b.bmp", kBlue))});
+    fx::Quad q(0xFFFFFF);
+    q.Textures({fx::TexSet(fx::Bitmap("kobj_r.bmp", kRed)), fx::TexSet(fx::Bitmap("kobj_g.bmp", kGreen)),
+                fx::TexSet(fx::Bitmap("kobj_b.bmp", kBlue))});
     // red, then + green, then x blue: black in one pass; the third stage alone shows blue.
     q.texSet[1].texOp = D3DTOP_ADD;
     q.texSet[1].texArg2 = q.texSet[2].texArg2 = D3DTA_CURRENT;
@@ -156,14 +156,14 @@ TEST_F(ShapeDraw, StagesBeyondTheDeviceLimitTakeSeveralPasses)
         std::vector<std::pair<DWORD, IDirectDrawSurface7 *>> textures;
         std::vector<DWORD> disabled;  // stages whose colour operation was disabled
     };
-    auto passes = [](const std::vector<ot::Call> &aLog) {
+    auto passes = [](const std::vector<fx::Call> &aLog) {
         std::vector<Pass> out(1);
-        for (const ot::Call &c : aLog) {
-            if (c.kind == ot::Call::SetTexture)
+        for (const fx::Call &c : aLog) {
+            if (c.kind == fx::Call::SetTexture)
                 out.back().textures.push_back({c.a, (IDirectDrawSurface7 *)(uintptr_t)c.b});
-            else if (c.kind == ot::Call::SetStage && c.b == D3DTSS_COLOROP && c.c == D3DTOP_DISABLE)
+            else if (c.kind == fx::Call::SetStage && c.b == D3DTSS_COLOROP && c.c == D3DTOP_DISABLE)
                 out.back().disabled.push_back(c.a);
-            else if (c.kind == ot::Call::Draw)
+            else if (c.kind == fx::Call::Draw)
                 out.push_back(Pass());
         }
         out.pop_back();
@@ -171,9 +171,9 @@ TEST_F(ShapeDraw, StagesBeyondTheDeviceLimitTakeSeveralPasses)
     };
 
     sPrimSetStageLimit(2);
-    ot::Start();
+    fx::Start();
     const uint32_t px = Draw({&s}, ShapeDrawFlgNil);
-    std::vector<Pass> p = passes(ot::Stop());
+    std::vector<Pass> p = passes(fx::Stop());
     ASSERT_EQ(2u, p.size());
     ASSERT_EQ(2u, p[0].textures.size());
     EXPECT_EQ(0u, p[0].textures[0].first);
@@ -189,9 +189,9 @@ TEST_F(ShapeDraw, StagesBeyondTheDeviceLimitTakeSeveralPasses)
     EXPECT_RGB(kBlue, px);
 
     sPrimSetStageLimit(8);
-    ot::Start();
+    fx::Start();
     const uint32_t all = Draw({&s}, ShapeDrawFlgNil);
-    p = passes(ot::Stop());
+    p = passes(fx::Stop());
     ASSERT_EQ(1u, p.size());
     EXPECT_EQ(3u, p[0].textures.size());
     EXPECT_EQ(std::vector<DWORD>{3}, p[0].disabled);
@@ -200,12 +200,12 @@ TEST_F(ShapeDraw, StagesBeyondTheDeviceLimitTakeSeveralPasses)
 
 TEST_F(ShapeDraw, DissolveBlendsOverWhatLiesBehind)
 {
-    ot::Quad q(kRed);
+    fx::Quad q(kRed);
     _shape s(&q.def, 0);
     s.Update();
     s.Dissolve(0.25f);
     EXPECT_RGB(kBack, Draw({&s}, ShapeDrawFlgNil));
-    EXPECT_RGB(ot::Blend(kRed, kBack, 0.75f), Draw({&s}, ShapeDrawFlgAlpha));
+    EXPECT_RGB(fx::Blend(kRed, kBack, 0.75f), Draw({&s}, ShapeDrawFlgAlpha));
     s.Dissolve(1.0f);
     EXPECT_NE(0u, s.GetStatus() & SHAPE_STAT_DISSOLVED);
     EXPECT_RGB(kBack, Draw({&s}, ShapeDrawFlgNil | ShapeDrawFlgNoBoundingBox));
@@ -217,7 +217,7 @@ TEST_F(ShapeDraw, DissolveBlendsOverWhatLiesBehind)
 
 TEST_F(ShapeDraw, BoxOffScreenIsCulledUnlessCullingIsOff)
 {
-    ot::Quad q(kRed);
+    fx::Quad q(kRed);
     q.def.minX = 100.0, q.def.maxX = 101.0;  // the box claims the quad is far to the right
     _shape s(&q.def, 0);
     s.Update();
@@ -235,7 +235,7 @@ TEST_F(ShapeDraw, BoxOffScreenIsCulledUnlessCullingIsOff)
 
 TEST_F(ShapeDraw, BillboardTurnsToTheCameraKeepingItsScale)
 {
-    ot::Quad q(kRed, 1.0f);
+    fx::Quad q(kRed, 1.0f);
     q.def.minZ = -1.0, q.def.maxZ = 1.0;
     _shape plain(&q.def, 0);
     q.def.shapeStatus = SHAPE_STAT_BILLBOARD;
@@ -248,7 +248,7 @@ TEST_F(ShapeDraw, BillboardTurnsToTheCameraKeepingItsScale)
     }
     EXPECT_RGB(kBack, Draw({&plain}, ShapeDrawFlgNil));
     EXPECT_RGB(kRed, Draw({&board}, ShapeDrawFlgNil));
-    const POINT in = ot::Screen(1.5f, 1.5f, 0.0f), out = ot::Screen(2.5f, 0.0f, 0.0f);
+    const POINT in = fx::Screen(1.5f, 1.5f, 0.0f), out = fx::Screen(2.5f, 0.0f, 0.0f);
     EXPECT_RGB(kRed, Draw({&board}, ShapeDrawFlgNil, in));
     EXPECT_RGB(kBack, Draw({&board}, ShapeDrawFlgNil, out));
 }
@@ -257,7 +257,7 @@ TEST_F(ShapeDraw, PlanarShadowDarkensTheReceiverOnce)
 {
     // A grey wall at z = 5 receives; a small caster near the origin, a light at z = -5: the
     // shadow of the caster's square (0.75..1.25) lands twice as large about x = 2 on the wall.
-    ot::Quad wall(kGrey, 4.0f, 0, 0, 5.0f), caster(kRed, 0.25f, 1.0f, 0, 0);
+    fx::Quad wall(kGrey, 4.0f, 0, 0, 5.0f), caster(kRed, 0.25f, 1.0f, 0, 0);
     wall.def.shapeStatus = SHAPE_STAT_RECEIVER;
     caster.def.shapeStatus = SHAPE_STAT_CASTER;
     _shape w(&wall.def, 0), c(&caster.def, 0);
@@ -276,9 +276,9 @@ TEST_F(ShapeDraw, PlanarShadowDarkensTheReceiverOnce)
     drawMan.lightP[0]->Update();
     drawMan.lightP[0]->SetEnable(1);
 
-    const POINT shadow = ot::Screen(2.0f, 0.0f, 5.0f), lit = ot::Screen(-2.0f, 0.0f, 5.0f);
-    EXPECT_RGB(ot::Blend(kGrey, 0, 0.8f), Draw({&w}, ShapeDrawFlgNil, shadow));
-    EXPECT_RGB(kGrey, ot::Pixel(lit.x, lit.y));
+    const POINT shadow = fx::Screen(2.0f, 0.0f, 5.0f), lit = fx::Screen(-2.0f, 0.0f, 5.0f);
+    EXPECT_RGB(fx::Blend(kGrey, 0, 0.8f), Draw({&w}, ShapeDrawFlgNil, shadow));
+    EXPECT_RGB(kGrey, fx::Pixel(lit.x, lit.y));
     // No shadow without the receiver pass, nor from a light of another shadow kind.
     EXPECT_RGB(kGrey, Draw({&w}, ShapeDrawFlgNil | ShapeDrawFlgShadowReceive, shadow));
     drawMan.lightP[0]->SetShadowType(0);
@@ -291,23 +291,23 @@ TEST_F(ShapeDraw, PlanarShadowDarkensTheReceiverOnce)
     both.Update();
     sDrawEntryShapeInfo(0, &both);
     EXPECT_RGB(kGrey, Draw({&both}, ShapeDrawFlgNil, lit));
-    EXPECT_RGB(ot::Blend(kGrey, 0, 0.8f), ot::Pixel(shadow.x, shadow.y));
+    EXPECT_RGB(fx::Blend(kGrey, 0, 0.8f), fx::Pixel(shadow.x, shadow.y));
     sDrawEntryShapeInfo(0, &w);
 
     // Both passes of a frame: the shadow is laid once.
-    ot::Clear(kBack);
-    if (ot::Begin()) {
+    fx::Clear(kBack);
+    if (fx::Begin()) {
         w.Draw(ShapeDrawFlgNil, nullptr);
         w.Draw(ShapeDrawFlgAlpha, nullptr);
-        ot::End();
+        fx::End();
     }
-    EXPECT_RGB(ot::Blend(kGrey, 0, 0.8f), ot::Pixel(shadow.x, shadow.y));
+    EXPECT_RGB(fx::Blend(kGrey, 0, 0.8f), fx::Pixel(shadow.x, shadow.y));
     drawMan.lightP[0]->SetEnable(0);
 }
 
 TEST_F(ShapeDraw, SpotlightPassLightsShapesInsideTheCone)
 {
-    ot::Quad q(0x404040, 4.0f);
+    fx::Quad q(0x404040, 4.0f);
     q.def.shapeStatus = SHAPE_STAT_SPOTLIT;
     _shape s(&q.def, 0);
     s.Update();
@@ -331,27 +331,27 @@ TEST_F(ShapeDraw, SpotlightPassLightsShapesInsideTheCone)
     light->Update();
 
     // The corner of the light's square lies outside the map's disc: no light there.
-    const POINT centre = {320, 240}, corner = ot::Screen(1.45f, 1.45f, 0.0f);
-    ot::Clear(kBack);
+    const POINT centre = {320, 240}, corner = fx::Screen(1.45f, 1.45f, 0.0f);
+    fx::Clear(kBack);
     uint32_t before = 0, after = 0, cornerBefore = 0, cornerAfter = 0;
-    if (ot::Begin()) {
+    if (fx::Begin()) {
         s.Draw(ShapeDrawFlgNil, nullptr);
-        ot::End();
+        fx::End();
     }
-    before = ot::Pixel(centre.x, centre.y);
-    cornerBefore = ot::Pixel(corner.x, corner.y);
-    if (ot::Begin()) {
+    before = fx::Pixel(centre.x, centre.y);
+    cornerBefore = fx::Pixel(corner.x, corner.y);
+    if (fx::Begin()) {
         light->DrawMapTexture();
-        ot::End();
+        fx::End();
     }
-    after = ot::Pixel(centre.x, centre.y);
-    cornerAfter = ot::Pixel(corner.x, corner.y);
+    after = fx::Pixel(centre.x, centre.y);
+    cornerAfter = fx::Pixel(corner.x, corner.y);
     EXPECT_RGB(0x404040, before);
     EXPECT_GT((int)(after & 0xFF), (int)(before & 0xFF) + 32) << std::hex << after;
     EXPECT_RGB(cornerBefore, cornerAfter);
 
     // A caster between the light and the quad darkens the shadow map, and so the lit spot.
-    ot::Quad block(kRed, 0.5f, 0, 0, -2.0f);
+    fx::Quad block(kRed, 0.5f, 0, 0, -2.0f);
     block.def.shapeStatus = SHAPE_STAT_CASTER;
     _shape c(&block.def, 0);
     c.Update();
@@ -359,13 +359,13 @@ TEST_F(ShapeDraw, SpotlightPassLightsShapesInsideTheCone)
     sDrawEntryShapeInfo(0, &s);
     sDrawEntryShapeInfo(1, &c);
     light->Update();
-    ot::Clear(kBack);
-    if (ot::Begin()) {
+    fx::Clear(kBack);
+    if (fx::Begin()) {
         s.Draw(ShapeDrawFlgNil, nullptr);
         light->DrawMapTexture();
-        ot::End();
+        fx::End();
     }
-    const uint32_t shaded = ot::Pixel(centre.x, centre.y);
+    const uint32_t shaded = fx::Pixel(centre.x, centre.y);
     EXPECT_LT((int)(shaded & 0xFF), (int)(after & 0xFF) - 32) << std::hex << shaded;
     light->SetEnable(0);
     light->FreeMapTexture();
@@ -373,7 +373,7 @@ TEST_F(ShapeDraw, SpotlightPassLightsShapesInsideTheCone)
 
 TEST_F(ShapeDraw, MotionBlurLeavesFadingCopiesBehind)
 {
-    ot::Quad q(kRed, 0.5f);
+    fx::Quad q(kRed, 0.5f);
     _shape s(&q.def, 0);
     ShapeEffect *e = new ShapeEffect();
     e->option = EffectOptionsBlur;
@@ -385,17 +385,17 @@ TEST_F(ShapeDraw, MotionBlurLeavesFadingCopiesBehind)
     Place(s, -2.0f, 0, 0);
     Place(s, 0.0f, 0, 0);
     Place(s, 2.0f, 0, 0);
-    const POINT now = ot::Screen(2, 0, 0), one = ot::Screen(0, 0, 0), two = ot::Screen(-2, 0, 0);
+    const POINT now = fx::Screen(2, 0, 0), one = fx::Screen(0, 0, 0), two = fx::Screen(-2, 0, 0);
     EXPECT_RGB(kRed, Draw({&s}, ShapeDrawFlgNil, now));
     Draw({&s}, ShapeDrawFlgAlpha);
-    EXPECT_RGB(ot::Blend(kRed, kBack, 0.8f), ot::Pixel(one.x, one.y));
-    EXPECT_RGB(ot::Blend(kRed, kBack, 0.4f), ot::Pixel(two.x, two.y));
-    EXPECT_RGB(kBack, ot::Pixel(now.x, now.y));  // the opaque body is not drawn in this pass
+    EXPECT_RGB(fx::Blend(kRed, kBack, 0.8f), fx::Pixel(one.x, one.y));
+    EXPECT_RGB(fx::Blend(kRed, kBack, 0.4f), fx::Pixel(two.x, two.y));
+    EXPECT_RGB(kBack, fx::Pixel(now.x, now.y));  // the opaque body is not drawn in this pass
 }
 
 TEST_F(ShapeDraw, GlowSurroundsTheShapeInTheTranslucentPass)
 {
-    ot::Quad q(kRed, 1.0f);
+    fx::Quad q(kRed, 1.0f);
     q.def.minX = q.def.minY = -2.0, q.def.maxX = q.def.maxY = 2.0;
     _shape s(&q.def, 0);
     ShapeEffect *e = new ShapeEffect();
@@ -407,25 +407,25 @@ TEST_F(ShapeDraw, GlowSurroundsTheShapeInTheTranslucentPass)
     e->glowEmissive.g = 1.0f;
     s.SetEffectPtr(e);
     s.Update();
-    const POINT halo = ot::Screen(1.5f, 0.0f, 0.0f), out = ot::Screen(2.5f, 0.0f, 0.0f);
+    const POINT halo = fx::Screen(1.5f, 0.0f, 0.0f), out = fx::Screen(2.5f, 0.0f, 0.0f);
     EXPECT_RGB(kBack, Draw({&s}, ShapeDrawFlgNil, halo));
-    EXPECT_RGB(ot::Blend(kGreen, kBack, 0.5f), Draw({&s}, ShapeDrawFlgAlpha, halo));
-    EXPECT_RGB(kBack, ot::Pixel(out.x, out.y));
+    EXPECT_RGB(fx::Blend(kGreen, kBack, 0.5f), Draw({&s}, ShapeDrawFlgAlpha, halo));
+    EXPECT_RGB(kBack, fx::Pixel(out.x, out.y));
 }
 
 TEST_F(ShapeDraw, MorphMovesTheVerticesTowardTheTarget)
 {
-    ot::Quad q(kRed, 0.5f), target(kRed, 0.5f, 3.0f, 0, 0);
+    fx::Quad q(kRed, 0.5f), target(kRed, 0.5f, 3.0f, 0, 0);
     q.vertexSet.morphVertexP = target.vertex;
     q.vertexSet.morphVertexType = 0x212;
     q.def.minX = -1, q.def.maxX = 4;
     _shape s(&q.def, 0);
     s.Update();
-    const POINT start = ot::Screen(0, 0, 0), half = ot::Screen(1.5f, 0, 0), end = ot::Screen(3, 0, 0);
+    const POINT start = fx::Screen(0, 0, 0), half = fx::Screen(1.5f, 0, 0), end = fx::Screen(3, 0, 0);
     EXPECT_RGB(kRed, Draw({&s}, ShapeDrawFlgNil, start));
     s.Morph(0.5f);
     EXPECT_RGB(kRed, Draw({&s}, ShapeDrawFlgNil, half));
-    EXPECT_RGB(kBack, ot::Pixel(start.x, start.y));
+    EXPECT_RGB(kBack, fx::Pixel(start.x, start.y));
     s.Morph(1.0f);
     EXPECT_RGB(kRed, Draw({&s}, ShapeDrawFlgNil, end));
 }
@@ -447,7 +447,7 @@ std::vector<uint8_t> Buffer(_shape &aShape)
 TEST_F(ShapeDraw, PerFrameCoordinatesAndColoursReachTheBuffers)
 {
     // DOT3: a directional light straight onto the quad gives every vertex (128, 255, 128).
-    ot::Quad bump(kRed);
+    fx::Quad bump(kRed);
     bump.ability.abilityStatus |= ABL_STAT_BUMP;
     _shape b(&bump.def, 0);
     D3DLIGHT7 l = {};
@@ -468,9 +468,9 @@ TEST_F(ShapeDraw, PerFrameCoordinatesAndColoursReachTheBuffers)
     EXPECT_NE(kBack, Draw({&b}, ShapeDrawFlgNil));
 
     // Sphere map: a normal straight at the camera maps to the middle of the map.
-    ot::Quad env(kRed);
+    fx::Quad env(kRed);
     env.ability.abilityStatus |= ABL_STAT_ENV;
-    env.Textures({ot::TexSet(ot::Bitmap("kobj_e.bmp", kGreen), 1)});
+    env.Textures({fx::TexSet(fx::Bitmap("kobj_e.bmp", kGreen), 1)});
     env.texSet[0].texFlg |= 0x8;
     _shape e(&env.def, 0);
     e.Update();
@@ -482,8 +482,8 @@ TEST_F(ShapeDraw, PerFrameCoordinatesAndColoursReachTheBuffers)
     EXPECT_FLOAT_EQ(0.5f, uv[1]);
 
     // Planar projection along z from the reference shape 0 (this one, at the origin).
-    ot::Quad proj(kRed);
-    proj.Textures({ot::TexSet(ot::Bitmap("kobj_p.bmp", kGreen))});
+    fx::Quad proj(kRed);
+    proj.Textures({fx::TexSet(fx::Bitmap("kobj_p.bmp", kGreen))});
     proj.texSet[0].texFlg |= 0x0400 | 0x0800;
     proj.texSet[0].pageInfo = {PRIM_PROJ_PLANAR, PRIM_AXIS_Z, {4, 4, 4}, {0, 0, 0}, 1, 1, 0};
     _shape p(&proj.def, 0);
@@ -504,24 +504,24 @@ TEST_F(ShapeDraw, DamagedOrMissingDefinitionsDrawNothing)
     _shape none(nullptr, 0);
     EXPECT_EQ(0u, none.GetStatus() & SHAPE_STAT_INIT);
 
-    ot::Quad q(kRed);
+    fx::Quad q(kRed);
     q.index[4] = 7;  // beyond the four vertices
     _shape bad;
     EXPECT_EQ(-1, bad.Init(&q.def, 0));
     bad.Update();
-    ot::Start();
+    fx::Start();
     EXPECT_RGB(kBack, Draw({&bad}, ShapeDrawFlgNil));
-    std::vector<ot::Call> log = ot::Stop();
-    for (const ot::Call &c : log)
-        EXPECT_NE(ot::Call::Draw, c.kind);
+    std::vector<fx::Call> log = fx::Stop();
+    for (const fx::Call &c : log)
+        EXPECT_NE(fx::Call::Draw, c.kind);
 
-    ot::Quad neg(kRed);
+    fx::Quad neg(kRed);
     neg.def.abilityDefNum = -3;
     _shape n;
     EXPECT_EQ(-1, n.Init(&neg.def, 0));
     EXPECT_EQ(0u, n.GetStatus() & SHAPE_STAT_INIT);
 
-    ot::Quad nullAbl(kRed);
+    fx::Quad nullAbl(kRed);
     nullAbl.abilityTbl[0] = nullptr;
     _shape a(&nullAbl.def, 0);
     a.Update();

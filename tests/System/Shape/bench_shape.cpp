@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "ObjTest.h"
+#include "DeviceFixture.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Shape/Shape.h"
 
@@ -74,7 +74,7 @@ void Run(const char *aNameP, uint32_t aAbilityStatus, int aFrames)
 {
     Grid g(aAbilityStatus);
     _shape s(&g.def, 0);
-    ot::StartTiming();
+    fx::StartTiming();
     double present = 0.0;
     const double t0 = Seconds();
     for (int f = 0; f < aFrames; ++f) {
@@ -91,8 +91,8 @@ void Run(const char *aNameP, uint32_t aAbilityStatus, int aFrames)
         sDrawFlipBuffer();
         present += Seconds() - p0;
     }
-    const double total = Seconds() - t0, device = ot::DeviceSeconds(), own = total - device - present;
-    ot::StopTiming();
+    const double total = Seconds() - t0, device = fx::DeviceSeconds(), own = total - device - present;
+    fx::StopTiming();
     std::printf("%-6s %u triangles, %d frames at 640x480: %.1f frames/s; per frame %.2f ms in Kestrel's own code "
                 "(%.1f%%), %.2f ms in device calls, %.2f ms presenting\n",
                 aNameP, g.def.polyCnt, aFrames, aFrames / total, 1000.0 * own / aFrames, 100.0 * own / total,
@@ -104,7 +104,7 @@ void Run(const char *aNameP, uint32_t aAbilityStatus, int aFrames)
 int main(int aArgc, char **aArgv)
 {
     const int frames = aArgc > 1 ? std::atoi(aArgv[1]) : 200;
-    if (ot::Open(640, 480) != 0) {
+    if (fx::OpenScene(640, 480) != 0) {
         std::printf("no device\n");
         return 1;
     }
@@ -117,6 +117,6 @@ int main(int aArgc, char **aArgv)
     drawMan.lightP[0]->SetEnable(1);
     Run("plain", ABL_STAT_GOURAUD, frames);
     Run("DOT3", ABL_STAT_GOURAUD | ABL_STAT_BUMP, frames);
-    ot::Close();
+    fx::Close();
     return 0;
 }

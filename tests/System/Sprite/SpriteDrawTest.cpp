@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "../Shape/ObjTest.h"
+#include "DeviceFixture.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Shape/Shape.h"
 #include "System/Sprite/Sprite.h"
@@ -16,7 +16,7 @@ namespace {
 const uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBack = 0x202020;
 const int kTol = 6;
 
-#define EXPECT_RGB(want, got) EXPECT_LE(ot::Distance((want), (got)), kTol) << std::hex << (want) << " / " << (got)
+#define EXPECT_RGB(want, got) EXPECT_LE(fx::Distance((want), (got)), kTol) << std::hex << (want) << " / " << (got)
 
 // A sprite body with one pattern per bitmap colour; patterns show the texture alone.
 struct Body {
@@ -28,7 +28,7 @@ struct Body {
         for (uint32_t c : aColours) {
             char name[32];
             std::snprintf(name, sizeof name, "kspr_%06x.bmp", c);
-            _textureSet t = ot::TexSet(ot::Bitmap(name, c));
+            _textureSet t = fx::TexSet(fx::Bitmap(name, c));
             t.texOp = D3DTOP_SELECTARG1;
             sets.push_back(t);
             ++n;
@@ -45,8 +45,8 @@ struct Body {
 
 class SpriteDraw : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_EQ(0, ot::Open()); }
-    static void TearDownTestSuite() { ot::Close(); }
+    static void SetUpTestSuite() { ASSERT_EQ(0, fx::OpenScene()); }
+    static void TearDownTestSuite() { fx::Close(); }
     void SetUp() override
     {
         ASSERT_NE(nullptr, drawMan.d3dDevP);
@@ -55,11 +55,11 @@ protected:
     }
     static void Frame(std::initializer_list<_sprite *> aSprites, DWORD aFlg)
     {
-        ot::Clear(kBack);
-        if (ot::Begin()) {
+        fx::Clear(kBack);
+        if (fx::Begin()) {
             for (_sprite *s : aSprites)
                 s->Draw(aFlg, nullptr);
-            ot::End();
+            fx::End();
         }
     }
     static void Place(_sprite &aSprite, float aX, float aY, float aRotate = 0.0f)
@@ -78,13 +78,13 @@ TEST_F(SpriteDraw, FullScreenSpriteCoversTheWholeScreen)
     _sprite s(&b.def, nullptr);
     Place(s, 0.5f, 0.5f);
     Frame({&s}, SpriteDrawFlgNil);
-    EXPECT_RGB(kRed, ot::Pixel(0, 0));
-    EXPECT_RGB(kRed, ot::Pixel(639, 479));
-    EXPECT_RGB(kRed, ot::Pixel(320, 240));
+    EXPECT_RGB(kRed, fx::Pixel(0, 0));
+    EXPECT_RGB(kRed, fx::Pixel(639, 479));
+    EXPECT_RGB(kRed, fx::Pixel(320, 240));
     EXPECT_EQ(0.0f, s.GetVertex()[0].x);
     EXPECT_EQ(640.0f, s.GetVertex()[3].x);
     Frame({&s}, SpriteDrawFlgAlpha);  // opaque: the alpha pass leaves it out
-    EXPECT_RGB(kBack, ot::Pixel(320, 240));
+    EXPECT_RGB(kBack, fx::Pixel(320, 240));
 }
 
 TEST_F(SpriteDraw, ScreenSpriteSitsWhereTheFractionsPutIt)
@@ -95,21 +95,21 @@ TEST_F(SpriteDraw, ScreenSpriteSitsWhereTheFractionsPutIt)
     _sprite s(&b.def, nullptr);
     Place(s, 0.25f, 0.75f);  // centred on (160, 360)
     Frame({&s}, SpriteDrawFlgNil);
-    EXPECT_RGB(kRed, ot::Pixel(160, 360));
-    EXPECT_RGB(kRed, ot::Pixel(129, 345));
-    EXPECT_RGB(kRed, ot::Pixel(190, 374));
-    EXPECT_RGB(kBack, ot::Pixel(126, 360));
-    EXPECT_RGB(kBack, ot::Pixel(160, 378));
+    EXPECT_RGB(kRed, fx::Pixel(160, 360));
+    EXPECT_RGB(kRed, fx::Pixel(129, 345));
+    EXPECT_RGB(kRed, fx::Pixel(190, 374));
+    EXPECT_RGB(kBack, fx::Pixel(126, 360));
+    EXPECT_RGB(kBack, fx::Pixel(160, 378));
     // A quarter turn stands it upright: 32 wide, 64 high.
     Place(s, 0.25f, 0.75f, 90.0f);
     Frame({&s}, SpriteDrawFlgNil);
-    EXPECT_RGB(kRed, ot::Pixel(160, 390));
-    EXPECT_RGB(kBack, ot::Pixel(182, 360));
+    EXPECT_RGB(kRed, fx::Pixel(160, 390));
+    EXPECT_RGB(kBack, fx::Pixel(182, 360));
 }
 
 TEST_F(SpriteDraw, BackSpriteStaysBehindShapes)
 {
-    ot::Quad q(kGreen);
+    fx::Quad q(kGreen);
     _shape shape(&q.def, 0);
     shape.Update();
     Body back(SPRITE_STAT_SCREEN | SPRITE_STAT_FULLSCREEN | SPRITE_STAT_BACK, {kRed});
@@ -118,14 +118,14 @@ TEST_F(SpriteDraw, BackSpriteStaysBehindShapes)
     Place(b, 0.5f, 0.5f);
     Place(f, 0.5f, 0.5f);
     for (_sprite *s : {&b, &f}) {
-        ot::Clear(kBack);
-        if (ot::Begin()) {
+        fx::Clear(kBack);
+        if (fx::Begin()) {
             shape.Draw(ShapeDrawFlgNil, nullptr);
             s->Draw(SpriteDrawFlgNil, nullptr);
-            ot::End();
+            fx::End();
         }
-        EXPECT_RGB(s == &b ? kGreen : kRed, ot::Pixel(320, 240));
-        EXPECT_RGB(kRed, ot::Pixel(10, 10));
+        EXPECT_RGB(s == &b ? kGreen : kRed, fx::Pixel(320, 240));
+        EXPECT_RGB(kRed, fx::Pixel(10, 10));
     }
 }
 
@@ -141,7 +141,7 @@ TEST_F(SpriteDraw, WorldSpriteStandsAtItsNodeOnWholePixels)
     s.MakeLocalMatrix();
     s.Update();
     Frame({&s}, SpriteDrawFlgNil);
-    const POINT tl = ot::Screen(1.0f, 2.0f, 0.0f), br = ot::Screen(3.0f, 0.0f, 0.0f);
+    const POINT tl = fx::Screen(1.0f, 2.0f, 0.0f), br = fx::Screen(3.0f, 0.0f, 0.0f);
     const _spriteTlVertex *v = s.GetVertex();
     EXPECT_NEAR((float)tl.x, v[0].x, 1.0f);
     EXPECT_NEAR((float)tl.y, v[0].y, 1.0f);
@@ -150,9 +150,9 @@ TEST_F(SpriteDraw, WorldSpriteStandsAtItsNodeOnWholePixels)
         EXPECT_EQ(std::floor(v[i].x), v[i].x);
         EXPECT_EQ(std::floor(v[i].y), v[i].y);
     }
-    EXPECT_RGB(kRed, ot::Pixel((tl.x + br.x) / 2, (tl.y + br.y) / 2));
-    EXPECT_RGB(kBack, ot::Pixel(tl.x - 3, tl.y - 3));
-    EXPECT_RGB(kBack, ot::Pixel(320, 240));
+    EXPECT_RGB(kRed, fx::Pixel((tl.x + br.x) / 2, (tl.y + br.y) / 2));
+    EXPECT_RGB(kBack, fx::Pixel(tl.x - 3, tl.y - 3));
+    EXPECT_RGB(kBack, fx::Pixel(320, 240));
 }
 
 TEST_F(SpriteDraw, AlphaSpriteOnlyInTheAlphaPass)
@@ -166,9 +166,9 @@ TEST_F(SpriteDraw, AlphaSpriteOnlyInTheAlphaPass)
     half.a = 0.5f;
     s.SetColor(&half);
     Frame({&s}, SpriteDrawFlgNil);
-    EXPECT_RGB(kBack, ot::Pixel(320, 240));
+    EXPECT_RGB(kBack, fx::Pixel(320, 240));
     Frame({&s}, SpriteDrawFlgAlpha);
-    EXPECT_RGB(ot::Blend(kRed, kBack, 0.5f), ot::Pixel(320, 240));
+    EXPECT_RGB(fx::Blend(kRed, kBack, 0.5f), fx::Pixel(320, 240));
 }
 
 TEST_F(SpriteDraw, PatternsShowHideAndIgnoreUnknownNumbers)
@@ -178,16 +178,16 @@ TEST_F(SpriteDraw, PatternsShowHideAndIgnoreUnknownNumbers)
     Place(s, 0.5f, 0.5f);
     s.CangePattern(1);
     Frame({&s}, SpriteDrawFlgNil);
-    EXPECT_RGB(kGreen, ot::Pixel(320, 240));
+    EXPECT_RGB(kGreen, fx::Pixel(320, 240));
     s.CangePattern(0xFFFFFFFF);
     Frame({&s}, SpriteDrawFlgNil);
-    EXPECT_RGB(kBack, ot::Pixel(320, 240));
+    EXPECT_RGB(kBack, fx::Pixel(320, 240));
     s.CangePattern(2);  // the pattern count: nothing changes, it stays hidden
     Frame({&s}, SpriteDrawFlgNil);
-    EXPECT_RGB(kBack, ot::Pixel(320, 240));
+    EXPECT_RGB(kBack, fx::Pixel(320, 240));
     s.CangePattern(0);
     Frame({&s}, SpriteDrawFlgNil);
-    EXPECT_RGB(kRed, ot::Pixel(320, 240));
+    EXPECT_RGB(kRed, fx::Pixel(320, 240));
     // The definition received the numbers of its registrations.
     EXPECT_NE(-1, b.sets[1].texPageNum);
     EXPECT_NE(-1, b.sets[1].texNum);
@@ -203,7 +203,7 @@ TEST_F(SpriteDraw, SpriteWithoutPatternsNeverDraws)
     EXPECT_EQ(0u, empty.GetStatus() & SPRITE_STAT_INIT);
     Place(empty, 0.5f, 0.5f);
     Frame({&none, &empty}, SpriteDrawFlgNil);
-    EXPECT_RGB(kBack, ot::Pixel(320, 240));
+    EXPECT_RGB(kBack, fx::Pixel(320, 240));
 }
 
 } // namespace

@@ -5,10 +5,9 @@
 
 #include <cstring>
 
-#include "DrawTestDevice.h"
+#include "DeviceFixture.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Texture/TEXMAN.h"
-#include "TexFixture.h"
 
 namespace {
 
@@ -16,13 +15,13 @@ class TexMan : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(dt::Open(640, 480, 32, false, false), 0);
+        ASSERT_EQ(fx::Open(640, 480, 32, false, false), 0);
         sTexManInit(256, 256);
     }
     void TearDown() override
     {
         sTexManExit();
-        dt::Close();
+        fx::Close();
     }
     static long Entry(const std::string &aName, uint16_t aFlg, uint32_t aColor = 0, float aOpacity = 1.0f,
                       const _pageInfo *aInfoP = nullptr, const std::string &aAlpha = "")
@@ -32,15 +31,15 @@ protected:
     static uint32_t Alpha(long aPage, long aX, long aY)
     {
         uint32_t alpha = 0;
-        dt::ReadRaw(sTexGetSurfacePtr(aPage), aX, aY, &alpha);
+        fx::ReadRaw(sTexGetSurfacePtr(aPage), aX, aY, &alpha);
         return alpha;
     }
-    static uint32_t Rgb(long aPage, long aX, long aY) { return dt::ReadRgb(sTexGetSurfacePtr(aPage), aX, aY); }
+    static uint32_t Rgb(long aPage, long aX, long aY) { return fx::ReadRgb(sTexGetSurfacePtr(aPage), aX, aY); }
 };
 
 TEST_F(TexMan, EqualRequestsShareAPage)
 {
-    const std::string bmp = tf::Bmp("kt_share.bmp", tf::Flat(64, 64, 0x102030FF));
+    const std::string bmp = fx::Bmp("kt_share.bmp", fx::Flat(64, 64, 0x102030FF));
     const long a = Entry(bmp, 0x0001);
     ASSERT_NE(a, -1);
     EXPECT_EQ(Entry(bmp, 0x0001), a);
@@ -70,38 +69,38 @@ TEST_F(TexMan, EqualRequestsShareAPage)
 
 TEST_F(TexMan, TexturesAreSizedAndFormattedByTheirFlags)
 {
-    const std::string tga = tf::Tga("kt_size.tga", tf::Flat(100, 60, 0x336699FF));
+    const std::string tga = fx::Tga("kt_size.tga", fx::Flat(100, 60, 0x336699FF));
     uint32_t tw, th;
     sDrawCalcTexSize(100, 60, &tw, &th);
     const long p16 = Entry(tga, 0x0001), p32 = Entry(tga, 0x0003);
     ASSERT_NE(p16, -1);
     ASSERT_NE(p32, -1);
     uint32_t w, h;
-    dt::SurfaceSize(sTexGetSurfacePtr(p16), &w, &h);
+    fx::SurfaceSize(sTexGetSurfacePtr(p16), &w, &h);
     EXPECT_EQ(w, tw);
     EXPECT_EQ(h, th);
-    EXPECT_EQ(dt::SurfaceBits(sTexGetSurfacePtr(p16)), 16u);
-    EXPECT_EQ(dt::SurfaceBits(sTexGetSurfacePtr(p32)), 32u);
+    EXPECT_EQ(fx::SurfaceBits(sTexGetSurfacePtr(p16)), 16u);
+    EXPECT_EQ(fx::SurfaceBits(sTexGetSurfacePtr(p32)), 32u);
     EXPECT_EQ(Rgb(p32, 0, 0), 0x336699u);
     EXPECT_EQ(Rgb(p32, 99, 59), 0x336699u);
     // A bitmap without the texture flag keeps its own size.
-    const std::string bmp = tf::Bmp("kt_plain.bmp", tf::Flat(100, 60, 0x336699FF));
+    const std::string bmp = fx::Bmp("kt_plain.bmp", fx::Flat(100, 60, 0x336699FF));
     const long plain = Entry(bmp, 0x0002);
     ASSERT_NE(plain, -1);
-    dt::SurfaceSize(sTexGetSurfacePtr(plain), &w, &h);
+    fx::SurfaceSize(sTexGetSurfacePtr(plain), &w, &h);
     EXPECT_EQ(w, 100u);
     EXPECT_EQ(h, 60u);
 }
 
 TEST_F(TexMan, ColourKeyGivesAlphaZeroOnlyToTheKeyColour)
 {
-    const std::string never = tf::Bmp("kt_never.bmp", tf::Flat(32, 32, 0x102030FF));
+    const std::string never = fx::Bmp("kt_never.bmp", fx::Flat(32, 32, 0x102030FF));
     const long p = Entry(never, 0x0041, RGB(255, 0, 255));
     ASSERT_NE(p, -1);
     for (long y = 0; y < 32; y += 7)
         for (long x = 0; x < 32; x += 7)
             EXPECT_EQ(Alpha(p, x, y), 0xFFu) << x << "," << y;
-    const std::string half = tf::Bmp("kt_half.bmp", tf::Halves(32, 32, 0x000000FF, 0xFF8000FF));
+    const std::string half = fx::Bmp("kt_half.bmp", fx::Halves(32, 32, 0x000000FF, 0xFF8000FF));
     const long q = Entry(half, 0x0041, RGB(0, 0, 0));
     ASSERT_NE(q, -1);
     EXPECT_EQ(Alpha(q, 3, 3), 0u);
@@ -111,9 +110,9 @@ TEST_F(TexMan, ColourKeyGivesAlphaZeroOnlyToTheKeyColour)
 
 TEST_F(TexMan, AlphaImagesNegativesAndInvertedAlpha)
 {
-    const std::string color = tf::Bmp("kt_color.bmp", tf::Flat(32, 32, 0x0A141EFF));
-    const std::string alpha = tf::Bmp("kt_alpha.bmp", tf::Halves(32, 32, 0x000040FF, 0x0000C0FF));
-    const std::string small = tf::Bmp("kt_small.bmp", tf::Flat(16, 16, 0x000040FF));
+    const std::string color = fx::Bmp("kt_color.bmp", fx::Flat(32, 32, 0x0A141EFF));
+    const std::string alpha = fx::Bmp("kt_alpha.bmp", fx::Halves(32, 32, 0x000040FF, 0x0000C0FF));
+    const std::string small = fx::Bmp("kt_small.bmp", fx::Flat(16, 16, 0x000040FF));
     const long a = Entry(color, 0x0005, 0, 1.0f, nullptr, alpha);
     ASSERT_NE(a, -1);
     EXPECT_EQ(Alpha(a, 2, 2), 0x40u);
@@ -146,7 +145,7 @@ TEST_F(TexMan, TheRegistryIsAskedBeforeTheFile)
     EXPECT_EQ(Rgb(p, 4, 4), 0x11AA55u);
     // A registered bitmap handle serves a bitmap request.
     uint32_t w, h, d;
-    const std::vector<uint8_t> bytes = tf::BmpBytes(tf::Flat(8, 8, 0xCC3300FF));
+    const std::vector<uint8_t> bytes = fx::BmpBytes(fx::Flat(8, 8, 0xCC3300FF));
     HBITMAP bmp = (HBITMAP)sDrawLoadBitMapMem(bytes.data(), (long)bytes.size(), &w, &h, &d);
     ASSERT_NE(bmp, nullptr);
     drawMan.fileP[6]->EntryImage("only.bmp", bmp, w, h, d, DRAW_FILE_BITMAP, sDrawFileMakeKey("only.bmp"));
@@ -159,7 +158,7 @@ TEST_F(TexMan, TheFolderPrefixIsUsedUnlessTheRequestSaysOtherwise)
 {
     char dir[MAX_PATH];
     GetTempPathA(sizeof dir, dir);
-    const std::string path = tf::Bmp("kt_prefix.bmp", tf::Flat(8, 8, 0x00FF00FF));
+    const std::string path = fx::Bmp("kt_prefix.bmp", fx::Flat(8, 8, 0x00FF00FF));
     std::string folder(dir);
     if (!folder.empty() && folder.back() == '\\')
         folder.pop_back();
@@ -182,19 +181,19 @@ void RestoreTextures()
 
 TEST_F(TexMan, RestoreRebuildsEveryPageFromItsRequest)
 {
-    const std::string bmp = tf::Bmp("kt_restore.bmp", tf::Halves(16, 16, 0x000000FF, 0x4080C0FF));
+    const std::string bmp = fx::Bmp("kt_restore.bmp", fx::Halves(16, 16, 0x000000FF, 0x4080C0FF));
     const long keyed = Entry(bmp, 0x0041, RGB(0, 0, 0));
     const long faded = Entry(bmp, 0x0083, 0, 0.5f);
     const long height = Entry(bmp, 0x0023);
     uint32_t w, h, d;
-    const std::vector<uint8_t> bytes = tf::BmpBytes(tf::Flat(8, 8, 0x30C060FF), 32);
+    const std::vector<uint8_t> bytes = fx::BmpBytes(fx::Flat(8, 8, 0x30C060FF), 32);
     HBITMAP handle = (HBITMAP)sDrawLoadBitMapMem(bytes.data(), (long)bytes.size(), &w, &h, &d);
     const long bitmap = sTexPageBmpEntry(handle, w, h, d, 0x1001);
     ASSERT_NE(keyed, -1);
     ASSERT_NE(faded, -1);
     ASSERT_NE(height, -1);
     ASSERT_NE(bitmap, -1);
-    const uint32_t heightPixel = dt::ReadRaw(sTexGetSurfacePtr(height), 2, 2);
+    const uint32_t heightPixel = fx::ReadRaw(sTexGetSurfacePtr(height), 2, 2);
     IDirectDrawSurface7 *old = sTexGetSurfacePtr(keyed);
     old->AddRef();
     gRestores = 0;
@@ -207,7 +206,7 @@ TEST_F(TexMan, RestoreRebuildsEveryPageFromItsRequest)
     EXPECT_EQ(Alpha(keyed, 12, 2), 0xFFu);
     EXPECT_EQ(Rgb(keyed, 12, 2), 0x4080C0u);
     EXPECT_EQ(Alpha(faded, 12, 2), Alpha(Entry(bmp, 0x0083, 0, 0.5f), 12, 2)); // opacity kept
-    EXPECT_EQ(dt::ReadRaw(sTexGetSurfacePtr(height), 2, 2), heightPixel);      // still a normal map
+    EXPECT_EQ(fx::ReadRaw(sTexGetSurfacePtr(height), 2, 2), heightPixel);      // still a normal map
     EXPECT_EQ(Rgb(bitmap, 4, 4), 0x30C060u);
     EXPECT_EQ(texMan.pageCnt, 4);
     // sTexManExit detaches the hook.
@@ -217,11 +216,11 @@ TEST_F(TexMan, RestoreRebuildsEveryPageFromItsRequest)
 
 TEST_F(TexMan, MissingAndBrokenImagesGiveNoPage)
 {
-    std::vector<uint8_t> bytes = tf::BmpBytes(tf::Flat(32, 32, 0x808080FF));
+    std::vector<uint8_t> bytes = fx::BmpBytes(fx::Flat(32, 32, 0x808080FF));
     bytes.resize(bytes.size() / 2);
-    const std::string cut = tf::Write("kt_cut.bmp", bytes);
-    const std::string tga1 = tf::Write("kt_mapped.tga", {0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 8, 0});
-    const std::string ksm = tf::Write("kt_garbage.ksm", std::vector<uint8_t>(100, 0x5A));
+    const std::string cut = fx::Write("kt_cut.bmp", bytes);
+    const std::string tga1 = fx::Write("kt_mapped.tga", {0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 8, 0});
+    const std::string ksm = fx::Write("kt_garbage.ksm", std::vector<uint8_t>(100, 0x5A));
     struct Row {
         std::string name;
         uint16_t flags;
@@ -244,9 +243,9 @@ TEST_F(TexMan, MissingAndBrokenImagesGiveNoPage)
 TEST_F(TexMan, AFullPageTableRefusesNewPages)
 {
     sTexManInit(2, 2);
-    const std::string a = tf::Bmp("kt_a.bmp", tf::Flat(4, 4, 0xFF0000FF));
-    const std::string b = tf::Bmp("kt_b.bmp", tf::Flat(4, 4, 0x00FF00FF));
-    const std::string c = tf::Bmp("kt_c.bmp", tf::Flat(4, 4, 0x0000FFFF));
+    const std::string a = fx::Bmp("kt_a.bmp", fx::Flat(4, 4, 0xFF0000FF));
+    const std::string b = fx::Bmp("kt_b.bmp", fx::Flat(4, 4, 0x00FF00FF));
+    const std::string c = fx::Bmp("kt_c.bmp", fx::Flat(4, 4, 0x0000FFFF));
     EXPECT_EQ(Entry(a, 1), 0);
     EXPECT_EQ(Entry(b, 1), 1);
     EXPECT_EQ(Entry(c, 1), -1);
@@ -293,7 +292,7 @@ kbAviClip Clip(uint32_t aW, uint32_t aH)
 TEST_F(TexMan, MoviesOpenTheirStreamsInBothDepths)
 {
     for (int depth : {16, 24}) {
-        const std::string name = tf::Avi(depth == 16 ? "kt_movie16.avi" : "kt_movie24.avi", Clip(100, 60), depth);
+        const std::string name = fx::Avi(depth == 16 ? "kt_movie16.avi" : "kt_movie24.avi", Clip(100, 60), depth);
         const long page = Entry(name, 0x0401);
         ASSERT_NE(page, -1) << depth;
         _texPage *p = sTexGetPagePtr(page);
@@ -302,7 +301,7 @@ TEST_F(TexMan, MoviesOpenTheirStreamsInBothDepths)
         EXPECT_EQ(p->aviInfoP->streamInfo.rcFrame.right, 100);
         uint32_t tw, th, w, h;
         sDrawCalcTexSize(100, 60, &tw, &th);
-        dt::SurfaceSize(p->sufP, &w, &h);
+        fx::SurfaceSize(p->sufP, &w, &h);
         EXPECT_EQ(w, tw);
         EXPECT_EQ(h, th);
         EXPECT_EQ(sTexPageCheckEntry(name.c_str()), page);

@@ -69,22 +69,4 @@ TEST_F(Fps, PeakKeepsTheHighestRate)
     EXPECT_FLOAT_EQ(peak, high);
 }
 
-TEST(SplitFileName, TakesThePartAfterTheLastBackslash)
-{
-    const struct { const char *path, *name; } cases[] = {
-        {"a\\b\\c.bmp", "c.bmp"},
-        {"c.bmp", "c.bmp"},
-        {"dir\\", "dir\\"},
-        {"\\x", "x"},
-        {"", ""},
-        {"Data\\Com\\Numbers.bmp", "Numbers.bmp"},
-        {"a/b.bmp", "a/b.bmp"}, // only backslashes separate
-    };
-    for (const auto &c : cases) {
-        char out[64] = "garbage";
-        splitFileName(out, c.path);
-        EXPECT_STREQ(out, c.name) << c.path;
-    }
-}
-
 } // namespace

@@ -8,22 +8,26 @@
 
 #include "App/App/AppCore.h"
 #include "App/App/Appflow.h"
-#include "DrawTestDevice.h"
+#include "DeviceFixture.h"
 #include "Library/Draw/DrawLib.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Sys/SYSTEM.h"
 #include "System/Texture/TEXMAN.h"
-#include "TexFixture.h"
 
 namespace {
 
 class DrawLib : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(dt::Open(640, 480, 32, false, false), 0); }
+    void SetUp() override
+    {
+        // What the program sets at start: the packages' way to the registry and the loaders.
+        entryKsfDrawHook();
+        ASSERT_EQ(fx::Open(640, 480, 32, false, false), 0);
+    }
     void TearDown() override
     {
         sTexManExit();
-        dt::Close();
+        fx::Close();
     }
 };
 
@@ -68,9 +72,9 @@ TEST_F(DrawLib, FlatHeightImagesGiveTheUpNormal)
         ASSERT_NE(src, nullptr);
         IDirectDrawSurface7 *map = sDrawMakeHightSuf(src, 0);
         ASSERT_NE(map, nullptr);
-        EXPECT_EQ(dt::SurfaceBits(map), r.format.dwRGBBitCount);
+        EXPECT_EQ(fx::SurfaceBits(map), r.format.dwRGBBitCount);
         for (long p : {0L, 7L, 15L})
-            EXPECT_EQ(dt::ReadRaw(map, p, p) & r.mask, r.normal) << r.format.dwRGBBitCount << " at " << p;
+            EXPECT_EQ(fx::ReadRaw(map, p, p) & r.mask, r.normal) << r.format.dwRGBBitCount << " at " << p;
         map->Release();
         src->Release();
     }
@@ -82,8 +86,8 @@ TEST_F(DrawLib, FlatHeightImagesGiveTheUpNormal)
     IDirectDrawSurface7 *src = Texture(Argb32(), 16, 16, step);
     IDirectDrawSurface7 *map = sDrawMakeHightSuf(src, 0);
     ASSERT_NE(map, nullptr);
-    EXPECT_LT((dt::ReadRaw(map, 7, 3) >> 16) & 0xFF, 128u);
-    EXPECT_EQ(dt::ReadRaw(map, 15, 3) & 0xFFFFFF, 0x80FF80u);
+    EXPECT_LT((fx::ReadRaw(map, 7, 3) >> 16) & 0xFF, 128u);
+    EXPECT_EQ(fx::ReadRaw(map, 15, 3) & 0xFFFFFF, 0x80FF80u);
     map->Release();
     src->Release();
 }
@@ -101,7 +105,7 @@ TEST_F(DrawLib, KsmImagesInEveryPackingBecomeSurfaces)
                 {"kt_k24z.ksm", 24, KB_KSM_SLIDE}};
     DDPIXELFORMAT f = Argb32();
     for (const Row &r : rows) {
-        const std::string path = tf::Ksm(r.name, indexed, r.depth, r.compress);
+        const std::string path = fx::Ksm(r.name, indexed, r.depth, r.compress);
         uint32_t w = 0, h = 0, d = 0;
         uint32_t *pixels = sDrawLoadKsmFile(path.c_str(), &w, &h, &d);
         ASSERT_NE(pixels, nullptr) << r.name;
@@ -109,7 +113,7 @@ TEST_F(DrawLib, KsmImagesInEveryPackingBecomeSurfaces)
         std::free(pixels);
         IDirectDrawSurface7 *suf = sDrawLoadKsm(path.c_str(), &f, DRAW_FLG_TEXTURE);
         ASSERT_NE(suf, nullptr) << r.name;
-        EXPECT_EQ(dt::ReadRgb(suf, 5, 3), 0x0A141Eu) << r.name;
+        EXPECT_EQ(fx::ReadRgb(suf, 5, 3), 0x0A141Eu) << r.name;
         suf->Release();
     }
     // Pixels in the registry are taken without reading a file.
@@ -122,26 +126,26 @@ TEST_F(DrawLib, KsmImagesInEveryPackingBecomeSurfaces)
     EXPECT_EQ(w, 4u);
     IDirectDrawSurface7 *suf = sDrawLoadKsm("Data\\X\\held.ksm", &f, DRAW_FLG_TEXTURE);
     ASSERT_NE(suf, nullptr);
-    EXPECT_EQ(dt::ReadRgb(suf, 1, 1), 0x123456u);
+    EXPECT_EQ(fx::ReadRgb(suf, 1, 1), 0x123456u);
     suf->Release();
-    EXPECT_EQ(sDrawLoadKsm(tf::Write("kt_bad.ksm", {'@', 'K', 'S', 'M'}).c_str(), &f, 1), nullptr);
+    EXPECT_EQ(sDrawLoadKsm(fx::Write("kt_bad.ksm", {'@', 'K', 'S', 'M'}).c_str(), &f, 1), nullptr);
 }
 
 TEST_F(DrawLib, TargaSurfacesAreSizedForTheDevice)
 {
-    const std::string rle = tf::Tga("kt_rle.tga", tf::Halves(100, 60, 0xFF0000FF, 0x0000FFFF), 24, 10);
+    const std::string rle = fx::Tga("kt_rle.tga", fx::Halves(100, 60, 0xFF0000FF, 0x0000FFFF), 24, 10);
     DDPIXELFORMAT f = Argb32();
     IDirectDrawSurface7 *suf = sDrawLoadTarga(rle.c_str(), &f, DRAW_FLG_TEXTURE);
     ASSERT_NE(suf, nullptr);
     uint32_t tw, th, w, h;
     sDrawCalcTexSize(100, 60, &tw, &th);
-    dt::SurfaceSize(suf, &w, &h);
+    fx::SurfaceSize(suf, &w, &h);
     EXPECT_EQ(w, tw);
     EXPECT_EQ(h, th);
-    EXPECT_EQ(dt::ReadRgb(suf, 10, 10), 0xFF0000u);
-    EXPECT_EQ(dt::ReadRgb(suf, 90, 50), 0x0000FFu);
+    EXPECT_EQ(fx::ReadRgb(suf, 10, 10), 0xFF0000u);
+    EXPECT_EQ(fx::ReadRgb(suf, 90, 50), 0x0000FFu);
     suf->Release();
-    const std::string mapped = tf::Write("kt_map.tga", {0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 8, 0});
+    const std::string mapped = fx::Write("kt_map.tga", {0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 8, 0});
     EXPECT_EQ(sDrawLoadTarga(mapped.c_str(), &f, DRAW_FLG_TEXTURE), nullptr);
     EXPECT_EQ(sDrawLoadTarga("kt_absent.tga", &f, DRAW_FLG_TEXTURE), nullptr);
 }
@@ -155,7 +159,7 @@ void Set32(std::vector<uint8_t> &aB, size_t aAt, uint32_t aV)
 
 TEST_F(DrawLib, BitmapsHeldInMemoryAreCheckedBeforeUse)
 {
-    const std::vector<uint8_t> good = tf::BmpBytes(tf::Flat(10, 6, 0x204080FF), 24);
+    const std::vector<uint8_t> good = fx::BmpBytes(fx::Flat(10, 6, 0x204080FF), 24);
     uint32_t w = 0, h = 0, d = 0;
     HBITMAP bmp = (HBITMAP)sDrawLoadBitMapMem(good.data(), (long)good.size(), &w, &h, &d);
     ASSERT_NE(bmp, nullptr);
@@ -163,16 +167,16 @@ TEST_F(DrawLib, BitmapsHeldInMemoryAreCheckedBeforeUse)
     EXPECT_EQ(h, 6u);
     EXPECT_EQ(d, 24u);
     DeleteObject(bmp);
-    kbImage indexed = tf::Flat(5, 3, 0x112233FF);
+    kbImage indexed = fx::Flat(5, 3, 0x112233FF);
     kbImageIndex(&indexed);
-    const std::vector<uint8_t> eight = tf::BmpBytes(indexed, 8);
+    const std::vector<uint8_t> eight = fx::BmpBytes(indexed, 8);
     bmp = (HBITMAP)sDrawLoadBitMapMem(eight.data(), (long)eight.size(), &w, &h, &d);
     ASSERT_NE(bmp, nullptr);
     EXPECT_EQ(d, 8u);
     DDPIXELFORMAT f = Argb32();
     IDirectDrawSurface7 *suf = sDrawLoadBitMapImage(bmp, w, h, d, &f, DRAW_FLG_TEXTURE);
     ASSERT_NE(suf, nullptr);
-    EXPECT_EQ(dt::ReadRgb(suf, 0, 0), 0x112233u);
+    EXPECT_EQ(fx::ReadRgb(suf, 0, 0), 0x112233u);
     suf->Release();
     DeleteObject(bmp);
 
@@ -214,9 +218,9 @@ TEST_F(DrawLib, ColourValuesInTheSurfaceFormat)
     for (const Row &r : rows) {
         IDirectDrawSurface7 *suf = Texture(r.format, 8, 8, blue);
         ASSERT_NE(suf, nullptr);
-        const uint32_t before = dt::ReadRaw(suf, 0, 0);
+        const uint32_t before = fx::ReadRaw(suf, 0, 0);
         EXPECT_EQ(sDrawGetColor(suf, r.color) & r.mask, r.value) << std::hex << r.color;
-        EXPECT_EQ(dt::ReadRaw(suf, 0, 0) & r.mask, before & r.mask); // pixel (0, 0) is put back (through GDI,
+        EXPECT_EQ(fx::ReadRaw(suf, 0, 0) & r.mask, before & r.mask); // pixel (0, 0) is put back (through GDI,
                                                                    // which writes no alpha)
         sDrawSetColorKey(suf, r.color);
         DDCOLORKEY key = {};
@@ -243,7 +247,7 @@ TEST_F(DrawLib, BitmapsCopyIntoYuvSurfaces)
         IDirectDrawSurface7 *suf = nullptr;
         if (FAILED(drawMan.ddrawP->CreateSurface(&ddsd, &suf, nullptr)))
             GTEST_SKIP() << "no YUV surfaces on this display";
-        const std::vector<uint8_t> bytes = tf::BmpBytes(tf::Halves(4, 2, 0xFFFFFFFF, 0x000000FF), 24);
+        const std::vector<uint8_t> bytes = fx::BmpBytes(fx::Halves(4, 2, 0xFFFFFFFF, 0x000000FF), 24);
         uint32_t w, h, d;
         HBITMAP bmp = (HBITMAP)sDrawLoadBitMapMem(bytes.data(), (long)bytes.size(), &w, &h, &d);
         ASSERT_EQ(sDrawCopyBitMap(suf, bmp, 0, 0, 0, 0), 0);
@@ -299,10 +303,10 @@ TEST_F(DrawLib, RenderTargetTexturesTakeTheDrawing)
 {
     IDirectDrawSurface7 *target = sDrawCreateTextureSurface(256, 256, -1);
     ASSERT_NE(target, nullptr);
-    EXPECT_EQ(dt::SurfaceBits(target), dt::SurfaceBits(drawMan.backP));
+    EXPECT_EQ(fx::SurfaceBits(target), fx::SurfaceBits(drawMan.backP));
     IDirectDrawSurface7 *odd = sDrawCreateTextureSurface(64, 64, 24); // no 24-bit textures: 16
     ASSERT_NE(odd, nullptr);
-    EXPECT_EQ(dt::SurfaceBits(odd), 16u);
+    EXPECT_EQ(fx::SurfaceBits(odd), 16u);
     odd->Release();
     EXPECT_EQ(sDrawCreateTextureSurface(0, 64, 16), nullptr);
 
@@ -312,26 +316,24 @@ TEST_F(DrawLib, RenderTargetTexturesTakeTheDrawing)
     drawMan.d3dDevP->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x0000FF00, 1.0f, 0);
     ASSERT_EQ(sDrawChangeRenderTarget(drawMan.backP), 0);
     EXPECT_TRUE(sDrawHasDepth(drawMan.backP));
-    EXPECT_EQ(dt::ReadRgb(target, 100, 100), 0x00FF00u);
+    EXPECT_EQ(fx::ReadRgb(target, 100, 100), 0x00FF00u);
     EXPECT_EQ(sDrawChangeRenderTarget(nullptr), -1);
     target->Release();
     sDrawSetBackColor(255, 0, 0);
     sDrawClear();
-    EXPECT_EQ(dt::ReadRgb(drawMan.backP, 5, 5), 0xFF0000u);
+    EXPECT_EQ(fx::ReadRgb(drawMan.backP, 5, 5), 0xFF0000u);
 }
 
 // The interface package with the two pictures that the flows load.
 std::string InterfaceFolder(void)
 {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof dir, dir);
-    const std::string root = std::string(dir) + "kt_ui";
+    const std::string root = fx::TempPath("kt_ui");
     CreateDirectoryA(root.c_str(), nullptr);
     CreateDirectoryA((root + "\\Data").c_str(), nullptr);
     CreateDirectoryA((root + "\\Data\\Ksf").c_str(), nullptr);
-    kbImage numbers = tf::Halves(64, 16, 0x000000FF, 0xFFFFFFFF);
-    std::vector<kbKsfEntry> entries = {{"Data\\Com\\Numbers.bmp", tf::BmpBytes(numbers, 32)},
-                                       {"Data\\Com\\NowLoading.bmp", tf::BmpBytes(tf::Flat(64, 16, 0x00FF00FF), 32)}};
+    kbImage numbers = fx::Halves(64, 16, 0x000000FF, 0xFFFFFFFF);
+    std::vector<kbKsfEntry> entries = {{"Data\\Com\\Numbers.bmp", fx::BmpBytes(numbers, 32)},
+                                       {"Data\\Com\\NowLoading.bmp", fx::BmpBytes(fx::Flat(64, 16, 0x00FF00FF), 32)}};
     kbBytes pack;
     std::string error;
     EXPECT_TRUE(kbKsfWrite(entries, &pack, &error)) << error;
@@ -359,10 +361,10 @@ TEST_F(DrawLib, InterfacePicturesFromThePackage)
     drawLodingBar(0, 0x00FF0000, 0x000000FF);
     const long w = drawMan.screenWidth, h = drawMan.screenHeight;
     // The picture fills x 0.6-0.9 W, y 0.7-0.78 H on black; the bar lies below it.
-    EXPECT_EQ(dt::ReadRgb(drawMan.backP, (long)(w * 0.75), (long)(h * 0.74)), 0x00FF00u);
-    EXPECT_EQ(dt::ReadRgb(drawMan.backP, (long)(w * 0.5), (long)(h * 0.74)), 0u);
-    EXPECT_EQ(dt::ReadRgb(drawMan.backP, 63, 390), 0x0000FFu);
-    EXPECT_EQ(dt::ReadRgb(drawMan.frontP, sysWork.clientRect.left + (long)(w * 0.75),
+    EXPECT_EQ(fx::ReadRgb(drawMan.backP, (long)(w * 0.75), (long)(h * 0.74)), 0x00FF00u);
+    EXPECT_EQ(fx::ReadRgb(drawMan.backP, (long)(w * 0.5), (long)(h * 0.74)), 0u);
+    EXPECT_EQ(fx::ReadRgb(drawMan.backP, 63, 390), 0x0000FFu);
+    EXPECT_EQ(fx::ReadRgb(drawMan.frontP, sysWork.clientRect.left + (long)(w * 0.75),
                           sysWork.clientRect.top + (long)(h * 0.74)),
               0x00FF00u);
 
@@ -373,7 +375,7 @@ TEST_F(DrawLib, InterfacePicturesFromThePackage)
     EXPECT_EQ(drawMan.fileP[1]->_type, DRAW_FILE_BITMAP);
     const long page = sTexPageEntry("nowloading.bmp", "", 0x0003, 0, 1.0f, nullptr);
     EXPECT_NE(page, -1);
-    EXPECT_EQ(dt::ReadRgb(sTexGetSurfacePtr(page), 4, 4), 0x00FF00u);
+    EXPECT_EQ(fx::ReadRgb(sTexGetSurfacePtr(page), 4, 4), 0x00FF00u);
     SetCurrentDirectoryA(saved);
 
     // Without the package nothing is drawn and nothing registered.
@@ -387,8 +389,8 @@ TEST_F(DrawLib, InterfacePicturesFromThePackage)
 
 TEST_F(DrawLib, NothingIsMadeWithoutTheDrawManager)
 {
-    const std::string bmp = tf::Bmp("kt_off.bmp", tf::Flat(8, 8, 0x808080FF));
-    dt::Close();
+    const std::string bmp = fx::Bmp("kt_off.bmp", fx::Flat(8, 8, 0x808080FF));
+    fx::Close();
     DDPIXELFORMAT f = Argb32();
     EXPECT_EQ(sDrawLoadBitMap(bmp.c_str(), &f, 1), nullptr);
     EXPECT_EQ(sDrawCreateSurface(8, 8, &f, 1), nullptr);

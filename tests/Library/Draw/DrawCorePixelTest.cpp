@@ -1,4 +1,4 @@
-// Pixel arithmetic of the draw manager and the image loaders.
+// Pixel arithmetic of the draw manager and the image loaders, and file-name splitting.
 
 #include "Library/Draw/DrawCore.h"
 
@@ -169,19 +169,40 @@ TEST(DrawPixel, RegistryKeysIgnoreCase)
     EXPECT_EQ(sDrawFileMakeKey(""), 0u);
 }
 
-TEST(DrawPixel, SplitFileNameTakesTheBaseName)
+TEST(SplitFileName, CutsAtTheDestinationSize)
 {
     struct Row {
         const char *path, *name;
     } rows[] = {{"Data\\Tex\\Tex.bmp", "Tex.bmp"}, {"Tex.bmp", "Tex.bmp"}, {"dir\\", "dir\\"}, {"", ""}};
     for (const Row &r : rows) {
         char name[260];
-        _splitFileName(name, r.path);
+        splitFileName(name, r.path, sizeof name);
         EXPECT_STREQ(name, r.name) << r.path;
     }
     char small[8];
-    _splitFileName(small, "a\\verylongname.bmp", sizeof small);
+    splitFileName(small, "a\\verylongname.bmp", sizeof small);
     EXPECT_STREQ(small, "verylon");
+    char one[1] = {'x'};
+    splitFileName(one, "a\\b", sizeof one);
+    EXPECT_STREQ(one, "");
+}
+
+TEST(SplitFileName, TakesThePartAfterTheLastBackslash)
+{
+    const struct { const char *path, *name; } cases[] = {
+        {"a\\b\\c.bmp", "c.bmp"},
+        {"c.bmp", "c.bmp"},
+        {"dir\\", "dir\\"},
+        {"\\x", "x"},
+        {"", ""},
+        {"Data\\Com\\Numbers.bmp", "Numbers.bmp"},
+        {"a/b.bmp", "a/b.bmp"}, // only backslashes separate
+    };
+    for (const auto &c : cases) {
+        char out[64] = "garbage";
+        splitFileName(out, c.path, sizeof out);
+        EXPECT_STREQ(out, c.name) << c.path;
+    }
 }
 
 } // namespace
