@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the native benchmarks without sanitizers and runs them all.
+# Builds the native benchmarks without sanitizers and runs them all, then the device benchmarks
+# under Wine (bench_present, bench_shape; KESTREL_BENCH_WINE=0 leaves them out).
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 k_packages
@@ -8,3 +9,13 @@ k_build "$KBUILD/bench" toolchain-native-m32.cmake -DKESTREL_SANITIZE=OFF -DCMAK
 for b in "$KBUILD"/bench/bin/bench_*; do
     [ -x "$b" ] && "$b" "$@"
 done
+if [ "${KESTREL_BENCH_WINE:-1}" != 0 ]; then
+    k_build_win
+    k_display
+    trap k_display_stop EXIT
+    k_prefix
+    for b in bench_present bench_shape; do
+        [ -f "$KBUILD/win/bin/$b.exe" ] && (cd "$KBUILD/win/bin" && wine "./$b.exe")
+    done
+fi
+exit 0

@@ -1,3 +1,5 @@
+// Cycle by design: the start-up runs these flows, which draw into its render window.
+
 #include "App/App/Appflow.h"
 
 #include <cstdarg>
@@ -67,7 +69,7 @@ void printMsg(HWND aOwner, const char *aCaption, const char *aFormat, ...)
     // Bounded: a text longer than the buffer is cut, never written past it.
     std::vsnprintf(msgWork, sizeof msgWork, aFormat, args);
     va_end(args);
-    const WORD lang = sSysJapanese() ? 1041 : 1033;
+    const WORD lang = sSysJapanese() ? SYS_LANG_JAPANESE : SYS_LANG_ENGLISH;
     MessageBoxExA(aOwner, msgWork, aCaption, MB_ICONEXCLAMATION, lang);
 }
 

@@ -17,7 +17,11 @@ enum : uint32_t {
     SYS_FULLSPEC = 0x40,   // FullSpec content; clear means Light content
 };
 
-enum { SYS_LANG_JAPANESE = 1041 };
+// Language ids of the two languages: Japanese (Japan), else English (United States).
+enum {
+    SYS_LANG_JAPANESE = MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN),
+    SYS_LANG_ENGLISH = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+};
 
 struct _sysWork {
     uint32_t status;

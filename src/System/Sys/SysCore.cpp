@@ -44,9 +44,10 @@ uint32_t sSysAddVideoSize(uint32_t aDesktopBytes, uint32_t aVramBytes)
 
 _sysGrade sSysGradeHardware(uint32_t aVideoBytes, uint32_t aPhysicalBytes)
 {
-    if (aVideoBytes >= 0x1C00000u && aPhysicalBytes >= 0x7800000u)
+    const uint32_t mib = 1u << 20;
+    if (aVideoBytes >= 28 * mib && aPhysicalBytes >= 120 * mib)
         return SYS_GRADE_FULLSPEC;
-    if (aVideoBytes >= 0xC00000u && aPhysicalBytes >= 0x2C00000u)
+    if (aVideoBytes >= 12 * mib && aPhysicalBytes >= 44 * mib)
         return SYS_GRADE_LIGHT;
     return SYS_GRADE_NONE;
 }
