@@ -118,10 +118,13 @@ public:
 private:
     long _loadObjects(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP);
     void _loadSound(const char *aSoundNameP, const _sceneSeDef *aSeDefP, uint32_t aSoundFlg);
+    void _keepLoadingScreen(uint32_t aStartTime, uint32_t aWaitTime);
     void _updateRecords(void);
     long _updateMovies(_sceneShape *aShapeP);
     void _callProc(_sceneProc aProcP);
     void _release(void);
+
+    bool _drawHeldB;  // the draw manager's registries and light slots were taken by Load
 };
 
 // Performance-counter ticks spent bringing scene records to their frames (the run reads it).
