@@ -539,8 +539,9 @@ uint16_t Scene::Frame(uint32_t aMilliSeconds)
                 break;
             case SCENE_FADE_LAST:
                 if (!wasEnded) {
-                    soundClassP->StopAll();
-                    bgmVoiceNum = -1;
+                    // Stopped voices are freed: the music is no longer loaded.
+                    if (soundClassP->StopAll() == 0)
+                        bgmVoiceNum = -1;
                     soundClassP->ReleaseSE();
                     // The effect objects are gone: no cue may reach them again.
                     if (_seP != nullptr) {

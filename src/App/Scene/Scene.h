@@ -67,7 +67,11 @@ public:
     void SetStatus(uint16_t aStatus) { _status = aStatus; }
     // Only frames below the scene length are taken.
     void SetFramePos(long aFramePos);
-    void SetPrevTime(float aTime) { _prevTime = (uint32_t)aTime; }
+    // Truncated; times outside the clock's range are held to its ends.
+    void SetPrevTime(float aTime)
+    {
+        _prevTime = aTime > 0.0f ? (aTime < 4294967295.0f ? (uint32_t)aTime : 0xFFFFFFFFu) : 0u;
+    }
     // Option word 0-4; others are ignored.
     void SetOptionFlg(long aNum, uint32_t aFlg);
 

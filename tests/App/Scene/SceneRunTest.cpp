@@ -88,10 +88,14 @@ const uint16_t kFrames = 40;
 const uint32_t kBack = 0x000020;
 const uint32_t kMovieLen = 30;
 
-// Movie frame k: its own colour.
+// Movie frame k: its own colour; the 16-bit clip has ten frames of its own colours.
 uint32_t MovieRgb(uint32_t aK)
 {
-    return (aK * 8) << 16 | (255 - aK * 8) << 8 | 0x80;
+    return (aK * 53 & 0xFF) << 16 | (255 - aK * 8) << 8 | 0x80;
+}
+uint32_t Movie16Rgb(uint32_t aK)
+{
+    return (0x20 + aK * 16) << 16 | 0x40 << 8 | (0xF0 - aK * 16);
 }
 
 std::shared_ptr<kbShapeBody> QuadBody(float aSize, D3DCOLORVALUE aDiffuse, D3DCOLORVALUE aEmissive,
@@ -139,7 +143,7 @@ kbMotion TwoPoses(_sceneVectorDef aFirst, _sceneVectorDef aSecond)
     return m;
 }
 
-enum { kRig, kMover, kScreen, kShapeCnt };
+enum { kRig, kMover, kScreen, kScreen16, kShapeCnt };
 
 kbScene BuildScene()
 {
@@ -174,6 +178,13 @@ kbScene BuildScene()
     screen.body = QuadBody(1.0f, {0, 0, 0, 1}, {1, 1, 1, 0}, &movie);
     screen.def.trans = {0, 2, 0};
     s.shapes.push_back(screen);
+
+    kbShape screen16;
+    kbSetName(screen16.def.name, "screen16");
+    _textureSet movie16 = kbTextureSet("movie16.avi", 0x401);
+    screen16.body = QuadBody(0.8f, {0, 0, 0, 1}, {1, 1, 1, 0}, &movie16);
+    screen16.def.trans = {0, -3.1f, 0};
+    s.shapes.push_back(screen16);
 
     kbLight light;
     light.def.type = D3DLIGHT_DIRECTIONAL;
@@ -223,8 +234,8 @@ kbScene BuildScene()
     particle.def.trans = {-2.5f, 2.5f, 0};
     s.particles.push_back(particle);
 
-    s.def.vertexCnt = 8;
-    s.def.polyCnt = 4;
+    s.def.vertexCnt = 12;
+    s.def.polyCnt = 6;
     return s;
 }
 
@@ -243,6 +254,8 @@ const _sceneSeDef kCues[] = {
 };
 
 _sceneAviDef kMovieBinding = {"movie.avi", 0, 10, 20, 1.0f};
+// Two clip frames a scene frame, looping past the clip's ten frames.
+_sceneAviDef kMovie16Binding = {"movie16.avi", 2, 25, 39, 2.0f};
 
 // ---------------------------------------------------------------- fixture
 
@@ -272,6 +285,13 @@ protected:
         std::string error;
         ASSERT_TRUE(kbAviWrite(clip, 24, &avi, &error)) << error;
         WriteBytes("movie.avi", avi);
+        kbAviClip clip16;
+        clip16.width = 20;  // stretched into a 32 x 16 page both ways
+        clip16.height = 10;
+        for (uint32_t k = 0; k < 10; k++)
+            clip16.frames.push_back(std::vector<uint32_t>(20 * 10, Movie16Rgb(k) << 8 | 0xFF));
+        ASSERT_TRUE(kbAviWrite(clip16, 16, &avi, &error)) << error;
+        WriteBytes("movie16.avi", avi);
         WriteBytes("Data\\Ksx\\scene.ksx", Package(BuildScene()));
 
         deviceB = ot::Open(640, 480) == 0;
@@ -359,6 +379,8 @@ TEST_F(SceneRun, BuilderScenePlaysPosesTracksSpriteEmitterFogAndMovie)
     // Movie bindings never travel in a package; the scene table adds them.
     def->shapeP[kScreen].aviCnt = 1;
     def->shapeP[kScreen].aviDefP = &kMovieBinding;
+    def->shapeP[kScreen16].aviCnt = 1;
+    def->shapeP[kScreen16].aviDefP = &kMovie16Binding;
     {
         Scene scene;
         EXPECT_EQ(scene.GetFps(), 30);
@@ -366,7 +388,7 @@ TEST_F(SceneRun, BuilderScenePlaysPosesTracksSpriteEmitterFogAndMovie)
         EXPECT_EQ(scene.GetStatus() & (SCENE_LOADED | SCENE_START), SCENE_LOADED | SCENE_START);
         EXPECT_EQ(scene.GetShapeCnt(), kShapeCnt);
         EXPECT_EQ(scene.GetFrameCnt(), kFrames);
-        EXPECT_EQ(scene.GetPolygonCnt(), 4u);
+        EXPECT_EQ(scene.GetPolygonCnt(), 6u);
         EXPECT_EQ(scene.GetFar(), 100.0f);
         EXPECT_EQ(scene.GetShape(kShapeCnt), nullptr);
         EXPECT_EQ(scene.SetShape(kShapeCnt), 0) << "an index past the count does nothing";
@@ -428,15 +450,19 @@ TEST_F(SceneRun, BuilderScenePlaysPosesTracksSpriteEmitterFogAndMovie)
             << std::hex << ot::Pixel(screen.x, screen.y);
         Show(scene, 21, &clock);
         EXPECT_LE(ot::Distance(ot::Pixel(screen.x, screen.y), kBack), 3);
+        const POINT screen16 = At(0, -3.1f, 0);
+        EXPECT_LE(ot::Distance(ot::Pixel(screen16.x, screen16.y), kBack), 3) << "the 16-bit clip starts at 25";
 
         // Frame 25: moved right, lit full green; the sprite's pattern track still shows it.
         Show(scene, 25, &clock);
         EXPECT_LE(ot::Distance(ot::Pixel(right.x, right.y), 0x00FF00), 3) << std::hex << ot::Pixel(right.x, right.y);
         EXPECT_LE(ot::Distance(ot::Pixel(left.x, left.y), kBack), 3);
         EXPECT_EQ(scene.GetLight(0)->intensity, 1.0f);
-        // Frame 35: the pattern track hides the sprite.
+        // Frame 35: the pattern track hides the sprite; the 16-bit clip looped round to its start.
         Show(scene, 35, &clock);
         EXPECT_LE(ot::Distance(ot::Pixel(544, 72), kBack), 3);
+        EXPECT_LE(ot::Distance(ot::Pixel(screen16.x, screen16.y), Movie16Rgb(0)), 12)
+            << std::hex << ot::Pixel(screen16.x, screen16.y);
 
         // Hidden scenes draw nothing.
         scene.SetStatus(scene.GetStatus() | SCENE_HIDDEN);
