@@ -232,6 +232,9 @@ long Scene::Load(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP, const cha
 {
     // A second Load starts from nothing.
     _release();
+    _status &= (uint16_t)~(SCENE_ENDED | SCENE_AMBIENT_CHANGED | SCENE_FOG_CHANGED | SCENE_FADE_MUSIC |
+                           SCENE_DRAW_NO_BOX | SCENE_DRAW_LOOSE_BOX);
+    _initProcP = _execProcP = _drawProcP = _exitProcP = _restProcP = nullptr;
     const uint32_t startTime = timeGetTime();
 
     if (aDefP != nullptr) {
