@@ -341,7 +341,11 @@ bool _covers(const std::vector<_pt> &p, const std::vector<int32_t> &aTris, doubl
 int32_t OBJ2_triangulate(const double *aXY, int32_t aNum, int32_t *aTris)
 {
     if (aNum < 3) return -1;
-    std::vector<_pt> p(aNum);
+    // Reused between calls: most polygons are small and many.
+    static thread_local std::vector<_pt> p;
+    static thread_local std::vector<int32_t> tris;
+    p.resize(aNum);
+    tris.clear();
     double area = 0;
     for (int32_t i = 0; i < aNum; ++i) p[i] = _pt{aXY[i * 2], aXY[i * 2 + 1]};
     for (int32_t i = 0; i < aNum; ++i) {
@@ -356,12 +360,16 @@ int32_t OBJ2_triangulate(const double *aXY, int32_t aNum, int32_t *aTris)
         for (auto &q : p) q.y = -q.y;
         area = -area;
     }
-    std::vector<int32_t> tris;
-    tris.reserve((aNum - 2) * 3);
     _tri t{p, tris};
     bool ok = false;
+    bool convex = area > 0 && std::isfinite(area);
+    for (int32_t i = 0; i < aNum && convex; ++i) convex = _orient(p[(i + aNum - 1) % aNum], p[i], p[(i + 1) % aNum]) >= 0;
     if (aNum == 3) {
         t.add(0, 1, 2);
+        ok = true;
+    } else if (convex) {
+        // Every corner turns the same way: a fan covers it exactly.
+        for (int32_t i = 1; i + 1 < aNum; ++i) t.add(0, i, i + 1);
         ok = true;
     } else if (area > 0 && std::isfinite(area)) {
         std::vector<int32_t> diag;
@@ -414,24 +422,30 @@ int32_t _objPolyTriple(st_OBJ2 *o, int32_t aPol)
         ax = (x >= y && x >= z) ? 0 : (y >= z ? 1 : 2);
     }
     int u = (ax + 1) % 3, v = (ax + 2) % 3;
-    std::vector<double> xy(n * 2);
+    static thread_local std::vector<double> xy;
+    static thread_local std::vector<int32_t> tri, srcAll, polmMaps;
+    static thread_local std::vector<st_PolygonMap> srcPolms;
+    xy.resize(n * 2);
     for (int32_t i = 0; i < n; ++i) {
         const double *q = l->points[src.points[i]].position;
         xy[i * 2] = q[u];
         xy[i * 2 + 1] = q[v];
     }
-    std::vector<int32_t> tri((n - 2) * 3);
+    tri.resize((n - 2) * 3);
     int32_t cnt = OBJ2_triangulate(xy.data(), n, tri.data());
     if (cnt <= 0) return 0;
     // The first triangle replaces the polygon, the rest follow at the end; every piece keeps the
     // source's surface, flags and per-corner data.
-    std::vector<int32_t> srcPts(src.points, src.points + n), srcNrm(src.normals, src.normals + n);
-    std::vector<int32_t> srcMaps(src.maps, src.maps + n), srcCol(src.colors, src.colors + n);
-    std::vector<st_PolygonMap> srcPolms;
-    std::vector<std::vector<int32_t>> srcPolmMaps;
+    srcAll.assign(src.points, src.points + n);
+    srcAll.insert(srcAll.end(), src.normals, src.normals + n);
+    srcAll.insert(srcAll.end(), src.maps, src.maps + n);
+    srcAll.insert(srcAll.end(), src.colors, src.colors + n);
+    const int32_t *srcPts = srcAll.data(), *srcNrm = srcPts + n, *srcMaps = srcPts + 2 * n, *srcCol = srcPts + 3 * n;
+    srcPolms.clear();
+    polmMaps.clear();
     for (st_PolygonMap *m = src.polms; m; m = m->next) {
         srcPolms.push_back(*m);
-        srcPolmMaps.emplace_back(m->maps, m->maps + n);
+        polmMaps.insert(polmMaps.end(), m->maps, m->maps + n);
     }
     for (int32_t t = 0; t < cnt; ++t) {
         int32_t idx;
@@ -472,7 +486,7 @@ int32_t _objPolyTriple(st_OBJ2 *o, int32_t aPol)
         for (size_t m = srcPolms.size(); m-- > 0;) {
             st_PolygonMap *pm = o->addPolymap(o, idx, srcPolms[m].chan, srcPolms[m].layr);
             if (!pm) return -1;
-            for (int k = 0; k < 3; ++k) pm->maps[k] = srcPolmMaps[m][tri[t * 3 + k]];
+            for (int k = 0; k < 3; ++k) pm->maps[k] = polmMaps[m * n + tri[t * 3 + k]];
         }
     }
     return cnt;
