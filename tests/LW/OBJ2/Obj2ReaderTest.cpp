@@ -312,3 +312,75 @@ TEST(Obj2Memcon, RecordsEveryBlockAndFreesThemAll)
     EXPECT_EQ(m->used_size, 8u * (OBJ2_MEMCON_RECORDS + 9));
     st_MemconDelete(m);  // the sanitizer reports anything left behind
 }
+
+TEST(Obj2Read, PerPolygonUvsOverrideThePointsOwn)
+{
+    Lwo2 w = square();
+    // A point map for all four corners, then a per-polygon entry for corner 2 of polygon 0.
+    std::vector<uint8_t> vmap = bytes({'T', 'X', 'U', 'V', 0, 2, 'U', 'V', 0, 0});
+    for (int i = 0; i < 4; ++i) {
+        vmap.insert(vmap.end(), {0, (uint8_t)i});
+        auto u = be(i * 0.25f), v = be(0.5f);
+        vmap.insert(vmap.end(), u.begin(), u.end());
+        vmap.insert(vmap.end(), v.begin(), v.end());
+    }
+    w.chunk("VMAP", vmap);
+    std::vector<uint8_t> vmad = bytes({'T', 'X', 'U', 'V', 0, 2, 'U', 'V', 0, 0, 0, 2, 0, 0});
+    auto u = be(0.9f), v = be(0.1f);
+    vmad.insert(vmad.end(), u.begin(), u.end());
+    vmad.insert(vmad.end(), v.begin(), v.end());
+    w.chunk("VMAD", vmad);
+    // The surface's colour layer takes its coordinates from map "UV".
+    std::vector<uint8_t> surf = bytes({'S', 'k', 'i', 'n', 0, 0, 0, 0, 'B', 'L', 'O', 'K', 0, 44,
+                                       'I', 'M', 'A', 'P', 0, 12, 0x80, 0, 'C', 'H', 'A', 'N', 0, 4, 'C', 'O', 'L', 'R',
+                                       'P', 'R', 'O', 'J', 0, 2, 0, 5,
+                                       'V', 'M', 'A', 'P', 0, 4, 'U', 'V', 0, 0,
+                                       'I', 'M', 'A', 'G', 0, 2, 0, 1});
+    w.chunk("SURF", surf);
+    st_OBJ2_option opt = {OBJ2_OPE_UVMAP, {0}, 0, 0, 0, 255, 8, 0, 0};
+    OBJError err;
+    st_OBJ2 *o = openBytes(w.file(), &err, &opt);
+    ASSERT_NE(o, nullptr) << OBJ2_errorText(err);
+    const st_PolygonMap *pm = o->getPolymap(o, 0, OBJ2_CHAN_COLR, 0);
+    ASSERT_NE(pm, nullptr);
+    const float want[4][2] = {{0, 0.5f}, {0.25f, 0.5f}, {0.9f, 0.1f}, {0.75f, 0.5f}};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_FLOAT_EQ((float)o->mapInfo(o, pm->maps[k])->u, want[k][0]) << k;
+        EXPECT_FLOAT_EQ((float)o->mapInfo(o, pm->maps[k])->v, want[k][1]) << k;
+    }
+    OBJ2_close(&o);
+}
+
+TEST(Obj2Read, OnlyFacesAndPointsReachTheMeshes)
+{
+    Lwo2 w = square();
+    // A bone (not drawn), a single point and a line.
+    w.chunk("POLS", bytes({'B', 'O', 'N', 'E', 0, 2, 0, 0, 0, 2}));
+    w.chunk("POLS", bytes({'F', 'A', 'C', 'E', 0, 1, 0, 1, 0, 2, 0, 2, 0, 3}));
+    st_OBJ2_option opt = {OBJ2_OPE_TRIPLE, {0}, 0, 0, 0, 1, 1, 0, 0};
+    st_OBJ2 *o = openBytes(w.file(), nullptr, &opt);
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->polyCount(o), 5);  // square as two triangles, bone, point, line
+    ASSERT_GT(o->makeMeshes(o, nullptr), 0);
+    int byType[4] = {0, 0, 0, 0}, nodes = 0;
+    for (int32_t i = 0; i < o->meshCount(o); ++i) {
+        const st_MeshData *md = o->meshInfo(o, i);
+        byType[md->type]++;
+        nodes += md->num_node;
+        for (const st_MeshNode *n = md->nodes; n; n = n->next) EXPECT_FALSE(o->polyInfo(o, n->pol_no)->flags & OBJ2_POLY_HIDDEN);
+    }
+    EXPECT_EQ(byType[MESH_TRI_STRIP], 1);
+    EXPECT_EQ(byType[MESH_LINE_STRIP], 1);
+    EXPECT_EQ(byType[MESH_POINTS], 1);
+    EXPECT_EQ(nodes, 4 + 2 + 1);
+    OBJ2_close(&o);
+    // The square's two triangles: five edges, the diagonal shared.
+    o = openBytes(square().file(), nullptr, &opt);
+    ASSERT_NE(o, nullptr);
+    ASSERT_EQ(o->makeEdges(o), 0);
+    ASSERT_EQ(o->edgeCount(o), 5);
+    int shared = 0;
+    for (int32_t e = 0; e < o->edgeCount(o); ++e) shared += o->edgeInfo(o, e)->numPols == 2 ? 1 : 0;
+    EXPECT_EQ(shared, 1);
+    OBJ2_close(&o);
+}
