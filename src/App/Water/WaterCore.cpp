@@ -299,7 +299,8 @@ void sWaterRestVertex(_waterVertex *aVertP, const D3DVECTOR *aTransP, float aRan
     for (int z = 0; z < WATER_GRID; z++) {
         for (int x = 0; x < WATER_GRID; x++) {
             _waterVertex &v = aVertP[z * WATER_GRID + x];
-            const float r = static_cast<float>(rand());
+            // The jitter is scaled for a 15-bit rand(), whatever the library's range.
+            const float r = static_cast<float>(rand() & 0x7fff);
             v.x = static_cast<float>(x) * aRange + aTransP->x;
             v.y = r * (0.005f / 32767.0f) - 0.0025f + aTransP->y;
             v.z = static_cast<float>(z) * aRange * -1.0f + aTransP->z;

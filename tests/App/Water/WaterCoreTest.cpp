@@ -49,13 +49,14 @@ struct WaveVariant {
     float heightTol;  // largest height difference from Normal after 200 steps
 };
 
-// SSE differs from Normal only by float roundings of its sine series and packed order of
-// operations. The 3DNow! estimates carry about 14 bits; the processor's own error, not the
-// emulator's exact one, sets their class: a relative 2^-12 of the 0.1 drop.
+// SSE differs from Normal only by float roundings of its sine series: 1e-5 of height (a
+// hundredth of a percent of the 0.1 drop). The 3DNow! estimates carry 14 to 15 bits per force
+// term on the processor (the emulator's are exact): 5e-4, half a percent of the drop. A missing
+// or misplaced neighbour moves heights by about 1e-2.
 const WaveVariant kWaveVariants[] = {
     {"SSE", _conputWaveSSE, 1, 25, 1e-5f},
-    {"ThreeDNow", _conputWave3DNow, 0x80000001u, 31, 2.5e-5f},
-    {"EnhancedThreeDNow", _conputWaveE3DNow, 0x80000001u, 30, 2.5e-5f},
+    {"ThreeDNow", _conputWave3DNow, 0x80000001u, 31, 5e-4f},
+    {"EnhancedThreeDNow", _conputWaveE3DNow, 0x80000001u, 30, 5e-4f},
 };
 
 class WaterWave : public ::testing::TestWithParam<WaveVariant> {
@@ -67,12 +68,23 @@ protected:
     }
 };
 
+// The Normal run every variant is held against, made once (it is slow under the emulator).
+const Surface &normalAfterDrop()
+{
+    static Surface *normal = [] {
+        Surface *s = new Surface;
+        sWaterDrop(s->vert.data(), 20, 30, 0.1f, 0.75f);
+        s->steps(_conputWaveNormal, 200);
+        return s;
+    }();
+    return *normal;
+}
+
 TEST_P(WaterWave, AgreesWithNormalAfterTwoHundredStepsFromOneDrop)
 {
-    Surface normal, variant;
-    ASSERT_EQ(1, sWaterDrop(normal.vert.data(), 20, 30, 0.1f, 0.75f));
+    const Surface &normal = normalAfterDrop();
+    Surface variant;
     ASSERT_EQ(1, sWaterDrop(variant.vert.data(), 20, 30, 0.1f, 0.75f));
-    normal.steps(_conputWaveNormal, 200);
     variant.steps(GetParam().proc, 200);
 
     float worst = 0.0f, moved = 0.0f;
@@ -240,12 +252,12 @@ TEST(WaterTexture, RefractionCoordinatesClampToATenthOnTheLowSide)
     // r.x = -9.5·(10·10.5) + 10 = -987.5; eye at x = 10 bends the other way.
     const D3DVECTOR lean = {{1.0f}, {0.0f}, {0.0f}};
     p.eyePos.x = -10.0f;
-    v.x = -0.999f;  // screen x 0.32, tu 0.000625
+    v.x = -0.999f;  // screen x 0.32, image x 0.16, tu 0.0003125
     sWaterTexUV(&p, &v, &lean, WATER_REFRACT);
     EXPECT_FLOAT_EQ(0.1f, v.tu);
     p.eyePos.x = 10.0f;
     sWaterTexUV(&p, &v, &lean, WATER_REFRACT);
-    EXPECT_NEAR(0.000625f + 0.0003f * 987.5f, v.tu, 1e-5f);
+    EXPECT_NEAR(0.0003125f + 0.0003f * 987.5f, v.tu, 1e-5f);
     // A vertex in the eye's plane (W = 0) gives no non-number.
     p.screenMat._44 = 0.0f;
     v.x = v.y = v.z = 0.0f;
