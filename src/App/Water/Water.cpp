@@ -4,6 +4,7 @@
 #include <ddraw.h>
 #include <d3d.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -56,7 +57,7 @@ long _water::Init(Scene *aSceneP, const D3DVECTOR *aTransP, float aRenge)
     _trans = *aTransP;
     _range = aRenge;
     _sceneP = aSceneP;
-    _oppRange = sqrtf(aRenge * aRenge * 2.0f);
+    _oppRange = std::sqrt(aRenge * aRenge * 2.0f);
     sWaterTimeInit(&_time);
 
     _indexP = (uint16_t *)malloc(WATER_INDEX_CNT * sizeof(uint16_t));
