@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <mmintrin.h>
 
 #include "Library/Maths/MathsLib.h"
 
@@ -51,31 +50,38 @@ void _conputMetaNormal(const _b2dRect *aRectP, uint8_t *aMetaP, long aMetaPitch,
     }
 }
 
-__attribute__((target("mmx"))) static void _metaMMXRows(uint8_t *aMetaP, long aMetaPitch, const uint8_t *aSrcP,
-                                                        long aDiameter, long aWidth, long aPasses)
+// Balls lie at any byte of the field: eight bytes read and written at any address.
+struct _bytes8 {
+    uint8_t b[8];
+};
+
+static inline void _addsb8(uint8_t *aDstP, const uint8_t *aSrcP)
+{
+    __asm__ __volatile__("movq     %1, %%mm0\n\t"
+            "paddusb  %2, %%mm0\n\t"
+            "movq     %%mm0, %0\n\t"
+            : "=m"(*reinterpret_cast<_bytes8 *>(aDstP))
+            : "m"(*reinterpret_cast<const _bytes8 *>(aDstP)), "m"(*reinterpret_cast<const _bytes8 *>(aSrcP))
+            : MATHS_X87_CLOBBERS);
+}
+
+static void _metaMMXRows(uint8_t *aMetaP, long aMetaPitch, const uint8_t *aSrcP, long aDiameter, long aWidth,
+                         long aPasses)
 {
     for (long p = 0; p < aPasses; p++) {
         uint8_t *d0 = aMetaP, *d1 = d0 + aMetaPitch, *d2 = d1 + aMetaPitch, *d3 = d2 + aMetaPitch;
         const uint8_t *s0 = aSrcP, *s1 = s0 + aDiameter, *s2 = s1 + aDiameter, *s3 = s2 + aDiameter;
         for (long x = 0; x < aWidth; x += 8) {
-            __m64 a0, a1, a2, a3, b0, b1, b2, b3;
-            memcpy(&a0, d0 + x, 8), memcpy(&b0, s0 + x, 8);
-            memcpy(&a1, d1 + x, 8), memcpy(&b1, s1 + x, 8);
-            memcpy(&a2, d2 + x, 8), memcpy(&b2, s2 + x, 8);
-            memcpy(&a3, d3 + x, 8), memcpy(&b3, s3 + x, 8);
-            a0 = _mm_adds_pu8(a0, b0);
-            a1 = _mm_adds_pu8(a1, b1);
-            a2 = _mm_adds_pu8(a2, b2);
-            a3 = _mm_adds_pu8(a3, b3);
-            memcpy(d0 + x, &a0, 8);
-            memcpy(d1 + x, &a1, 8);
-            memcpy(d2 + x, &a2, 8);
-            memcpy(d3 + x, &a3, 8);
+            _addsb8(d0 + x, s0 + x);
+            _addsb8(d1 + x, s1 + x);
+            _addsb8(d2 + x, s2 + x);
+            _addsb8(d3 + x, s3 + x);
         }
         aMetaP += 4 * aMetaPitch;
         aSrcP += 4 * aDiameter;
     }
-    _mm_empty();
+    // The block leaves the MMX registers in use: give the x87 stack back.
+    __asm__ __volatile__("emms" ::: MATHS_X87_CLOBBERS);
 }
 
 void _conputMetaMMX(const _b2dRect *aRectP, uint8_t *aMetaP, long aMetaPitch, const uint8_t *aBallP,
@@ -179,6 +185,14 @@ static void _bltRow(uint8_t *aMetaP, const _b2dPixels &aSurf, uint8_t *aDstP, lo
             continue;
         }
         memset(aMetaP + x, 0, 8);
+        if (x + 15 < aW && aY + 7 < aH) {
+            // Inside: no displacement can reach the last column or row.
+            for (long i = 0; i < 8; i++) {
+                const long s = (v8 >> (8 * i) & 0xff) >> 5;
+                _copyPixel<Bpp>(aDstP + (x + i) * aBpp, srcRow + s * aSurf.pitch + (x + i + s) * aBpp, aBpp);
+            }
+            continue;
+        }
         for (long i = 0; i < 8; i++) {
             const long s = (v8 >> (8 * i) & 0xff) >> 5;
             const long sx = x + i + s < aW ? x + i + s : aW - 1;
