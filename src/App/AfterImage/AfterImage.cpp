@@ -2,10 +2,6 @@
 
 // Entry points of the scene tables and the scene runtime; the effect fills them in.
 
-void AfterImageLoad(const _sceneDef *, long)
-{
-}
-
 void *AfterImage_init(uint8_t *, uint16_t, uint8_t *, uint32_t *)
 {
     return nullptr;
