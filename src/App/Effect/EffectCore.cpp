@@ -177,8 +177,8 @@ void sCloudCompose(CloudPixel *aDrawImageP, const CloudPixel *aCloudImageP, cons
 void sCloudUpload(const CloudPixel *aDrawImageP, uint8_t *aSurfaceP, long aPitch, long aWidth, long aHeight,
                   const _cloudFormat *aFormatP)
 {
-    const long w = aWidth < CLOUD_SIZE ? aWidth : CLOUD_SIZE;
-    const long h = aHeight < CLOUD_SIZE ? aHeight : CLOUD_SIZE;
+    const long w = aWidth < CLOUD_SIZE ? aWidth : (long)CLOUD_SIZE;
+    const long h = aHeight < CLOUD_SIZE ? aHeight : (long)CLOUD_SIZE;
     const _cloudFormat &f = *aFormatP;
     for (long y = 0; y < h; y++) {
         const CloudPixel *src = aDrawImageP + y * CLOUD_SIZE;

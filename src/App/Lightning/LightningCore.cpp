@@ -223,7 +223,7 @@ long sLightningStrandVertices(const _thund *aRowsP, long aRows, const D3DMATRIX 
 
     enum { ROW_MAX = 1024 };
     float dist[ROW_MAX], px[ROW_MAX], py[ROW_MAX], pz[ROW_MAX];
-    const long rows = aRows > ROW_MAX ? ROW_MAX : aRows;
+    const long rows = aRows > ROW_MAX ? (long)ROW_MAX : aRows;
     for (long k = 0; k < rows; k++) {
         D3DVECTOR p;
         sMatrixApplyVector(aViewP, &aRowsP[k].baseTrans, &p);
