@@ -12,10 +12,18 @@
 #include "System/Draw/DrawMan.h"
 #include "System/Shape/Shape.h"
 
+// Scene shape record aNum, or null outside the scene.
+static _sceneShape *_shapeOf(Scene *aSceneP, long aNum)
+{
+    if (aSceneP == nullptr || aSceneP->_shapeP == nullptr || aNum < 0 || aNum >= aSceneP->GetShapeCnt())
+        return nullptr;
+    return &aSceneP->_shapeP[aNum];
+}
+
 // World position of a scene shape: the translation row of its coordinate node's world matrix.
 static long _worldPos(Scene *aSceneP, long aNum, D3DVECTOR *aPosP, float *aDissolveP)
 {
-    _sceneShape *shapeP = aSceneP->GetShape(aNum);
+    _sceneShape *shapeP = _shapeOf(aSceneP, aNum);
     if (shapeP == nullptr || shapeP->shapeP == nullptr)
         return 0;
     D3DMATRIX m;

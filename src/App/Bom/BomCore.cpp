@@ -363,7 +363,8 @@ static void _bomOneStep(_bomBaseOne *aOneP, long aEvery)
     aOneP->_trans.z += v.z;
     aOneP->_transMov.z -= aOneP->_transMov.z * 0.03125f;
     aOneP->_refCon[1]++;
-    if (aOneP->_refCon[1] % aEvery != 0)
+    // The first step starts a sprite, then every aEvery-th.
+    if ((aOneP->_refCon[1] - 1) % aEvery != 0)
         return;
     _bomParam p;
     p._scale = (aOneP->_scale + aOneP->_texScale) *

@@ -9,6 +9,14 @@
 #include "System/Shape/Shape.h"
 #include "System/Sys/SYSTEM.h"
 
+// Scene shape record aNum, or null outside the scene.
+static _sceneShape *_shapeOf(Scene *aSceneP, long aNum)
+{
+    if (aSceneP == nullptr || aSceneP->_shapeP == nullptr || aNum < 0 || aNum >= aSceneP->GetShapeCnt())
+        return nullptr;
+    return &aSceneP->_shapeP[aNum];
+}
+
 // Row of the combined effect named by option word 4 (-1: none) in the running edition's table.
 static const _efxNeyaScnTable *_neyaRow(const uint32_t *aOptionP)
 {
@@ -79,7 +87,7 @@ void *EffectShapeSceneInit(uint8_t *aSceneP, uint16_t, uint8_t *, uint32_t *)
     if (sceneP == nullptr)
         return nullptr;
     for (long n = 0; n < sceneP->GetShapeCnt(); n++) {
-        _sceneShape *shapeP = sceneP->GetShape(n);
+        _sceneShape *shapeP = _shapeOf(sceneP, n);
         if (shapeP == nullptr || shapeP->shapeP == nullptr)
             continue;
         const EffectDef *defP = sEffectShapeFind(shapeP->nameP);
@@ -98,7 +106,7 @@ void *EffectShapeSceneExec(uint8_t *aSceneP, uint16_t aFrameNum, uint8_t *, uint
     if (sceneP == nullptr)
         return nullptr;
     for (long n = 0; n < sceneP->GetShapeCnt(); n++) {
-        _sceneShape *shapeP = sceneP->GetShape(n);
+        _sceneShape *shapeP = _shapeOf(sceneP, n);
         if (shapeP == nullptr || shapeP->shapeP == nullptr)
             continue;
         const EffectDef *defP = sEffectShapeFind(shapeP->nameP);

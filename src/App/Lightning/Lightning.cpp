@@ -126,6 +126,14 @@ long _lightning::Rest(void)
     return _textureP != nullptr;
 }
 
+// Scene shape record aNum, or null outside the scene.
+static _sceneShape *_shapeOf(Scene *aSceneP, long aNum)
+{
+    if (aSceneP == nullptr || aSceneP->_shapeP == nullptr || aNum < 0 || aNum >= aSceneP->GetShapeCnt())
+        return nullptr;
+    return &aSceneP->_shapeP[aNum];
+}
+
 static void _worldPos(_sceneShape *aShapeP, D3DVECTOR *aPosP)
 {
     D3DMATRIX m;
@@ -139,8 +147,8 @@ long _lightning::_ends(D3DVECTOR *aP1P, D3DVECTOR *aP2P)
 {
     if (!(_status & LIGHTNING_STAT_READY) || _sceneP == nullptr)
         return 0;
-    _sceneShape *startP = _sceneP->GetShape(_startNum);
-    _sceneShape *endP = _sceneP->GetShape(_endNum);
+    _sceneShape *startP = _shapeOf(_sceneP, _startNum);
+    _sceneShape *endP = _shapeOf(_sceneP, _endNum);
     if (startP == nullptr || endP == nullptr || startP->shapeP == nullptr || endP->shapeP == nullptr)
         return 0;
     if (!sLightningVisible(startP->dissolveRate, endP->dissolveRate))
