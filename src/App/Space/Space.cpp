@@ -68,7 +68,10 @@ void *Space_init(uint8_t *aSceneP, uint16_t aFrameNum, uint8_t *aWorkP, uint32_t
         uint32_t w = 0, h = 0, d = 0;
         HBITMAP bmp = (HBITMAP)loadKsfFile(_galaxyKsf, row.texName, &w, &h, &d);
         if (bmp != nullptr) {
-            _galaxyTexNum = sTexPageBmpEntry(bmp, w, h, d, DRAW_FLG_TEXTURE | DRAW_FLG_BLT);
+            // A device without textures of the picture's own depth gets it at 32 or 16 bits.
+            const uint32_t depths[3] = {d, 32, 16};
+            for (long n = 0; n < 3 && _galaxyTexNum < 0; n++)
+                _galaxyTexNum = sTexPageBmpEntry(bmp, w, h, depths[n], DRAW_FLG_TEXTURE | DRAW_FLG_BLT);
             if (_galaxyTexNum < 0)
                 DeleteObject(bmp);
         }
