@@ -23,7 +23,7 @@
 
 namespace {
 
-const long kFrames = 120, kShapes = 200;
+const long kFrames = 16, kShapes = 200;
 
 double Now()
 {
