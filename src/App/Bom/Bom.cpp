@@ -1,12 +1,148 @@
 #include "App/Bom/Bom.h"
 
-// Entry points of the scene tables and the scene runtime; the effect fills them in.
+#include <windows.h>
+#include <d3d.h>
+
+#include "App/App/AppCore.h"
+#include "Library/Draw/DrawCore.h"
+#include "Library/Matrix/MATLIB.h"
+#include "System/Draw/DrawMan.h"
+
+static const char _bomKsf[] = "Data\\Ksf\\10.ksf";
+static IDirectDrawSurface7 *_bomTexA[BOM_TEX_A_NUM];
+static IDirectDrawSurface7 *_bomTexB[BOM_TEX_B_NUM];
+static D3DMATRIX _bomScreenMat;
+
+static void _releaseTex(void)
+{
+    for (long n = 0; n < BOM_TEX_A_NUM; n++) {
+        if (_bomTexA[n] != nullptr)
+            _bomTexA[n]->Release();
+        _bomTexA[n] = nullptr;
+    }
+    for (long n = 0; n < BOM_TEX_B_NUM; n++) {
+        if (_bomTexB[n] != nullptr)
+            _bomTexB[n]->Release();
+        _bomTexB[n] = nullptr;
+    }
+}
+
+long BomRest(void)
+{
+    _releaseTex();
+    long ok = 1;
+    char name[64];
+    for (long n = 0; n < BOM_TEX_A_NUM; n++) {
+        sBomTexName(0, n, name, sizeof(name));
+        _bomTexA[n] = loadKsf(_bomKsf, name, nullptr, DRAW_FLG_TEXTURE | DRAW_FLG_BLT);
+        ok = ok && _bomTexA[n] != nullptr;
+    }
+    for (long n = 0; n < BOM_TEX_B_NUM; n++) {
+        sBomTexName(1, n, name, sizeof(name));
+        _bomTexB[n] = loadKsf(_bomKsf, name, nullptr, DRAW_FLG_TEXTURE | DRAW_FLG_BLT);
+        ok = ok && _bomTexB[n] != nullptr;
+    }
+    return ok;
+}
 
 long BomInit(void)
 {
-    return 0;
+    _bomOffset = (float)drawMan.screenWidth * 0.0015625f * 100.0f;
+    if (!BomRest()) {
+        _releaseTex();
+        return 0;
+    }
+    if (!sBomPoolAlloc()) {
+        _releaseTex();
+        return 0;
+    }
+    return 1;
 }
 
 void BomRelease(void)
 {
+    sBomPoolFree();
+    _releaseTex();
+}
+
+static IDirectDrawSurface7 *_picture(const _bomOne &aOne)
+{
+    const _bomTexTable &t = _bomTexTbl[aOne._texType];
+    if (aOne._texNum < 0)
+        return nullptr;
+    if (t.texSet == 0)
+        return aOne._texNum < BOM_TEX_A_NUM ? _bomTexA[aOne._texNum] : nullptr;
+    return aOne._texNum < BOM_TEX_B_NUM ? _bomTexB[aOne._texNum] : nullptr;
+}
+
+static void _bomDraw(void)
+{
+    IDirect3DDevice7 *dev = drawMan.d3dDevP;
+    if (dev == nullptr || _bomWorkP == nullptr)
+        return;
+    D3DMATRIX world, view, proj;
+    sMatrixCreateUnit(&world);
+    dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
+    dev->GetTransform(D3DTRANSFORMSTATE_VIEW, &view);
+    dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
+    sMatrixMul(&world, &view, &_bomScreenMat);
+    sMatrixMul(&_bomScreenMat, &proj, &_bomScreenMat);
+
+    DWORD blend, src, dst, zWrite, colorKey, specular, alphaTest;
+    dev->GetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, &blend);
+    dev->GetRenderState(D3DRENDERSTATE_SRCBLEND, &src);
+    dev->GetRenderState(D3DRENDERSTATE_DESTBLEND, &dst);
+    dev->GetRenderState(D3DRENDERSTATE_ZWRITEENABLE, &zWrite);
+    dev->GetRenderState(D3DRENDERSTATE_COLORKEYENABLE, &colorKey);
+    dev->GetRenderState(D3DRENDERSTATE_SPECULARENABLE, &specular);
+    dev->GetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, &alphaTest);
+    dev->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, TRUE);
+    dev->SetRenderState(D3DRENDERSTATE_SPECULARENABLE, FALSE);
+    dev->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, FALSE);
+    dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
+    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    dev->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
+    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+    const float w = (float)drawMan.screenWidth, h = (float)drawMan.screenHeight;
+    for (long n = 0; n < BOM_ONE_MAX; n++) {
+        const _bomOne &o = _bomWorkP[n];
+        if (!(o._status & BOM_ONE_STAT_PLAY))
+            continue;
+        _bomVertex v[4];
+        IDirectDrawSurface7 *texP = _picture(o);
+        if (texP == nullptr || !sBomSpriteQuad(&o, &_bomScreenMat, w, h, _bomOffset, v))
+            continue;
+        dev->SetTexture(0, texP);
+        dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, BOM_FVF, v, 4, 0);
+    }
+    dev->SetTexture(0, nullptr);
+    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, blend);
+    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, src);
+    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, dst);
+    dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, zWrite);
+    dev->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, colorKey);
+    dev->SetRenderState(D3DRENDERSTATE_SPECULARENABLE, specular);
+    dev->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, alphaTest);
+}
+
+void BomSceneDraw(void)
+{
+    if (_bomWorkP == nullptr || !sDrawBeginScene())
+        return;
+    _bomDraw();
+    sDrawEndScene();
+}
+
+void BomSceneRest(void)
+{
+    if (_bomEnableFlg)
+        BomRest();
 }

@@ -1,39 +1,119 @@
 #include "App/Effect/Effect.h"
 
-// Entry points of the scene tables and the scene runtime; the effect fills them in.
+#include <new>
 
-void *EffectNeyaSceneInit(uint8_t *, uint16_t, uint8_t *, uint32_t *)
+#include "App/Bom/Bom.h"
+#include "App/Effect/EffectCore.h"
+#include "App/Lightning/Lightning.h"
+#include "App/Scene/Scene.h"
+#include "System/Shape/Shape.h"
+#include "System/Sys/SYSTEM.h"
+
+// Scene shape record aNum, or null outside the scene.
+static _sceneShape *_shapeOf(Scene *aSceneP, long aNum)
 {
+    if (aSceneP == nullptr || aSceneP->_shapeP == nullptr || aNum < 0 || aNum >= aSceneP->GetShapeCnt())
+        return nullptr;
+    return &aSceneP->_shapeP[aNum];
+}
+
+// Row of the combined effect named by option word 4 (-1: none) in the running edition's table.
+static const _efxNeyaScnTable *_neyaRow(const uint32_t *aOptionP)
+{
+    if (aOptionP == nullptr)
+        return nullptr;
+    return sEffectNeyaRow((int32_t)aOptionP[4], (sysWork.status & SYS_FULLSPEC) != 0);
+}
+
+void *EffectNeyaSceneInit(uint8_t *aSceneP, uint16_t, uint8_t *, uint32_t *aOptionP)
+{
+    const _efxNeyaScnTable *rowP = _neyaRow(aOptionP);
+    if (rowP == nullptr)
+        return nullptr;
+    if (rowP->lightningTblP != nullptr)
+        LightningSceneInit((Scene *)aSceneP, rowP->lightningTblP);
+    if (rowP->bomTblP != nullptr) {
+        // The pools and pictures live from the first scene with explosions until released.
+        if (_bomBaseWorkP == nullptr)
+            BomInit();
+        BomSceneInit(rowP->bomTblP);
+    }
     return nullptr;
 }
 
-void *EffectNeyaSceneExec(uint8_t *, uint16_t, uint8_t *, uint32_t *)
+void *EffectNeyaSceneExec(uint8_t *, uint16_t aFrameNum, uint8_t *, uint32_t *aOptionP)
 {
+    const _efxNeyaScnTable *rowP = _neyaRow(aOptionP);
+    if (rowP == nullptr)
+        return nullptr;
+    if (rowP->lightningTblP != nullptr)
+        LightningSceneExec();
+    if (rowP->bomTblP != nullptr)
+        BomSceneExec(aFrameNum, rowP->bomTblP);
     return nullptr;
 }
 
-void *EffectNeyaSceneDraw(uint8_t *, uint16_t, uint8_t *, uint32_t *)
+void *EffectNeyaSceneDraw(uint8_t *, uint16_t, uint8_t *, uint32_t *aOptionP)
 {
+    if (_neyaRow(aOptionP) == nullptr)
+        return nullptr;
+    LightningSceneDraw();
+    BomSceneDraw();
     return nullptr;
 }
 
-void *EffectNeyaSceneExit(uint8_t *, uint16_t, uint8_t *, uint32_t *)
+void *EffectNeyaSceneExit(uint8_t *, uint16_t, uint8_t *, uint32_t *aOptionP)
 {
+    const _efxNeyaScnTable *rowP = _neyaRow(aOptionP);
+    if (rowP == nullptr)
+        return nullptr;
+    LightningSceneExit();
+    BomSceneExit(rowP->bomTblP);
     return nullptr;
 }
 
-void *EffectNeyaSceneRest(uint8_t *, uint16_t, uint8_t *, uint32_t *)
+void *EffectNeyaSceneRest(uint8_t *, uint16_t, uint8_t *, uint32_t *aOptionP)
 {
+    if (_neyaRow(aOptionP) == nullptr)
+        return nullptr;
+    LightningSceneRest();
+    BomSceneRest();
     return nullptr;
 }
 
-void *EffectShapeSceneInit(uint8_t *, uint16_t, uint8_t *, uint32_t *)
+void *EffectShapeSceneInit(uint8_t *aSceneP, uint16_t, uint8_t *, uint32_t *)
 {
+    Scene *sceneP = (Scene *)aSceneP;
+    if (sceneP == nullptr)
+        return nullptr;
+    for (long n = 0; n < sceneP->GetShapeCnt(); n++) {
+        _sceneShape *shapeP = _shapeOf(sceneP, n);
+        if (shapeP == nullptr || shapeP->shapeP == nullptr)
+            continue;
+        const EffectDef *defP = sEffectShapeFind(shapeP->nameP);
+        if (defP == nullptr || shapeP->shapeP->GetEffectPtr() != nullptr)
+            continue;
+        ShapeEffect *effectP = new (std::nothrow) ShapeEffect(defP->effect);
+        if (effectP != nullptr)
+            shapeP->shapeP->SetEffectPtr(effectP);
+    }
     return nullptr;
 }
 
-void *EffectShapeSceneExec(uint8_t *, uint16_t, uint8_t *, uint32_t *)
+void *EffectShapeSceneExec(uint8_t *aSceneP, uint16_t aFrameNum, uint8_t *, uint32_t *)
 {
+    Scene *sceneP = (Scene *)aSceneP;
+    if (sceneP == nullptr)
+        return nullptr;
+    for (long n = 0; n < sceneP->GetShapeCnt(); n++) {
+        _sceneShape *shapeP = _shapeOf(sceneP, n);
+        if (shapeP == nullptr || shapeP->shapeP == nullptr)
+            continue;
+        const EffectDef *defP = sEffectShapeFind(shapeP->nameP);
+        ShapeEffect *effectP = shapeP->shapeP->GetEffectPtr();
+        if (defP != nullptr && effectP != nullptr)
+            effectP->option = sEffectShapeOption(defP, aFrameNum, sceneP->GetFrameCnt());
+    }
     return nullptr;
 }
 
@@ -48,31 +128,6 @@ void *EffectShapeSceneExit(uint8_t *, uint16_t, uint8_t *, uint32_t *)
 }
 
 void *EffectShapeSceneRest(uint8_t *, uint16_t, uint8_t *, uint32_t *)
-{
-    return nullptr;
-}
-
-void *EfxCloudSceneInit(uint8_t *, uint16_t, uint8_t *, uint32_t *)
-{
-    return nullptr;
-}
-
-void *EfxCloudSceneExec(uint8_t *, uint16_t, uint8_t *, uint32_t *)
-{
-    return nullptr;
-}
-
-void *EfxCloudSceneDraw(uint8_t *, uint16_t, uint8_t *, uint32_t *)
-{
-    return nullptr;
-}
-
-void *EfxCloudSceneExit(uint8_t *, uint16_t, uint8_t *, uint32_t *)
-{
-    return nullptr;
-}
-
-void *EfxCloudSceneRest(uint8_t *, uint16_t, uint8_t *, uint32_t *)
 {
     return nullptr;
 }
