@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "App/Scene/SceneCore.h"
 #include "Common/D3DTYPES.h"
 
 enum {
@@ -16,6 +17,56 @@ enum {
     DEMO_ROW_NUM = 25,   // rows of a demo table
     BENCH_STEP_FAIL = 0xFFFF,  // a screen-mode change left the draw manager unusable
 };
+
+// ---- Table rows ---------------------------------------------------------------------------
+
+// Row flags.
+enum : uint16_t {
+    BENCH_ROW_USEROBJ = 0x0001,    // the user's object may replace the "_change2_" shape
+    BENCH_ROW_FADEBGM = 0x0002,    // fade the music out at the end of the scene
+    BENCH_ROW_NOSCORE = 0x0004,    // not scored; no Challenge Mode wait
+    BENCH_ROW_TEXPATH = 0x0008,    // imagePathP is the texture folder
+    BENCH_ROW_ENTRYKSF = 0x0010,   // register the image package imagePathP before loading
+    BENCH_ROW_CLEARFILE = 0x0020,  // clear the image registry after the scene
+    BENCH_ROW_CPULOGO = 0x0040,    // demo: processor logos over the scene
+    BENCH_ROW_URLLOGO = 0x0080,    // demo: web-address logo over the scene
+};
+
+struct _becnhDef {
+    uint16_t status;
+    _sceneDef *sceneDefP;  // null until loaded
+    _sceneOptionDef *sceneOptionDefP;
+    uint32_t sceneOptionFlg[5];
+    const char *titleP;
+    const char *dataPathP;   // scene package
+    const char *imagePathP;  // image package or texture folder; may be null
+    uint32_t width, height, depth;
+    char soundName[SCENE_NAME_SIZE];
+    _sceneSeDef *seP;
+};
+
+// Row aStep of a table of aRowNum rows, or null.
+_becnhDef *sBenchTableRow(_becnhDef *aTblP, long aRowNum, long aStep);
+// 1 when the row names a scene (loaded or by its package).
+int sBenchRowHasScene(const _becnhDef *aRowP);
+
+typedef _sceneDef *(*_benchLoadProc)(const char *aPathP);
+typedef void (*_benchFreeProc)(_sceneDef *aDefP);
+enum { BENCH_SCENE_INFO_MAX = 36 };
+
+// Loads the scene package of every row of the tables in order; rows naming the same package
+// (exact comparison) share the first row's definition. Returns the number of packages loaded.
+long sBenchLoadScenes(_becnhDef *const *aTblP, const long *aRowNumP, long aTblNum, _benchLoadProc aLoadP);
+// Frees every definition of the tables once and clears it from every row.
+void sBenchFreeScenes(_becnhDef *const *aTblP, const long *aRowNumP, long aTblNum, _benchFreeProc aFreeP);
+
+// ---- User object ------------------------------------------------------------------------
+
+// Index of the first shape whose name holds "_change2_" in any letter case, or -1.
+long sBenchChangeShape(const _sceneDef *aDefP);
+// Scale that gives body aNewP, on average over the three axes, the size of aOldP. Axes on which
+// either body is flat are left out of the mean; 1.0 when none is left.
+float sBenchScaleFactor(const _shapeDef *aOldP, const _shapeDef *aNewP);
 
 // ---- Score ------------------------------------------------------------------------------
 
