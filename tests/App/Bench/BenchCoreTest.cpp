@@ -49,7 +49,7 @@ long Playable(void *aCtxP, long aStep)
 
 long Any(void *, long) { return 1; }
 
-std::vector<long> Run(Table aTable, int aLoopB, int aMax = 30)
+std::vector<long> Steps(Table aTable, int aLoopB, int aMax = 30)
 {
     std::vector<long> steps;
     long s = sBenchFirstStep(BENCH_ROW_NUM, Playable, &aTable);
@@ -63,19 +63,19 @@ std::vector<long> Run(Table aTable, int aLoopB, int aMax = 30)
 TEST(BenchRowSearch, OnlyTwoDGraphicsTickedPlaysItThenTheClosingRow)
 {
     Table t = {(1u << 7) | (1u << 10), 0x7FF, 0x7FF};
-    EXPECT_EQ(Run(t, 0), (std::vector<long>{7, 10}));
+    EXPECT_EQ(Steps(t, 0), (std::vector<long>{7, 10}));
 }
 
 TEST(BenchRowSearch, RowWhoseModeIsMissingIsSkipped)
 {
     Table t = {0x7FF, 0x7FF & ~(1u << 1) & ~(1u << 3) & ~(1u << 5), 0x7FF};
-    EXPECT_EQ(Run(t, 0), (std::vector<long>{0, 2, 4, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(Steps(t, 0), (std::vector<long>{0, 2, 4, 6, 7, 8, 9, 10}));
 }
 
 TEST(BenchRowSearch, EmptyRowsAreSkipped)
 {
     Table t = {0x7FF, 0x7FF, 0x7FF & ~(1u << 4)};
-    EXPECT_EQ(Run(t, 0), (std::vector<long>{0, 1, 2, 3, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(Steps(t, 0), (std::vector<long>{0, 1, 2, 3, 5, 6, 7, 8, 9, 10}));
 }
 
 TEST(BenchRowSearch, NothingPlayableStartsAtRowZeroAndLoopEndsAfterOnePass)
@@ -89,10 +89,10 @@ TEST(BenchRowSearch, NothingPlayableStartsAtRowZeroAndLoopEndsAfterOnePass)
 TEST(BenchRowSearch, ContinuousLoopWrapsToTheFirstPlayableRow)
 {
     Table t = {(1u << 2) | (1u << 7), 0x7FF, 0x7FF};
-    EXPECT_EQ(Run(t, 1, 6), (std::vector<long>{2, 7, 2, 7, 2, 7}));
+    EXPECT_EQ(Steps(t, 1, 6), (std::vector<long>{2, 7, 2, 7, 2, 7}));
     // A single playable row plays again and again.
     Table one = {1u << 5, 0x7FF, 0x7FF};
-    EXPECT_EQ(Run(one, 1, 3), (std::vector<long>{5, 5, 5}));
+    EXPECT_EQ(Steps(one, 1, 3), (std::vector<long>{5, 5, 5}));
 }
 
 TEST(BenchRowSearch, FailedModeChangeEndsTheRun)
@@ -187,7 +187,7 @@ TEST(BenchFeather, FeathersStartInTheirBoxAndFallWithoutSwords)
     }
     const D3DVECTOR *none[2] = {nullptr, nullptr};
     const _benchFeather before = f[10];
-    for (long frame = 1; frame <= 2000; ++frame)
+    for (long frame = 1; frame <= 120; ++frame)
         sBenchFeatherMove(f.data(), BENCH_FEATHER_NUM, frame, none);
     EXPECT_LT(f[10].pos.y, before.pos.y);
     for (const _benchFeather &e : f) {
@@ -262,13 +262,14 @@ TEST(BenchAttractor, PointsFillTheCircleAndGatherAtTheAttractors)
     const float r = std::sqrt((a[0].pos.x + 0.73f) * (a[0].pos.x + 0.73f) +
                               (a[0].pos.z + 0.132f) * (a[0].pos.z + 0.132f));
     EXPECT_NEAR(r, a[0].dist, 1e-4);
-    // Attractors that reach the centre start again at the rim, on the floor.
-    for (int k = 0; k < 200; ++k)
+    // An attractor that reaches the centre starts again at the rim, on the floor.
+    a[1].dist = a[1].speed * 0.5f;
+    a[1].height = 0.1f;
+    sBenchAttractorMove(a.data(), p.data(), n);
+    EXPECT_EQ(a[1].dist, 7.0f);
+    EXPECT_EQ(a[1].height, 0.0f);
+    for (int k = 0; k < 20; ++k)
         sBenchAttractorMove(a.data(), p.data(), n);
-    for (const _benchAttractor &e : a) {
-        EXPECT_GE(e.dist, 0.0f);
-        EXPECT_LE(e.dist, 7.0f);
-    }
     for (long i = 0; i < n; ++i)
         ASSERT_TRUE(std::isfinite(p[i].x) && std::isfinite(p[i].y));
 }
@@ -294,14 +295,15 @@ TEST(BenchFrameRecord, LinesRoundTripAndMalformedLinesAreRefused)
 
 TEST(BenchFrameRecord, SummaryGivesAverageOnePercentLowAndNinetyNinthPercentile)
 {
-    // 198 frames of 10 ms and two of 50 ms: 2000 + 100 ms for 200 frames.
-    std::vector<double> d(198, 10.0);
+    // 197 frames of 10 ms and three of 50 ms: 1970 + 150 ms for 200 frames.
+    std::vector<double> d(197, 10.0);
     d.insert(d.begin() + 50, 50.0);
+    d.insert(d.begin() + 120, 50.0);
     d.push_back(50.0);
     _benchFrameSum s = {};
     ASSERT_EQ(sBenchFrameSummary(d.data(), (long)d.size(), &s), 0);
     EXPECT_EQ(s.frameCnt, 200);
-    EXPECT_NEAR(s.fpsAve, 200 * 1000.0 / 2080.0, 1e-9);
+    EXPECT_NEAR(s.fpsAve, 200 * 1000.0 / 2120.0, 1e-9);
     EXPECT_NEAR(s.low1Fps, 20.0, 1e-9);   // the two slowest: 50 ms each
     EXPECT_NEAR(s.p99Ms, 50.0, 1e-9);     // rank 198 of 200 sorted is the first 50
     EXPECT_EQ(sBenchFrameSummary(d.data(), 0, &s), -1);
