@@ -121,7 +121,7 @@ static void _setColorKey(IDirectDrawSurface7 *aSufP, bool aGreenB)
         return;
     DDCOLORKEY key;
     key.dwColorSpaceLowValue = key.dwColorSpaceHighValue = aGreenB ? pf.dwGBitMask : pf.dwRBitMask;
-    aSufP->SetColorKey(DDCKEY_SRCCOLOR, &key);
+    aSufP->SetColorKey(DDCKEY_SRCBLT, &key);
 }
 
 static void _releaseSurface(IDirectDrawSurface7 **aSufPP)
@@ -242,6 +242,7 @@ long Bench::Init(void)
         if (FILE *fp = std::fopen(path, "wb")) {
             std::fputs(BENCH_FRAME_HEAD "\n", fp);
             std::fclose(fp);
+            _frameRec.reserve(1 << 16);  // no allocation while a test is timed
         } else {
             _frameRecOn = false;
         }

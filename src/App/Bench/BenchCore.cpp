@@ -358,17 +358,17 @@ void sBenchAttractorMove(_benchAttractor *aAttrP, _benchPoint *aPointP, long aPo
     for (long p = 0; p < aPointNum; ++p) {
         _benchPoint &pt = aPointP[p];
         float best = 10000.0f;
-        int near = -1;
+        int nearest = -1;
         for (int i = 0; i < BENCH_ATTRACTOR_NUM; ++i) {
             D3DVECTOR d = {aAttrP[i].pos.x - pt.x, aAttrP[i].pos.y - pt.y, aAttrP[i].pos.z - pt.z};
             const float len = sVecMagnitude(&d);
             if (len < best) {
                 best = len;
-                near = i;
+                nearest = i;
             }
         }
-        if (near >= 0) {
-            const _benchAttractor &a = aAttrP[near];
+        if (nearest >= 0) {
+            const _benchAttractor &a = aAttrP[nearest];
             pt.x += (a.pos.x - pt.x) * a.pull;
             pt.y += (a.pos.y - pt.y) * a.pull;
             pt.z += (a.pos.z - pt.z) * a.pull;

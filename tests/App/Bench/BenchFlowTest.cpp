@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,12 @@ LRESULT CALLBACK WinProc(HWND aWin, UINT aMsg, WPARAM aWParam, LPARAM aLParam)
             return 0;
         }
         break;
+    case WM_ACTIVATEAPP:
+        if (aWParam)
+            sysWork.status |= SYS_ACTIVE;
+        else
+            sysWork.status &= ~SYS_ACTIVE;
+        return 0;
     case WM_CLOSE:
         DestroyWindow(aWin);
         return 0;
@@ -99,6 +106,8 @@ struct Watch {
     long keyAfterMs = -1;         // Challenge Mode: a key this long after the first row came up
     long closeAtRepeat = -1;      // close once the steps came round to this row again
     long escapeAfterMs = -1;      // press Escape this long after the start
+    long inactiveMs = -1;         // the program is in the background this long from the first row
+    DWORD rowMs[BENCH_ROW_NUM] = {};  // when each row came up
 };
 
 DWORD WINAPI Watcher(LPVOID aP)
@@ -107,7 +116,7 @@ DWORD WINAPI Watcher(LPVOID aP)
     const DWORD start = GetTickCount();
     DWORD firstRow = 0;
     long last = -1;
-    bool keySent = false, closed = false;
+    bool keySent = false, closed = false, backSent = false, frontSent = false;
     while (!w->stop) {
         const long step = benchClass.GetStep();
         const DWORD now = GetTickCount();
@@ -116,6 +125,8 @@ DWORD WINAPI Watcher(LPVOID aP)
             last = step;
             if (!firstRow)
                 firstRow = now;
+            if (step >= 0 && step < BENCH_ROW_NUM)
+                w->rowMs[step] = now;
             if (w->closeAtRepeat >= 0 && w->steps.size() > 1 && step == w->closeAtRepeat && !closed) {
                 PostMessageA(w->win, WM_CLOSE, 0, 0);
                 closed = true;
@@ -134,6 +145,14 @@ DWORD WINAPI Watcher(LPVOID aP)
                 PostMessageA(w->win, WM_KEYDOWN, 'A', 0);
                 keySent = true;
             }
+        }
+        if (w->inactiveMs >= 0 && firstRow && !backSent) {
+            PostMessageA(w->win, WM_ACTIVATEAPP, FALSE, 0);
+            backSent = true;
+        }
+        if (backSent && !frontSent && now - firstRow >= (DWORD)w->inactiveMs) {
+            PostMessageA(w->win, WM_ACTIVATEAPP, TRUE, 0);
+            frontSent = true;
         }
         if (!closed && w->escapeAfterMs >= 0 && now - start >= (DWORD)w->escapeAfterMs) {
             PostMessageA(w->win, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -294,6 +313,20 @@ TEST_F(BenchFlow, ChallengeModeWaitsForAKeyAndIgnoresMouseMoves)
     EXPECT_EQ(Scored(), (std::vector<int>{7}));
 }
 
+TEST_F(BenchFlow, NoSceneTimePassesWhileTheProgramIsInTheBackground)
+{
+    WriteScene("21", 30);  // one second
+    WriteScene("27", 3);
+    cpWork.env[0].benchTestOption = (1u << 7) | (1u << 10);
+    Watch w;
+    w.inactiveMs = 1500;
+    Run(&w, false);
+    EXPECT_EQ(w.steps, (std::vector<long>{7, 10}));
+    // The second of play comes after the time in the background.
+    EXPECT_GE(w.rowMs[10] - w.rowMs[7], 2400u);
+    EXPECT_EQ(Scored(), (std::vector<int>{7}));
+}
+
 TEST_F(BenchFlow, DemoPlaysEveryRowInOrderWithMusicAndTheLoopWraps)
 {
     static const char *const scenes[] = {"01", "02", "03", "04", "05", "06", "07", "08", "09", "10", "11",
@@ -311,8 +344,9 @@ TEST_F(BenchFlow, DemoPlaysEveryRowInOrderWithMusicAndTheLoopWraps)
     expected.push_back(1);
     EXPECT_EQ(w.steps, expected);
     EXPECT_TRUE(Scored().empty());  // the demo scores nothing
-    if (GetFileAttributesA("Data\\Kss\\01.kss") != INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesA("Data\\Kss\\01.kss") != INVALID_FILE_ATTRIBUTES) {
         EXPECT_TRUE(w.musicBusy);
+    }
 }
 
 TEST_F(BenchFlow, EscapeEndsTheDemo)
@@ -346,8 +380,9 @@ TEST_F(BenchFlow, DamagedPackagesNeverCrashTheRunAndScoreNothingWithoutFrames)
         Run(&w, false);
         ASSERT_FALSE(w.steps.empty());
         EXPECT_EQ(w.steps[0], 7);
-        if (k + 1 < bad.size())
+        if (k + 1 < bad.size()) {
             EXPECT_TRUE(Scored().empty());  // a package cut short has no frames to score
+        }
         benchFreeSceneAll();
     }
 }
