@@ -46,6 +46,10 @@ int viewCheckLwo(const char *aPathP);
 // window.
 long viewLoadLwo(const char *aPathP, _shapeDef **aShapeDefPP);
 
+// Called at most every 33 ms during a conversion so that the window stays alive (the loading
+// screen sets it; null calls nothing).
+extern void (*viewLwoProgressHook)(void);
+
 // Frees a body that viewLoadLwo made; null does nothing.
 void viewFreeLwo(_shapeDef *aShapeDefP);
 
