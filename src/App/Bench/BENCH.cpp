@@ -593,6 +593,12 @@ void benchFlowExec(void)
 {
     if (flowMan.status & FLOW_REQUEST)
         return;
+    // Messages that came while the previous scene loaded and ended (Escape, closing the window)
+    // are handled before the next one loads; no frame is being timed here.
+    while (!(flowMan.status & FLOW_REQUEST) && sSysEventCtrl()) {
+    }
+    if (flowMan.status & FLOW_REQUEST)
+        return;
     benchClass.Ready();
     benchClass.Load();
     while (!(flowMan.status & FLOW_REQUEST)) {
