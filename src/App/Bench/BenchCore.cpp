@@ -247,6 +247,15 @@ float sBenchRandUnit(void)
 
 // ---- Feathers -----------------------------------------------------------------------------
 
+static D3DVECTOR _vec(float aX, float aY, float aZ)
+{
+    D3DVECTOR v;
+    v.x = aX;
+    v.y = aY;
+    v.z = aZ;
+    return v;
+}
+
 static const float _DEG = 3.14159265358979f / 180.0f;
 
 void sBenchFeatherInit(_benchFeather *aFeatherP, long aNum)
@@ -284,7 +293,7 @@ void sBenchFeatherMove(_benchFeather *aFeatherP, long aNum, long aFrame, const D
         for (int w = 0; w < BENCH_SWORD_NUM; ++w) {
             if (!aSwordP[w])
                 continue;
-            D3DVECTOR off = {f.pos.x - aSwordP[w]->x, f.pos.y - aSwordP[w]->y, f.pos.z - aSwordP[w]->z};
+            D3DVECTOR off = _vec(f.pos.x - aSwordP[w]->x, f.pos.y - aSwordP[w]->y, f.pos.z - aSwordP[w]->z);
             const float d = sVecMagnitude(&off);
             if (d < 100.0f) {
                 const bool away = w == 0 ? d > f.swordDist[w] : d >= f.swordDist[w];
@@ -304,7 +313,7 @@ void sBenchFeatherMove(_benchFeather *aFeatherP, long aNum, long aFrame, const D
 
 // ---- Attractors ---------------------------------------------------------------------------
 
-static const D3DVECTOR _attrOrigin = {-0.73f, 0.01f, -0.132f};
+static const D3DVECTOR _attrOrigin = _vec(-0.73f, 0.01f, -0.132f);
 
 long sBenchAttractorInit(_benchAttractor *aAttrP, _benchPoint *aPointP)
 {
@@ -352,7 +361,7 @@ void sBenchAttractorMove(_benchAttractor *aAttrP, _benchPoint *aPointP, long aPo
         sMatrixCreateUnit(&m);
         sMatrixRotateXYZ(&m, 0.0f, a.angle, 0.0f);
         sMatrixTranslate(&m, _attrOrigin.x, _attrOrigin.y, _attrOrigin.z);
-        const D3DVECTOR local = {0.0f, a.height, a.dist};
+        const D3DVECTOR local = _vec(0.0f, a.height, a.dist);
         sMatrixApplyVector(&m, &local, &a.pos);
     }
     for (long p = 0; p < aPointNum; ++p) {
@@ -360,7 +369,7 @@ void sBenchAttractorMove(_benchAttractor *aAttrP, _benchPoint *aPointP, long aPo
         float best = 10000.0f;
         int nearest = -1;
         for (int i = 0; i < BENCH_ATTRACTOR_NUM; ++i) {
-            D3DVECTOR d = {aAttrP[i].pos.x - pt.x, aAttrP[i].pos.y - pt.y, aAttrP[i].pos.z - pt.z};
+            D3DVECTOR d = _vec(aAttrP[i].pos.x - pt.x, aAttrP[i].pos.y - pt.y, aAttrP[i].pos.z - pt.z);
             const float len = sVecMagnitude(&d);
             if (len < best) {
                 best = len;
