@@ -1,25 +1,638 @@
 #include "App/Bench/BENCH.h"
 
 #include <windows.h>
+#include <mmsystem.h>
+#include <d3d.h>
 
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "App/App/AppCore.h"
+#include "App/App/Appflow.h"
+#include "App/Bom/Bom.h"
+#include "App/CtrlPanel/CtrlPanel.h"
+#include "App/View/ViewLW.h"
+#include "Library/Matrix/MATLIB.h"
+#include "System/Draw/DrawMan.h"
 #include "System/Flow/FLOWMAN.h"
+#include "System/Sound/Sound.h"
+#include "System/Sys/SysCore.h"
+#include "System/Sys/SYSCAPS.h"
 #include "System/Sys/SYSTEM.h"
+#include "System/Texture/TEXMAN.h"
 
-int gLoopCnt;
+Bench benchClass;
+uint64_t gLoopCnt;
+int64_t gSceneFrameCnt;
+
+static const char _commonKsf[] = "Data\\Ksf\\09.ksf";
+
+void sPrintError(HWND aWin, const char *aCaptionP, const char *aFormatP, ...)
+{
+    (void)aWin;
+    (void)aCaptionP;
+    (void)aFormatP;
+}
+
+static bool _isDemo(void)
+{
+    return (sysWork.status & SYS_DEMO) != 0;
+}
+
+static uint32_t _runOption(void)
+{
+    const _cpEnv &env = cpWork.env[0];
+    return _isDemo() ? env.demoOption : env.benchOption;
+}
+
+static _becnhDef *_curRow(void)
+{
+    return benchGetDefPtr(benchClass.GetStep());
+}
+
+// 1 when the display table has the row's mode and the current driver offers it.
+static long _checkDisplay(long aStep)
+{
+    const _becnhDef *row = benchGetDefPtr(aStep);
+    uint32_t option = 0;
+    const _sysDDCaps *driver = sSysGetCurDDCaps();
+    if (row && driver && sSysGetDisplayOption((int)row->width, (int)row->height, (int)row->depth, &option) &&
+        (driver->displayOption & option))
+        return 1;
+    sPrintMsgFile("ディスプレイモード無効");
+    return 0;
+}
+
+static long _playable(void *, long aStep)
+{
+    const _becnhDef *row = benchGetDefPtr(aStep);
+    if (!sBenchRowHasScene(row))
+        return 0;
+    if (_isDemo())
+        return 1;
+    return (cpWork.env[0].benchTestOption & (1u << aStep)) && _checkDisplay(aStep);
+}
+
+static void _releaseFileAll(void)
+{
+    for (int i = 0; i < DRAW_FILE_MAX; ++i)
+        if (drawMan.fileP[i])
+            drawMan.fileP[i]->Delete();
+}
+
+static void _restTex(void)
+{
+    sTexPageRestoreAll();
+    if (Scene *scene = benchClass.GetScene())
+        scene->CallRest();
+}
+
+// Gives the user's object the size of the shape it replaces, in every key frame.
+static void _scalingShape(Scene *aSceneP, long aNum, const _shapeDef *aOldP, const _shapeDef *aNewP)
+{
+    _sceneShape *shape = aSceneP->GetShape(aNum);
+    if (!shape)
+        return;
+    const float k = sBenchScaleFactor(aOldP, aNewP);
+    for (uint32_t f = 0; f < shape->frameCnt && shape->frameP; ++f) {
+        shape->frameP[f].sx *= k;
+        shape->frameP[f].sy *= k;
+        shape->frameP[f].sz *= k;
+    }
+    // A shape without key frames keeps its base pose, which then carries the scale.
+    if (!shape->frameCnt) {
+        shape->scale.x *= k;
+        shape->scale.y *= k;
+        shape->scale.z *= k;
+    }
+}
+
+static void _setColorKey(IDirectDrawSurface7 *aSufP, bool aGreenB)
+{
+    if (!aSufP)
+        return;
+    DDPIXELFORMAT pf = {};
+    pf.dwSize = sizeof pf;
+    if (FAILED(aSufP->GetPixelFormat(&pf)))
+        return;
+    DDCOLORKEY key;
+    key.dwColorSpaceLowValue = key.dwColorSpaceHighValue = aGreenB ? pf.dwGBitMask : pf.dwRBitMask;
+    aSufP->SetColorKey(DDCKEY_SRCBLT, &key);
+}
+
+static void _releaseSurface(IDirectDrawSurface7 **aSufPP)
+{
+    if (*aSufPP) {
+        (*aSufPP)->Release();
+        *aSufPP = nullptr;
+    }
+}
+
+// ---- Frame-time record ----------------------------------------------------------------------
+
+static std::vector<_benchFrameRec> _frameRec;
+static bool _frameRecOn;
+static int64_t _frameFreq, _frameStart, _framePrev, _frameUpdatePrev;
+
+static void _frameFilePath(char *aPathP, size_t aSize)
+{
+    char exe[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, exe, sizeof exe);
+    char *slash = std::strrchr(exe, '\\');
+    if (slash)
+        slash[1] = 0;
+    else
+        exe[0] = 0;
+    std::snprintf(aPathP, aSize, "%s%s", exe, BENCH_FRAME_FILE);
+}
+
+void Bench::_frameRecordStart(void)
+{
+    _frameRec.clear();
+    if (!_frameRecOn)
+        return;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    _frameStart = _framePrev = now.QuadPart;
+    _frameUpdatePrev = gSceneFrameTime;
+}
+
+void Bench::_frameRecordPresent(void)
+{
+    if (!_frameRecOn || !_sceneP || _frameFreq <= 0)
+        return;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    _benchFrameRec rec;
+    rec.test = _step;
+    rec.framePos = _sceneP->GetFramePos();
+    rec.ms = (double)(now.QuadPart - _frameStart) * 1000.0 / (double)_frameFreq;
+    rec.deltaMs = (double)(now.QuadPart - _framePrev) * 1000.0 / (double)_frameFreq;
+    rec.updateMs = (double)(gSceneFrameTime - _frameUpdatePrev) * 1000.0 / (double)_frameFreq;
+    _framePrev = now.QuadPart;
+    _frameUpdatePrev = gSceneFrameTime;
+    _frameRec.push_back(rec);
+}
+
+// Writes the test's frames once it has run to its end; a test cut short leaves no lines.
+void Bench::_frameRecordEnd(int aKeepB)
+{
+    if (_frameRecOn && aKeepB && !_frameRec.empty()) {
+        char path[MAX_PATH + 32];
+        _frameFilePath(path, sizeof path);
+        if (FILE *fp = std::fopen(path, "ab")) {
+            char line[128];
+            for (const _benchFrameRec &rec : _frameRec)
+                if (sBenchFrameLine(line, sizeof line, &rec) > 0)
+                    std::fputs(line, fp);
+            std::fclose(fp);
+        }
+    }
+    _frameRec.clear();
+}
+
+// ---- The run ------------------------------------------------------------------------------
+
+long Bench::Init(void)
+{
+    _milliSeconds = 0;
+    _fps = _fpsPeak = _fpsAve = 0.0f;
+    _sceneP = nullptr;
+    _saveShapeDefP = nullptr;
+    _saveShapeNum = -1;
+    _beforeBgmName[0] = 0;
+    _status = 0;
+    _step = 0;
+    _defStatus = 0;
+    _athlonSufP = _duronSufP = _urlSufP = nullptr;
+    if (!_isDemo())
+        _step = (uint16_t)sBenchFirstStep(benchGetRowNum(), _playable, nullptr);
+    sMatrixCreateUnit(&_rootMat);
+    sMatrixCreateUnit(&_saveMat);
+    if (_isDemo()) {
+        _athlonSufP = loadKsf(_commonKsf, "Data\\Com\\logo_athlon.bmp", nullptr, 0);
+        _duronSufP = loadKsf(_commonKsf, "Data\\Com\\logo_duron2.bmp", nullptr, 0);
+        _urlSufP = loadKsf(_commonKsf, "Data\\Com\\logo_url.bmp", nullptr, 0);
+        _setColorKey(_duronSufP, true);
+        _setColorKey(_urlSufP, false);
+    }
+    soundClassP = nullptr;
+    if (_runOption() & CP_OPTION_BGM) {
+        soundClassP = new (std::nothrow) _sound();
+        if (soundClassP && !soundClassP->GetDsP()) {
+            delete soundClassP;
+            soundClassP = nullptr;
+        }
+    }
+    gLoopCnt = 0;
+    gSceneFrameCnt = 0;
+    gSceneFrameTime = 0;
+
+    // The frame-time record starts afresh with every benchmark run that asks for it.
+    _frameRecOn = !_isDemo() && (cpWork.env[0].benchOption & CP_OPTION_FRAMETIME);
+    LARGE_INTEGER freq;
+    _frameFreq = QueryPerformanceFrequency(&freq) ? freq.QuadPart : 0;
+    if (_frameRecOn) {
+        char path[MAX_PATH + 32];
+        _frameFilePath(path, sizeof path);
+        if (FILE *fp = std::fopen(path, "wb")) {
+            std::fputs(BENCH_FRAME_HEAD "\n", fp);
+            std::fclose(fp);
+            _frameRec.reserve(1 << 16);  // no allocation while a test is timed
+        } else {
+            _frameRecOn = false;
+        }
+    }
+    return 0;
+}
+
+long Bench::Exit(void)
+{
+    delete soundClassP;
+    soundClassP = nullptr;
+    bgmVoiceNum = -1;
+    _releaseSurface(&_athlonSufP);
+    _releaseSurface(&_duronSufP);
+    _releaseSurface(&_urlSufP);
+    _releaseFileAll();
+    _frameRec.clear();
+    _frameRec.shrink_to_fit();
+    return 0;
+}
+
+long Bench::Ready(void)
+{
+    const _becnhDef *row = _curRow();
+    sTexManInit(256, 256);
+    entryNumberTex();
+    sTexSetPath(row && (row->status & BENCH_ROW_TEXPATH) && row->imagePathP ? row->imagePathP : "");
+    drawMan.texCallBackP = _restTex;
+    clearFps();
+    BomInit();
+    return 0;
+}
+
+long Bench::Load(void)
+{
+    const uint32_t t0 = timeGetTime();
+    _becnhDef *row = _curRow();
+    if (!sBenchRowHasScene(row))
+        return 0;
+    long result = 0;
+    Scene *scene = new (std::nothrow) Scene();
+    if (!scene)
+        return E_FAIL;
+    sceneDrawLodingScreen(row->sceneOptionDefP);
+    // Light packages are loaded as their row comes up; FullSpec ones were loaded at start-up.
+    if (!(sysWork.status & SYS_FULLSPEC) && !row->sceneDefP && row->dataPathP)
+        row->sceneDefP = (_sceneDef *)entryKsx(row->dataPathP);
+    if ((row->status & BENCH_ROW_ENTRYKSF) && row->imagePathP)
+        entryKsf(row->imagePathP);
+    sceneDrawLodingStart(row->sceneOptionDefP);
+
+    _shapeDef *newBodyP = nullptr;
+    const char *objPath = cpWork.env[0].objFilePath;
+    if ((row->status & BENCH_ROW_USEROBJ) && objPath[0] && row->sceneDefP) {
+        if (FILE *fp = std::fopen(objPath, "rb")) {
+            std::fclose(fp);
+            const long i = sBenchChangeShape(row->sceneDefP);
+            _shapeDef *body = nullptr;
+            if (i != -1 && viewLoadLwo(objPath, &body) == S_OK && body) {
+                if (viewLwoWithinLimits(body)) {
+                    _saveShapeNum = i;
+                    _saveShapeDefP = row->sceneDefP->shapeP[i].defP;
+                    row->sceneDefP->shapeP[i].defP = body;
+                    newBodyP = body;
+                } else {
+                    viewFreeLwo(body);  // too large: the row keeps its own shape
+                }
+            }
+        } else {
+            const bool ja = sSysJapanese();
+            printMsg(sysWork.rootWinH, ja ? "警告" : "Warning", ja ? "%sが見つかりません" : "Cannot find %s", objPath);
+        }
+    }
+
+    uint32_t flags = 0;
+    if (row->soundName[0] && std::strncmp(row->soundName, _beforeBgmName, SCENE_NAME_SIZE) != 0) {
+        flags |= 1;
+        std::strncpy(_beforeBgmName, row->soundName, SCENE_NAME_SIZE - 1);
+        _beforeBgmName[SCENE_NAME_SIZE - 1] = 0;
+    }
+    if (row->status & BENCH_ROW_FADEBGM)
+        flags |= 2;
+    _status &= ~(BENCH_STATUS_CPULOGO | BENCH_STATUS_URLLOGO);
+    if (row->status & BENCH_ROW_CPULOGO)
+        _status |= BENCH_STATUS_CPULOGO;
+    if (row->status & BENCH_ROW_URLLOGO)
+        _status |= BENCH_STATUS_URLLOGO;
+
+    // A package that could not be read leaves an empty scene, which ends at once.
+    if (scene->Load(row->sceneDefP, row->sceneOptionDefP, row->soundName, row->seP, flags) < 0) {
+        delete scene;
+        result = E_FAIL;
+    } else {
+        if (newBodyP && _saveShapeDefP)
+            _scalingShape(scene, _saveShapeNum, _saveShapeDefP, newBodyP);
+        delete _sceneP;
+        _sceneP = scene;
+        for (long i = 0; i < _sceneP->GetLightCnt(); ++i) {
+            _sceneP->SetLight(i);
+            if (i < DRAW_LIGHT_MAX && drawMan.lightP[i])
+                drawMan.lightP[i]->InitMapTexture();
+        }
+        if (drawMan.cameraP)
+            drawMan.cameraP->SetNearFar(_sceneP->GetNear(), _sceneP->GetFar());
+        _sceneP->SetIlluminate();
+        _sceneP->SetFog();
+        const uint32_t back = _sceneP->GetBackColor();
+        sDrawSetBackColor((back >> 16) & 0xFF, (back >> 8) & 0xFF, back & 0xFF);
+        for (long j = 0; j < 5; ++j)
+            _sceneP->SetOptionFlg(j, row->sceneOptionFlg[j]);
+        _sceneP->CallInit();
+    }
+
+    if (!_isDemo() && !(row->status & BENCH_ROW_NOSCORE) && (cpWork.env[0].benchOption & CP_OPTION_CHALLENGE))
+        _challengeWait(t0);
+    if (!(row->status & BENCH_ROW_NOSCORE))
+        _frameRecordStart();
+    return result;
+}
+
+// Challenge Mode: a blinking prompt in the bottom-right corner until a key or a mouse button.
+void Bench::_challengeWait(uint32_t aLoadStart)
+{
+    struct _promptVertex {
+        float x, y, z, rhw;
+        uint32_t color;
+        float u, v;
+    };
+    const float w = (float)drawMan.screenWidth, h = (float)drawMan.screenHeight;
+    IDirectDrawSurface7 *prompt = loadKsf(_commonKsf, "Data\\Com\\r_ClickToNext.bmp", nullptr, 0x1001);
+    _promptVertex quad[4] = {
+        {0.8f * w, 0.93333334f * h, 0.0f, 1.0f, 0, 0.0f, 0.0f},
+        {w, 0.93333334f * h, 0.0f, 1.0f, 0, 1.0f, 0.0f},
+        {0.8f * w, h, 0.0f, 1.0f, 0, 0.0f, 0.25f},
+        {w, h, 0.0f, 1.0f, 0, 1.0f, 0.25f},
+    };
+    MSG msg;
+    HWND win = sysWork.rootWinH;
+    while (win && PeekMessageA(&msg, win, 0x100, 0x108, PM_REMOVE)) {
+    }
+    while (win && PeekMessageA(&msg, win, 0x200, 0x209, PM_REMOVE)) {
+    }
+    long k = 0;
+    uint32_t lastTick = timeGetTime(), lastFlip = aLoadStart;
+    // Closing the window ends the wait as well: nothing else would.
+    while ((sysWork.status & SYS_RUN) && !(flowMan.status & FLOW_REQUEST)) {
+        if (sSysEventCtrl()) {
+            if (sBenchChallengeEnds(sysWork.eventMsg.message))
+                break;
+        } else {
+            Sleep(1);
+        }
+        const uint32_t now = timeGetTime();
+        if (now - lastTick <= BENCH_TICK_MS)
+            continue;
+        lastTick = now;
+        IDirect3DDevice7 *dev = drawMan.d3dDevP;
+        if (!dev)
+            continue;
+        D3DRECT strip = {0, (LONG)(0.9375f * h), (LONG)w, (LONG)h};
+        dev->Clear(1, &strip, D3DCLEAR_TARGET, 0, 0.0f, 0);
+        if (prompt) {
+            const uint32_t color = sBenchBlinkColor(k);
+            for (_promptVertex &v : quad)
+                v.color = color;
+            k = (k + 1) % (2 * BENCH_BLINK_ON);
+            if (sDrawBeginScene()) {
+                dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+                dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
+                dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+                dev->SetTexture(0, prompt);
+                dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+                dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+                dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
+                dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+                dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+                dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
+                dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+                dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, quad, 4, 0);
+                dev->SetTexture(0, nullptr);
+                dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+                sDrawEndScene();
+            }
+        }
+        if (now - lastFlip > BENCH_TICK_MS) {
+            sDrawFlipBuffer();
+            lastFlip = now;
+        }
+    }
+    _releaseSurface(&prompt);
+}
+
+long Bench::Frame(void)
+{
+    _milliSeconds = timeGetTime();
+    if (!_sceneP)
+        return 0;
+    const uint16_t status = _sceneP->Frame(_milliSeconds);
+    if (status & 0x0008) {
+        const int64_t t = mGetPerformanceCounter();
+        const long shapes = _sceneP->GetShapeCnt(), lights = _sceneP->GetLightCnt();
+        const long cameras = _sceneP->GetCameraCnt(), sprites = _sceneP->GetSpriteCnt();
+        const long particles = _sceneP->GetParticleCnt();
+        for (long i = 0; i < shapes; ++i)
+            _sceneP->SetShape(i);
+        for (long i = 0; i < lights; ++i)
+            _sceneP->SetLight(i);
+        for (long i = 0; i < cameras; ++i)
+            _sceneP->SetCamera(i);
+        for (long i = 0; i < sprites; ++i)
+            _sceneP->SetSprite(i);
+        for (long i = 0; i < particles; ++i)
+            _sceneP->SetParticle(i);
+        for (long i = 0; i < shapes; ++i)
+            _sceneP->UpdateShape(i);
+        for (long i = 0; i < sprites; ++i)
+            _sceneP->UpdateSprite(i);
+        for (long i = 0; i < particles; ++i)
+            _sceneP->UpdateParticle(i);
+        if (status & 0x0100)
+            _sceneP->SetIlluminate();
+        if (status & 0x0200)
+            _sceneP->SetFog();
+        _sceneP->CallExec();
+        gSceneFrameTime += mGetPerformanceCounter() - t;
+        gSceneFrameCnt += 1;
+    }
+    if ((status & 0x0004) && !(flowMan.status & FLOW_REQUEST))
+        sFlowChgGoAuto(0);
+    return 0;
+}
+
+void Bench::_drawLogos(void)
+{
+    IDirectDrawSurface7 *back = drawMan.backP;
+    if (!back)
+        return;
+    const double w = (double)drawMan.screenWidth, h = (double)drawMan.screenHeight;
+    auto rect = [w, h](double a, double b, double c, double d) {
+        RECT r;
+        r.left = (LONG)(w * a);
+        r.top = (LONG)(h * b);
+        r.right = r.left + (LONG)(w * c);
+        r.bottom = r.top + (LONG)(h * d);
+        return r;
+    };
+    if (_status & BENCH_STATUS_CPULOGO) {
+        if (_athlonSufP) {
+            RECT r = rect(0.021875, 0.82916666667, 0.1140625, 0.15208333333);
+            back->Blt(&r, _athlonSufP, nullptr, DDBLT_WAIT, nullptr);
+        }
+        if (_duronSufP) {
+            RECT r = rect(0.8671875, 0.82916666667, 0.1125, 0.15);
+            back->Blt(&r, _duronSufP, nullptr, DDBLT_WAIT | DDBLT_KEYSRC, nullptr);
+        }
+    } else if ((_status & BENCH_STATUS_URLLOGO) && _urlSufP) {
+        RECT r = rect(0.0125, 0.95, 0.30625, 0.04375);
+        back->Blt(&r, _urlSufP, nullptr, DDBLT_WAIT | DDBLT_KEYSRC, nullptr);
+    }
+}
+
+long Bench::Render(void)
+{
+    sDrawClear();
+    if (_sceneP) {
+        _sceneP->Render();
+        _sceneP->CallDraw();
+    }
+    if (_isDemo())
+        _drawLogos();
+    calcFps(&_fps, &_fpsAve, &_fpsPeak);
+    if (_sceneP && (_sceneP->GetStatus() & 0x0008)) {
+        sDrawFlipBuffer();
+        _frameRecordPresent();
+    }
+    return 0;
+}
+
+long Bench::Stop(void)
+{
+    _milliSeconds = timeGetTime();
+    if (_sceneP)
+        _sceneP->SetPrevTime((float)_milliSeconds);
+    return 0;
+}
+
+long Bench::Change(void)
+{
+    _becnhDef *row = _curRow();
+    int scoredB = 0;
+    if (_sceneP) {
+        // A scene without frames (its package could not be read) has no rate to score.
+        if (!_isDemo() && row && !(row->status & BENCH_ROW_NOSCORE) && (_sceneP->GetStatus() & 0x0004) &&
+            _sceneP->GetFrameCnt() > 0) {
+            const double frameTime = sBenchFrameTime(gSceneFrameTime, gSceneFrameCnt);
+            _fpsAve = sBenchFpsAve(_sceneP->GetFps(), gLoopCnt, _sceneP->GetFrameCnt());
+            cpSetScore(_step, _fpsPeak, _fpsAve, (float)_sceneP->GetCps(), (float)frameTime);
+            scoredB = 1;
+        }
+        _sceneP->CallExit();
+        delete _sceneP;
+        _sceneP = nullptr;
+    }
+    // Every scene starts its count afresh, scored or not: with Continuous Loop the closing row's
+    // loops would otherwise go to the first test of the next pass.
+    gLoopCnt = 0;
+    gSceneFrameCnt = 0;
+    gSceneFrameTime = 0;
+    _frameRecordEnd(scoredB);
+    if (_saveShapeNum != -1 && row && row->sceneDefP && _saveShapeNum < row->sceneDefP->shapeCnt) {
+        _sceneShapeDef &shape = row->sceneDefP->shapeP[_saveShapeNum];
+        viewFreeLwo(shape.defP);
+        shape.defP = _saveShapeDefP;
+    }
+    _saveShapeDefP = nullptr;
+    _saveShapeNum = -1;
+    if (row && !(sysWork.status & SYS_FULLSPEC) && row->sceneDefP && row->dataPathP) {
+        free(row->sceneDefP);
+        row->sceneDefP = nullptr;
+    }
+    if (row && (row->status & BENCH_ROW_CLEARFILE))
+        _releaseFileAll();
+    BomRelease();
+    sTexManExit();
+    drawMan.texCallBackP = nullptr;
+    return 0;
+}
+
+// ---- Flow 0 -------------------------------------------------------------------------------
 
 void benchFlowInit(void)
 {
+    if (_isDemo())
+        return;
+    const _becnhDef *row = _curRow();
+    if (!row)
+        return;
+    if (!changeScreenMode((long)row->width, (long)row->height, (long)row->depth)) {
+        if (!((drawMan.status & DRAW_STAT_DDRAW) && (drawMan.status & DRAW_STAT_D3D))) {
+            benchClass.SetStep(BENCH_STEP_FAIL);
+            sPrintError(sysWork.rootWinH, "警告", "強制終了！");
+        }
+        sFlowChgGoAuto(0);
+    }
 }
 
-// Keeps the render window alive and responsive until the run is ended (Escape, F12, closing).
 void benchFlowExec(void)
 {
-    while (!(flowMan.status & FLOW_REQUEST)) {
-        if (!sSysEventCtrl())
-            WaitMessage();
+    if (flowMan.status & FLOW_REQUEST)
+        return;
+    // Messages that came while the previous scene loaded and ended (Escape, closing the window)
+    // are handled before the next one loads; no frame is being timed here.
+    while (!(flowMan.status & FLOW_REQUEST) && sSysEventCtrl()) {
     }
+    if (flowMan.status & FLOW_REQUEST)
+        return;
+    benchClass.Ready();
+    benchClass.Load();
+    while (!(flowMan.status & FLOW_REQUEST)) {
+        if (sysWork.status & SYS_ACTIVE) {
+            benchClass.Frame();
+            benchClass.Render();
+            gLoopCnt += 1;
+            sSysEventCtrl();
+        } else {
+            benchClass.Stop();
+            // In the background: wait for the next message instead of spinning.
+            if (!sSysEventCtrl())
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        }
+    }
+    benchClass.Change();
 }
 
 void benchFlowExit(void)
 {
+    if (flowMan.reqNum == 1)
+        return;
+    if (sysWork.status & SYS_RUN) {
+        const int loopB = (_runOption() & CP_OPTION_LOOP) != 0;
+        const long next = sBenchNextStep(benchClass.GetStep(), benchGetRowNum(), loopB, _playable, nullptr);
+        if (next >= 0) {
+            benchClass.SetStep((uint16_t)next);
+            return;
+        }
+    }
+    if (sysWork.rootWinH) {
+        HWND win = sysWork.rootWinH;
+        sysWork.rootWinH = nullptr;
+        DestroyWindow(win);
+    }
+    sSysExit();
 }

@@ -23,6 +23,7 @@ enum : uint32_t {
     CP_OPTION_BGM = 0x2,
     CP_OPTION_PROTECT = 0x4,
     CP_OPTION_CHALLENGE = 0x8, // benchmark only
+    CP_OPTION_FRAMETIME = 0x10, // benchmark only: write the frame-time record
 };
 
 enum { CP_TEST_NUM = 10 };

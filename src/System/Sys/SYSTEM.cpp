@@ -9,6 +9,7 @@
 
 #include "App/App/Appflow.h"
 #include "App/App/AppCore.h"
+#include "App/Bench/BENCH.h"
 #include "App/CtrlPanel/CtrlPanel.h"
 #include "Library/Maths/MathsLib.h"
 #include "Library/Matrix/MATLIB.h"
@@ -342,9 +343,11 @@ static void _runLoop(void)
             PostMessageA(sysWork.rootWinH, WM_CLOSE, 0, 0);
             continue;
         }
+        benchClass.Init();
         sysWork.status |= SYS_RUN;
         while (sysWork.status & SYS_RUN)
             sFlowCtrl();
+        benchClass.Exit();
         _sysExit();
     }
 }
@@ -382,12 +385,16 @@ int WINAPI WinMain(HINSTANCE aInst, HINSTANCE aPrevInst, LPSTR aCmdLine, int aCm
         _sysMessage(MSG_INSUFFICIENT);
     } else {
         fullSpec = (sysWork.status & SYS_FULLSPEC) != 0;
+        if (fullSpec)
+            benchLoadSceneAll();
         std::strcat(_szProgName, fullSpec ? " FullSpec" : " Light");
         cpInitWork();
         _runLoop();
     }
 
     cpFreeWork();
+    if (fullSpec)
+        benchFreeSceneAll();
     sSysReleaseCaps();
     _freeLibrary();
     CoUninitialize();

@@ -1,0 +1,965 @@
+#include "App/Bench/BENCHTBL.h"
+
+#include <windows.h>
+#include <ddraw.h>
+#include <d3d.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "App/AfterImage/AfterImage.h"
+#include "App/App/AppCore.h"
+#include "App/Bench2d/Bench2d.h"
+#include "App/Effect/Effect.h"
+#include "App/Scene/Scene.h"
+#include "App/Space/Space.h"
+#include "App/Water/Water.h"
+#include "Library/Vec/VECLIB.h"
+#include "System/Draw/DrawMan.h"
+#include "System/Shape/Shape.h"
+#include "System/Sys/SYSTEM.h"
+#include "System/Texture/TEXMAN.h"
+
+typedef void *_cbResult;
+#define CB_ARGS uint8_t *aSceneP, uint16_t aFrameNum, uint8_t *aWorkP, uint32_t *aOptionP
+#define CB_PASS aSceneP, aFrameNum, aWorkP, aOptionP
+
+static const uint32_t NONE = 0xFFFFFFFFu;  // option word: effect not selected
+
+static Scene *_scene(uint8_t *aSceneP)
+{
+    return (Scene *)aSceneP;
+}
+
+static long _frameCnt(uint8_t *aSceneP)
+{
+    return aSceneP ? _scene(aSceneP)->GetFrameCnt() : 0;
+}
+
+// ---- Fade quad ----------------------------------------------------------------------------
+
+struct _fadeVertex {
+    float x, y, z, rhw;
+    uint32_t color;
+};
+static _fadeVertex _fadeQuad[4];
+
+static void _fadeInit(void)
+{
+    const float w = (float)drawMan.screenWidth, h = (float)drawMan.screenHeight;
+    const float xy[4][2] = {{0.0f, 0.0f}, {w, 0.0f}, {0.0f, h}, {w, h}};
+    for (int i = 0; i < 4; ++i)
+        _fadeQuad[i] = {xy[i][0], xy[i][1], 0.0f, 1.0f, 0};
+}
+
+enum _fadeBlend { FADE_BLACK, FADE_ALPHA };
+
+// Draws the whole screen in aColor: FADE_BLACK darkens by the alpha alone (zero, inverse source
+// alpha); FADE_ALPHA blends the colour in (source alpha, inverse source alpha).
+static void _fadeDraw(uint32_t aColor, _fadeBlend aBlend)
+{
+    IDirect3DDevice7 *dev = drawMan.d3dDevP;
+    if (!dev || !sDrawBeginScene())
+        return;
+    for (_fadeVertex &v : _fadeQuad)
+        v.color = aColor;
+    dev->SetTexture(0, nullptr);
+    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, aBlend == FADE_BLACK ? D3DBLEND_ZERO : D3DBLEND_SRCALPHA);
+    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE, _fadeQuad, 4, 0);
+    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    sDrawEndScene();
+}
+
+// Locking the back buffer makes the driver finish the frame's work.
+static void _waitDevice(void)
+{
+    IDirectDrawSurface7 *back = drawMan.backP;
+    if (!back)
+        return;
+    DDSURFACEDESC2 desc = {};
+    desc.dwSize = sizeof desc;
+    if (SUCCEEDED(back->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr)))
+        back->Unlock(nullptr);
+}
+
+static void _startAfterImage(CB_ARGS, uint32_t aWord)
+{
+    uint32_t words[5] = {aWord, 0, 0, 0, 0};
+    (void)aOptionP;
+    AfterImage_init(aSceneP, aFrameNum, aWorkP, words);
+}
+
+static bool _roomSelected(const uint32_t *aOptionP)
+{
+    return aOptionP && aOptionP[4] != NONE;
+}
+
+// ---- Benchmark sf_ninja: feathers ---------------------------------------------------------
+
+struct _featherVertex {
+    float x, y, z;
+    uint32_t color;
+    float u, v;
+};
+static const _featherVertex _featherQuad[4] = {
+    {-1.2f, -1.2f, 0.0f, 0x8F8F8F8F, 0.0f, 0.0f},
+    {1.2f, -1.2f, 0.0f, 0x8F8F8F8F, 1.0f, 0.0f},
+    {-1.2f, 1.2f, 0.0f, 0x8F8F8F8F, 0.0f, 1.0f},
+    {1.2f, 1.2f, 0.0f, 0x8F8F8F8F, 1.0f, 1.0f},
+};
+static const WORD _featherIndex[6] = {0, 1, 2, 2, 1, 3};
+static _benchFeather *_featherP;
+static long _featherTex = -1;
+static long _swordNum[BENCH_SWORD_NUM] = {-1, -1};
+static uint32_t _fadeAlpha;
+
+static long _findShape(Scene *aSceneP, const char *aNameP)
+{
+    for (long i = 0; aSceneP && i < aSceneP->GetShapeCnt(); ++i) {
+        const _sceneShape *s = aSceneP->GetShape(i);
+        if (s && s->nameP && std::strcmp(s->nameP, aNameP) == 0)
+            return i;
+    }
+    return -1;
+}
+
+static _cbResult _sf_ninja_init(CB_ARGS)
+{
+    _fadeInit();
+    _fadeAlpha = 0;
+    Scene *scene = _scene(aSceneP);
+    _swordNum[0] = _findShape(scene, "L_Sword");
+    _swordNum[1] = _findShape(scene, "R_sword");
+    delete[] _featherP;
+    _featherP = new (std::nothrow) _benchFeather[BENCH_FEATHER_NUM];
+    if (_featherP)
+        sBenchFeatherInit(_featherP, BENCH_FEATHER_NUM);
+    _featherTex = -1;
+    uint32_t w = 0, h = 0, d = 0;
+    if (void *bmp = loadKsfFile("Data\\Ksf\\03.ksf", "Data\\SF_Ninja\\Fulea.bmp", &w, &h, &d))
+        _featherTex = sTexPageBmpEntry((HBITMAP)bmp, w, h, d, 0x1001);
+    _startAfterImage(CB_PASS, 0x783CFFDC);
+    return nullptr;
+}
+
+static _cbResult _sf_ninja_exec(CB_ARGS)
+{
+    const long frameCnt = _frameCnt(aSceneP);
+    _fadeAlpha = sBenchFeatherFadeAlpha(aFrameNum, frameCnt);
+    Scene *scene = _scene(aSceneP);
+    D3DVECTOR swordPos[BENCH_SWORD_NUM];
+    const D3DVECTOR *swordP[BENCH_SWORD_NUM] = {nullptr, nullptr};
+    for (int w = 0; w < BENCH_SWORD_NUM; ++w) {
+        _sceneShape *s = scene ? scene->GetShape(_swordNum[w]) : nullptr;
+        if (s && s->shapeP) {
+            const D3DMATRIX &m = s->shapeP->GetCoordPtr()->world;
+            swordPos[w] = {m._41, m._42, m._43};
+            swordP[w] = &swordPos[w];
+        }
+    }
+    if (_featherP)
+        sBenchFeatherMove(_featherP, BENCH_FEATHER_NUM, aFrameNum, swordP);
+    AfterImage_exec(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _sf_ninja_draw(CB_ARGS)
+{
+    AfterImage_draw(CB_PASS);
+    IDirect3DDevice7 *dev = drawMan.d3dDevP;
+    if (dev && _featherP && sDrawBeginScene()) {
+        dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+        dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
+        dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+        dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+        dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+        dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+        dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+        dev->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
+        dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
+        dev->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+        dev->SetTexture(0, _featherTex >= 0 ? sTexGetSurfacePtr(_featherTex) : nullptr);
+        for (long i = 0; i < BENCH_FEATHER_NUM; ++i) {
+            dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &_featherP[i].mat);
+            dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1,
+                                      (void *)_featherQuad, 4, (WORD *)_featherIndex, 6, 0);
+        }
+        dev->SetTexture(0, nullptr);
+        dev->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_CCW);
+        dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, TRUE);
+        dev->SetRenderState(D3DRENDERSTATE_LIGHTING, TRUE);
+        dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+        dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        sDrawEndScene();
+    }
+    if (aFrameNum >= 271)
+        _fadeDraw(sBenchFadeBlack(_fadeAlpha), FADE_BLACK);
+    return nullptr;
+}
+
+static _cbResult _sf_ninja_exit(CB_ARGS)
+{
+    delete[] _featherP;
+    _featherP = nullptr;
+    if (_featherTex >= 0)
+        sTexPageFree(_featherTex);
+    _featherTex = -1;
+    AfterImage_exit(CB_PASS);
+    return nullptr;
+}
+
+// ---- Benchmark ninja_last: attractors -------------------------------------------------------
+
+static _benchAttractor _attr[BENCH_ATTRACTOR_NUM];
+static _benchPoint *_pointP;
+static long _pointNum;
+
+static bool _ninjaLastFadeIn(long aFrame) { return aFrame < 80; }
+static bool _ninjaLastFadeOut(long aFrame) { return aFrame > 1000; }
+
+static uint32_t _ninjaLastFadeColor(long aFrame, long aFrameCnt)
+{
+    if (_ninjaLastFadeIn(aFrame))
+        return sBenchFadeWhite(sBenchFadeInAlpha(aFrame));
+    return sBenchFadeBlack(sBenchFadeOutAlpha(aFrame, 1000, aFrameCnt));
+}
+
+static _cbResult _ninja_last_init(CB_ARGS)
+{
+    _fadeInit();
+    delete[] _pointP;
+    _pointP = new (std::nothrow) _benchPoint[BENCH_POINT_NUM];
+    _pointNum = _pointP ? sBenchAttractorInit(_attr, _pointP) : 0;
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneInit(CB_PASS);
+    EffectShapeSceneInit(CB_PASS);
+    _startAfterImage(CB_PASS, 0xFFAAC8FF);
+    return nullptr;
+}
+
+static _cbResult _ninja_last_exec(CB_ARGS)
+{
+    if (_pointP)
+        sBenchAttractorMove(_attr, _pointP, _pointNum);
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneExec(CB_PASS);
+    EffectShapeSceneExec(CB_PASS);
+    AfterImage_exec(CB_PASS);
+    return nullptr;
+}
+
+static void _drawPoints(void)
+{
+    IDirect3DDevice7 *dev = drawMan.d3dDevP;
+    if (!dev || !_pointP || !_pointNum || !sDrawBeginScene())
+        return;
+    D3DMATRIX unit;
+    std::memset(&unit, 0, sizeof unit);
+    unit._11 = unit._22 = unit._33 = unit._44 = 1.0f;
+    dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &unit);
+    dev->SetTexture(0, nullptr);
+    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
+    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
+    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+    dev->DrawPrimitive(D3DPT_POINTLIST, D3DFVF_XYZ | D3DFVF_DIFFUSE, _pointP, (DWORD)_pointNum, 0);
+    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, TRUE);
+    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    sDrawEndScene();
+}
+
+// The closing part shared by the benchmark and demo versions.
+static void _ninjaLastDrawTail(CB_ARGS, bool aShapeB)
+{
+    if (aShapeB)
+        EffectShapeSceneDraw(CB_PASS);
+    if (_ninjaLastFadeIn(aFrameNum) || _ninjaLastFadeOut(aFrameNum))
+        _fadeDraw(_ninjaLastFadeColor(aFrameNum, _frameCnt(aSceneP)), FADE_ALPHA);
+    if (aFrameNum >= 671 && aFrameNum <= 704)
+        _waitDevice();
+}
+
+static _cbResult _ninja_last_draw(CB_ARGS)
+{
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneDraw(CB_PASS);
+    AfterImage_draw(CB_PASS);
+    if (aFrameNum >= 296 && aFrameNum <= 629)
+        _drawPoints();
+    _ninjaLastDrawTail(CB_PASS, true);
+    return nullptr;
+}
+
+static _cbResult _ninja_last_exit(CB_ARGS)
+{
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneExit(CB_PASS);
+    delete[] _pointP;
+    _pointP = nullptr;
+    _pointNum = 0;
+    EffectShapeSceneExit(CB_PASS);
+    AfterImage_exit(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _ninja_last_rest(CB_ARGS)
+{
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneRest(CB_PASS);
+    EffectShapeSceneRest(CB_PASS);
+    return nullptr;
+}
+
+// ---- Demo sf_ninja ------------------------------------------------------------------------
+
+static _cbResult _demo_sf_ninja_init(CB_ARGS)
+{
+    _fadeInit();
+    _startAfterImage(CB_PASS, 0x783CFFDC);
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneInit(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _demo_sf_ninja_exec(CB_ARGS)
+{
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneExec(CB_PASS);
+    AfterImage_exec(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _demo_sf_ninja_draw(CB_ARGS)
+{
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneDraw(CB_PASS);
+    AfterImage_draw(CB_PASS);
+    if (aFrameNum > 650)
+        _fadeDraw(sBenchFadeBlack(sBenchFadeOutAlpha(aFrameNum, 650, _frameCnt(aSceneP))), FADE_BLACK);
+    return nullptr;
+}
+
+static _cbResult _demo_sf_ninja_exit(CB_ARGS)
+{
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneExit(CB_PASS);
+    AfterImage_exit(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _demo_sf_ninja_rest(CB_ARGS)
+{
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneRest(CB_PASS);
+    return nullptr;
+}
+
+// ---- Demo ninja_last (light: without the shape effect) -------------------------------------
+
+static void _demoNinjaLastInit(CB_ARGS, bool aShapeB)
+{
+    _fadeInit();
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneInit(CB_PASS);
+    if (aShapeB)
+        EffectShapeSceneInit(CB_PASS);
+    _startAfterImage(CB_PASS, 0xFFFFFFFF);
+}
+
+static void _demoNinjaLastExec(CB_ARGS, bool aShapeB)
+{
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneExec(CB_PASS);
+    if (aShapeB)
+        EffectShapeSceneExec(CB_PASS);
+    AfterImage_exec(CB_PASS);
+}
+
+static void _demoNinjaLastDraw(CB_ARGS, bool aShapeB)
+{
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneDraw(CB_PASS);
+    AfterImage_draw(CB_PASS);
+    _ninjaLastDrawTail(CB_PASS, aShapeB);
+}
+
+static void _demoNinjaLastExit(CB_ARGS, bool aShapeB)
+{
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneExit(CB_PASS);
+    if (aShapeB)
+        EffectShapeSceneExit(CB_PASS);
+    AfterImage_exit(CB_PASS);
+}
+
+static void _demoNinjaLastRest(CB_ARGS, bool aShapeB)
+{
+    if (_roomSelected(aOptionP))
+        EffectNeyaSceneRest(CB_PASS);
+    if (aShapeB)
+        EffectShapeSceneRest(CB_PASS);
+}
+
+static _cbResult _demo_ninja_last_init(CB_ARGS) { return _demoNinjaLastInit(CB_PASS, true), nullptr; }
+static _cbResult _demo_ninja_last_exec(CB_ARGS) { return _demoNinjaLastExec(CB_PASS, true), nullptr; }
+static _cbResult _demo_ninja_last_draw(CB_ARGS) { return _demoNinjaLastDraw(CB_PASS, true), nullptr; }
+static _cbResult _demo_ninja_last_exit(CB_ARGS) { return _demoNinjaLastExit(CB_PASS, true), nullptr; }
+static _cbResult _demo_ninja_last_rest(CB_ARGS) { return _demoNinjaLastRest(CB_PASS, true), nullptr; }
+static _cbResult _light_ninja_last_init(CB_ARGS) { return _demoNinjaLastInit(CB_PASS, false), nullptr; }
+static _cbResult _light_ninja_last_exec(CB_ARGS) { return _demoNinjaLastExec(CB_PASS, false), nullptr; }
+static _cbResult _light_ninja_last_draw(CB_ARGS) { return _demoNinjaLastDraw(CB_PASS, false), nullptr; }
+static _cbResult _light_ninja_last_exit(CB_ARGS) { return _demoNinjaLastExit(CB_PASS, false), nullptr; }
+static _cbResult _light_ninja_last_rest(CB_ARGS) { return _demoNinjaLastRest(CB_PASS, false), nullptr; }
+
+// ---- ninja_fusuma: shape effect, fade to white ----------------------------------------------
+
+static _cbResult _ninja_fusuma_init(CB_ARGS)
+{
+    _fadeInit();
+    EffectShapeSceneInit(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _ninja_fusuma_exec(CB_ARGS)
+{
+    EffectShapeSceneExec(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _ninja_fusuma_draw(CB_ARGS)
+{
+    EffectShapeSceneDraw(CB_PASS);
+    if (aFrameNum > 1000)
+        _fadeDraw(sBenchFadeWhite(sBenchFadeOutAlpha(aFrameNum, 1000, _frameCnt(aSceneP))), FADE_ALPHA);
+    return nullptr;
+}
+
+static _cbResult _ninja_fusuma_exit(CB_ARGS)
+{
+    EffectShapeSceneExit(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _ninja_fusuma_rest(CB_ARGS)
+{
+    EffectShapeSceneRest(CB_PASS);
+    return nullptr;
+}
+
+// ---- ninja_yane: after-image and clouds (light: clouds not drawn) -------------------------
+
+static _cbResult _ninja_yane_init(CB_ARGS)
+{
+    _startAfterImage(CB_PASS, 0xFFFFFFFF);
+    EfxCloudSceneInit(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _ninja_yane_exec(CB_ARGS)
+{
+    AfterImage_exec(CB_PASS);
+    EfxCloudSceneExec(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _ninja_yane_draw(CB_ARGS)
+{
+    AfterImage_draw(CB_PASS);
+    if (aFrameNum < 771 || aFrameNum > 789)
+        EfxCloudSceneDraw(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _light_ninja_yane_draw(CB_ARGS)
+{
+    AfterImage_draw(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _ninja_yane_exit(CB_ARGS)
+{
+    AfterImage_exit(CB_PASS);
+    EfxCloudSceneExit(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _ninja_yane_rest(CB_ARGS)
+{
+    EfxCloudSceneRest(CB_PASS);
+    return nullptr;
+}
+
+// ---- ninja: clouds, fade to black (light: clouds not drawn) -------------------------------
+
+static _cbResult _ninja_init(CB_ARGS)
+{
+    _fadeInit();
+    EfxCloudSceneInit(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _ninja_exec(CB_ARGS)
+{
+    EfxCloudSceneExec(CB_PASS);
+    return nullptr;
+}
+
+static void _ninjaFade(CB_ARGS)
+{
+    (void)aWorkP;
+    (void)aOptionP;
+    if (aFrameNum > 820)
+        _fadeDraw(sBenchFadeBlack(sBenchFadeOutAlpha(aFrameNum, 820, _frameCnt(aSceneP))), FADE_BLACK);
+}
+
+static _cbResult _ninja_draw(CB_ARGS)
+{
+    EfxCloudSceneDraw(CB_PASS);
+    _ninjaFade(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _light_ninja_draw(CB_ARGS)
+{
+    _ninjaFade(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _ninja_exit(CB_ARGS)
+{
+    EfxCloudSceneExit(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _ninja_rest(CB_ARGS)
+{
+    EfxCloudSceneRest(CB_PASS);
+    return nullptr;
+}
+
+// ---- water: the water effect, fade to black ---------------------------------------------
+
+static _cbResult _water_init(CB_ARGS)
+{
+    _fadeInit();
+    WaterSceneInit(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _water_exec(CB_ARGS)
+{
+    WaterSceneExec(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _water_draw(CB_ARGS)
+{
+    WaterSceneDraw(CB_PASS);
+    if (aFrameNum > 1550)
+        _fadeDraw(sBenchFadeBlack(sBenchFadeOutAlpha(aFrameNum, 1550, _frameCnt(aSceneP))), FADE_BLACK);
+    return nullptr;
+}
+
+static _cbResult _water_exit(CB_ARGS)
+{
+    WaterSceneExit(CB_PASS);
+    return nullptr;
+}
+
+static _cbResult _water_rest(CB_ARGS)
+{
+    WaterSceneRest(CB_PASS);
+    return nullptr;
+}
+
+// ---- Option sets --------------------------------------------------------------------------
+
+#define PROCS(p) p##_init, p##_exec, p##_draw, p##_exit, p##_rest
+
+static _sceneOptionDef _benchSfNinjaOpt = {0x0006, 0, 5000, _sf_ninja_init, _sf_ninja_exec, _sf_ninja_draw,
+                                           _sf_ninja_exit, nullptr};
+static _sceneOptionDef _benchNinjaLastOpt = {0x0006, 0, 5000, PROCS(_ninja_last)};
+static _sceneOptionDef _benchWaterOpt = {0x0006, 0, 5000, WaterSceneInit, WaterSceneExec, WaterSceneDraw,
+                                         WaterSceneExit, WaterSceneRest};
+static _sceneOptionDef _bench2DOpt = {0x0006, 0, 5000, Bench2DSceneInit, Bench2DSceneExec, Bench2DSceneDraw,
+                                      Bench2DSceneExit, Bench2DSceneRest};
+static _sceneOptionDef _benchSpaceOpt = {0x0006, 4, 5000, PROCS(Space)};
+static _sceneOptionDef _benchUnscoredOpt = {0x0014, 0, 5000, nullptr, nullptr, nullptr, nullptr, nullptr};
+
+static _sceneOptionDef _demoPlainOpt = {0x0008, 0, 2000, nullptr, nullptr, nullptr, nullptr, nullptr};
+static _sceneOptionDef _demoNinjaOpt = {0x0003, 0, 2000, PROCS(_ninja)};
+static _sceneOptionDef _demoNinjaYaneOpt = {0x0000, 0, 2000, PROCS(_ninja_yane)};
+static _sceneOptionDef _demoNinjaFusumaOpt = {0x0000, 0, 2000, PROCS(_ninja_fusuma)};
+static _sceneOptionDef _demoNinjaLastOpt = {0x0000, 0, 2000, PROCS(_demo_ninja_last)};
+static _sceneOptionDef _demoBarOpt = {0x0003, 0, 2000, nullptr, nullptr, nullptr, nullptr, nullptr};
+static _sceneOptionDef _demoNoneOpt = {0x0000, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr};
+static _sceneOptionDef _demoNeyaOpt = {0x0000, 0, 0, EffectNeyaSceneInit, EffectNeyaSceneExec, EffectNeyaSceneDraw,
+                                       EffectNeyaSceneExit, EffectNeyaSceneRest};
+static _sceneOptionDef _demoSpaceOpt = {0x0000, 4, 0, PROCS(Space)};
+static _sceneOptionDef _demoWarpOpt = {0x0000, 4, 0, Warp_init, Warp_exec, Warp_draw, Warp_exit, nullptr};
+static _sceneOptionDef _demoWaterOpt = {0x0000, 0, 0, PROCS(_water)};
+static _sceneOptionDef _demoSfNinjaOpt = {0x0003, 0, 2000, PROCS(_demo_sf_ninja)};
+static _sceneOptionDef _demoShapeOpt = {0x0000, 0, 2000, EffectShapeSceneInit, EffectShapeSceneExec,
+                                        EffectShapeSceneDraw, EffectShapeSceneExit, EffectShapeSceneRest};
+
+// The light editions' own copies: the same values, lighter drawing.
+static _sceneOptionDef _lightNinjaOpt = {0x0003, 0, 2000, _ninja_init, _ninja_exec, _light_ninja_draw, _ninja_exit,
+                                         _ninja_rest};
+static _sceneOptionDef _lightNinjaYaneOpt = {0x0000, 0, 2000, _ninja_yane_init, _ninja_yane_exec,
+                                             _light_ninja_yane_draw, _ninja_yane_exit, _ninja_yane_rest};
+static _sceneOptionDef _lightNinjaLastOpt = {0x0000, 0, 2000, PROCS(_light_ninja_last)};
+
+// ---- Cue lists ----------------------------------------------------------------------------
+
+_sceneSeDef traNinjya1SeDef[] = {
+    {525, "s00.kss", 127},
+    {770, "s02.kss", 127},
+    {780, "s02.kss", 127},
+    {-1, "", 0},
+};
+_sceneSeDef traNinjya2SeDef[] = {
+    {665, "s00.kss", 127},
+    {-1, "", 0},
+};
+_sceneSeDef ss1_1SeDef[] = {
+    {75, "s08.kss", 120},
+    {77, "s08.kss", 120},
+    {79, "s08.kss", 120},
+    {-1, "", 0},
+};
+_sceneSeDef ss2_1SeDef[] = {
+    {200, "s09.kss", 127},
+    {-1, "", 0},
+};
+_sceneSeDef ss2_2SeDef[] = {
+    {40, "s08.kss", 120},
+    {42, "s08.kss", 120},
+    {44, "s08.kss", 120},
+    {-1, "", 0},
+};
+_sceneSeDef ss2_6SeDef[] = {
+    {4, "s05.kss", 115},
+    {10, "s05.kss", 115},
+    {17, "s05.kss", 115},
+    {23, "s05.kss", 115},
+    {29, "s05.kss", 115},
+    {35, "s05.kss", 115},
+    {42, "s05.kss", 115},
+    {48, "s05.kss", 115},
+    {54, "s05.kss", 115},
+    {60, "s05.kss", 115},
+    {67, "s05.kss", 115},
+    {73, "s05.kss", 115},
+    {79, "s05.kss", 115},
+    {86, "s05.kss", 115},
+    {92, "s05.kss", 115},
+    {98, "s05.kss", 115},
+    {104, "s05.kss", 115},
+    {111, "s05.kss", 115},
+    {117, "s05.kss", 115},
+    {-1, "", 0},
+};
+_sceneSeDef ss3_3SeDef[] = {
+    {80, "s04.kss", 118},
+    {86, "s05.kss", 115},
+    {91, "s07.kss", 125},
+    {97, "s04.kss", 118},
+    {102, "s05.kss", 115},
+    {108, "s07.kss", 125},
+    {114, "s04.kss", 118},
+    {119, "s05.kss", 115},
+    {125, "s07.kss", 125},
+    {131, "s04.kss", 118},
+    {136, "s05.kss", 115},
+    {142, "s07.kss", 125},
+    {148, "s04.kss", 118},
+    {153, "s05.kss", 115},
+    {159, "s07.kss", 125},
+    {164, "s04.kss", 118},
+    {170, "s05.kss", 115},
+    {-1, "", 0},
+};
+_sceneSeDef ss4_1SeDef[] = {
+    {60, "s04.kss", 118},
+    {69, "s06.kss", 120},
+    {78, "s09.kss", 127},
+    {87, "s04.kss", 118},
+    {96, "s06.kss", 120},
+    {105, "s09.kss", 127},
+    {113, "s04.kss", 118},
+    {122, "s06.kss", 120},
+    {131, "s09.kss", 127},
+    {140, "s04.kss", 118},
+    {149, "s06.kss", 120},
+    {158, "s09.kss", 127},
+    {167, "s04.kss", 118},
+    {176, "s06.kss", 120},
+    {185, "s09.kss", 127},
+    {194, "s04.kss", 118},
+    {203, "s06.kss", 120},
+    {211, "s09.kss", 127},
+    {220, "s04.kss", 118},
+    {229, "s06.kss", 120},
+    {238, "s09.kss", 127},
+    {247, "s04.kss", 118},
+    {256, "s06.kss", 120},
+    {265, "s09.kss", 127},
+    {274, "s04.kss", 118},
+    {283, "s06.kss", 120},
+    {292, "s09.kss", 127},
+    {301, "s04.kss", 118},
+    {309, "s06.kss", 120},
+    {318, "s09.kss", 127},
+    {327, "s04.kss", 118},
+    {336, "s06.kss", 120},
+    {345, "s09.kss", 127},
+    {354, "s04.kss", 118},
+    {363, "s06.kss", 120},
+    {372, "s09.kss", 127},
+    {381, "s04.kss", 118},
+    {390, "s06.kss", 120},
+    {399, "s09.kss", 127},
+    {407, "s04.kss", 118},
+    {416, "s06.kss", 120},
+    {425, "s09.kss", 127},
+    {434, "s04.kss", 118},
+    {443, "s06.kss", 120},
+    {452, "s09.kss", 127},
+    {461, "s04.kss", 118},
+    {470, "s06.kss", 120},
+    {479, "s09.kss", 127},
+    {488, "s04.kss", 118},
+    {497, "s06.kss", 120},
+    {505, "s09.kss", 127},
+    {514, "s04.kss", 118},
+    {523, "s06.kss", 120},
+    {532, "s09.kss", 127},
+    {541, "s04.kss", 118},
+    {550, "s06.kss", 120},
+    {-1, "", 0},
+};
+_sceneSeDef ss4_2SeDef[] = {
+    {5, "s04.kss", 118},
+    {8, "s05.kss", 115},
+    {12, "s06.kss", 120},
+    {15, "s04.kss", 118},
+    {18, "s05.kss", 115},
+    {22, "s06.kss", 120},
+    {25, "s04.kss", 118},
+    {28, "s05.kss", 115},
+    {32, "s06.kss", 120},
+    {35, "s04.kss", 118},
+    {38, "s05.kss", 115},
+    {42, "s06.kss", 120},
+    {45, "s04.kss", 118},
+    {48, "s05.kss", 115},
+    {52, "s06.kss", 120},
+    {55, "s04.kss", 118},
+    {58, "s05.kss", 115},
+    {62, "s06.kss", 120},
+    {65, "s04.kss", 118},
+    {68, "s05.kss", 115},
+    {72, "s06.kss", 120},
+    {75, "s04.kss", 118},
+    {78, "s05.kss", 115},
+    {82, "s06.kss", 120},
+    {85, "s04.kss", 118},
+    {505, "s05.kss", 115},
+    {85, "s06.kss", 120},
+    {95, "s04.kss", 118},
+    {106, "s05.kss", 115},
+    {116, "s06.kss", 120},
+    {127, "s04.kss", 118},
+    {137, "s05.kss", 115},
+    {147, "s06.kss", 120},
+    {158, "s04.kss", 118},
+    {168, "s05.kss", 115},
+    {178, "s06.kss", 120},
+    {189, "s04.kss", 118},
+    {199, "s05.kss", 115},
+    {210, "s06.kss", 120},
+    {220, "s04.kss", 118},
+    {-1, "", 0},
+};
+_sceneSeDef sfNinjyaSeDef[] = {
+    {315, "s00.kss", 127},
+    {330, "s02.kss", 127},
+    {345, "s03.kss", 122},
+    {359, "s04.kss", 118},
+    {374, "s06.kss", 120},
+    {389, "s00.kss", 127},
+    {404, "s02.kss", 127},
+    {419, "s03.kss", 122},
+    {433, "s04.kss", 118},
+    {448, "s06.kss", 120},
+    {463, "s00.kss", 127},
+    {478, "s02.kss", 127},
+    {493, "s03.kss", 122},
+    {507, "s04.kss", 118},
+    {522, "s06.kss", 120},
+    {537, "s00.kss", 127},
+    {552, "s02.kss", 127},
+    {566, "s03.kss", 122},
+    {581, "s04.kss", 118},
+    {596, "s06.kss", 120},
+    {611, "s00.kss", 127},
+    {626, "s02.kss", 127},
+    {640, "s03.kss", 122},
+    {655, "s04.kss", 118},
+    {670, "s06.kss", 120},
+    {-1, "", 0},
+};
+_sceneSeDef endingSeDef[] = {
+    {165, "s00.kss", 127},
+    {241, "s01.kss", 120},
+    {317, "s00.kss", 127},
+    {394, "s01.kss", 120},
+    {470, "s00.kss", 127},
+    {-1, "", 0},
+};
+_becnhDef benchDef[BENCH_ROW_NUM] = {
+    {0x30, nullptr, &_benchSfNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\23.ksx", "Data\\Ksf\\03.ksf", 640, 480, 16, "00.kss", nullptr},
+    {0x30, nullptr, &_benchSfNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\23.ksx", "Data\\Ksf\\03.ksf", 1280, 1024, 16, "00.kss", nullptr},
+    {0x30, nullptr, &_benchNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\05.ksx", "Data\\Ksf\\02.ksf", 640, 480, 16, "00.kss", nullptr},
+    {0x30, nullptr, &_benchNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\05.ksx", "Data\\Ksf\\02.ksf", 1280, 1024, 16, "00.kss", nullptr},
+    {0x30, nullptr, &_benchSpaceOpt, {3, 5000, 0, 0, 3}, nullptr, "Data\\Ksx\\10.ksx", "Data\\Ksf\\04.ksf", 640, 480, 16, "00.kss", nullptr},
+    {0x30, nullptr, &_benchSpaceOpt, {3, 5000, 0, 0, 3}, nullptr, "Data\\Ksx\\10.ksx", "Data\\Ksf\\04.ksf", 1280, 1024, 16, "00.kss", nullptr},
+    {0x30, nullptr, &_benchWaterOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\19.ksx", "Data\\Ksf\\05.ksf", 640, 480, 32, "00.kss", nullptr},
+    {0x30, nullptr, &_bench2DOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\21.ksx", "Data\\Ksf\\06.ksf", 640, 480, 16, "00.kss", nullptr},
+    {0x30, nullptr, &_benchSpaceOpt, {5, 4096, 4, 1, NONE}, nullptr, "Data\\Ksx\\24.ksx", "Data\\Ksf\\07.ksf", 640, 480, 16, "00.kss", nullptr},
+    {0x31, nullptr, &_benchSpaceOpt, {5, 4096, 4, 1, NONE}, nullptr, "Data\\Ksx\\25.ksx", "Data\\Ksf\\07.ksf", 640, 480, 16, "00.kss", nullptr},
+    {0x04, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
+};
+
+// Each test once, at 640 x 480; the other steps are the closing row.
+_becnhDef lightBenchDef[BENCH_ROW_NUM] = {
+    {0x30, nullptr, &_benchSfNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\23.ksx", "Data\\Ksf\\03.ksf", 640, 480, 16, "00.kss", nullptr},
+    {0x04, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
+    {0x30, nullptr, &_benchNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\05.ksx", "Data\\Ksf\\02.ksf", 640, 480, 16, "00.kss", nullptr},
+    {0x04, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
+    {0x30, nullptr, &_benchSpaceOpt, {3, 5000, 0, 0, 3}, nullptr, "Data\\Ksx\\10.ksx", "Data\\Ksf\\04.ksf", 640, 480, 16, "00.kss", nullptr},
+    {0x04, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
+    {0x30, nullptr, &_benchWaterOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\19.ksx", "Data\\Ksf\\05.ksf", 640, 480, 32, "00.kss", nullptr},
+    {0x30, nullptr, &_bench2DOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\21.ksx", "Data\\Ksf\\06.ksf", 640, 480, 16, "00.kss", nullptr},
+    {0x30, nullptr, &_benchSpaceOpt, {5, 4096, 4, 1, NONE}, nullptr, "Data\\Ksx\\24.ksx", "Data\\Ksf\\07.ksf", 640, 480, 16, "00.kss", nullptr},
+    {0x31, nullptr, &_benchSpaceOpt, {5, 4096, 4, 1, NONE}, nullptr, "Data\\Ksx\\25.ksx", "Data\\Ksf\\07.ksf", 640, 480, 16, "00.kss", nullptr},
+    {0x04, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
+};
+
+_becnhDef demoDef[DEMO_ROW_NUM] = {
+    {0x32, nullptr, &_demoPlainOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\01.ksx", "Data\\Ksf\\01.ksf", 0, 0, 0, "01.kss", nullptr},
+    {0x90, nullptr, &_demoNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\02.ksx", "Data\\Ksf\\02.ksf", 0, 0, 0, "02.kss", nullptr},
+    {0x80, nullptr, &_demoNinjaYaneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\03.ksx", nullptr, 0, 0, 0, "02.kss", traNinjya1SeDef},
+    {0x80, nullptr, &_demoNinjaFusumaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\04.ksx", nullptr, 0, 0, 0, "02.kss", nullptr},
+    {0xA2, nullptr, &_demoNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\05.ksx", nullptr, 0, 0, 0, "02.kss", traNinjya2SeDef},
+    {0x50, nullptr, &_demoBarOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\06.ksx", "Data\\Ksf\\04.ksf", 0, 0, 0, "03.kss", nullptr},
+    {0x40, nullptr, &_demoNoneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\07.ksx", nullptr, 0, 0, 0, "03.kss", ss1_1SeDef},
+    {0x40, nullptr, &_demoNoneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\08.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
+    {0x40, nullptr, &_demoNeyaOpt, {0, 0, 0, 0, 2}, nullptr, "Data\\Ksx\\09.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
+    {0x40, nullptr, &_demoSpaceOpt, {3, 3072, 0, 0, 3}, nullptr, "Data\\Ksx\\10.ksx", nullptr, 0, 0, 0, "03.kss", ss2_1SeDef},
+    {0x40, nullptr, &_demoWarpOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\11.ksx", nullptr, 0, 0, 0, "03.kss", ss2_2SeDef},
+    {0x40, nullptr, &_demoSpaceOpt, {1, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\12.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
+    {0x40, nullptr, &_demoSpaceOpt, {2, 3072, 0, 0, 6}, nullptr, "Data\\Ksx\\13.ksx", nullptr, 0, 0, 0, "03.kss", ss2_6SeDef},
+    {0x40, nullptr, &_demoSpaceOpt, {0, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\14.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
+    {0x40, nullptr, &_demoSpaceOpt, {NONE, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\15.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
+    {0x40, nullptr, &_demoSpaceOpt, {0, 3072, 0, 0, 7}, nullptr, "Data\\Ksx\\16.ksx", nullptr, 0, 0, 0, "03.kss", ss3_3SeDef},
+    {0x40, nullptr, &_demoSpaceOpt, {2, 3072, 0, 0, 4}, nullptr, "Data\\Ksx\\17.ksx", nullptr, 0, 0, 0, "03.kss", ss4_1SeDef},
+    {0x62, nullptr, &_demoSpaceOpt, {4, 3072, 0, 0, 8}, nullptr, "Data\\Ksx\\18.ksx", nullptr, 0, 0, 0, "03.kss", ss4_2SeDef},
+    {0xB0, nullptr, &_demoBarOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\28.ksx", "Data\\Ksf\\14.ksf", 0, 0, 0, "06.kss", nullptr},
+    {0xB2, nullptr, &_demoWaterOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\20.ksx", "Data\\Ksf\\05.ksf", 640, 480, 32, "06.kss", nullptr},
+    {0x70, nullptr, &_demoSfNinjaOpt, {0, 0, 0, 0, 9}, nullptr, "Data\\Ksx\\22.ksx", "Data\\Ksf\\03.ksf", 0, 0, 0, "05.kss", sfNinjyaSeDef},
+    {0x72, nullptr, &_demoShapeOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\26.ksx", "Data\\Ksf\\08.ksf", 0, 0, 0, "05.kss", endingSeDef},
+    {0, nullptr, nullptr, {0, 0, 0, 0, 0}, nullptr, nullptr, nullptr, 0, 0, 0, "", nullptr},
+    {0, nullptr, nullptr, {0, 0, 0, 0, 0}, nullptr, nullptr, nullptr, 0, 0, 0, "", nullptr},
+    {0, nullptr, nullptr, {0, 0, 0, 0, 0}, nullptr, nullptr, nullptr, 0, 0, 0, "", nullptr},
+};
+
+// The demo with the light packages; every row registers its images and clears them after.
+_becnhDef lightDef[DEMO_ROW_NUM] = {
+    {0x32, nullptr, &_demoPlainOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l01.ksx", "Data\\Ksf\\l01.ksf", 0, 0, 0, "01.kss", nullptr},
+    {0xB0, nullptr, &_lightNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l20.ksx", "Data\\Ksf\\l02.ksf", 0, 0, 0, "02.kss", nullptr},
+    {0xB0, nullptr, &_lightNinjaYaneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l21.ksx", "Data\\Ksf\\l03.ksf", 0, 0, 0, "02.kss", traNinjya1SeDef},
+    {0xB0, nullptr, &_demoNinjaFusumaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l02.ksx", "Data\\Ksf\\l04.ksf", 0, 0, 0, "02.kss", nullptr},
+    {0xB2, nullptr, &_lightNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\l22.ksx", "Data\\Ksf\\l05.ksf", 0, 0, 0, "02.kss", traNinjya2SeDef},
+    {0x70, nullptr, &_demoBarOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l03.ksx", "Data\\Ksf\\l07.ksf", 0, 0, 0, "03.kss", nullptr},
+    {0x70, nullptr, &_demoNoneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l04.ksx", "Data\\Ksf\\l08.ksf", 0, 0, 0, "03.kss", ss1_1SeDef},
+    {0x70, nullptr, &_demoNoneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l05.ksx", "Data\\Ksf\\l09.ksf", 0, 0, 0, "03.kss", nullptr},
+    {0x70, nullptr, &_demoNeyaOpt, {0, 0, 0, 0, 2}, nullptr, "Data\\Ksx\\l06.ksx", "Data\\Ksf\\l10.ksf", 0, 0, 0, "03.kss", nullptr},
+    {0x70, nullptr, &_demoSpaceOpt, {3, 3072, 0, 0, 3}, nullptr, "Data\\Ksx\\l07.ksx", "Data\\Ksf\\l11.ksf", 0, 0, 0, "03.kss", ss2_1SeDef},
+    {0x70, nullptr, &_demoWarpOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l08.ksx", "Data\\Ksf\\l12.ksf", 0, 0, 0, "03.kss", ss2_2SeDef},
+    {0x70, nullptr, &_demoSpaceOpt, {1, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\l09.ksx", "Data\\Ksf\\l13.ksf", 0, 0, 0, "03.kss", nullptr},
+    {0x70, nullptr, &_demoSpaceOpt, {2, 3072, 0, 0, 6}, nullptr, "Data\\Ksx\\l10.ksx", "Data\\Ksf\\l14.ksf", 0, 0, 0, "03.kss", ss2_6SeDef},
+    {0x70, nullptr, &_demoSpaceOpt, {0, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\l11.ksx", "Data\\Ksf\\l15.ksf", 0, 0, 0, "03.kss", nullptr},
+    {0x70, nullptr, &_demoSpaceOpt, {0, 3072, 0, 0, 7}, nullptr, "Data\\Ksx\\l13.ksx", "Data\\Ksf\\l17.ksf", 0, 0, 0, "03.kss", ss3_3SeDef},
+    {0x70, nullptr, &_demoSpaceOpt, {2, 3072, 0, 0, 4}, nullptr, "Data\\Ksx\\l14.ksx", "Data\\Ksf\\l18.ksf", 0, 0, 0, "03.kss", ss4_1SeDef},
+    {0x72, nullptr, &_demoSpaceOpt, {4, 3072, 0, 0, 8}, nullptr, "Data\\Ksx\\l15.ksx", "Data\\Ksf\\l19.ksf", 0, 0, 0, "03.kss", ss4_2SeDef},
+    {0xB0, nullptr, &_demoBarOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l18.ksx", "Data\\Ksf\\l20.ksf", 0, 0, 0, "06.kss", nullptr},
+    {0xB2, nullptr, &_demoWaterOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l19.ksx", "Data\\Ksf\\05.ksf", 640, 480, 32, "06.kss", nullptr},
+    {0x70, nullptr, &_demoSfNinjaOpt, {0, 0, 0, 0, 9}, nullptr, "Data\\Ksx\\l16.ksx", "Data\\Ksf\\l06.ksf", 0, 0, 0, "05.kss", sfNinjyaSeDef},
+    {0x72, nullptr, &_demoShapeOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\26.ksx", "Data\\Ksf\\08.ksf", 0, 0, 0, "05.kss", endingSeDef},
+    {0, nullptr, nullptr, {0, 0, 0, 0, 0}, nullptr, nullptr, nullptr, 0, 0, 0, "", nullptr},
+    {0, nullptr, nullptr, {0, 0, 0, 0, 0}, nullptr, nullptr, nullptr, 0, 0, 0, "", nullptr},
+    {0, nullptr, nullptr, {0, 0, 0, 0, 0}, nullptr, nullptr, nullptr, 0, 0, 0, "", nullptr},
+    {0, nullptr, nullptr, {0, 0, 0, 0, 0}, nullptr, nullptr, nullptr, 0, 0, 0, "", nullptr},
+};
+
+// ---- Selection and bulk loading -----------------------------------------------------------
+
+static _becnhDef *_curTable(long *aRowNumP)
+{
+    const bool demo = (sysWork.status & SYS_DEMO) != 0, full = (sysWork.status & SYS_FULLSPEC) != 0;
+    *aRowNumP = demo ? DEMO_ROW_NUM : BENCH_ROW_NUM;
+    if (demo)
+        return full ? demoDef : lightDef;
+    return full ? benchDef : lightBenchDef;
+}
+
+_becnhDef *benchGetDefPtr(long aStep)
+{
+    long rowNum = 0;
+    _becnhDef *tbl = _curTable(&rowNum);
+    return sBenchTableRow(tbl, rowNum, aStep);
+}
+
+long benchGetRowNum(void)
+{
+    long rowNum = 0;
+    _curTable(&rowNum);
+    return rowNum;
+}
+
+static _becnhDef *const _fullTbl[2] = {demoDef, benchDef};
+static const long _fullRowNum[2] = {DEMO_ROW_NUM, BENCH_ROW_NUM};
+
+static _sceneDef *_loadScene(const char *aPathP)
+{
+    return (_sceneDef *)entryKsx(aPathP);
+}
+
+static void _freeScene(_sceneDef *aDefP)
+{
+    std::free(aDefP);
+}
+
+void benchLoadSceneAll(void)
+{
+    sBenchLoadScenes(_fullTbl, _fullRowNum, 2, _loadScene);
+}
+
+void benchFreeSceneAll(void)
+{
+    sBenchFreeScenes(_fullTbl, _fullRowNum, 2, _freeScene);
+}
