@@ -1,0 +1,77 @@
+#ifndef KESTREL_LW_OBJ2_OBJ2INT_H
+#define KESTREL_LW_OBJ2_OBJ2INT_H
+
+// Shared inside the reader only.
+
+#include "LW/OBJ2/OBJ2.h"
+
+int _objGrow(st_OBJ2 *o, void **aArrP, int32_t *aMaxP, int32_t aNeed, uint32_t aElem);
+void _objDebug(st_OBJ2 *o, const char *aFormat, ...);
+void _objFaceNormal(st_LayerData *l, const st_PolygonData *p, double aN[3]);
+st_TextureLayer *_objNewTexture(st_OBJ2 *o, st_SurfaceData *s);
+void _objMakeMaterial(st_OBJ2 *o, st_SurfaceData *s);
+int32_t _objLoadMem(st_OBJ2 *o, const uint8_t *aDataP, uint32_t aSize, int32_t aType, const st_OBJ2_option *aOptP);
+
+// A bounded big-endian reader: every read checks what is left, and a short read sets 'bad'
+// instead of reading past the end.
+struct _objReader {
+    const uint8_t *p;
+    const uint8_t *end;
+    int bad;
+
+    uint32_t left() const { return (uint32_t)(end - p); }
+    uint8_t u1()
+    {
+        if (left() < 1) { bad = 1; return 0; }
+        return *p++;
+    }
+    uint16_t u2()
+    {
+        if (left() < 2) { bad = 1; p = end; return 0; }
+        uint16_t v = (uint16_t)((p[0] << 8) | p[1]);
+        p += 2;
+        return v;
+    }
+    uint32_t u4()
+    {
+        if (left() < 4) { bad = 1; p = end; return 0; }
+        uint32_t v = ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | p[3];
+        p += 4;
+        return v;
+    }
+    float f4()
+    {
+        uint32_t v = u4();
+        float f;
+        __builtin_memcpy(&f, &v, 4);
+        return f;
+    }
+    // LWO2 variable-length index: 2 bytes, or 4 when the first byte is 0xFF.
+    uint32_t vx()
+    {
+        if (left() >= 1 && p[0] == 0xFF) return u4() & 0x00FFFFFFu;
+        return u2();
+    }
+    void id4(char aId[5])
+    {
+        uint32_t v = u4();
+        aId[0] = (char)(v >> 24); aId[1] = (char)(v >> 16); aId[2] = (char)(v >> 8); aId[3] = (char)v; aId[4] = 0;
+    }
+    // Zero-terminated name padded to even length; 0 when the terminator is missing.
+    int s0(char *aDstP, uint32_t aSize)
+    {
+        const uint8_t *z = p;
+        while (z < end && *z) ++z;
+        if (z >= end) { bad = 1; p = end; if (aSize) aDstP[0] = 0; return 0; }
+        uint32_t n = (uint32_t)(z - p);
+        uint32_t keep = n < aSize - 1 ? n : aSize - 1;
+        __builtin_memcpy(aDstP, p, keep);
+        aDstP[keep] = 0;
+        uint32_t step = (n + 2) & ~1u;  // name, terminator, pad
+        p = step <= left() ? p + step : end;
+        return 1;
+    }
+    void skip(uint32_t n) { p = n <= left() ? p + n : end; }
+};
+
+#endif
