@@ -167,8 +167,8 @@ public:
         DWORD code = 0;
         switch (aSeen) {
         case Seen::Message:
-            return Fail(EXIT_KESTREL_ERROR, std::string("Kestrel showed a message ") + aWhile + ": \"" +
-                                                drv::MessageText(box) + "\"");
+            return Fail(EXIT_KESTREL_ERROR, std::string("Kestrel showed a message ") + aWhile + ": " +
+                                                drv::WindowText(box) + ": \"" + drv::MessageText(box) + "\"");
         case Seen::Ended:
             kestrel.WaitExit(5000, &code);
             return Fail(EXIT_ENDED_EARLY,

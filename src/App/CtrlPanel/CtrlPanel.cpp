@@ -11,6 +11,7 @@
 
 #include "App/App/Appflow.h"
 #include "App/Bench/BENCH.h"
+#include "App/View/ViewLW.h"
 #include "System/Env/Env.h"
 #include "System/Sys/SYSTEM.h"
 #include "resource.h"
@@ -582,11 +583,17 @@ static void _enableObjFile(HWND aDlg)
     EnableWindow(GetDlgItem(aDlg, IDC_BENCH_OBJPATH), on);
 }
 
-// 1 when the user's object can be converted for the benchmark.
-static int _checkObjFile(const char *aPathP)
+// The file dialogs move the current folder to the chosen file's; the program finds its Data
+// folder relative to it, so the folder is put back.
+static BOOL _fileDialog(OPENFILENAMEA *aOfnP, bool aSave)
 {
-    (void)aPathP;
-    return 0; // no object conversion in this build: every file is refused
+    char folder[MAX_PATH];
+    const DWORD kept = GetCurrentDirectoryA(sizeof folder, folder);
+    aOfnP->Flags |= OFN_NOCHANGEDIR;
+    const BOOL chosen = aSave ? GetSaveFileNameA(aOfnP) : GetOpenFileNameA(aOfnP);
+    if (kept > 0 && kept < sizeof folder)
+        SetCurrentDirectoryA(folder);
+    return chosen;
 }
 
 static void _openObjFile(HWND aDlg)
@@ -601,9 +608,9 @@ static void _openObjFile(HWND aDlg)
     ofn.lpstrTitle = "Open Object File";
     ofn.lpstrDefExt = "lwo";
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameA(&ofn))
+    if (!_fileDialog(&ofn, false))
         return;
-    if (_checkObjFile(path) != 1) {
+    if (viewCheckLwo(path) != 1) {
         // The previous choice stays.
         printMsg(aDlg, _warningCaption(), sSysJapanese() ? "%sの読み込みに失敗" : "%s Read Failure", path);
         return;
@@ -764,7 +771,7 @@ static void _saveResults(HWND aDlg)
     ofn.lpstrTitle = "Save Results File";
     ofn.lpstrDefExt = "txt";
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
-    if (GetSaveFileNameA(&ofn))
+    if (_fileDialog(&ofn, true))
         _saveFile(path);
 }
 

@@ -38,7 +38,7 @@ std::string ReadAll(const std::string &aPath)
 int FilesInFolder()
 {
     WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((std::string(kFolder) + "\\*").c_str(), &data);
+    HANDLE find = FindFirstFileA(FullPath("*").c_str(), &data);
     int count = 0;
     if (find == INVALID_HANDLE_VALUE)
         return 0;
@@ -56,6 +56,7 @@ class ResultsDialog : public ::testing::Test {
 protected:
     std::thread panel;
     HWND dlg = nullptr;
+    char startFolder[MAX_PATH] = "";
 
     void SetUp() override
     {
@@ -69,6 +70,7 @@ protected:
         sysWork.caps.cpuClock = 2000000000u;
         cpInitWork();
         CreateDirectoryA(kFolder, nullptr);
+        GetCurrentDirectoryA(sizeof startFolder, startFolder);
     }
     void TearDown() override
     {
@@ -131,6 +133,10 @@ protected:
             Sleep(50);
         ASSERT_FALSE(IsWindow(save));
         Sleep(200); // the file is written right after the save dialog closes
+        // The program's Data folder is found from the current folder: saving must not move it.
+        char folder[MAX_PATH] = "";
+        GetCurrentDirectoryA(sizeof folder, folder);
+        EXPECT_STREQ(folder, startFolder);
     }
     std::string Text(int aId) { return drv::WindowText(GetDlgItem(dlg, aId)); }
 };
