@@ -38,5 +38,44 @@
 #define IDC_CP_SYS_DISP2 1202
 #define IDC_CP_SYS_CPU3 1205
 #define IDC_CP_SYS_DISP3 1216
+// Pictures of the main dialog: bitmap resources and the controls that show them.
+#define IDB_CP_BANNER 111
+#define IDB_CP_EMBLEM1 112
+#define IDB_CP_EMBLEM2 113
+#define IDC_CP_PIC1 1007
+#define IDC_CP_PIC2 1008
+#define IDC_CP_PIC3 1009
+
+// Demo Setting.
+#define IDC_DEMO_LOOP 1033
+#define IDC_DEMO_BGM 1034
+#define IDC_DEMO_PROTECT 1035
+#define IDC_DEMO_DEVICE 1206
+#define IDC_DEMO_DISPLAY 1212
+
+// Benchmark Setting.
+#define IDC_BENCH_OBJOPEN 1051
+#define IDC_BENCH_OBJPATH 1052
+#define IDC_BENCH_LOOP 1127
+#define IDC_BENCH_BGM 1128
+#define IDC_BENCH_TEST0 1132 // rows 0..9: 1132..1141
+#define IDC_BENCH_TEST9 1141
+#define IDC_BENCH_PROTECT 1203
+#define IDC_BENCH_CHALLENGE 1217
+#define IDC_BENCH_FRAMETIME 1218
+
+// Results.
+#define IDC_SCORE_GROUP 1144
+#define IDC_SCORE_BAR0 1149 // rows 0..9: 1149..1158
+#define IDC_SCORE_TEXT0 1161 // rows 0..9: 1161..1170
+#define IDC_SCORE_SAVE 1181
+#define IDC_SCORE_EXIT 1182
+#define IDC_SCORE_LEGEND_USER 1183
+#define IDC_SCORE_LEGEND_REF 1184
+#define IDC_SCORE_USER 1185
+#define IDC_SCORE_REF 1186
+#define IDC_SCORE_OVERALL_BAR 1190
+#define IDC_SCORE_OVERALL_TEXT 1191
+#define IDC_SCORE_OVERALL_GROUP 1192
 
 #endif

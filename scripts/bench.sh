@@ -18,4 +18,17 @@ if [ "${KESTREL_BENCH_WINE:-1}" != 0 ]; then
         [ -f "$KBUILD/win/bin/$b.exe" ] && (cd "$KBUILD/win/bin" && wine "./$b.exe")
     done
 fi
-exit 0
+
+# The whole program on this machine, unattended, under Wine: KestrelRun starts Kestrel.exe, runs
+# the benchmark tests and prints the results file it saved. KESTREL_RUN_ARGS adds runner options
+# (e.g. "--tests 0,2,6 --frametime"); KESTREL_RUN_TIMEOUT bounds the run in seconds.
+say "unattended benchmark run"
+k_build_native
+k_build_win
+k_content
+k_sound
+k_display
+trap k_display_stop EXIT
+k_prefix
+(cd "$KBUILD/win/bin" && wine KestrelRun.exe --out "$KBUILD/results.txt" \
+    --timeout "${KESTREL_RUN_TIMEOUT:-1200}" ${KESTREL_RUN_ARGS:-})

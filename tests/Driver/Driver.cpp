@@ -117,6 +117,8 @@ struct _windowQuery {
     const char *title;
     bool messageBox;
     HWND found;
+    int controlId = 0;
+    size_t buttons = 1;
 };
 
 static BOOL CALLBACK _windowProc(HWND aWin, LPARAM aParam)
@@ -131,7 +133,9 @@ static BOOL CALLBACK _windowProc(HWND aWin, LPARAM aParam)
     if (q->title && WindowText(aWin) != q->title)
         return TRUE;
     if (q->messageBox && (ClassName(aWin) != "#32770" || ChildTexts(aWin, "Static").empty() ||
-                          ChildTexts(aWin, "Button").size() != 1))
+                          ChildTexts(aWin, "Button").size() != q->buttons))
+        return TRUE;
+    if (q->controlId && (ClassName(aWin) != "#32770" || !GetDlgItem(aWin, q->controlId)))
         return TRUE;
     q->found = aWin;
     return FALSE;
@@ -166,6 +170,54 @@ HWND Process::WaitMessageBox(DWORD aTimeoutMs) const
         Sleep(50);
     } while (GetTickCount() - start < aTimeoutMs && Running());
     return nullptr;
+}
+
+HWND FindDialogWith(DWORD aPid, int aControlId)
+{
+    _windowQuery q = {aPid, nullptr, nullptr, false, nullptr, aControlId};
+    EnumWindows(_windowProc, (LPARAM)&q);
+    return q.found;
+}
+
+HWND FindMessageBox(DWORD aPid, size_t aButtons)
+{
+    _windowQuery q = {aPid, nullptr, nullptr, true, nullptr, 0, aButtons};
+    EnumWindows(_windowProc, (LPARAM)&q);
+    return q.found;
+}
+
+std::string MessageText(HWND aBox)
+{
+    std::string text;
+    for (const std::string &line : ChildTexts(aBox, "Static")) {
+        if (line.empty())
+            continue;
+        if (!text.empty())
+            text += '\n';
+        text += line;
+    }
+    return text;
+}
+
+HWND Process::WaitDialogWith(int aControlId, DWORD aTimeoutMs) const
+{
+    const DWORD start = GetTickCount();
+    do {
+        if (HWND win = FindDialogWith(_info.dwProcessId, aControlId))
+            return win;
+        Sleep(50);
+    } while (GetTickCount() - start < aTimeoutMs && Running());
+    return FindDialogWith(_info.dwProcessId, aControlId);
+}
+
+void ChooseFile(HWND aFileDlg, const std::string &aPath)
+{
+    // The file name box: a combo box (cmb13) in the newer dialog, an edit (edt1) in the older.
+    HWND name = GetDlgItem(aFileDlg, 0x47c);
+    if (!name)
+        name = GetDlgItem(aFileDlg, 0x480);
+    SendMessageA(name, WM_SETTEXT, 0, (LPARAM)aPath.c_str());
+    PostMessageA(aFileDlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(aFileDlg, IDOK));
 }
 
 bool Process::WaitExit(DWORD aTimeoutMs, DWORD *aExitCode)

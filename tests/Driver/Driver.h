@@ -38,6 +38,8 @@ public:
     HWND FindWindow(const char *aClass, const char *aTitle) const;
     // A message box (dialog with a static text) of the process.
     HWND WaitMessageBox(DWORD aTimeoutMs = 30000) const;
+    // A dialog of the process holding a control with id aControlId (titles differ by language).
+    HWND WaitDialogWith(int aControlId, DWORD aTimeoutMs = 30000) const;
 
     // Ends with the process's exit code; false when it did not end in time.
     bool WaitExit(DWORD aTimeoutMs, DWORD *aExitCode);
@@ -46,6 +48,15 @@ public:
 private:
     PROCESS_INFORMATION _info = {};
 };
+
+// A visible dialog of process aPid holding a control with id aControlId; null when none.
+HWND FindDialogWith(DWORD aPid, int aControlId);
+// A message box of process aPid: a dialog with a static text and only aButtons buttons.
+HWND FindMessageBox(DWORD aPid, size_t aButtons = 1);
+// Texts of a message box's static controls joined by newlines.
+std::string MessageText(HWND aBox);
+// Types aPath into an open or save dialog of the system and presses its OK button.
+void ChooseFile(HWND aFileDlg, const std::string &aPath);
 
 // Presses a dialog button as a click would.
 void Click(HWND aDlg, int aId);
