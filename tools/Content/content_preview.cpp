@@ -1,0 +1,43 @@
+// content_preview <scene number> <frame> <out.png> [width height]
+// Renders one frame of a benchmark scene in software, to judge it while authoring.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+#include "Content.h"
+
+int main(int argc, char **argv)
+{
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: content_preview <scene> <frame> <out.png> [width height]\n");
+        return 2;
+    }
+    std::string n = argv[1];
+    std::vector<std::pair<std::string, kbBytes>> loose;
+    ctScene s = n == "23" ? ctGame1() : n == "05" ? ctGame2() : n == "10" ? ctGame3() : n == "19" ? ctSurface()
+              : n == "24" ? ctFighter(false) : n == "25" ? ctFighter(true) : n == "27" ? ctClosing(&loose) : ctEmpty2d();
+    int w = argc > 5 ? std::atoi(argv[4]) : 320, h = argc > 5 ? std::atoi(argv[5]) : 240;
+    if (std::getenv("PREVIEW_SHAPES")) {
+        std::map<std::string, std::pair<int, uint32_t>> byName;
+        for (const kbShape &sh : s.scene.shapes)
+            if (sh.body) {
+                auto &e = byName[sh.def.name];
+                e.first++;
+                e.second += sh.body->def.polyCnt;
+            }
+        for (const auto &e : byName)
+            std::printf("%-20s x%-3d %6u\n", e.first.c_str(), e.second.first, e.second.second);
+    }
+    kbImage img = ctPreview(s, std::atoi(argv[2]), w, h);
+    std::vector<uint8_t> rgb;
+    for (uint32_t p : img.pixels)
+        rgb.insert(rgb.end(), {(uint8_t)(p >> 24), (uint8_t)(p >> 16), (uint8_t)(p >> 8)});
+    if (!stbi_write_png(argv[3], w, h, 3, rgb.data(), w * 3))
+        return 1;
+    std::printf("scene %s: %u polygons, %.2f MB textures\n", n.c_str(), s.scene.def.polyCnt, s.textures.Megabytes());
+    return 0;
+}
