@@ -7,7 +7,6 @@
 #include "KbPicture.h"
 
 #define STB_TRUETYPE_IMPLEMENTATION
-#define STBTT_STATIC
 #include <stb/stb_truetype.h>
 
 static const float _pi = 3.14159265358979f;
