@@ -38,7 +38,7 @@ static std::shared_ptr<kbShapeBody> _skyDome(float aRadius, const std::string &a
 // The duel: where the pair stands, how far apart and which way the line between them points.
 struct _duel {
     kbSpline gap{{0, {300, 0, 0}},   {45, {260, 0, 0}},  {68, {115, 0, 0}},  {92, {210, 0, 0}},  {113, {115, 0, 0}},
-                 {138, {220, 0, 0}}, {152, {190, 0, 0}}, {176, {70, 0, 0}},  {200, {230, 0, 0}}, {214, {110, 0, 0}},
+                 {138, {220, 0, 0}}, {152, {190, 0, 0}}, {176, {115, 0, 0}},  {200, {230, 0, 0}}, {214, {110, 0, 0}},
                  {230, {200, 0, 0}}, {244, {110, 0, 0}}, {262, {190, 0, 0}}, {284, {95, 0, 0}},  {319, {170, 0, 0}}};
     kbSpline centre{{0, {0, 0, 0}}, {120, {60, 0, -40}}, {220, {-40, 0, 30}}, {319, {20, 0, 0}}};
     float Turn(int f) const { return 0.5f + f * 0.006f + _pi * _smooth(150, 202, (float)f); }

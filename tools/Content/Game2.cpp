@@ -54,13 +54,15 @@ ctScene ctGame2()
         for (_vertexDef &v : w.vertices)
             v.u0 = v.u1 = (v.vx + _half) / 3.8f, v.v0 = v.v1 = (v.vz + _wall * 0.36f) / (_wall * 0.72f);
         kbMeshTransform(&w, kbVec3(0, _wall * 0.36f, 0), kbVec3(-_pi / 2, 0, 0));  // stand it up facing -Z
-        kbMeshTransform(&w, kbVec3(0, 0, _half), kbVec3(0, a, 0));
+        kbMeshTransform(&w, kbVec3(0, 0, _half));
+        kbMeshTransform(&w, kbVec3(), kbVec3(0, a, 0));
         kbMeshAppend(&walls, w);
         kbMesh band = kbMeshPlane(_half * 2, _wall * 0.28f, 8, 2, 1);
         for (_vertexDef &v : band.vertices)
             v.u0 = v.u1 = v.vx / 2, v.v0 = v.v1 = v.vz / 2;
         kbMeshTransform(&band, kbVec3(0, _wall * 0.86f, 0), kbVec3(-_pi / 2, 0, 0));
-        kbMeshTransform(&band, kbVec3(0, 0, _half), kbVec3(0, a, 0));
+        kbMeshTransform(&band, kbVec3(0, 0, _half));
+        kbMeshTransform(&band, kbVec3(), kbVec3(0, a, 0));
         kbMeshAppend(&upper, band);
         for (int i = 0; i < 4; i++) {
             kbMesh p = kbMeshBox(kbVec3(0.28f, _wall, 0.28f), 2);

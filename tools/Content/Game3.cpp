@@ -63,8 +63,8 @@ ctScene ctGame3()
     }
 
     // Squadrons: three blue, three red, chasing round the gap between the cruisers.
-    auto blue = ctShipBody(16, 8, 0xB0C0E0, blueT, glowT);
-    auto red = ctShipBody(15, 8, 0xE0B0A0, redT, glowT);
+    auto blue = ctShipBody(22, 8, 0xB0C0E0, blueT, glowT);
+    auto red = ctShipBody(20, 8, 0xE0B0A0, redT, glowT);
     kbVec3 gap(0, 20, 250);
     std::vector<kbCurve> paths;
     for (int i = 0; i < 6; i++) {
@@ -100,7 +100,7 @@ ctScene ctGame3()
     kbCurve lead = paths[0];
     kbCurve eye = [lead](int f) {
         kbVec3 p = lead(f), d = kbNormalize(lead(f + 1) - lead(f - 1));
-        float back = 42 + 18 * std::sin(f / 80.0f);
+        float back = 36 + 12 * std::sin(f / 80.0f);
         kbVec3 side = kbNormalize(kbCross(kbVec3(0, 1, 0), d));
         return p - d * back + kbVec3(0, 12 + 6 * std::sin(f / 50.0f), 0) + side * (22 * std::sin(f / 110.0f));
     };

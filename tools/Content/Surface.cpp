@@ -116,8 +116,9 @@ ctScene ctSurface()
     }
     auto lantern = ctLanternBody(1.3f, 12, deckT);
     for (int i = 0; i < 4; i++) {
-        float a = _pi / 4 + i * _pi / 2;
-        kbAddShape(&sc, "PoolLantern", lantern, -1, kbConstant(kbVec3(5.3f * std::cos(a), 0.95f, 5.3f * std::sin(a))));
+        // At the deck's corners, clear of the camera's circle.
+        float x = i % 2 ? 5.9f : -5.9f, z = i / 2 ? 5.9f : -5.9f;
+        kbAddShape(&sc, "PoolLantern", lantern, -1, kbConstant(kbVec3(x, 0.95f, z)));
     }
     {
         std::vector<kbPoint2> p;

@@ -33,6 +33,19 @@ int main(int argc, char **argv)
             std::printf("%-20s x%-3d %6u\n", e.first.c_str(), e.second.first, e.second.second);
     }
     kbImage img = ctPreview(s, std::atoi(argv[2]), w, h);
+    // The program draws stars and galaxies behind space scenes, and the 2D test over its picture.
+    if (s.scene.shapes.empty() && s.textures.images.count("siro.bmp")) {
+        const kbImage &siro = s.textures.images["siro.bmp"];
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                img.pixels[y * w + x] = siro.pixels[(y * siro.height / h) * siro.width + x * siro.width / w];
+    } else if (s.scene.def.backColor == 0 && (n == "10" || n == "24" || n == "25")) {
+        kbImage stars = kbTexStars(256, 77);
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                if ((img.pixels[y * w + x] >> 8) == 0)
+                    img.pixels[y * w + x] = stars.pixels[(y % 256) * 256 + x % 256];
+    }
     std::vector<uint8_t> rgb;
     for (uint32_t p : img.pixels)
         rgb.insert(rgb.end(), {(uint8_t)(p >> 24), (uint8_t)(p >> 16), (uint8_t)(p >> 8)});
