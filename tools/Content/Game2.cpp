@@ -26,7 +26,7 @@ ctScene ctGame2()
     out.number = "05";
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
-    kbSceneBegin(&sc, _frames, 0.05f, 60.0f, 0x100C0A, 0x806050, 0.45f);
+    kbSceneBegin(&sc, _frames, 0.05f, 60.0f, 0x100C0A, 0x907060, 0.6f);
     kbSceneFog(&sc, 10, 30, 0x100C0A);
 
     std::string tatamiT = tx.Add("g2_tatami.bmp", kbTexTatami(512, 201));
@@ -100,9 +100,9 @@ ctScene ctGame2()
         for (int i = 0; i < 8; i++) {
             float x = (i % 4 - 1.5f) * 3.6f, z = (i / 4 - 0.5f) * 7.0f;
             float ph = i * 0.9f;
-            kbAddShape(&sc, "PaperLantern", lantern, -1, kbConstant(_at(x, _wall - 1.3f, z)),
+            kbAddShape(&sc, "PaperLantern", lantern, -1, kbConstant(_at(x, _wall - 1.0f, z)),
                        [ph](int f) { return kbVec3(0.04f * std::sin(f * 0.03f + ph), 0, 0.03f * std::cos(f * 0.027f + ph)); });
-            kbAddLight(&sc, kbLightPoint(_at(x, _wall - 1.4f, z), 0xFFB060, 0.8f, 6.0f));
+            kbAddLight(&sc, kbLightPoint(_at(x, _wall - 1.1f, z), 0xFFB060, 0.8f, 6.0f));
         }
     }
 
@@ -282,7 +282,7 @@ ctScene ctGame2()
         kbVec3 dir = kbRotate(perp, kbVec3(0, 0.5f * std::sin(f / 90.0f) - 0.3f, 0));
         float r = 0.8f * sep + 2.6f + 2.5f * (1 - _smooth(0, 140, (float)f)) - 0.8f * _smooth(850, 940, (float)f);
         kbVec3 m = mid(f);
-        kbVec3 e = m + dir * r + kbVec3(0, 1.7f + 0.5f * std::sin(f / 55.0f), 0);
+        kbVec3 e = m + dir * r + kbVec3(0, 1.5f + 0.4f * std::sin(f / 55.0f), 0);
         // Stay inside the hall.
         e.x = std::min(_centre.x + _half - 0.6f, std::max(_centre.x - _half + 0.6f, e.x));
         e.z = std::min(_centre.z + _half - 0.6f, std::max(_centre.z - _half + 0.6f, e.z));
