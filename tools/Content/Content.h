@@ -1,0 +1,103 @@
+#ifndef KESTREL_TOOLS_CONTENT_CONTENT_H
+#define KESTREL_TOOLS_CONTENT_CONTENT_H
+
+// The content builder's shared parts: where files go, texture packs that count what they hold,
+// and the models several scenes use.
+
+#include <map>
+#include <string>
+
+#include "KbAnim.h"
+#include "KbKsf.h"
+#include "KbPicture.h"
+#include "KbTexture.h"
+
+// Every file written, for the log and the checks.
+struct ctOutput {
+    std::string dataDir;  // the Data folder
+    std::vector<std::pair<std::string, size_t>> written;
+    std::string error;
+    bool Write(const std::string &aRelPath, const kbBytes &aBytes);  // relative to the Data folder's parent
+};
+
+// The textures of one scene: entries for its image package and the texel bytes its pages use
+// (16 bits a texel, as the scenes ask for).
+struct ctTextures {
+    std::vector<kbKsfEntry> entries;
+    std::map<std::string, kbImage> images;  // the same pictures, for previews
+    double bytes = 0;
+    // Adds a 24-bit bitmap under aName ("name.bmp") and returns the name a texture set uses.
+    std::string Add(const std::string &aName, const kbImage &aImage, int aDepth = 24);
+    double Megabytes() const { return bytes / (1024.0 * 1024.0); }
+};
+
+// A benchmark scene and what the checks and the log report of it.
+struct ctScene {
+    std::string number;  // "23"
+    kbScene scene;
+    ctTextures textures;
+};
+
+bool ctWriteScene(ctOutput *aOutP, const ctScene &aScene);
+bool ctWritePackage(ctOutput *aOutP, const std::string &aName, const std::vector<kbKsfEntry> &aEntries);
+
+// Models. Each body is made at the given size; aTex names the texture of its main surface.
+struct ctFighterLook {
+    std::string prefix;  // shape names start with it, so each fighter keeps its own bodies
+    uint32_t robe, trim, skin;
+    std::string robeTex;
+    int detail;  // slices of the round parts
+};
+// Parts of a fighter rig (hips root; torso, head, arms, legs). Height about aHeight.
+enum { CT_HIPS, CT_TORSO, CT_HEAD, CT_UARM_R, CT_FARM_R, CT_UARM_L, CT_FARM_L, CT_THIGH_R, CT_SHIN_R, CT_THIGH_L,
+       CT_SHIN_L, CT_PARTS };
+kbRig ctFighterRig(const ctFighterLook &aLook, float aHeight);
+// Sword-arm moves around frame aAt (the moment of the cut or the block), and stepping legs that
+// rest between aQuietFrom and aQuietTo.
+void ctStrike(kbRig *aRigP, int aAt, bool aHigh);
+void ctParry(kbRig *aRigP, int aAt);
+void ctFootwork(kbRig *aRigP, int aQuietFrom, int aQuietTo);
+// The hand of a forearm in its own space.
+kbVec3 ctHand(float aHeight);
+
+// A sword along +Z from its grip: blade length aLength.
+std::shared_ptr<kbShapeBody> ctSwordBody(float aLength, const std::string &aMetalTex);
+// A fighter ship with its nose to +Z, about aLength long.
+std::shared_ptr<kbShapeBody> ctShipBody(float aLength, int aDetail, uint32_t aColor, const std::string &aHullTex,
+                                        const std::string &aGlowTex);
+// A long capital ship with turrets, nose to +Z.
+std::shared_ptr<kbShapeBody> ctCruiserBody(float aLength, int aDetail, const std::string &aHullTex,
+                                           const std::string &aLightsTex);
+std::shared_ptr<kbShapeBody> ctAsteroidBody(float aRadius, int aDetail, uint32_t aSeed, const std::string &aTex);
+// A stone lantern standing on y = 0.
+std::shared_ptr<kbShapeBody> ctLanternBody(float aHeight, int aDetail, const std::string &aStoneTex);
+// A tree of stacked cones standing on y = 0.
+std::shared_ptr<kbShapeBody> ctTreeBody(float aHeight, int aDetail, const std::string &aBarkTex, const std::string &aLeafTex);
+
+// A craft flying a path: a locator (aPathName, or aName + "Path") follows the path nose first, and the body
+// shape aName hangs under it, rolling into its turns. Returns the body shape's index.
+int ctAddFlyer(kbScene *aSceneP, const std::string &aName, std::shared_ptr<kbShapeBody> aBody, const kbCurve &aPath,
+               float aBank, const std::string &aPathName = std::string());
+
+// Scenes.
+ctScene ctGame1();     // 23
+ctScene ctGame2();     // 05
+ctScene ctGame3();     // 10
+ctScene ctSurface();   // 19
+ctScene ctEmpty2d();   // 21
+ctScene ctFighter(bool aUserShip);  // 24, 25
+ctScene ctClosing(std::vector<std::pair<std::string, kbBytes>> *aLooseP);  // 27
+
+// Pictures.
+bool ctWriteInterface(ctOutput *aOutP, const std::vector<const ctScene *> &aTests);
+bool ctWriteEffects(ctOutput *aOutP);
+bool ctWriteHelp(ctOutput *aOutP);
+
+// A software rendering of one frame of the scene, for judging content without the engine: shapes
+// on their key frames, the camera, lights, textures; no effects.
+kbImage ctPreview(const ctScene &aScene, int aFrame, int aWidth, int aHeight);
+
+// The 3D noise used to rough up rocks.
+float ctNoise3(kbVec3 aP, uint32_t aSeed);
+
+#endif
