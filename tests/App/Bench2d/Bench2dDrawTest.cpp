@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../../System/Shape/ObjTest.h"
+#include "DeviceFixture.h"
 #include "App/Bench2d/Bench2d.h"
 #include "KbImage.h"
 #include "KbKsf.h"
@@ -54,12 +54,12 @@ protected:
         kbBytes pack;
         ASSERT_TRUE(kbKsfWrite({entry}, &pack, &err)) << err;
         ASSERT_TRUE(kbWriteFile("Data\\Ksf\\06.ksf", pack, &err)) << err;
-        ASSERT_EQ(0, ot::Open(kW, kH));
+        ASSERT_EQ(0, fx::OpenScene(kW, kH));
     }
     void TearDown() override
     {
         _bench2DInfo.Release();
-        ot::Close();
+        fx::Close();
         SetCurrentDirectoryA(_oldDir);
     }
 };
@@ -69,7 +69,7 @@ TEST_F(Bench2dDraw, OneFrameDisplacesThePictureUnderTheBallsOnly)
     sysWork.caps.cpuOption = BENCH2D_OPT_MMX;
     srand(17);
     ASSERT_EQ(1, _bench2DInfo.Init());
-    ot::Clear(0x202020);
+    fx::Clear(0x202020);
     _bench2DInfo.Run();
     _bench2DInfo.Draw();
 
@@ -93,8 +93,8 @@ TEST_F(Bench2dDraw, OneFrameDisplacesThePictureUnderTheBallsOnly)
         for (long x = 0; x < kW; x += 3) {
             const long s = field[y * kW + x] >> 5;
             const long sx = x + s < kW ? x + s : kW - 1, sy = y + s < kH ? y + s : kH - 1;
-            const uint32_t got = ot::Pixel(x, y);
-            if (ot::Distance(stripe(sx, sy), got) > 24) {
+            const uint32_t got = fx::Pixel(x, y);
+            if (fx::Distance(stripe(sx, sy), got) > 24) {
                 if (++wrong < 5)
                     ADD_FAILURE() << x << "," << y << " shift " << s << std::hex << " got " << got;
             }
@@ -116,10 +116,10 @@ TEST_F(Bench2dDraw, WithoutThePictureTheTestIsNotReadyAndDrawsNothing)
     ASSERT_TRUE(DeleteFileA("Data\\Ksf\\06.ksf"));
     EXPECT_EQ(0, _bench2DInfo.Init());
     EXPECT_EQ(0u, _bench2DInfo.GetStatus() & BENCH2D_STAT_READY);
-    ot::Clear(0x202020);
+    fx::Clear(0x202020);
     _bench2DInfo.Run();
     _bench2DInfo.Draw();
-    EXPECT_LE(ot::Distance(0x202020, ot::Pixel(320, 240)), 8);
+    EXPECT_LE(fx::Distance(0x202020, fx::Pixel(320, 240)), 8);
     int64_t mn, mx, avr, cnt;
     _bench2DInfo.GetBenchTime(&mn, &mx, &avr, &cnt);
     EXPECT_EQ(0, mn + mx + avr + cnt);

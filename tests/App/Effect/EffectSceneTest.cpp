@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../../System/Shape/ObjTest.h"
+#include "DeviceFixture.h"
 #include "App/AfterImage/AfterImage.h"
 #include "App/AfterImage/AfterImageCore.h"
 #include "App/Bom/Bom.h"
@@ -79,7 +79,7 @@ char gOldDir[MAX_PATH];
 
 // Two quad shapes of a scene, named, placed and with their dissolve rates.
 struct TwoShapes {
-    ot::Quad qa, qb;
+    fx::Quad qa, qb;
     _shape a, b;
     _sceneShape rec[2];
     _sceneShapeDef defs[2];
@@ -120,7 +120,7 @@ class EffectScene : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        ASSERT_EQ(0, ot::Open());
+        ASSERT_EQ(0, fx::OpenScene());
         char tmp[MAX_PATH];
         GetTempPathA(sizeof(tmp), tmp);
         gRoot = std::string(tmp) + "kestrel_effects";
@@ -148,7 +148,7 @@ protected:
     static void TearDownTestSuite()
     {
         SetCurrentDirectoryA(gOldDir);
-        ot::Close();
+        fx::Close();
     }
     void SetUp() override
     {
@@ -159,10 +159,10 @@ protected:
     }
     static void DrawShapes(std::initializer_list<_shape *> aShapes)
     {
-        if (ot::Begin()) {
+        if (fx::Begin()) {
             for (_shape *s : aShapes)
                 s->Draw(ShapeDrawFlgNil, nullptr);
-            ot::End();
+            fx::End();
         }
     }
 };
@@ -176,9 +176,9 @@ TEST_F(EffectScene, BoltRibbonRunsBetweenItsTwoShapesUnlessOneDissolves)
     ASSERT_NE(_lightningEffectListP, nullptr);
     LightningSceneInit(&s.scene, &gLightningAllScnTbl[0]);
     ASSERT_TRUE(_lightningEffectListP->_status & LIGHTNING_STAT_READY);
-    const POINT p1 = ot::Screen(-3.0f, 0.0f, 0.0f), p2 = ot::Screen(3.0f, 0.0f, 0.0f);
+    const POINT p1 = fx::Screen(-3.0f, 0.0f, 0.0f), p2 = fx::Screen(3.0f, 0.0f, 0.0f);
     auto columnLit = [](long aX) { return LitIn(aX, 100, aX + 1, 380) > 0; };
-    ot::Clear(kBlack);
+    fx::Clear(kBlack);
     LightningSceneExec();
     LightningSceneDraw();
     EXPECT_TRUE(columnLit((p1.x + p2.x) / 2));
@@ -186,12 +186,12 @@ TEST_F(EffectScene, BoltRibbonRunsBetweenItsTwoShapesUnlessOneDissolves)
     EXPECT_FALSE(columnLit(p1.x - 60));
     EXPECT_FALSE(columnLit(p2.x + 60));
     s.rec[1].dissolveRate = 0.5f;
-    ot::Clear(kBlack);
+    fx::Clear(kBlack);
     LightningSceneExec();
     LightningSceneDraw();
     EXPECT_FALSE(columnLit((p1.x + p2.x) / 2));
     s.rec[1].dissolveRate = 0.49f;
-    ot::Clear(kBlack);
+    fx::Clear(kBlack);
     LightningSceneExec();
     LightningSceneDraw();
     EXPECT_TRUE(columnLit((p1.x + p2.x) / 2));
@@ -201,25 +201,25 @@ TEST_F(EffectScene, BoltRibbonRunsBetweenItsTwoShapesUnlessOneDissolves)
 
 TEST_F(EffectScene, CloudsShowOnlyWhereNothingElseWasDrawnAndFadeIn)
 {
-    ot::Quad q(kRed, 1.0f);
+    fx::Quad q(kRed, 1.0f);
     _shape shape(&q.def, 0);
     shape.Update();
-    const POINT c = ot::Screen(0.0f, 0.0f, 0.0f);
+    const POINT c = fx::Screen(0.0f, 0.0f, 0.0f);
     EfxCloudSceneInit(nullptr, 0, nullptr, nullptr);
     ASSERT_NE(gEfxCloudP, nullptr);
     ASSERT_NE(gEfxCloudP->_drawSufP, nullptr);
     EXPECT_NE(gEfxCloudP->_bmImageP, nullptr);
-    ot::Clear(kBlack);
+    fx::Clear(kBlack);
     DrawShapes({&shape});
     EfxCloudSceneDraw(nullptr, 0, nullptr, nullptr);
-    EXPECT_FALSE(Lit(ot::Pixel(320, 120))) << "black at the first frame";
-    ot::Clear(kBlack);
+    EXPECT_FALSE(Lit(fx::Pixel(320, 120))) << "black at the first frame";
+    fx::Clear(kBlack);
     DrawShapes({&shape});
     EfxCloudSceneDraw(nullptr, 40, nullptr, nullptr);
-    EXPECT_TRUE(Lit(ot::Pixel(320, 120)));
-    const uint32_t sky = ot::Pixel(320, 120);
+    EXPECT_TRUE(Lit(fx::Pixel(320, 120)));
+    const uint32_t sky = fx::Pixel(320, 120);
     EXPECT_GE(sky & 0xFF, (sky >> 16) & 0xFF) << "blue sky";
-    EXPECT_LE(ot::Distance(kRed, ot::Pixel(c.x, c.y)), 6) << "the shape stays in front";
+    EXPECT_LE(fx::Distance(kRed, fx::Pixel(c.x, c.y)), 6) << "the shape stays in front";
     EfxCloudSceneExit(nullptr, 0, nullptr, nullptr);
     EXPECT_EQ(gEfxCloudP, nullptr);
 }
@@ -238,17 +238,17 @@ TEST_F(EffectScene, ExplosionSpriteAppearsWithItsCue)
     BomSceneInit(&tbl);
     auto centreLit = [] { return LitIn(260, 180, 380, 300); };
     for (long f = 0; f <= 3; f++) {
-        ot::Clear(kBlack);
+        fx::Clear(kBlack);
         BomSceneExec(f, &tbl);
         BomSceneDraw();
         EXPECT_EQ(centreLit(), 0) << "frame " << f;
     }
-    ot::Clear(kBlack);
+    fx::Clear(kBlack);
     BomSceneExec(4, &tbl);
     BomSceneDraw();
     EXPECT_GT(centreLit(), 0);
     BomSceneExit(&tbl);
-    ot::Clear(kBlack);
+    fx::Clear(kBlack);
     BomSceneDraw();
     EXPECT_EQ(centreLit(), 0);
     BomRelease();
@@ -256,7 +256,7 @@ TEST_F(EffectScene, ExplosionSpriteAppearsWithItsCue)
 
 TEST_F(EffectScene, StarsAndGalaxyStayBehindTheShips)
 {
-    ot::Quad q(kRed, 1.0f);
+    fx::Quad q(kRed, 1.0f);
     _shape ship(&q.def, 0);
     ship.Update();
     Scene scene;
@@ -266,16 +266,16 @@ TEST_F(EffectScene, StarsAndGalaxyStayBehindTheShips)
     Space_init((uint8_t *)&scene, 0, nullptr, opt);
     EXPECT_GT(texMan.pageCnt, pages) << "galaxy page registered";
     Space_exec((uint8_t *)&scene, 0, nullptr, opt);
-    ot::Clear(kBlack);
+    fx::Clear(kBlack);
     DrawShapes({&ship});
     Space_draw((uint8_t *)&scene, 0, nullptr, opt);
-    const POINT c = ot::Screen(0.0f, 0.0f, 0.0f);
-    EXPECT_LE(ot::Distance(kRed, ot::Pixel(c.x, c.y)), 6);
+    const POINT c = fx::Screen(0.0f, 0.0f, 0.0f);
+    EXPECT_LE(fx::Distance(kRed, fx::Pixel(c.x, c.y)), 6);
     // The galaxy covers 0.6 of the screen about its centre: grey where no star or ship is.
-    const uint32_t g = ot::Pixel(320 - 150, 240 + 100);
+    const uint32_t g = fx::Pixel(320 - 150, 240 + 100);
     EXPECT_TRUE(Lit(g)) << std::hex << g;
     EXPECT_GT(LitIn(0, 4, 640, 60), 10) << "stars";
-    EXPECT_FALSE(Lit(ot::Pixel(5, 0)) && Lit(ot::Pixel(300, 0)) && Lit(ot::Pixel(600, 0))) << "black top row";
+    EXPECT_FALSE(Lit(fx::Pixel(5, 0)) && Lit(fx::Pixel(300, 0)) && Lit(fx::Pixel(600, 0))) << "black top row";
     Space_exit((uint8_t *)&scene, 0, nullptr, opt);
 
     uint32_t none[5] = {(uint32_t)-1, 3000, 0, 0, (uint32_t)-1};
@@ -301,14 +301,14 @@ TEST_F(EffectScene, AfterImageRibbonTrailsAMovingBlade)
         AfterImage_exec((uint8_t *)&s.scene, (uint16_t)f, nullptr, opt);
         AfterImage_exec((uint8_t *)&s.scene, (uint16_t)f, nullptr, opt);  // a repeated frame is harmless
     }
-    ot::Clear(kBlack);
+    fx::Clear(kBlack);
     AfterImage_draw((uint8_t *)&s.scene, 6, nullptr, opt);
     // Behind the blade (now at x = 3) the ribbon glows cyan; ahead of it nothing.
-    const POINT behind = ot::Screen(1.5f, 0.5f, 0.0f), ahead = ot::Screen(4.5f, 0.5f, 0.0f);
-    const uint32_t glow = ot::Pixel(behind.x, behind.y);
+    const POINT behind = fx::Screen(1.5f, 0.5f, 0.0f), ahead = fx::Screen(4.5f, 0.5f, 0.0f);
+    const uint32_t glow = fx::Pixel(behind.x, behind.y);
     EXPECT_TRUE(Lit(glow)) << std::hex << glow;
     EXPECT_GT((glow >> 8) & 0xFF, (glow >> 16) & 0xFF) << "cyan";
-    EXPECT_FALSE(Lit(ot::Pixel(ahead.x, ahead.y)));
+    EXPECT_FALSE(Lit(fx::Pixel(ahead.x, ahead.y)));
     AfterImage_exit((uint8_t *)&s.scene, 6, nullptr, opt);
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../../System/Shape/ObjTest.h"
+#include "DeviceFixture.h"
 #include "App/AfterImage/AfterImage.h"
 #include "App/AfterImage/AfterImageCore.h"
 #include "App/Bom/Bom.h"
@@ -75,7 +75,7 @@ void Content()
 }
 
 struct World {
-    std::vector<ot::Quad *> quads;
+    std::vector<fx::Quad *> quads;
     std::vector<_shape *> shapes;
     std::vector<_sceneShape> rec;
     std::vector<_sceneShapeDef> defs;
@@ -88,7 +88,7 @@ struct World {
         memset(rec.data(), 0, sizeof(_sceneShape) * kShapes);
         memset(defs.data(), 0, sizeof(_sceneShapeDef) * kShapes);
         for (long n = 0; n < kShapes; n++) {
-            quads.push_back(new ot::Quad(0x406080, 0.3f, (float)(n % 20) * 0.7f - 7.0f, (float)(n / 20) * 0.6f - 3.0f, 0.0f));
+            quads.push_back(new fx::Quad(0x406080, 0.3f, (float)(n % 20) * 0.7f - 7.0f, (float)(n / 20) * 0.6f - 3.0f, 0.0f));
             shapes.push_back(new _shape(&quads.back()->def, 0));
             shapes.back()->Update();
             rec[n].shapeP = shapes.back();
@@ -115,15 +115,15 @@ struct World {
         scene._shapeCnt = 0;
         for (_shape *s : shapes)
             delete s;
-        for (ot::Quad *q : quads)
+        for (fx::Quad *q : quads)
             delete q;
     }
     void Draw()
     {
-        if (ot::Begin()) {
+        if (fx::Begin()) {
             for (_shape *s : shapes)
                 s->Draw(ShapeDrawFlgNil, nullptr);
-            ot::End();
+            fx::End();
         }
     }
 };
@@ -141,7 +141,7 @@ void Measure(const char *aNameP, World &aW, Step aInit, Step aStep, Step aExit)
         aW.shapes[100]->MakeLocalMatrix();
         aW.shapes[100]->Update();
         const double t0 = Now();
-        ot::Clear(0);
+        fx::Clear(0);
         aW.Draw();
         const double t1 = Now();
         if (aStep != nullptr)
@@ -164,7 +164,7 @@ uint32_t gOpt[5];
 
 int main()
 {
-    if (ot::Open() != 0) {
+    if (fx::OpenScene() != 0) {
         printf("no device\n");
         return 1;
     }
@@ -218,6 +218,6 @@ int main()
                 [](World &aW, long) { AfterImage_exit((uint8_t *)&aW.scene, 0, nullptr, gOpt); });
         BomRelease();
     }
-    ot::Close();
+    fx::Close();
     return 0;
 }

@@ -18,7 +18,7 @@
 #include "KbImage.h"
 #include "KbKsf.h"
 #include "KbScene.h"
-#include "ObjTest.h"
+#include "DeviceFixture.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Particle/Particle.h"
 #include "System/Sound/Sound.h"
@@ -294,7 +294,7 @@ protected:
         WriteBytes("movie16.avi", avi);
         WriteBytes("Data\\Ksx\\scene.ksx", Package(BuildScene()));
 
-        deviceB = ot::Open(640, 480) == 0;
+        deviceB = fx::OpenScene(640, 480) == 0;
         if (deviceB && !soundClassP) {
             soundClassP = new _sound();
             if (!soundClassP->GetDsP()) {
@@ -309,7 +309,7 @@ protected:
         delete soundClassP;
         soundClassP = nullptr;
         if (deviceB)
-            ot::Close();
+            fx::Close();
     }
 
     void SetUp() override
@@ -368,7 +368,7 @@ bool SceneRun::deviceB = false;
 
 POINT At(float aX, float aY, float aZ)
 {
-    return ot::Screen(aX, aY, aZ);
+    return fx::Screen(aX, aY, aZ);
 }
 
 TEST_F(SceneRun, BuilderScenePlaysPosesTracksSpriteEmitterFogAndMovie)
@@ -412,11 +412,11 @@ TEST_F(SceneRun, BuilderScenePlaysPosesTracksSpriteEmitterFogAndMovie)
         EXPECT_NEAR(cam->lookAt.z, 0.0f, 1e-4f);
         EXPECT_NEAR(cam->upVec.y, 1.0f, 1e-6f);
         const POINT left = At(-2.5f, -1, 0), right = At(2.5f, -1, 0);
-        EXPECT_LE(ot::Distance(ot::Pixel(left.x, left.y), 0x800000), 3) << std::hex << ot::Pixel(left.x, left.y);
-        EXPECT_LE(ot::Distance(ot::Pixel(right.x, right.y), kBack), 3);
-        EXPECT_LE(ot::Distance(ot::Pixel(544, 72), 0x0000FF), 3) << "the sprite shows pattern 0";
+        EXPECT_LE(fx::Distance(fx::Pixel(left.x, left.y), 0x800000), 3) << std::hex << fx::Pixel(left.x, left.y);
+        EXPECT_LE(fx::Distance(fx::Pixel(right.x, right.y), kBack), 3);
+        EXPECT_LE(fx::Distance(fx::Pixel(544, 72), 0x0000FF), 3) << "the sprite shows pattern 0";
         const POINT screen = At(0, 2, 0);
-        EXPECT_LE(ot::Distance(ot::Pixel(screen.x, screen.y), kBack), 3) << "the movie shape waits for frame 10";
+        EXPECT_LE(fx::Distance(fx::Pixel(screen.x, screen.y), kBack), 3) << "the movie shape waits for frame 10";
         EXPECT_TRUE(scene.GetShape(kScreen)->status & SCENE_SHAPE_HIDDEN);
 
         // Fog and ambient went to the device.
@@ -443,31 +443,31 @@ TEST_F(SceneRun, BuilderScenePlaysPosesTracksSpriteEmitterFogAndMovie)
 
         // The movie: absent at 9, frame 5 of the clip at 15, absent again at 21.
         Show(scene, 9, &clock);
-        EXPECT_LE(ot::Distance(ot::Pixel(screen.x, screen.y), kBack), 3);
+        EXPECT_LE(fx::Distance(fx::Pixel(screen.x, screen.y), kBack), 3);
         Show(scene, 15, &clock);
         EXPECT_FALSE(scene.GetShape(kScreen)->status & SCENE_SHAPE_HIDDEN);
-        EXPECT_LE(ot::Distance(ot::Pixel(screen.x, screen.y), MovieRgb(5)), 12)
-            << std::hex << ot::Pixel(screen.x, screen.y);
+        EXPECT_LE(fx::Distance(fx::Pixel(screen.x, screen.y), MovieRgb(5)), 12)
+            << std::hex << fx::Pixel(screen.x, screen.y);
         Show(scene, 21, &clock);
-        EXPECT_LE(ot::Distance(ot::Pixel(screen.x, screen.y), kBack), 3);
+        EXPECT_LE(fx::Distance(fx::Pixel(screen.x, screen.y), kBack), 3);
         const POINT screen16 = At(0, -3.1f, 0);
-        EXPECT_LE(ot::Distance(ot::Pixel(screen16.x, screen16.y), kBack), 3) << "the 16-bit clip starts at 25";
+        EXPECT_LE(fx::Distance(fx::Pixel(screen16.x, screen16.y), kBack), 3) << "the 16-bit clip starts at 25";
 
         // Frame 25: moved right, lit full green; the sprite's pattern track still shows it.
         Show(scene, 25, &clock);
-        EXPECT_LE(ot::Distance(ot::Pixel(right.x, right.y), 0x00FF00), 3) << std::hex << ot::Pixel(right.x, right.y);
-        EXPECT_LE(ot::Distance(ot::Pixel(left.x, left.y), kBack), 3);
+        EXPECT_LE(fx::Distance(fx::Pixel(right.x, right.y), 0x00FF00), 3) << std::hex << fx::Pixel(right.x, right.y);
+        EXPECT_LE(fx::Distance(fx::Pixel(left.x, left.y), kBack), 3);
         EXPECT_EQ(scene.GetLight(0)->intensity, 1.0f);
         // Frame 35: the pattern track hides the sprite; the 16-bit clip looped round to its start.
         Show(scene, 35, &clock);
-        EXPECT_LE(ot::Distance(ot::Pixel(544, 72), kBack), 3);
-        EXPECT_LE(ot::Distance(ot::Pixel(screen16.x, screen16.y), Movie16Rgb(0)), 12)
-            << std::hex << ot::Pixel(screen16.x, screen16.y);
+        EXPECT_LE(fx::Distance(fx::Pixel(544, 72), kBack), 3);
+        EXPECT_LE(fx::Distance(fx::Pixel(screen16.x, screen16.y), Movie16Rgb(0)), 12)
+            << std::hex << fx::Pixel(screen16.x, screen16.y);
 
         // Hidden scenes draw nothing.
         scene.SetStatus(scene.GetStatus() | SCENE_HIDDEN);
         Draw(scene);
-        EXPECT_LE(ot::Distance(ot::Pixel(right.x, right.y), kBack), 3);
+        EXPECT_LE(fx::Distance(fx::Pixel(right.x, right.y), kBack), 3);
     }
     EXPECT_EQ(drawMan.shapeInfoP, nullptr) << "the registries went with the scene";
     EXPECT_EQ(drawMan.particleInfoP, nullptr);
@@ -675,24 +675,24 @@ TEST_F(SceneLoadingScreen, PlainScreenAndItsBarAt640x480)
     const _sceneOptionDef plain = {SCENE_OPT_CLOSING_SCREEN | SCENE_OPT_PROGRESS_BAR, 0, 0, nullptr, nullptr,
                                    nullptr, nullptr, nullptr};
     sceneDrawLodingScreen(&plain);
-    EXPECT_LE(ot::Distance(ot::Pixel(320, 240), kLoading), 3);
-    EXPECT_LE(ot::Distance(ot::Pixel(5, 462), kLoading), 3) << "no bar at 0 %";
+    EXPECT_LE(fx::Distance(fx::Pixel(320, 240), kLoading), 3);
+    EXPECT_LE(fx::Distance(fx::Pixel(5, 462), kLoading), 3) << "no bar at 0 %";
     sceneDrawLodingStart(&plain);
     // 10 %: x 5 to 56, y 462 to 471.
-    EXPECT_EQ(ot::Pixel(5, 462), 0x54FCAFu);
-    EXPECT_EQ(ot::Pixel(55, 470), 0x54FCAFu);
-    EXPECT_LE(ot::Distance(ot::Pixel(56, 466), kLoading), 3);
-    EXPECT_LE(ot::Distance(ot::Pixel(30, 471), kLoading), 3);
-    EXPECT_LE(ot::Distance(ot::Pixel(30, 461), kLoading), 3);
-    EXPECT_LE(ot::Distance(ot::Pixel(4, 466), kLoading), 3);
+    EXPECT_EQ(fx::Pixel(5, 462), 0x54FCAFu);
+    EXPECT_EQ(fx::Pixel(55, 470), 0x54FCAFu);
+    EXPECT_LE(fx::Distance(fx::Pixel(56, 466), kLoading), 3);
+    EXPECT_LE(fx::Distance(fx::Pixel(30, 471), kLoading), 3);
+    EXPECT_LE(fx::Distance(fx::Pixel(30, 461), kLoading), 3);
+    EXPECT_LE(fx::Distance(fx::Pixel(4, 466), kLoading), 3);
 
     // Without a screen kind nothing is drawn.
     const _sceneOptionDef none = {SCENE_OPT_PROGRESS_BAR, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr};
-    ot::Clear(0x112233);
+    fx::Clear(0x112233);
     sceneDrawLodingStart(&none);
-    EXPECT_EQ(ot::Pixel(5, 462), 0x112233u);
+    EXPECT_EQ(fx::Pixel(5, 462), 0x112233u);
     sceneDrawLodingStart(nullptr);
-    EXPECT_EQ(ot::Pixel(5, 462), 0x112233u);
+    EXPECT_EQ(fx::Pixel(5, 462), 0x112233u);
 }
 
 TEST_F(SceneLoadingScreen, BenchmarkScreenShowsTheLastScoreRateAndPictures)
@@ -706,43 +706,43 @@ TEST_F(SceneLoadingScreen, BenchmarkScreenShowsTheLastScoreRateAndPictures)
     // Four digits from x 197, each 64 wide, rows 192 to 288; black cell edges are transparent.
     for (int i = 0; i < 4; i++) {
         const long x = 197 + 64 * i;
-        EXPECT_LE(ot::Distance(ot::Pixel(x + 32, 240), DigitRgb(i + 1)), 3) << "digit " << i;
-        EXPECT_LE(ot::Distance(ot::Pixel(x + 2, 240), kResult), 3) << "digit " << i << " edge";
+        EXPECT_LE(fx::Distance(fx::Pixel(x + 32, 240), DigitRgb(i + 1)), 3) << "digit " << i;
+        EXPECT_LE(fx::Distance(fx::Pixel(x + 2, 240), kResult), 3) << "digit " << i << " edge";
     }
-    EXPECT_LE(ot::Distance(ot::Pixel(150, 240), kResult), 3);
+    EXPECT_LE(fx::Distance(fx::Pixel(150, 240), kResult), 3);
     // The rate title and "59.87" with its mark from x 336, rows 112 to 128.
-    EXPECT_LE(ot::Distance(ot::Pixel(260, 70), kTitle), 3);
+    EXPECT_LE(fx::Distance(fx::Pixel(260, 70), kTitle), 3);
     const long glyphX[] = {336, 349, 360, 364, 377, 388};
     const int glyph[] = {5, 9, 10, 8, 7, 11};
     for (int i = 0; i < 6; i++)
-        EXPECT_LE(ot::Distance(ot::Pixel(glyphX[i] + 2, 120), GlyphRgb(glyph[i])), 3) << "glyph " << i;
-    EXPECT_LE(ot::Distance(ot::Pixel(560, 200), kThumb), 3);
-    EXPECT_LE(ot::Distance(ot::Pixel(560, 350), kData), 3);
+        EXPECT_LE(fx::Distance(fx::Pixel(glyphX[i] + 2, 120), GlyphRgb(glyph[i])), 3) << "glyph " << i;
+    EXPECT_LE(fx::Distance(fx::Pixel(560, 200), kThumb), 3);
+    EXPECT_LE(fx::Distance(fx::Pixel(560, 350), kData), 3);
     // The strip from 450 down with the benchmark's bar over it at 10 %.
-    EXPECT_LE(ot::Distance(ot::Pixel(320, 455), kStrip), 3);
+    EXPECT_LE(fx::Distance(fx::Pixel(320, 455), kStrip), 3);
     sceneDrawLodingStart(&bench);
-    EXPECT_EQ(ot::Pixel(54, 466), 0x54FCAFu);
-    EXPECT_LE(ot::Distance(ot::Pixel(55, 466), kStrip), 3) << "the benchmark bar is a little shorter";
+    EXPECT_EQ(fx::Pixel(54, 466), 0x54FCAFu);
+    EXPECT_LE(fx::Distance(fx::Pixel(55, 466), kStrip), 3) << "the benchmark bar is a little shorter";
 
     // Before any test has finished: the plain picture.
     cpWork.lastStep = -1;
     sceneDrawLodingScreen(&bench);
-    EXPECT_LE(ot::Distance(ot::Pixel(320, 240), kLoading), 3);
+    EXPECT_LE(fx::Distance(fx::Pixel(320, 240), kLoading), 3);
 
     // The challenge run blanks the strip instead of showing a bar.
     cpWork.env[0].benchOption = CP_OPTION_CHALLENGE;
     sceneDrawLodingStart(&bench);
-    EXPECT_EQ(ot::Pixel(54, 466), 0u);
-    EXPECT_EQ(ot::Pixel(320, 479), 0u);
-    EXPECT_LE(ot::Distance(ot::Pixel(320, 449), kLoading), 3);
+    EXPECT_EQ(fx::Pixel(54, 466), 0u);
+    EXPECT_EQ(fx::Pixel(320, 479), 0u);
+    EXPECT_LE(fx::Distance(fx::Pixel(320, 449), kLoading), 3);
 
     // Skipped entirely in a looping benchmark when the scene asks for it.
     const _sceneOptionDef skip = {SCENE_OPT_BENCH_SCREEN | SCENE_OPT_SKIP_SCREEN | SCENE_OPT_PROGRESS_BAR, 0, 0,
                                   nullptr, nullptr, nullptr, nullptr, nullptr};
     cpWork.env[0].benchOption = CP_OPTION_LOOP;
-    ot::Clear(0x112233);
+    fx::Clear(0x112233);
     sceneDrawLodingScreen(&skip);
-    EXPECT_EQ(ot::Pixel(320, 240), 0x112233u);
+    EXPECT_EQ(fx::Pixel(320, 240), 0x112233u);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include "App/App/AppCore.h"
 #include "App/Scene/Scene.h"
 #include "KbScene.h"
-#include "ObjTest.h"
+#include "DeviceFixture.h"
 #include "System/Shape/Shape.h"
 #include "System/Texture/TEXMAN.h"
 
@@ -230,12 +230,12 @@ void LoadCost()
 int main(int argc, char **argv)
 {
     const long frames = argc > 1 ? std::atol(argv[1]) : 3000;
-    if (ot::Open(640, 480) != 0) {
+    if (fx::OpenScene(640, 480) != 0) {
         std::printf("no Direct3D device\n");
         return 1;
     }
     FrameCost(frames);
     LoadCost();
-    ot::Close();
+    fx::Close();
     return 0;
 }

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../../System/Shape/ObjTest.h"
+#include "DeviceFixture.h"
 #include "App/View/ViewLW.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Shape/Shape.h"
@@ -16,7 +16,7 @@ const uint32_t kBack = 0x406080;
 
 TEST(ViewLwDraw, TheSampleFighterDrawsWithGlowingNozzles)
 {
-    ASSERT_EQ(0, ot::Open());
+    ASSERT_EQ(0, fx::OpenScene());
     for (const char *path : {"Data\\Lwo\\fighter.lwo", "Data\\Lwo\\fighter_lwob.lwo"}) {
         _shapeDef *def = nullptr;
         ASSERT_EQ(S_OK, viewLoadLwo(path, &def)) << path;
@@ -26,24 +26,24 @@ TEST(ViewLwDraw, TheSampleFighterDrawsWithGlowingNozzles)
             s.SetTransZ(15.0f);
             s.MakeLocalMatrix();
             s.Update();
-            ot::Clear(kBack);
-            if (ot::Begin()) {
+            fx::Clear(kBack);
+            if (fx::Begin()) {
                 s.Draw(ShapeDrawFlgNil, nullptr);
                 s.Draw(ShapeDrawFlgAlpha, nullptr);
-                ot::End();
+                fx::End();
             }
             int drawn = 0;
             for (long y = 0; y < 480; y += 8) {
-                for (long x = 0; x < 640; x += 8) drawn += ot::Distance(ot::Pixel(x, y), kBack) > 8 ? 1 : 0;
+                for (long x = 0; x < 640; x += 8) drawn += fx::Distance(fx::Pixel(x, y), kBack) > 8 ? 1 : 0;
             }
             EXPECT_GT(drawn, 15) << path;  // seen from behind the craft is small
             // The glow is emissive: orange whatever the lights do.
-            POINT n = ot::Screen(1.0f, -0.35f, 15.0f - 4.31f);
-            uint32_t c = ot::Pixel(n.x, n.y);
+            POINT n = fx::Screen(1.0f, -0.35f, 15.0f - 4.31f);
+            uint32_t c = fx::Pixel(n.x, n.y);
             EXPECT_GT((c >> 16) & 255, 150u) << path << std::hex << " " << c;
             EXPECT_LT(c & 255, 100u) << path << std::hex << " " << c;
         }
         viewFreeLwo(def);
     }
-    ot::Close();
+    fx::Close();
 }

@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "../../System/Shape/ObjTest.h"
+#include "DeviceFixture.h"
 #include "App/Scene/Scene.h"
 #include "App/Water/Water.h"
 #include "KbImage.h"
@@ -59,7 +59,7 @@ protected:
         kbBytes pack;
         ASSERT_TRUE(kbKsfWrite({entry}, &pack, &err)) << err;
         ASSERT_TRUE(kbWriteFile("Data\\Ksf\\05.ksf", pack, &err)) << err;
-        ASSERT_EQ(0, ot::Open(640, 480));
+        ASSERT_EQ(0, fx::OpenScene(640, 480));
 
         // Looking down on the surface from above and in front.
         D3DMATRIX view = {}, proj;
@@ -80,7 +80,7 @@ protected:
     void TearDown() override
     {
         _waterEffect.Release();
-        ot::Close();
+        fx::Close();
         SetCurrentDirectoryA(_oldDir);
     }
 };
@@ -95,7 +95,7 @@ TEST_F(WaterDraw, OneFrameShowsTheSkyBlendedOverTheRefractionImage)
 
     scene.SetStatus((uint16_t)(scene.GetStatus() | SCENE_ADVANCED));
     WaterSceneExec((uint8_t *)&scene, 0, nullptr, nullptr);
-    ot::Clear(kBack);
+    fx::Clear(kBack);
     WaterSceneDraw((uint8_t *)&scene, 0, nullptr, nullptr);
     EXPECT_TRUE(scene.GetStatus() & SCENE_HIDDEN) << "the scene's own render stays hidden";
 
@@ -104,10 +104,10 @@ TEST_F(WaterDraw, OneFrameShowsTheSkyBlendedOverTheRefractionImage)
     const uint32_t a = overBlack(kSkyA), b = overBlack(kSkyB);
     long seenA = 0, seenB = 0, other = 0;
     for (long x = 200; x < 440; x += 2) {
-        const uint32_t p = ot::Pixel(x, 240);
-        if (ot::Distance(p, a) <= 12)
+        const uint32_t p = fx::Pixel(x, 240);
+        if (fx::Distance(p, a) <= 12)
             seenA++;
-        else if (ot::Distance(p, b) <= 12)
+        else if (fx::Distance(p, b) <= 12)
             seenB++;
         else
             other++;
@@ -117,7 +117,7 @@ TEST_F(WaterDraw, OneFrameShowsTheSkyBlendedOverTheRefractionImage)
     EXPECT_GT(seenA + seenB, other) << "filtered band edges only";
     // The refraction pass leaves the back buffer cleared to black; the scene (empty) draws
     // nothing over it outside the water.
-    EXPECT_LE(ot::Distance(0x000000, ot::Pixel(2, 2)), 8);
+    EXPECT_LE(fx::Distance(0x000000, fx::Pixel(2, 2)), 8);
 
     // A drop fell on the first frame and the step was timed.
     WaterSceneExec((uint8_t *)&scene, 1, nullptr, nullptr);
@@ -137,9 +137,9 @@ TEST_F(WaterDraw, WithoutTheSkyTheSceneHasNoWater)
     EXPECT_EQ(0, _waterEffect.GetStatus() & WATER_STAT_READY);
     scene.SetStatus((uint16_t)(scene.GetStatus() | SCENE_ADVANCED));
     WaterSceneExec((uint8_t *)&scene, 0, nullptr, nullptr);
-    ot::Clear(kBack);
+    fx::Clear(kBack);
     WaterSceneDraw((uint8_t *)&scene, 0, nullptr, nullptr);
-    EXPECT_LE(ot::Distance(kBack, ot::Pixel(320, 240)), 8);
+    EXPECT_LE(fx::Distance(kBack, fx::Pixel(320, 240)), 8);
     int64_t mn, mx, avr, cnt;
     _waterEffect.GetBenchTime(&mn, &mx, &avr, &cnt);
     EXPECT_EQ(0, mn + mx + avr + cnt);
