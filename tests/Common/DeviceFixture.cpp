@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "App/App/Appflow.h"
 #include "Library/Draw/DrawCore.h"
 #include "Library/Matrix/MATLIB.h"
 #include "System/Draw/DrawMan.h"
@@ -71,6 +72,7 @@ static void _openWindow(long aWidth, long aHeight, bool aFull)
 
 long Open(long aWidth, long aHeight, long aDepth, bool aFull, bool aTriple)
 {
+    entryKsfDrawHook(); // as the program does at start
     _openWindow(aWidth, aHeight, aFull);
     const long result = sDrawManInit(aWidth, aHeight, aDepth, nullptr, &_halGuid, aFull ? 1 : 0, aTriple ? 1 : 0);
     Pump();
@@ -79,6 +81,7 @@ long Open(long aWidth, long aHeight, long aDepth, bool aFull, bool aTriple)
 
 long OpenScene(long aWidth, long aHeight)
 {
+    entryKsfDrawHook(); // as the program does at start
     _openWindow(aWidth, aHeight, false);
     // Another program on the same display (a full-screen test) can hold the device for a moment.
     long result = -1;

@@ -242,6 +242,7 @@ protected:
     {
         if (aDemoB)
             sysWork.status |= SYS_DEMO;
+        entryKsfDrawHook(); // as WinMain does before the panel
         benchLoadSceneAll();
         sysWork.rootWinH = CreateWindowExA(0, "KestrelBenchFlow", "Bench flow", 0x00CA0000 | WS_VISIBLE, 0, 0, 640,
                                            480, nullptr, nullptr, sysWork.instH, nullptr);
