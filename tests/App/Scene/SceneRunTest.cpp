@@ -547,7 +547,7 @@ TEST_F(SceneRun, DamagedPackagesFailCleanly)
 // (its queue lives on the heap too).
 size_t HeapBytes()
 {
-    ot::Pixel(0, 0);
+    fx::Pixel(0, 0);
     Sleep(20);
     HANDLE heaps[128];
     const DWORD n = GetProcessHeaps(128, heaps);
