@@ -376,15 +376,18 @@ TEST_F(DrawLib, InterfacePicturesFromThePackage)
     const long page = sTexPageEntry("nowloading.bmp", "", 0x0003, 0, 1.0f, nullptr);
     EXPECT_NE(page, -1);
     EXPECT_EQ(fx::ReadRgb(sTexGetSurfacePtr(page), 4, 4), 0x00FF00u);
-    SetCurrentDirectoryA(saved);
 
-    // Without the package nothing is drawn and nothing registered.
+    // Without the package (a folder with no Data) nothing is drawn and nothing registered.
+    const std::string empty = fx::TempPath("kt_ui_none");
+    CreateDirectoryA(empty.c_str(), nullptr);
+    ASSERT_TRUE(SetCurrentDirectoryA(empty.c_str()));
     sDrawSetBackColor(1, 2, 3);
     drawMan.numberTexNum = -1;
     showLoadingScreen();
     entryNumberTex();
     EXPECT_EQ(drawMan.backCol, 0x010203u);
     EXPECT_EQ(drawMan.numberTexNum, -1);
+    SetCurrentDirectoryA(saved);
 }
 
 TEST_F(DrawLib, NothingIsMadeWithoutTheDrawManager)
