@@ -103,9 +103,14 @@ const char *_filePart(const char *aPathP)
     return s ? s + 1 : aPathP;
 }
 
+// Copies as much as fits, always terminated.
 void _copy(char *aDstP, size_t aSize, const char *aSrcP)
 {
-    std::snprintf(aDstP, aSize, "%s", aSrcP);
+    if (aSize == 0)
+        return;
+    const size_t n = strnlen(aSrcP, aSize - 1);
+    std::memcpy(aDstP, aSrcP, n);
+    aDstP[n] = '\0';
 }
 
 void _imageSize(const char *aFolderP, const char *aFileP, int32_t *aWP, int32_t *aHP)

@@ -42,8 +42,6 @@ std::vector<uint8_t> bmp(int w, int h)
     return b;
 }
 
-_shapeWork *work(_shapeDef *d) { return (_shapeWork *)d->workP; }
-
 // The body's triangles as point positions, each rotated to start at its least vertex.
 std::vector<std::vector<float>> triangles(const _shapeDef *d)
 {
