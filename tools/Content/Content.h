@@ -31,12 +31,18 @@ struct ctTextures {
     double Megabytes() const { return bytes / (1024.0 * 1024.0); }
 };
 
-// A benchmark scene and what the checks and the log report of it.
+// A scene and what the checks and the log report of it.
 struct ctScene {
-    std::string number;  // "23"
+    std::string number;   // "23", "l20": the package is Data/Ksx/<number>.ksx
+    std::string package;  // the image package its textures go into ("02.ksf"), "" for none
     kbScene scene;
     ctTextures textures;
 };
+
+// Image packages by file name. Scenes that share a package add their pictures to it; a picture
+// two scenes both use goes in once, and two different pictures of one name are an error.
+typedef std::map<std::string, std::vector<kbKsfEntry>> ctPackages;
+bool ctAddToPackage(ctPackages *aPackagesP, const ctScene &aScene, std::string *aErrorP);
 
 bool ctWriteScene(ctOutput *aOutP, const ctScene &aScene);
 bool ctWritePackage(ctOutput *aOutP, const std::string &aName, const std::vector<kbKsfEntry> &aEntries);
@@ -87,6 +93,13 @@ ctScene ctSurface();   // 19
 ctScene ctEmpty2d();   // 21
 ctScene ctFighter(bool aUserShip);  // 24, 25
 ctScene ctClosing(std::vector<std::pair<std::string, kbBytes>> *aLooseP);  // 27
+
+// The demo, FullSpec and Light, by part of the story; each appends its scenes.
+void ctDemoNightOpen(std::vector<ctScene> *aOutP);    // 01, 02; l01, l20
+void ctDemoNightFight(std::vector<ctScene> *aOutP);   // 03, 04; l21, l02, l22
+void ctDemoSpaceOpen(std::vector<ctScene> *aOutP);    // 06, 07, 08, 09, 11, 12; l03-l09
+void ctDemoSpaceBattle(std::vector<ctScene> *aOutP);  // 13-18; l10, l11, l13, l14, l15
+void ctDemoWaterEnd(std::vector<ctScene> *aOutP);     // 28, 20, 22, 26; l18, l19, l16
 
 // Pictures.
 bool ctWriteInterface(ctOutput *aOutP, const std::vector<const ctScene *> &aTests);

@@ -1,5 +1,6 @@
 #include "ContentCheck.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -23,6 +24,54 @@ const std::vector<ccSceneRules> &ccBenchmarkScenes()
         {"24", "07.ksf", 1, 55258, true, {}, false, false, false, false},
         {"25", "07.ksf", 1, 0, true, {}, false, false, true, false},
         {"27", "", 1, 0, false, {}, false, false, false, false},
+    };
+    return rules;
+}
+
+const std::vector<ccSceneRules> &ccDemoScenes()
+{
+    static const std::vector<std::string> shapeFx = {"Boss02", "HanMen", "Shuriken01"};
+    static const std::vector<ccSceneRules> rules = {
+        {"01", "01.ksf", 46, 0, false, {}, false, false, false, false},
+        {"02", "02.ksf", 822, 0, false, {}, false, false, false, false},
+        {"03", "02.ksf", 820, 0, false, {}, false, true, false, false},
+        {"04", "02.ksf", 1002, 0, false, shapeFx, false, false, false, false},
+        {"06", "04.ksf", 1, 0, false, {}, false, false, false, false},
+        {"07", "04.ksf", 80, 0, false, {}, false, false, false, false},
+        {"08", "04.ksf", 1, 0, false, {}, false, false, false, false},
+        {"09", "04.ksf", 1, 0, false, {}, true, false, false, false},
+        {"11", "04.ksf", 92, 0, true, {}, false, false, false, false},
+        {"12", "04.ksf", 1, 0, true, {}, false, false, false, false},
+        {"13", "04.ksf", 118, 0, true, {}, false, false, false, false},
+        {"14", "04.ksf", 1, 0, true, {}, false, false, false, false},
+        {"15", "04.ksf", 1, 0, true, {}, false, false, false, false},
+        {"16", "04.ksf", 171, 0, true, {}, false, false, false, false},
+        {"17", "04.ksf", 551, 0, true, {}, true, false, false, false},
+        {"18", "04.ksf", 506, 0, true, {}, false, false, false, false},
+        {"28", "14.ksf", 1, 0, false, {}, false, false, false, false},
+        {"20", "05.ksf", 1552, 0, false, {}, false, false, false, true},
+        {"22", "03.ksf", 671, 0, false, {}, false, true, false, false},
+        {"26", "08.ksf", 471, 0, false, {}, false, false, false, false},
+        {"l01", "l01.ksf", 46, 0, false, {}, false, false, false, false},
+        {"l20", "l02.ksf", 822, 0, false, {}, false, false, false, false},
+        {"l21", "l03.ksf", 820, 0, false, {}, false, true, false, false},
+        {"l02", "l04.ksf", 1002, 0, false, shapeFx, false, false, false, false},
+        {"l22", "l05.ksf", 1002, 0, false, {}, true, true, false, false},
+        {"l03", "l07.ksf", 1, 0, false, {}, false, false, false, false},
+        {"l04", "l08.ksf", 80, 0, false, {}, false, false, false, false},
+        {"l05", "l09.ksf", 1, 0, false, {}, false, false, false, false},
+        {"l06", "l10.ksf", 1, 0, false, {}, true, false, false, false},
+        {"l07", "l11.ksf", 201, 0, true, {}, true, false, false, false},
+        {"l08", "l12.ksf", 92, 0, true, {}, false, false, false, false},
+        {"l09", "l13.ksf", 1, 0, true, {}, false, false, false, false},
+        {"l10", "l14.ksf", 118, 0, true, {}, false, false, false, false},
+        {"l11", "l15.ksf", 1, 0, true, {}, false, false, false, false},
+        {"l13", "l17.ksf", 171, 0, true, {}, false, false, false, false},
+        {"l14", "l18.ksf", 551, 0, true, {}, true, false, false, false},
+        {"l15", "l19.ksf", 506, 0, true, {}, false, false, false, false},
+        {"l18", "l20.ksf", 1, 0, false, {}, false, false, false, false},
+        {"l19", "05.ksf", 1552, 0, false, {}, false, false, false, true},
+        {"l16", "l06.ksf", 671, 0, false, {}, false, true, false, false},
     };
     return rules;
 }
@@ -362,12 +411,16 @@ static bool _has(const ccPicture &p, uint32_t aColor)
     return false;
 }
 
-void ccCheckData(const std::string &aDataDir, ccFindings *aOutP)
+void ccCheckData(const std::string &aDataDir, ccFindings *aOutP, const std::vector<std::string> *aOnly)
 {
     const std::string data = aDataDir + "/";
     std::vector<uint8_t> bytes;
     // Scenes and the pictures their textures name.
-    for (const ccSceneRules &r : ccBenchmarkScenes()) {
+    std::vector<ccSceneRules> all = ccBenchmarkScenes();
+    all.insert(all.end(), ccDemoScenes().begin(), ccDemoScenes().end());
+    for (const ccSceneRules &r : all) {
+        if (aOnly && std::find(aOnly->begin(), aOnly->end(), std::string(r.number)) == aOnly->end())
+            continue;
         std::string path = data + "Ksx/" + r.number + ".ksx";
         if (!_read(path, &bytes)) {
             _find(aOutP, path, "missing");

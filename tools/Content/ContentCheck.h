@@ -12,7 +12,7 @@
 
 typedef std::vector<std::string> ccFindings;
 
-// What one benchmark scene must hold.
+// What one scene must hold.
 struct ccSceneRules {
     const char *number;       // "23"
     const char *imagePackage;  // "03.ksf", or "" for loose textures only
@@ -27,6 +27,8 @@ struct ccSceneRules {
 };
 
 const std::vector<ccSceneRules> &ccBenchmarkScenes();
+// The demo's scenes, FullSpec then Light.
+const std::vector<ccSceneRules> &ccDemoScenes();
 
 // Checks a relocated scene (aDataP as entryKsxMem returned it, aSize bytes of package data).
 // The file names of the texture sets of its shapes go to aTexturesP when given.
@@ -45,7 +47,8 @@ struct ccPicture {
 };
 bool ccLoadPicture(const std::vector<uint8_t> &aPackage, const std::string &aName, ccPicture *aOutP);
 
-// Checks every file of the Data folder this content provides.
-void ccCheckData(const std::string &aDataDir, ccFindings *aOutP);
+// Checks every file of the Data folder this content provides. With aOnly given, the scenes are
+// limited to those numbers (the pictures and sounds are always checked).
+void ccCheckData(const std::string &aDataDir, ccFindings *aOutP, const std::vector<std::string> *aOnly = nullptr);
 
 #endif

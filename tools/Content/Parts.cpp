@@ -50,6 +50,27 @@ bool ctWritePackage(ctOutput *aOutP, const std::string &aName, const std::vector
     return aOutP->Write("Data/Ksf/" + aName, ksf);
 }
 
+bool ctAddToPackage(ctPackages *aPackagesP, const ctScene &aScene, std::string *aErrorP)
+{
+    if (aScene.package.empty())
+        return true;
+    std::vector<kbKsfEntry> &pack = (*aPackagesP)[aScene.package];
+    for (const kbKsfEntry &e : aScene.textures.entries) {
+        std::string name = kbKsfName(e.name);
+        const kbKsfEntry *have = nullptr;
+        for (const kbKsfEntry &f : pack)
+            if (kbKsfName(f.name) == name)
+                have = &f;
+        if (!have)
+            pack.push_back(e);
+        else if (have->data != e.data) {
+            *aErrorP = aScene.package + ": scene " + aScene.number + " brings another picture named " + name;
+            return false;
+        }
+    }
+    return true;
+}
+
 float ctNoise3(kbVec3 p, uint32_t aSeed)
 {
     // Three crossed planes of periodic noise, enough for lumpy rocks.

@@ -1,7 +1,7 @@
 // kb_content <Data folder>
-// Writes the benchmark scenes (Ksx), their image packages (Ksf), the loose images of the closing
-// scene, the interface and effect pictures and the help pages beside the Data folder, then logs
-// every file with its size and each test's polygons and texture megabytes.
+// Writes the benchmark and demo scenes of both editions (Ksx), their image packages (Ksf), the
+// loose images of the closing scene, the interface and effect pictures and the help pages beside the Data folder, then logs
+// every file with its size and each scene's length, polygons and texture megabytes.
 
 #include <chrono>
 #include <cstdio>
@@ -25,22 +25,20 @@ int main(int argc, char **argv)
     std::vector<std::pair<std::string, kbBytes>> loose;
     ctScene game1 = ctGame1(), game2 = ctGame2(), game3 = ctGame3(), surface = ctSurface(), flat = ctEmpty2d(),
             fighter = ctFighter(false), user = ctFighter(true), closing = ctClosing(&loose);
-    const ctScene *scenes[] = {&game1, &game2, &game3, &surface, &flat, &fighter, &user, &closing};
+    game1.package = "03.ksf", game2.package = "02.ksf", game3.package = "04.ksf", surface.package = "05.ksf";
+    flat.package = "06.ksf", fighter.package = user.package = "07.ksf";
+    std::vector<ctScene> demo;
+    for (void (*part)(std::vector<ctScene> *) : {ctDemoNightOpen, ctDemoNightFight, ctDemoSpaceOpen, ctDemoSpaceBattle, ctDemoWaterEnd})
+        part(&demo);
+    std::vector<const ctScene *> scenes = {&game1, &game2, &game3, &surface, &flat, &fighter, &user, &closing};
+    for (const ctScene &s : demo)
+        scenes.push_back(&s);
     bool ok = true;
+    ctPackages packages;
     for (const ctScene *s : scenes)
-        ok = ok && ctWriteScene(&out, *s);
-    // Scenes 24 and 25 share one package; the shared pictures go in once.
-    std::vector<kbKsfEntry> ships = fighter.textures.entries;
-    for (const kbKsfEntry &e : user.textures.entries) {
-        bool have = false;
-        for (const kbKsfEntry &f : ships)
-            have = have || f.name == e.name;
-        if (!have)
-            ships.push_back(e);
-    }
-    ok = ok && ctWritePackage(&out, "03.ksf", game1.textures.entries) && ctWritePackage(&out, "02.ksf", game2.textures.entries) &&
-         ctWritePackage(&out, "04.ksf", game3.textures.entries) && ctWritePackage(&out, "05.ksf", surface.textures.entries) &&
-         ctWritePackage(&out, "06.ksf", flat.textures.entries) && ctWritePackage(&out, "07.ksf", ships);
+        ok = ok && ctWriteScene(&out, *s) && ctAddToPackage(&packages, *s, &out.error);
+    for (const auto &p : packages)
+        ok = ok && ctWritePackage(&out, p.first, p.second);
     for (const auto &l : loose)
         ok = ok && out.Write(l.first, l.second);
     ok = ok && ctWriteInterface(&out, {&game1, &game2, &game3, &surface, &flat, &fighter, &user}) && ctWriteEffects(&out) &&
@@ -49,15 +47,19 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "kb_content: %s\n", out.error.c_str());
         return 1;
     }
-    size_t total = 0;
+    size_t total = 0, ksx = 0;
     for (const auto &w : out.written) {
         std::printf("%10zu  %s\n", w.second, w.first.c_str());
         total += w.second;
+        if (w.first.size() > 4 && w.first.compare(w.first.size() - 4, 4, ".ksx") == 0 && w.first.find("/l") == std::string::npos)
+            ksx += w.second;
     }
     std::printf("%10zu  bytes in %zu files\n", total, out.written.size());
+    std::printf("%10zu  bytes of FullSpec scene packages\n", ksx);
     for (const ctScene *s : scenes)
-        std::printf("scene %s: %u frames, %u polygons, %u vertices, %.2f MB of textures\n", s->number.c_str(),
-                    s->scene.def.frameCnt, s->scene.def.polyCnt, s->scene.def.vertexCnt, s->textures.Megabytes());
+        std::printf("scene %s: %u frames (%.1f s), %u polygons, %u vertices, %.2f MB of textures\n", s->number.c_str(),
+                    s->scene.def.frameCnt, s->scene.def.fps > 0 ? s->scene.def.frameCnt / s->scene.def.fps : 0.0,
+                    s->scene.def.polyCnt, s->scene.def.vertexCnt, s->textures.Megabytes());
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("built in %.1f s\n", seconds);
     return 0;
