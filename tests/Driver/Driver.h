@@ -31,6 +31,7 @@ public:
     // Starts aExe in aDir; aEnv holds NAME=VALUE pairs added to this process's environment.
     bool Start(const char *aExe, const char *aDir = ".", const std::vector<std::string> &aEnv = {});
     DWORD Id() const { return _info.dwProcessId; }
+    HANDLE Handle() const { return _info.hProcess; }
     bool Running() const;
 
     // A visible top-level window of the process; a null class or title matches any.

@@ -1,11 +1,16 @@
-// The unattended runner: its answers when Kestrel goes away mid-run or does not finish in time,
-// and when it is asked for what it cannot do.
+// The unattended runner: a whole short benchmark saved and summarised, a demo that cannot load
+// its scenes, and its answers when Kestrel goes away mid-run or does not finish in time, and when
+// it is asked for what it cannot do.
 
 #include "Driver.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
+
+#include "KbScene.h"
 
 namespace {
 
@@ -102,6 +107,125 @@ TEST(Runner, UnknownTestsAreRefusedBeforeKestrelStarts)
     const Outcome r = RunRunner("--tests 3,12", [] {});
     EXPECT_EQ(r.code, 1u);
     EXPECT_NE(r.err.find("usage: KestrelRun"), std::string::npos);
+}
+
+// A folder Kestrel can run in: the built Data's pictures and sounds, and one-second scenes.
+std::string ShortRunFolder(const char *aName, std::initializer_list<const char *> aScenes)
+{
+    char here[MAX_PATH], temp[MAX_PATH];
+    GetCurrentDirectoryA(sizeof here, here);
+    GetTempPathA(sizeof temp, temp);
+    const std::string work = std::string(temp) + aName;
+    for (const char *sub : {"", "\\Data", "\\Data\\Ksx", "\\Data\\Ksf", "\\Data\\Kss"})
+        CreateDirectoryA((work + sub).c_str(), nullptr);
+    for (const char *f : {"Ksf\\09.ksf", "Ksf\\03.ksf", "Ksf\\06.ksf", "Kss\\00.kss", "Kss\\01.kss"})
+        CopyFileA((std::string(here) + "\\Data\\" + f).c_str(), (work + "\\Data\\" + f).c_str(), FALSE);
+    kbScene scene;
+    scene.def.frameCnt = 30;
+    scene.def.fps = 30;
+    scene.def.nearDist = 1.0f;
+    scene.def.farDist = 1000.0f;
+    kbBytes ksx;
+    std::string error;
+    EXPECT_TRUE(kbKsxWrite(scene, &ksx, &error)) << error;
+    for (const char *num : aScenes) {
+        const std::string path = work + "\\Data\\Ksx\\" + num + ".ksx";
+        FILE *fp = std::fopen(path.c_str(), "wb");
+        EXPECT_NE(fp, nullptr) << path;
+        if (fp) {
+            std::fwrite(ksx.data(), 1, ksx.size(), fp);
+            std::fclose(fp);
+        }
+    }
+    return work;
+}
+
+TEST(Runner, AShortBenchmarkIsSavedPrintedAndSummarised)
+{
+    const std::string work = ShortRunFolder("KestrelRunShort", {"23", "21", "27"});
+    const std::string out = work + "\\Results.txt";
+    DeleteFileA(out.c_str());
+    const Outcome r = RunRunner("--tests 0,7 --frametime --timeout 240 --dir \"" + work + "\" --out \"" + out + "\"", [] {});
+    ASSERT_EQ(r.code, 0u) << r.err << r.out;
+    // The printed results are the saved file, with both scores and the frame times of both tests.
+    FILE *fp = std::fopen(out.c_str(), "rb");
+    ASSERT_NE(fp, nullptr);
+    std::fclose(fp);
+    for (const char *want : {"<Game1 (Low)>", "<2D Graphics>", "[Frame Times]"})
+        EXPECT_NE(r.out.find(want), std::string::npos) << want << "\n" << r.out;
+    const size_t table = r.out.find("[Frame Times]");
+    ASSERT_NE(table, std::string::npos);
+    const std::string times = r.out.substr(table);
+    EXPECT_NE(times.find("\nGame1 (Low) "), std::string::npos) << times;
+    EXPECT_NE(times.find("\n2D Graphics "), std::string::npos) << times;
+    EXPECT_NE(r.err.find("results saved to"), std::string::npos) << r.err;
+}
+
+TEST(Runner, ADemoWithScenesMissingIsReportedScenebyScene)
+{
+    // The opening plays; every later scene is missing, so the demo cannot be whole.
+    const std::string work = ShortRunFolder("KestrelRunDemo", {"01"});
+    const Outcome r = RunRunner("--demo --timeout 200 --dir \"" + work + "\"", [] {});
+    EXPECT_EQ(r.code, 6u) << r.err << r.out;
+    EXPECT_NE(r.out.find("start demo 0 Data\\Ksx\\01.ksx music=01.kss new=1 frames=30"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("start demo 1 Data\\Ksx\\02.ksx music=02.kss new=1 frames=0"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("private"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("could not be loaded"), std::string::npos) << r.err;
+}
+
+// Every row of the demo as Kestrel logged it: "start <run> <row> ..." and "end <run> <row> ...".
+struct DemoLog {
+    std::vector<std::string> starts, ends;
+};
+DemoLog Rows(const std::string &aOut, const char *aRun)
+{
+    DemoLog log;
+    const std::string start = std::string("  start ") + aRun + " ", end = std::string("  end ") + aRun + " ";
+    for (size_t at = 0; at < aOut.size();) {
+        size_t stop = aOut.find('\n', at);
+        if (stop == std::string::npos)
+            stop = aOut.size();
+        const std::string line = aOut.substr(at, stop - at);
+        if (line.compare(0, start.size(), start) == 0)
+            log.starts.push_back(line);
+        if (line.compare(0, end.size(), end) == 0)
+            log.ends.push_back(line);
+        at = stop + 1;
+    }
+    return log;
+}
+
+// The real content: each scene of both demos loads, plays a second (KESTREL_SCENE_MS cuts it) and
+// hands over to the next, with the music the table gives, and the panel comes back.
+TEST(Runner, EveryDemoSceneOfBothEditionsLoadsAndPlays)
+{
+    if (GetFileAttributesA("Data\\Ksx\\26.ksx") == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no demo content in Data";
+    SetEnvironmentVariableA("KESTREL_SCENE_MS", "1000");
+    const struct {
+        int vramMiB;
+        const char *run;
+        size_t rows;
+        const char *music[3]; // the first three rows' music
+    } editions[] = {{0, "demo", 22, {"01.kss", "02.kss", "02.kss"}}, {16, "light", 21, {"01.kss", "02.kss", "02.kss"}}};
+    for (const auto &e : editions) {
+        ASSERT_TRUE(drv::SetVideoMemory(e.vramMiB));
+        const Outcome r = RunRunner("--demo --timeout 400", [] {});
+        EXPECT_EQ(r.code, 0u) << e.run << "\n" << r.err << r.out;
+        const DemoLog log = Rows(r.out, e.run);
+        ASSERT_EQ(log.starts.size(), e.rows) << r.out;
+        ASSERT_EQ(log.ends.size(), e.rows) << r.out;
+        for (size_t i = 0; i < e.rows; ++i) {
+            EXPECT_EQ(log.starts[i].find(" failed"), std::string::npos) << log.starts[i];
+            EXPECT_NE(log.starts[i].find(std::string(" ") + std::to_string(i) + " Data"), std::string::npos) << log.starts[i];
+            // A scene that draws plays frames; the cut or its own end closes it.
+            EXPECT_EQ(log.ends[i].find(" played=0 "), std::string::npos) << log.ends[i];
+        }
+        for (size_t i = 0; i < 3; ++i)
+            EXPECT_NE(log.starts[i].find(std::string("music=") + e.music[i]), std::string::npos) << log.starts[i];
+    }
+    drv::SetVideoMemory(0);
+    SetEnvironmentVariableA("KESTREL_SCENE_MS", nullptr);
 }
 
 } // namespace

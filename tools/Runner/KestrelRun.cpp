@@ -1,9 +1,13 @@
 // Benchmarks the machine unattended: starts Kestrel.exe, sets the tests and options through its
 // own dialogs as a user would, runs the benchmark, saves the results file through the save
-// dialog and prints it. Any error Kestrel shows, an early end or a run that takes too long ends
-// the runner with a message and a non-zero exit code.
+// dialog and prints it, with the frame-time summary when the record is on. With --demo it plays
+// the demo instead, through to its end or for a given time in Continuous Loop, and prints the
+// scenes it played and the program's memory, handles and GDI objects at the start and the end.
+// Any error Kestrel shows, an early end or a run that takes too long ends the runner with a
+// message and a non-zero exit code.
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "App/Bench/BenchCore.h"
 #include "Driver.h"
 
 namespace {
@@ -23,6 +28,7 @@ enum {
     EXIT_ENDED_EARLY = 3,
     EXIT_TIMEOUT = 4,
     EXIT_NOT_SAVED = 5,
+    EXIT_DEMO_SHORT = 6, // the demo skipped or failed a scene
 };
 
 // Control ids of Kestrel's dialogs.
@@ -31,6 +37,7 @@ enum {
     IDC_BENCH_LOOP = 1127, IDC_BENCH_BGM = 1128, IDC_BENCH_PROTECT = 1203, IDC_BENCH_CHALLENGE = 1217,
     IDC_BENCH_FRAMETIME = 1218, IDC_BENCH_TEST0 = 1132,
     IDC_SCORE_SAVE = 1181, IDC_SCORE_EXIT = 1182,
+    IDC_DEMOSET = 1027, IDC_RUNDEMO = 1030, IDC_DEMO_LOOP = 1033, IDC_DEMO_BGM = 1034,
 };
 
 const char *const kTestName[10] = {
@@ -43,17 +50,25 @@ struct Options {
     bool loop = false, bgm = false, protect = false, challenge = false, frameTime = false;
     std::string out = "Kestrel.txt";
     std::string exe;
+    std::string dir; // the folder Kestrel runs in (its Data); empty: beside Kestrel.exe
+    bool demo = false;
+    DWORD minutes = 0; // demo: play this long in Continuous Loop, then stop
     DWORD timeoutMs = 1800 * 1000;
 };
 
 void Usage()
 {
     std::fputs("usage: KestrelRun [--tests LIST] [--loop] [--bgm] [--protect] [--challenge] [--frametime]\n"
-               "                  [--out FILE] [--timeout SECONDS] [--exe PATH]\n"
+               "                  [--out FILE] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
+               "       KestrelRun --demo [--minutes N] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
                "  --tests LIST   benchmark tests to run, numbered 0-9, e.g. 0,2,6-8 (default: all offered)\n"
+               "  --frametime    record frame times and print each test's average, 1 % low and 99th percentile\n"
                "  --out FILE     where the results file is saved (default Kestrel.txt)\n"
+               "  --demo         play the demo to its end with music; with --minutes N, in Continuous Loop\n"
+               "                 for N minutes (a soak), then stop it with Escape\n"
                "  --timeout      longest time for the whole run (default 1800 s)\n"
                "  --exe PATH     Kestrel.exe (default: beside KestrelRun.exe)\n"
+               "  --dir PATH     the folder Kestrel runs in, holding its Data (default: Kestrel.exe's)\n"
                "Tests: 0 Game1 (Low), 1 Game1 (High), 2 Game2 (Low), 3 Game2 (High), 4 Game3 (Low),\n"
                "       5 Game3 (High), 6 The Surface, 7 2D Graphics, 8 Space Fighter, 9 Your Fighter\n",
                stderr);
@@ -112,6 +127,15 @@ bool ParseArgs(int aArgc, char **aArgv, Options *aOpt)
             aOpt->challenge = true;
         } else if (arg == "--frametime") {
             aOpt->frameTime = true;
+        } else if (arg == "--dir" && hasValue) {
+            aOpt->dir = aArgv[++i];
+        } else if (arg == "--demo") {
+            aOpt->demo = true;
+        } else if (arg == "--minutes" && hasValue) {
+            const long minutes = std::atol(aArgv[++i]);
+            if (minutes <= 0)
+                return false;
+            aOpt->minutes = (DWORD)minutes;
         } else {
             return false;
         }
@@ -152,8 +176,12 @@ public:
         for (;;) {
             if ((*aWinP = aFound()) != nullptr)
                 return Seen::Wanted;
-            if ((box = drv::FindMessageBox(kestrel.Id())) != nullptr)
-                return Seen::Message;
+            if ((box = drv::FindMessageBox(kestrel.Id())) != nullptr) {
+                // A dialog being torn down can pass for a box for an instant; a real one stays.
+                Sleep(300);
+                if ((box = drv::FindMessageBox(kestrel.Id())) != nullptr)
+                    return Seen::Message;
+            }
             if (!kestrel.Running())
                 return Seen::Ended;
             if ((LONG)(GetTickCount() - deadline) >= 0)
@@ -199,17 +227,113 @@ std::string ScoreOf(const std::string &aText, const char *aName)
     return value;
 }
 
+std::string ReadText(const std::string &aPath)
+{
+    std::ifstream in(aPath, std::ios::binary);
+    std::ostringstream raw;
+    raw << in.rdbuf();
+    std::string text;
+    for (char c : raw.str())
+        if (c != '\r')
+            text += c;
+    return text;
+}
+
+// Prints each test's frame times from the record Kestrel wrote beside itself.
+bool PrintFrameSummary(const std::string &aPath)
+{
+    _benchFrameSum sum[16];
+    const long n = sBenchFrameSummaryFile(aPath.c_str(), sum, 16);
+    if (n < 0)
+        return false;
+    std::printf("\n[Frame Times]\n%-16s %8s %10s %12s %10s\n", "Test", "Frames", "Avg fps", "1% low fps", "p99 ms");
+    for (long i = 0; i < n; ++i) {
+        const char *name = sum[i].test >= 0 && sum[i].test < 10 ? kTestName[sum[i].test] : "?";
+        std::printf("%-16s %8ld %10.1f %12.1f %10.2f\n", name, sum[i].frameCnt, sum[i].fpsAve, sum[i].low1Fps,
+                    sum[i].p99Ms);
+    }
+    std::fflush(stdout);
+    return true;
+}
+
+// What a long run could leak; -1 where the system cannot tell (Wine counts no handles or GDI
+// objects of another process).
+struct Resources {
+    double privateBytes = -1, handles = -1, gdi = -1, user = -1;
+    void Max(const Resources &aR)
+    {
+        privateBytes = aR.privateBytes > privateBytes ? aR.privateBytes : privateBytes;
+        handles = aR.handles > handles ? aR.handles : handles;
+        gdi = aR.gdi > gdi ? aR.gdi : gdi;
+        user = aR.user > user ? aR.user : user;
+    }
+};
+
+Resources Measure(HANDLE h)
+{
+    Resources r;
+    PROCESS_MEMORY_COUNTERS_EX mem = {};
+    mem.cb = sizeof mem;
+    // Committed private memory; where PrivateUsage is left 0 the pagefile figure is the same.
+    if (GetProcessMemoryInfo(h, (PROCESS_MEMORY_COUNTERS *)&mem, sizeof mem))
+        r.privateBytes = (double)(mem.PrivateUsage ? mem.PrivateUsage : mem.PagefileUsage);
+    DWORD handles = 0;
+    if (GetProcessHandleCount(h, &handles) && handles)
+        r.handles = handles;
+    // A process with windows always holds some; 0 means the count is not available.
+    if (const DWORD gdi = GetGuiResources(h, GR_GDIOBJECTS))
+        r.gdi = gdi;
+    if (const DWORD user = GetGuiResources(h, GR_USEROBJECTS))
+        r.user = user;
+    return r;
+}
+
+std::string Count(double aValue, const char *aFormat, double aScale = 1.0)
+{
+    if (aValue < 0)
+        return "n/a";
+    char text[32];
+    std::snprintf(text, sizeof text, aFormat, aValue / aScale);
+    return text;
+}
+
+void PrintResources(const char *aWhen, const Resources &aR)
+{
+    std::printf("%-20s private %s MB, %s handles, %s GDI objects, %s USER objects\n", aWhen,
+                Count(aR.privateBytes, "%.1f", 1024.0 * 1024.0).c_str(), Count(aR.handles, "%.0f").c_str(),
+                Count(aR.gdi, "%.0f").c_str(), Count(aR.user, "%.0f").c_str());
+}
+
+std::string Growth(double aFrom, double aTo)
+{
+    if (aFrom <= 0 || aTo < 0)
+        return "n/a";
+    char text[32];
+    std::snprintf(text, sizeof text, "%+.2f %%", (aTo - aFrom) * 100.0 / aFrom);
+    return text;
+}
+
+HWND FindRender(const Run &aRun)
+{
+    HWND win = aRun.kestrel.FindWindow("Kestrel FullSpec", "Kestrel FullSpec");
+    return win ? win : aRun.kestrel.FindWindow("Kestrel Light", "Kestrel Light");
+}
+
 int Benchmark(const Options &aOpt)
 {
     Run run;
     run.deadline = GetTickCount() + aOpt.timeoutMs;
-    if (!run.kestrel.Start(aOpt.exe.c_str(), Folder(aOpt.exe).c_str()))
+    if (!run.kestrel.Start(aOpt.exe.c_str(), aOpt.dir.c_str()))
         return Fail(EXIT_USAGE, "cannot start " + aOpt.exe);
 
     HWND panel = nullptr;
     Seen seen = run.Wait([&] { return run.Dialog(IDC_RUNBENCH); }, &panel);
     if (seen != Seen::Wanted)
         return run.Report(seen, "before its control panel appeared");
+    // The record of an earlier run must not pass for this one's.
+    const std::string frames = Folder(aOpt.exe) + "\\" BENCH_FRAME_FILE;
+    if (aOpt.frameTime)
+        DeleteFileA(frames.c_str());
 
     // The benchmark settings, box by box.
     drv::Click(panel, IDC_BENCHSET);
@@ -312,13 +436,7 @@ int Benchmark(const Options &aOpt)
          after.nFileSizeLow == before.nFileSizeLow))
         return Fail(EXIT_NOT_SAVED, "Kestrel did not write the results file " + out);
 
-    std::ifstream in(out, std::ios::binary);
-    std::ostringstream raw;
-    raw << in.rdbuf();
-    std::string text;
-    for (char c : raw.str())
-        if (c != '\r')
-            text += c;
+    const std::string text = ReadText(out);
     std::fputs(text.c_str(), stdout);
     std::fflush(stdout);
 
@@ -342,7 +460,115 @@ int Benchmark(const Options &aOpt)
     }
     if (!missing.empty())
         return Fail(EXIT_ENDED_EARLY, "the benchmark ended early: no score for " + missing);
+    if (aOpt.frameTime && !PrintFrameSummary(frames))
+        return Fail(EXIT_NOT_SAVED, "Kestrel did not write the frame-time record " + frames);
     std::fprintf(stderr, "KestrelRun: results saved to %s\n", out.c_str());
+    return 0;
+}
+
+// Plays the demo: to its end, or for aOpt.minutes in Continuous Loop. Prints every scene played
+// and the process's resources at the first scene and at the end.
+int Demo(const Options &aOpt)
+{
+    Run run;
+    run.deadline = GetTickCount() + aOpt.timeoutMs;
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string log = std::string(temp) + "KestrelRun" + std::to_string(GetCurrentProcessId()) + ".log";
+    DeleteFileA(log.c_str());
+    if (!run.kestrel.Start(aOpt.exe.c_str(), aOpt.dir.c_str(), {"KESTREL_RUNLOG=" + log}))
+        return Fail(EXIT_USAGE, "cannot start " + aOpt.exe);
+
+    HWND panel = nullptr;
+    Seen seen = run.Wait([&] { return run.Dialog(IDC_RUNDEMO); }, &panel);
+    if (seen != Seen::Wanted)
+        return run.Report(seen, "before its control panel appeared");
+    drv::Click(panel, IDC_DEMOSET);
+    HWND setting = nullptr;
+    seen = run.Wait([&] { return run.Dialog(IDC_DEMO_LOOP); }, &setting);
+    if (seen != Seen::Wanted)
+        return run.Report(seen, "while opening Demo Setting");
+    drv::SetCheck(setting, IDC_DEMO_LOOP, aOpt.minutes > 0);
+    drv::SetCheck(setting, IDC_DEMO_BGM, true);
+    drv::Click(setting, IDOK);
+    HWND gone = nullptr;
+    seen = run.Wait([&] { return IsWindow(setting) ? nullptr : panel; }, &gone);
+    if (seen != Seen::Wanted)
+        return run.Report(seen, "while closing Demo Setting");
+
+    const std::string edition = drv::WindowText(panel);
+    drv::Click(panel, IDC_RUNDEMO);
+    HWND hidden = nullptr;
+    seen = run.Wait([&] { return IsWindowVisible(panel) ? nullptr : panel; }, &hidden);
+    if (seen != Seen::Wanted)
+        return run.Report(seen, "when the demo was started");
+    // The first scene has loaded once the log names it; then the resources are counted.
+    HWND first = nullptr;
+    seen = run.Wait([&] { return ReadText(log).find("start ") != std::string::npos ? panel : nullptr; }, &first);
+    if (seen != Seen::Wanted)
+        return run.Report(seen, "before the first scene started");
+    Sleep(2000);
+    const Resources start = Measure(run.kestrel.Handle());
+    Resources peak = start;
+
+    // The panel comes back as a new dialog when the demo has ended.
+    HWND back = nullptr;
+    const DWORD stopAt = GetTickCount() + aOpt.minutes * 60000;
+    seen = run.Wait(
+        [&]() -> HWND {
+            peak.Max(Measure(run.kestrel.Handle()));
+            if (aOpt.minutes && (LONG)(GetTickCount() - stopAt) >= 0)
+                return HWND_BROADCAST;
+            return run.Dialog(IDC_RUNDEMO);
+        },
+        &back);
+    if (seen != Seen::Wanted)
+        return run.Report(seen, "while the demo played");
+    Resources end = Measure(run.kestrel.Handle());
+    if (back == HWND_BROADCAST) {
+        // The soak's time is up: stop as a user would.
+        if (HWND win = FindRender(run))
+            drv::PressKey(win, VK_ESCAPE);
+        seen = run.Wait([&] { return run.Dialog(IDC_RUNDEMO); }, &back);
+        if (seen != Seen::Wanted)
+            return run.Report(seen, "when the demo was stopped");
+    }
+    panel = back;
+    drv::Click(panel, IDC_EXIT);
+    DWORD code = 0;
+    if (!run.kestrel.WaitExit(20000, &code))
+        run.kestrel.Kill();
+
+    // The scenes, as Kestrel logged them.
+    const std::string text = ReadText(log);
+    DeleteFileA(log.c_str());
+    std::printf("%s: demo%s\n", edition.c_str(), aOpt.minutes ? " in Continuous Loop" : "");
+    int started = 0, complete = 0, failed = 0;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (line.empty())
+            continue;
+        std::printf("  %s\n", line.c_str());
+        started += line.compare(0, 6, "start ") == 0;
+        failed += line.find(" failed") != std::string::npos;
+        complete += line.find(" complete") != std::string::npos || line.find(" cut") != std::string::npos;
+    }
+    std::printf("scenes: %d started, %d played to their end, %d failed to load\n", started, complete, failed);
+    PrintResources("at the first scene", start);
+    PrintResources("at the end", end);
+    PrintResources("highest seen", peak);
+    std::printf("growth: private bytes %s, handles %s, GDI objects %s, USER objects %s\n",
+                Growth(start.privateBytes, end.privateBytes).c_str(), Growth(start.handles, end.handles).c_str(),
+                Growth(start.gdi, end.gdi).c_str(), Growth(start.user, end.user).c_str());
+    std::fflush(stdout);
+    if (failed)
+        return Fail(EXIT_DEMO_SHORT, std::to_string(failed) + " scene(s) could not be loaded");
+    if (!aOpt.minutes && complete < started)
+        return Fail(EXIT_DEMO_SHORT, "the demo ended before every scene had played to its end");
     return 0;
 }
 
@@ -361,5 +587,6 @@ int main(int aArgc, char **aArgv)
         opt.exe = Folder(self) + "\\Kestrel.exe";
     }
     opt.exe = FullPath(opt.exe);
-    return Benchmark(opt);
+    opt.dir = opt.dir.empty() ? Folder(opt.exe) : FullPath(opt.dir);
+    return opt.demo ? Demo(opt) : Benchmark(opt);
 }

@@ -31,6 +31,44 @@ int64_t gSceneFrameCnt;
 
 static const char _commonKsf[] = "Data\\Ksf\\09.ksf";
 
+// The run log: with KESTREL_RUNLOG naming a file, one line per row as it starts and ends, so an
+// unattended run can show which scenes played with which music. Off in a normal run.
+static void _runLog(const char *aFormatP, ...)
+{
+    char path[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA("KESTREL_RUNLOG", path, sizeof path);
+    if (n == 0 || n >= sizeof path)
+        return;
+    FILE *fp = std::fopen(path, "ab");
+    if (!fp)
+        return;
+    va_list args;
+    va_start(args, aFormatP);
+    std::vfprintf(fp, aFormatP, args);
+    va_end(args);
+    std::fputc('\n', fp);
+    std::fclose(fp);
+}
+
+// A test may cut every demo scene short: KESTREL_SCENE_MS ends each after that many
+// milliseconds. A normal run has no such variable and plays every scene to its end.
+static uint32_t _cutAt;
+static bool _cutB;
+
+static uint32_t _cutMs(void)
+{
+    char text[16];
+    const DWORD n = GetEnvironmentVariableA("KESTREL_SCENE_MS", text, sizeof text);
+    return n > 0 && n < sizeof text ? (uint32_t)std::strtoul(text, nullptr, 10) : 0;
+}
+
+static const char *_runName(void)
+{
+    if (!(sysWork.status & SYS_DEMO))
+        return "bench";
+    return (sysWork.status & SYS_FULLSPEC) ? "demo" : "light";
+}
+
 void sPrintError(HWND aWin, const char *aCaptionP, const char *aFormatP, ...)
 {
     (void)aWin;
@@ -355,6 +393,14 @@ long Bench::Load(void)
             _sceneP->SetOptionFlg(j, row->sceneOptionFlg[j]);
         _sceneP->CallInit();
     }
+    _cutB = false;
+    _cutAt = 0;
+    if (_isDemo() && _cutMs())
+        _cutAt = (timeGetTime() + _cutMs()) | 1;
+    _runLog("start %s %u %s music=%s new=%d frames=%ld fps=%g load=%lums%s", _runName(), (unsigned)_step,
+            row->dataPathP ? row->dataPathP : "-", row->soundName[0] ? row->soundName : "-", (int)(flags & 1),
+            _sceneP ? (long)_sceneP->GetFrameCnt() : 0L, _sceneP ? (double)_sceneP->GetFps() : 0.0,
+            (unsigned long)(timeGetTime() - t0), result < 0 || !row->sceneDefP ? " failed" : "");
 
     if (!_isDemo() && !(row->status & BENCH_ROW_NOSCORE) && (cpWork.env[0].benchOption & CP_OPTION_CHALLENGE))
         _challengeWait(t0);
@@ -443,35 +489,16 @@ long Bench::Frame(void)
     const uint16_t status = _sceneP->Frame(_milliSeconds);
     if (status & 0x0008) {
         const int64_t t = mGetPerformanceCounter();
-        const long shapes = _sceneP->GetShapeCnt(), lights = _sceneP->GetLightCnt();
-        const long cameras = _sceneP->GetCameraCnt(), sprites = _sceneP->GetSpriteCnt();
-        const long particles = _sceneP->GetParticleCnt();
-        for (long i = 0; i < shapes; ++i)
-            _sceneP->SetShape(i);
-        for (long i = 0; i < lights; ++i)
-            _sceneP->SetLight(i);
-        for (long i = 0; i < cameras; ++i)
-            _sceneP->SetCamera(i);
-        for (long i = 0; i < sprites; ++i)
-            _sceneP->SetSprite(i);
-        for (long i = 0; i < particles; ++i)
-            _sceneP->SetParticle(i);
-        for (long i = 0; i < shapes; ++i)
-            _sceneP->UpdateShape(i);
-        for (long i = 0; i < sprites; ++i)
-            _sceneP->UpdateSprite(i);
-        for (long i = 0; i < particles; ++i)
-            _sceneP->UpdateParticle(i);
-        if (status & 0x0100)
-            _sceneP->SetIlluminate();
-        if (status & 0x0200)
-            _sceneP->SetFog();
-        _sceneP->CallExec();
+        sceneUpdateAll(_sceneP, status);
         gSceneFrameTime += mGetPerformanceCounter() - t;
         gSceneFrameCnt += 1;
     }
     if ((status & 0x0004) && !(flowMan.status & FLOW_REQUEST))
         sFlowChgGoAuto(0);
+    if (_cutAt && (int32_t)(_milliSeconds - _cutAt) >= 0 && !(flowMan.status & FLOW_REQUEST)) {
+        _cutB = true;
+        sFlowChgGoAuto(0);
+    }
     return 0;
 }
 
@@ -542,6 +569,8 @@ long Bench::Change(void)
             cpSetScore(_step, _fpsPeak, _fpsAve, (float)_sceneP->GetCps(), (float)frameTime);
             scoredB = 1;
         }
+        _runLog("end %s %u played=%lld loops=%llu%s", _runName(), (unsigned)_step, (long long)gSceneFrameCnt,
+                (unsigned long long)gLoopCnt, (_sceneP->GetStatus() & 0x0004) ? " complete" : _cutB ? " cut" : "");
         _sceneP->CallExit();
         delete _sceneP;
         _sceneP = nullptr;

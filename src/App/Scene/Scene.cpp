@@ -1119,3 +1119,31 @@ void sceneDrawLodingStart(const _sceneOptionDef *aOptionDefP)
 {
     _drawLodingBar(aOptionDefP, 10);
 }
+
+void sceneUpdateAll(Scene *aSceneP, uint16_t aStatus)
+{
+    const long shapes = aSceneP->GetShapeCnt(), lights = aSceneP->GetLightCnt();
+    const long cameras = aSceneP->GetCameraCnt(), sprites = aSceneP->GetSpriteCnt();
+    const long particles = aSceneP->GetParticleCnt();
+    for (long i = 0; i < shapes; ++i)
+        aSceneP->SetShape(i);
+    for (long i = 0; i < lights; ++i)
+        aSceneP->SetLight(i);
+    for (long i = 0; i < cameras; ++i)
+        aSceneP->SetCamera(i);
+    for (long i = 0; i < sprites; ++i)
+        aSceneP->SetSprite(i);
+    for (long i = 0; i < particles; ++i)
+        aSceneP->SetParticle(i);
+    for (long i = 0; i < shapes; ++i)
+        aSceneP->UpdateShape(i);
+    for (long i = 0; i < sprites; ++i)
+        aSceneP->UpdateSprite(i);
+    for (long i = 0; i < particles; ++i)
+        aSceneP->UpdateParticle(i);
+    if (aStatus & 0x0100)
+        aSceneP->SetIlluminate();
+    if (aStatus & 0x0200)
+        aSceneP->SetFog();
+    aSceneP->CallExec();
+}

@@ -137,6 +137,10 @@ extern int64_t gSceneFrameTime;
 int64_t mGetPerformanceCounter(void);
 
 // The loading screen of a scene's options at 0 % and at 10 %.
+// Brings every object of the scene to the frame its clock just reached (aStatus is what Frame
+// returned) and runs the scene's per-frame callback.
+void sceneUpdateAll(Scene *aSceneP, uint16_t aStatus);
+
 void sceneDrawLodingScreen(const _sceneOptionDef *aOptionDefP);
 void sceneDrawLodingStart(const _sceneOptionDef *aOptionDefP);
 

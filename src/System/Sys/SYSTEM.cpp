@@ -11,6 +11,7 @@
 #include "App/App/AppCore.h"
 #include "App/Bench/BENCH.h"
 #include "App/CtrlPanel/CtrlPanel.h"
+#include "App/View/View.h"
 #include "Library/Maths/MathsLib.h"
 #include "Library/Matrix/MATLIB.h"
 #include "Library/Vec/VECLIB.h"
@@ -344,9 +345,11 @@ static void _runLoop(void)
             continue;
         }
         benchClass.Init();
+        viewClass.Init();
         sysWork.status |= SYS_RUN;
         while (sysWork.status & SYS_RUN)
             sFlowCtrl();
+        viewClass.Exit();
         benchClass.Exit();
         _sysExit();
     }
