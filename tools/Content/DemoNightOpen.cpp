@@ -668,7 +668,7 @@ kbImage _skyPicture(uint32_t aSize, uint32_t aSeed)
 void _ownSky(kbScene *aSceneP, ctTextures *aTexP, const std::string &aPrefix, const _quality &aQ, kbVec3 aCentre,
              float aRadius, kbVec3 aMoon, kbVec3 aViewFrom)
 {
-    std::string skyT = aTexP->Add(aPrefix + "sky.bmp", _skyPicture(std::min(512u, aQ.tex * 2), 0x5EA5));
+    std::string skyT = aTexP->Add(aPrefix + "sky.bmp", _skyPicture(std::min(aQ.light ? 256u : 512u, aQ.tex * 2), 0x5EA5));
     kbMesh dome = kbMeshSphere(aRadius, aQ.light ? 16 : 32, aQ.light ? 8 : 16);
     // Two pictures round the dome keep the stars round: each spans as far as the crown is high.
     for (_vertexDef &v : dome.vertices)
