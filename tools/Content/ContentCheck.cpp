@@ -31,9 +31,10 @@ const std::vector<ccSceneRules> &ccBenchmarkScenes()
 const std::vector<ccSceneRules> &ccDemoScenes()
 {
     static const std::vector<std::string> shapeFx = {"Boss02", "HanMen", "Shuriken01"};
+    static const std::vector<std::string> nightRun = {"HeroHips", "LordHall"};
     static const std::vector<ccSceneRules> rules = {
-        {"01", "01.ksf", 46, 0, false, {}, false, false, false, false},
-        {"02", "02.ksf", 822, 0, false, {}, false, false, false, false},
+        {"01", "01.ksf", 450, 0, false, {}, false, false, false, false},
+        {"02", "02.ksf", 822, 0, false, nightRun, false, false, false, false},
         {"03", "02.ksf", 820, 0, false, {}, false, true, false, false},
         {"04", "02.ksf", 1002, 0, false, shapeFx, false, false, false, false},
         {"06", "04.ksf", 1, 0, false, {}, false, false, false, false},
@@ -52,8 +53,8 @@ const std::vector<ccSceneRules> &ccDemoScenes()
         {"20", "05.ksf", 1552, 0, false, {}, false, false, false, true},
         {"22", "03.ksf", 671, 0, false, {}, false, true, false, false},
         {"26", "08.ksf", 471, 0, false, {}, false, false, false, false},
-        {"l01", "l01.ksf", 46, 0, false, {}, false, false, false, false},
-        {"l20", "l02.ksf", 822, 0, false, {}, false, false, false, false},
+        {"l01", "l01.ksf", 450, 0, false, {}, false, false, false, false},
+        {"l20", "l02.ksf", 822, 0, false, nightRun, false, false, false, false},
         {"l21", "l03.ksf", 820, 0, false, {}, false, true, false, false},
         {"l02", "l04.ksf", 1002, 0, false, shapeFx, false, false, false, false},
         {"l22", "l05.ksf", 1002, 0, false, {}, true, true, false, false},
