@@ -20,28 +20,31 @@ static float _smooth(float a, float b, float f)
 
 static kbVec3 _at(float x, float y, float z) { return _centre + kbVec3(x, y, z); }
 
-ctScene ctGame2()
+ctScene ctGame2(bool aLight)
 {
     ctScene out;
-    out.number = "05";
+    out.number = aLight ? "l22" : "05";
+    // The Light edition: half the round detail, coarser grids, pictures of 256 texels or less.
+    auto size = [aLight](uint32_t aSize) { return aLight ? std::min(aSize, 256u) / (aSize <= 256 ? 2 : 1) : aSize; };
+    const int detail = aLight ? 6 : 12, grid = aLight ? 2 : 1;
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
     kbSceneBegin(&sc, _frames, 0.05f, 60.0f, 0x100C0A, 0x907060, 0.6f);
     kbSceneFog(&sc, 10, 30, 0x100C0A);
 
-    std::string tatamiT = tx.Add("g2_tatami.bmp", kbTexTatami(512, 201));
-    std::string shojiT = tx.Add("g2_shoji.bmp", kbTexShoji(1024, 202));
-    std::string woodT = tx.Add("g2_pillar.bmp", kbTexWood(512, 0x5A3520, 203));
-    std::string ceilT = tx.Add("g2_ceiling.bmp", kbTexWood(512, 0x3A2618, 204));
-    std::string heroT = tx.Add("g2_hero.bmp", kbTexPaper(512, 0x2A3050, 205));
-    std::string bossT = tx.Add("g2_lord.bmp", kbTexHull(512, 0x4A2A50, 206));
-    std::string maskT = tx.Add("g2_mask.bmp", kbTexPaper(256, 0xE8E0D0, 207));
-    std::string paperT = tx.Add("g2_lantern.bmp", kbTexPaper(512, 0xF0D8A0, 208));
-    std::string steelT = tx.Add("g2_steel.bmp", kbTexMetal(256, 0xC8CCD4, 209));
-    std::string plasterT = tx.Add("g2_plaster.bmp", kbTexPaper(512, 0xB8A888, 210));
+    std::string tatamiT = tx.Add("g2_tatami.bmp", kbTexTatami(size(512), 201));
+    std::string shojiT = tx.Add("g2_shoji.bmp", kbTexShoji(size(1024), 202));
+    std::string woodT = tx.Add("g2_pillar.bmp", kbTexWood(size(512), 0x5A3520, 203));
+    std::string ceilT = tx.Add("g2_ceiling.bmp", kbTexWood(size(512), 0x3A2618, 204));
+    std::string heroT = tx.Add("g2_hero.bmp", kbTexPaper(size(512), 0x2A3050, 205));
+    std::string bossT = tx.Add("g2_lord.bmp", kbTexHull(size(512), 0x4A2A50, 206));
+    std::string maskT = tx.Add("g2_mask.bmp", kbTexPaper(size(256), 0xE8E0D0, 207));
+    std::string paperT = tx.Add("g2_lantern.bmp", kbTexPaper(size(512), 0xF0D8A0, 208));
+    std::string steelT = tx.Add("g2_steel.bmp", kbTexMetal(size(256), 0xC8CCD4, 209));
+    std::string plasterT = tx.Add("g2_plaster.bmp", kbTexPaper(size(512), 0xB8A888, 210));
 
     // The hall: mats, paper walls between posts, beams and a coffered ceiling.
-    kbMesh floor = kbMeshPlane(_half * 2, _half * 2, 32, 32, 1);
+    kbMesh floor = kbMeshPlane(_half * 2, _half * 2, 32 / grid, 32 / grid, 1);
     for (_vertexDef &v : floor.vertices) {
         v.u0 = v.u1 = (v.vx + _half) / 1.9f;
         v.v0 = v.v1 = (v.vz + _half) / 3.8f;
@@ -50,14 +53,14 @@ ctScene ctGame2()
     kbMesh walls, posts, beams, upper;
     for (int side = 0; side < 4; side++) {
         float a = side * _pi / 2;
-        kbMesh w = kbMeshPlane(_half * 2, _wall * 0.72f, 16, 6, 1);
+        kbMesh w = kbMeshPlane(_half * 2, _wall * 0.72f, 16 / grid, 6 / grid, 1);
         for (_vertexDef &v : w.vertices)
             v.u0 = v.u1 = (v.vx + _half) / 3.8f, v.v0 = v.v1 = (v.vz + _wall * 0.36f) / (_wall * 0.72f);
         kbMeshTransform(&w, kbVec3(0, _wall * 0.36f, 0), kbVec3(-_pi / 2, 0, 0));  // stand it up facing -Z
         kbMeshTransform(&w, kbVec3(0, 0, _half));
         kbMeshTransform(&w, kbVec3(), kbVec3(0, a, 0));
         kbMeshAppend(&walls, w);
-        kbMesh band = kbMeshPlane(_half * 2, _wall * 0.28f, 8, 2, 1);
+        kbMesh band = kbMeshPlane(_half * 2, _wall * 0.28f, 8 / grid, 2 / grid, 1);
         for (_vertexDef &v : band.vertices)
             v.u0 = v.u1 = v.vx / 2, v.v0 = v.v1 = v.vz / 2;
         kbMeshTransform(&band, kbVec3(0, _wall * 0.86f, 0), kbVec3(-_pi / 2, 0, 0));
@@ -65,25 +68,25 @@ ctScene ctGame2()
         kbMeshTransform(&band, kbVec3(), kbVec3(0, a, 0));
         kbMeshAppend(&upper, band);
         for (int i = 0; i < 4; i++) {
-            kbMesh p = kbMeshBox(kbVec3(0.28f, _wall, 0.28f), 2);
+            kbMesh p = kbMeshBox(kbVec3(0.28f, _wall, 0.28f), 2 / grid);
             kbMeshTransform(&p, kbVec3(-_half + i * (_half * 2 / 4), _wall / 2, _half - 0.1f));
             kbMeshTransform(&p, kbVec3(), kbVec3(0, a, 0));
             kbMeshAppend(&posts, p);
         }
-        kbMesh lintel = kbMeshBox(kbVec3(_half * 2, 0.25f, 0.3f), 4);
+        kbMesh lintel = kbMeshBox(kbVec3(_half * 2, 0.25f, 0.3f), 4 / grid);
         kbMeshTransform(&lintel, kbVec3(0, _wall * 0.72f, _half - 0.1f), kbVec3());
         kbMeshTransform(&lintel, kbVec3(), kbVec3(0, a, 0));
         kbMeshAppend(&posts, lintel);
     }
     for (int i = 0; i < 7; i++) {
-        kbMesh b = kbMeshBox(kbVec3(_half * 2, 0.3f, 0.25f), 6);
+        kbMesh b = kbMeshBox(kbVec3(_half * 2, 0.3f, 0.25f), 6 / grid / grid);
         kbMeshTransform(&b, kbVec3(0, _wall - 0.15f, -_half + (i + 0.5f) * (_half * 2 / 7)));
         kbMeshAppend(&beams, b);
-        kbMesh c = kbMeshBox(kbVec3(0.2f, 0.2f, _half * 2), 6);
+        kbMesh c = kbMeshBox(kbVec3(0.2f, 0.2f, _half * 2), 6 / grid / grid);
         kbMeshTransform(&c, kbVec3(-_half + (i + 0.5f) * (_half * 2 / 7), _wall - 0.1f, 0));
         kbMeshAppend(&beams, c);
     }
-    kbMesh ceiling = kbMeshPlane(_half * 2, _half * 2, 8, 8, 3);
+    kbMesh ceiling = kbMeshPlane(_half * 2, _half * 2, 8 / grid, 8 / grid, 3);
     kbMeshTransform(&ceiling, kbVec3(0, _wall, 0), kbVec3(_pi, 0, 0));
     kbAddShape(&sc, "Hall", kbBodyOf({kbSurfaceOf(walls, 0xFFFFFF, shojiT), kbSurfaceOf(posts, 0xFFFFFF, woodT),
                                       kbSurfaceOf(beams, 0xFFFFFF, ceilT), kbSurfaceOf(ceiling, 0xA09080, ceilT),
@@ -91,7 +94,7 @@ ctScene ctGame2()
                -1, kbConstant(_centre));
     // Paper lanterns hang from the beams, swaying a little.
     {
-        kbMesh l = kbMeshLathe({{0, -0.45f}, {0.12f, -0.44f}, {0.26f, -0.3f}, {0.3f, -0.1f}, {0.3f, 0.1f}, {0.26f, 0.3f}, {0.12f, 0.44f}, {0, 0.45f}}, 16);
+        kbMesh l = kbMeshLathe({{0, -0.45f}, {0.12f, -0.44f}, {0.26f, -0.3f}, {0.3f, -0.1f}, {0.3f, 0.1f}, {0.26f, 0.3f}, {0.12f, 0.44f}, {0, 0.45f}}, 16 / grid);
         kbSurface paper = kbSurfaceOf(l, 0xFFE0A0, paperT);
         paper.emissive = kbColor(0xD09040);
         kbMesh cord = kbMeshCylinder(0.01f, 0.8f, 4, 1);
@@ -119,7 +122,7 @@ ctScene ctGame2()
             return kbVec3(0, kbAimAngles(d).y, 0);
         };
     };
-    ctFighterLook heroLook{"Hero", 0x2A3050, 0x141414, 0xE0C0A0, heroT, 12};
+    ctFighterLook heroLook{"Hero", 0x2A3050, 0x141414, 0xE0C0A0, heroT, detail};
     kbRig hero = ctFighterRig(heroLook, 1.7f);
     hero.Pose(CT_UARM_R, 0, kbVec3(-1.0f, 0, -0.2f));
     hero.Pose(CT_FARM_R, 0, kbVec3(-0.6f, 0, 0));
@@ -149,7 +152,7 @@ ctScene ctGame2()
     kbAddShape(&sc, "e_img1", nullptr, swordI, kbConstant(kbVec3(0, 0, 0.2f)));
 
     // The lord: bigger, armoured, slow; the root carries his name for the blur trail.
-    ctFighterLook bossLook{"Lord", 0x4A2A50, 0x302018, 0xC8A888, bossT, 12};
+    ctFighterLook bossLook{"Lord", 0x4A2A50, 0x302018, 0xC8A888, bossT, detail};
     kbRig boss = ctFighterRig(bossLook, 2.3f);
     boss.Pose(CT_UARM_R, 0, kbVec3(-0.3f, 0, -0.3f));
     boss.Pose(CT_UARM_L, 0, kbVec3(-0.3f, 0, 0.3f));
@@ -181,7 +184,7 @@ ctScene ctGame2()
     std::vector<int> bossShapes = boss.Place(&sc, -1, bossTrans, heading(bossPath, heroPath));
     // The lord's half mask leaves his face at 255 and hunts around the swordsman.
     {
-        kbMesh m = kbMeshSphere(0.3f, 16, 8);
+        kbMesh m = kbMeshSphere(0.3f, 16 / grid + 2 * (grid - 1), 8 / grid + 2 * (grid - 1));
         std::vector<_vertexDef> keep;
         kbMesh half;
         for (size_t t = 0; t + 2 < m.indices.size(); t += 3) {
@@ -196,7 +199,7 @@ ctScene ctGame2()
         face.twoSided = true;
         kbMesh horns;
         for (int s = -1; s <= 1; s += 2) {
-            kbMesh h = kbMeshLathe({{0.05f, 0}, {0.035f, 0.12f}, {0.0f, 0.25f}}, 8);
+            kbMesh h = kbMeshLathe({{0.05f, 0}, {0.035f, 0.12f}, {0.0f, 0.25f}}, 8 / grid);
             kbMeshTransform(&h, kbVec3(s * 0.15f, 0.2f, 0.12f), kbVec3(0.3f, 0, -s * 0.5f));
             kbMeshAppend(&horns, h);
         }
