@@ -598,7 +598,8 @@ dsbBuilt _scene16(bool aLight)
     };
     kbCurve fightEye = [fightLook](int f) { return fightLook(f) + kbVec3(170 - f * 0.3f, 70, -230); };
     kbCurve passEye = _path({{170, kbVec3(-120, 180, 420)}, {260, kbVec3(-470, 210, 640)}});
-    kbCurve passLook = [dPath](int f) { return dPath(f) + kbVec3(-200 + f * 0.4f, 40, 0); };
+    kbCurve w1 = wing[1];
+    kbCurve passLook = [dPath, w1](int f) { return kbLerp(dPath(f) + kbVec3(-200 + f * 0.4f, 40, 0), w1(f + 15), 0.5f); };
     k.eye = _cut(_blend(approachEye, fightEye, 62, 82), passEye, 176);
     k.look = _cut(_blend(approachLook, fightLook, 62, 82), passLook, 176);
     _finish(k, 220);
@@ -744,6 +745,10 @@ dsbBuilt _scene17(bool aLight)
         }
     }
     for (auto &a : arcs) {
+        // Nothing reaches from or to the raider once it is gone.
+        if (a.from == &raider || a.to == &raider)
+            for (int t = death + 1; t < k.frames; t++)
+                a.on[t] = 1.0f;
         k.Sc().shapes[a.sa].dissolve = a.on;
         k.Sc().shapes[a.sb].dissolve = a.on;
     }
@@ -799,7 +804,7 @@ dsbBuilt _scene18(bool aLight)
     // fleet as it turns away into the galaxy.
     kbCurve orbitEye = [](int f) {
         float a = -0.5f + 0.45f * _smooth(0, 230, (float)f);
-        return kbVec3(400, 300, -8200) + kbVec3(5400 * std::sin(a), 1200, 5400 * std::cos(a));
+        return kbVec3(400, 300, -8200) + kbVec3(4200 * std::sin(a), 1000, 4200 * std::cos(a));
     };
     kbCurve orbitLook = [dPath](int f) { return dPath(f) + kbVec3(0, -200, 0); };
     kbCurve hullEye = _path({{230, kbVec3(-2400, 1400, -4600)}, {480, kbVec3(1800, 1200, -4300)}});
@@ -808,7 +813,7 @@ dsbBuilt _scene18(bool aLight)
     kbCurve standLook = [dPath](int f) { return dPath(std::min(f, 505)) + kbVec3(-600, 200, 0); };
     kbCurve homeEye = [fleet](int f) {
         float s = _smooth(560, 700, (float)f);
-        return fleet(f) + kbVec3(1500 - 2300 * s, 800 - 200 * s, -2200 + 200 * s);
+        return fleet(f) + kbVec3(1500 - 2700 * s, 800 + 100 * s, -2200 - 1400 * s);
     };
     kbCurve homeLook = [fleet](int f) { return fleet(f) + kbVec3(0, 0, 3000 * _smooth(560, 690, (float)f) - 500); };
     k.eye = _cut(_cut(_cut(orbitEye, hullEye, 232), standEye, 480), _blend(standEye, homeEye, 560, 640), 560);
