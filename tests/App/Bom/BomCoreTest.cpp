@@ -209,3 +209,28 @@ TEST(BomQuad, SpriteFacesTheScreenAndIsCulledBehindTheEye)
     o._trans.z = 0.00001f;
     EXPECT_FALSE(sBomSpriteQuad(&o, &m, 640.0f, 480.0f, 100.0f, v));
 }
+
+// The demo's tables played frame by frame: every cue goes off on its own frame (a free base is
+// there), and the blasts never ask for more sprites than the pool holds.
+TEST_F(Pools, DemoTablesFireOnTimeWithinThePools)
+{
+    for (long t = 1; t <= 4; t++)
+        for (const _bomScnAll *all : {gBomScnAllTbl, gBomScnAllTblL}) {
+            const _bomScnAll &tbl = all[t];
+            BomSceneInit(&tbl);
+            long last = 0, peak = 0;
+            for (long c = 0; c < tbl.cnt; c++)
+                last = tbl.tblP[c].frameCnt > last ? tbl.tblP[c].frameCnt : last;
+            for (long f = 0; f <= last + 80; f++) {
+                BomSceneExec(f, &tbl);
+                for (long c = 0; c < tbl.cnt; c++)
+                    if (tbl.tblP[c].frameCnt == f) {
+                        EXPECT_EQ(_bomCallStatusP[c], 1) << "table " << t << " cue " << c << " waits";
+                    }
+                peak = Playing() > peak ? Playing() : peak;
+            }
+            EXPECT_LT(peak, BOM_ONE_MAX) << "table " << t << " runs out of sprites";
+            EXPECT_EQ(Bases(), 0) << "table " << t << " still burning 80 frames after its last cue";
+            BomSceneExit(&tbl);
+        }
+}
