@@ -175,6 +175,7 @@ static void _releaseSurface(IDirectDrawSurface7 **aSufPP)
 static std::vector<_benchFrameRec> _frameRec;
 static bool _frameRecOn;
 static int64_t _frameFreq, _frameStart, _framePrev, _frameUpdatePrev;
+static int64_t _frameDrawTicks;  // drawing since the last present
 
 static void _frameFilePath(char *aPathP, size_t aSize)
 {
@@ -197,9 +198,10 @@ void Bench::_frameRecordStart(void)
     QueryPerformanceCounter(&now);
     _frameStart = _framePrev = now.QuadPart;
     _frameUpdatePrev = gSceneFrameTime;
+    _frameDrawTicks = 0;
 }
 
-void Bench::_frameRecordPresent(void)
+void Bench::_frameRecordPresent(int64_t aPresentTicks)
 {
     if (!_frameRecOn || !_sceneP || _frameFreq <= 0)
         return;
@@ -211,8 +213,11 @@ void Bench::_frameRecordPresent(void)
     rec.ms = (double)(now.QuadPart - _frameStart) * 1000.0 / (double)_frameFreq;
     rec.deltaMs = (double)(now.QuadPart - _framePrev) * 1000.0 / (double)_frameFreq;
     rec.updateMs = (double)(gSceneFrameTime - _frameUpdatePrev) * 1000.0 / (double)_frameFreq;
+    rec.drawMs = (double)_frameDrawTicks * 1000.0 / (double)_frameFreq;
+    rec.presentMs = (double)aPresentTicks * 1000.0 / (double)_frameFreq;
     _framePrev = now.QuadPart;
     _frameUpdatePrev = gSceneFrameTime;
+    _frameDrawTicks = 0;
     _frameRec.push_back(rec);
 }
 
@@ -534,16 +539,21 @@ void Bench::_drawLogos(void)
 long Bench::Render(void)
 {
     sDrawClear();
+    // Timed only for the frame-time record: nothing else reads these stamps.
+    const int64_t drawStart = _frameRecOn ? mGetPerformanceCounter() : 0;
     if (_sceneP) {
         _sceneP->Render();
         _sceneP->CallDraw();
     }
+    if (_frameRecOn)
+        _frameDrawTicks += mGetPerformanceCounter() - drawStart;
     if (_isDemo())
         _drawLogos();
     calcFps(&_fps, &_fpsAve, &_fpsPeak);
     if (_sceneP && (_sceneP->GetStatus() & 0x0008)) {
+        const int64_t presentStart = _frameRecOn ? mGetPerformanceCounter() : 0;
         sDrawFlipBuffer();
-        _frameRecordPresent();
+        _frameRecordPresent(_frameRecOn ? mGetPerformanceCounter() - presentStart : 0);
     }
     return 0;
 }

@@ -46,7 +46,7 @@ private:
     void _challengeWait(uint32_t aLoadStart);
     void _drawLogos(void);
     void _frameRecordStart(void);
-    void _frameRecordPresent(void);
+    void _frameRecordPresent(int64_t aPresentTicks);
     void _frameRecordEnd(int aKeepB);
 };
 

@@ -391,28 +391,45 @@ void sBenchAttractorMove(_benchAttractor *aAttrP, _benchPoint *aPointP, long aPo
 
 long sBenchFrameLine(char *aBufP, size_t aSize, const _benchFrameRec *aRecP)
 {
-    const int n = std::snprintf(aBufP, aSize, "%d,%d,%.3f,%.3f,%.3f\n", (int)aRecP->test, (int)aRecP->framePos,
-                                aRecP->ms, aRecP->deltaMs, aRecP->updateMs);
+    const int n = std::snprintf(aBufP, aSize, "%d,%d,%.3f,%.3f,%.3f,%.3f,%.3f\n", (int)aRecP->test,
+                                (int)aRecP->framePos, aRecP->ms, aRecP->deltaMs, aRecP->updateMs, aRecP->drawMs,
+                                aRecP->presentMs);
     if (n < 0 || (size_t)n >= aSize)
         return -1;
     return n;
 }
 
+// Nothing but the line's end after a field.
+static bool _lineEnd(const char *aP)
+{
+    return *aP == 0 || (*aP == '\n' && aP[1] == 0) || (*aP == '\r' && (aP[1] == 0 || (aP[1] == '\n' && aP[2] == 0)));
+}
+
 int sBenchFrameParse(const char *aLineP, _benchFrameRec *aRecP)
 {
-    int test = 0, frame = 0;
-    double ms = 0, delta = 0, update = 0;
-    char tail = 0;
-    const int n = std::sscanf(aLineP, "%d,%d,%lf,%lf,%lf%c", &test, &frame, &ms, &delta, &update, &tail);
-    if (n < 5 || (n == 6 && tail != '\n' && tail != '\r'))
+    int test = 0, frame = 0, used = 0;
+    double ms = 0, delta = 0, update = 0, draw = 0, present = 0;
+    if (std::sscanf(aLineP, "%d,%d,%lf,%lf,%lf%n", &test, &frame, &ms, &delta, &update, &used) < 5 || used <= 0)
         return 0;
-    if (!std::isfinite(ms) || !std::isfinite(delta) || !std::isfinite(update) || delta < 0.0)
+    const char *restP = aLineP + used;
+    if (*restP == ',') {
+        int more = 0;
+        if (std::sscanf(restP, ",%lf,%lf%n", &draw, &present, &more) < 2 || more <= 0)
+            return 0;
+        restP += more;
+    }
+    if (!_lineEnd(restP))
+        return 0;
+    if (!std::isfinite(ms) || !std::isfinite(delta) || !std::isfinite(update) || !std::isfinite(draw) ||
+        !std::isfinite(present) || delta < 0.0)
         return 0;
     aRecP->test = test;
     aRecP->framePos = frame;
     aRecP->ms = ms;
     aRecP->deltaMs = delta;
     aRecP->updateMs = update;
+    aRecP->drawMs = draw;
+    aRecP->presentMs = present;
     return 1;
 }
 
@@ -467,6 +484,47 @@ long sBenchFrameSummaryFile(const char *aPathP, _benchFrameSum *aSumP, long aMax
         aSumP[n].test = tests[t];
         if (sBenchFrameSummary(deltas[t].data(), (long)deltas[t].size(), &aSumP[n]) == 0)
             ++n;
+    }
+    return n;
+}
+
+long sBenchFrameCostFile(const char *aPathP, _benchFrameCost *aCostP, long aMax)
+{
+    FILE *fp = std::fopen(aPathP, "rb");
+    if (!fp)
+        return -1;
+    std::vector<_benchFrameCost> costs;
+    char line[256];
+    while (std::fgets(line, sizeof line, fp)) {
+        _benchFrameRec rec;
+        if (!sBenchFrameParse(line, &rec))
+            continue;
+        size_t t = 0;
+        while (t < costs.size() && costs[t].test != rec.test)
+            ++t;
+        if (t == costs.size()) {
+            _benchFrameCost c = {};
+            c.test = rec.test;
+            costs.push_back(c);
+        }
+        _benchFrameCost &c = costs[t];
+        c.frameCnt += 1;
+        c.deltaMs += rec.deltaMs;
+        c.updateMs += rec.updateMs;
+        c.drawMs += rec.drawMs;
+        c.presentMs += rec.presentMs;
+    }
+    std::fclose(fp);
+    long n = 0;
+    for (size_t t = 0; t < costs.size() && n < aMax; ++t, ++n) {
+        _benchFrameCost c = costs[t];
+        c.ownShare = c.deltaMs > 0.0 ? (c.updateMs + c.drawMs) / c.deltaMs : 0.0;
+        const double cnt = (double)c.frameCnt;
+        c.deltaMs /= cnt;
+        c.updateMs /= cnt;
+        c.drawMs /= cnt;
+        c.presentMs /= cnt;
+        aCostP[n] = c;
     }
     return n;
 }

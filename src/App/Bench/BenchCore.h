@@ -176,7 +176,7 @@ void sBenchAttractorMove(_benchAttractor *aAttrP, _benchPoint *aPointP, long aPo
 
 // File beside the program, rewritten by every benchmark run with the option set.
 #define BENCH_FRAME_FILE "KestrelFrames.csv"
-#define BENCH_FRAME_HEAD "test,frame,ms,deltaMs,updateMs"
+#define BENCH_FRAME_HEAD "test,frame,ms,deltaMs,updateMs,drawMs,presentMs"
 
 // One presented frame of a test.
 struct _benchFrameRec {
@@ -185,11 +185,14 @@ struct _benchFrameRec {
     double ms;          // since the test started
     double deltaMs;     // since the previous present (the first: since the start)
     double updateMs;    // scene update time spent on this frame
+    double drawMs;      // scene and effect drawing, the device calls they make included
+    double presentMs;   // the present itself
 };
 
 // One line of the file (with its newline): the length, or -1 when it does not fit.
 long sBenchFrameLine(char *aBufP, size_t aSize, const _benchFrameRec *aRecP);
-// Parses one line; 1 on success, 0 for the header or a malformed line.
+// Parses one line; 1 on success, 0 for the header or a malformed line. Lines of the earlier
+// five columns read with draw and present times of 0.
 int sBenchFrameParse(const char *aLineP, _benchFrameRec *aRecP);
 
 struct _benchFrameSum {
@@ -199,6 +202,19 @@ struct _benchFrameSum {
     double low1Fps;  // 1000 / mean of the slowest 1 % of frame times (at least one frame)
     double p99Ms;    // frame time at the 99th percentile (nearest rank)
 };
+
+// Where one test's frame time goes: means per presented frame, and the share of the whole frame
+// time that the scene update and drawing took (at most the program's own share, since drawing
+// includes the device calls it makes).
+struct _benchFrameCost {
+    int32_t test;
+    long frameCnt;
+    double deltaMs, updateMs, drawMs, presentMs;
+    double ownShare;  // (update + draw) / frame time, 0..1
+};
+// Costs of every test in a frame-time record file, in order of first appearance: the number of
+// tests (at most aMax), or -1 when the file cannot be read.
+long sBenchFrameCostFile(const char *aPathP, _benchFrameCost *aCostP, long aMax);
 
 // Summary of one test's frame times (ms between presents); 0, or -1 with no frames.
 long sBenchFrameSummary(const double *aDeltaMsP, long aCnt, _benchFrameSum *aSumP);

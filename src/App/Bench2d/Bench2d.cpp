@@ -65,7 +65,7 @@ long _bench2D::Init(void)
     }
     sBench2dInitBalls(_ballP, _metaWidth, _metaHeight);
     _conMetaP = sBench2dSelectMeta(sysWork.caps.cpuOption);
-    _bltSurfP = _bltBackNormal;
+    _bltSurfP = sBench2dSelectBlt(sysWork.caps.cpuOption);
     _status |= BENCH2D_STAT_READY;
     return 1;
 }

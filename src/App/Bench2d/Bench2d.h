@@ -53,8 +53,7 @@ private:
 
     uint32_t _status;
     _metaProc _conMetaP;
-    long (*_bltSurfP)(uint8_t *aMetaP, long aMetaWidth, long aMetaHeight, const _b2dPixels *aSurfP,
-                      const _b2dPixels *aBackP);
+    _bltProc _bltSurfP;
     _ballSurfRec *_ballDrawP;
     _ballRec *_ballP;
     _surfRec *_surfP;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <emmintrin.h>
 
 #include "Library/Maths/MathsLib.h"
 
@@ -158,59 +159,187 @@ void sBench2dAddBall(_metaProc aProc, const _ballRec *aBallP, const uint8_t *aKe
 
 // ---------------------------------------------------------------------------------------------
 // Copy
+//
+// Every pixel of a row reads the background at (x + s, y + s) for s = 0..7. Per row the eight
+// rows below are clamped to the picture once, so the displaced read is one table offset from the
+// undisplaced one; only the last columns, whose reads may pass the right edge, clamp per pixel.
+// The field is smooth, so most runs of pixels share one displacement: those are plain copies.
 
-template <int Bpp>
-static inline void _copyPixel(uint8_t *aDstP, const uint8_t *aSrcP, long)
-{
-    memcpy(aDstP, aSrcP, Bpp);
-}
+// Bytes from a pixel's own place in the background to its displaced source, per displacement.
+struct _b2dRowOff {
+    long off[8];
+};
 
-template <>
-inline void _copyPixel<0>(uint8_t *aDstP, const uint8_t *aSrcP, long aBpp)
+static void _rowOffsets(_b2dRowOff *aOffP, long aY, long aH, long aPitch, long aBpp)
 {
-    memcpy(aDstP, aSrcP, static_cast<size_t>(aBpp));
-}
-
-// One row: eight field bytes at a time, so the common undisturbed stretch is a plain copy.
-template <int Bpp>
-static void _bltRow(uint8_t *aMetaP, const _b2dPixels &aSurf, uint8_t *aDstP, long aY, long aW, long aH, long aBpp)
-{
-    const uint8_t *srcRow = aSurf.bitsP + aY * aSurf.pitch;
-    long x = 0;
-    for (; x + 8 <= aW; x += 8) {
-        uint64_t v8;
-        memcpy(&v8, aMetaP + x, 8);
-        if (v8 == 0) {
-            memcpy(aDstP + x * aBpp, srcRow + x * aBpp, static_cast<size_t>(8 * aBpp));
-            continue;
-        }
-        memset(aMetaP + x, 0, 8);
-        if (x + 15 < aW && aY + 7 < aH) {
-            // Inside: no displacement can reach the last column or row.
-            for (long i = 0; i < 8; i++) {
-                const long s = (v8 >> (8 * i) & 0xff) >> 5;
-                _copyPixel<Bpp>(aDstP + (x + i) * aBpp, srcRow + s * aSurf.pitch + (x + i + s) * aBpp, aBpp);
-            }
-            continue;
-        }
-        for (long i = 0; i < 8; i++) {
-            const long s = (v8 >> (8 * i) & 0xff) >> 5;
-            const long sx = x + i + s < aW ? x + i + s : aW - 1;
-            const long sy = aY + s < aH ? aY + s : aH - 1;
-            _copyPixel<Bpp>(aDstP + (x + i) * aBpp, aSurf.bitsP + sy * aSurf.pitch + sx * aBpp, aBpp);
-        }
+    for (long s = 0; s < 8; s++) {
+        const long sy = aY + s < aH ? aY + s : aH - 1;
+        aOffP->off[s] = (sy - aY) * aPitch + s * aBpp;
     }
-    for (; x < aW; x++) {
+}
+
+// The largest displacement a run of aRun pixels at aX may have with its reads inside the row.
+static inline long _room(long aX, long aRun, long aW)
+{
+    return aW - aRun - aX;
+}
+
+// The right end of a row, pixel by pixel with the column clamped; field bytes cleared.
+template <int Bpp>
+static void _bltTail(uint8_t *aMetaP, const uint8_t *aSrcP, uint8_t *aDstP, const _b2dRowOff &aOff, long aX, long aW)
+{
+    for (long x = aX; x < aW; x++) {
         const long s = aMetaP[x] >> 5;
         aMetaP[x] = 0;
-        const long sx = x + s < aW ? x + s : aW - 1;
-        const long sy = aY + s < aH ? aY + s : aH - 1;
-        _copyPixel<Bpp>(aDstP + x * aBpp, aSurf.bitsP + sy * aSurf.pitch + sx * aBpp, aBpp);
+        const long over = x + s < aW ? 0 : x + s - (aW - 1);  // columns past the last one
+        memcpy(aDstP + x * Bpp, aSrcP + x * Bpp + aOff.off[s] - over * Bpp, Bpp);
     }
 }
 
-long _bltBackNormal(uint8_t *aMetaP, long aMetaWidth, long aMetaHeight, const _b2dPixels *aSurfP,
-                    const _b2dPixels *aBackP)
+// Plain code, eight pixels at a time: a run of eight with one displacement is one block copy.
+template <int Bpp>
+static void _spanNormal(uint8_t *aMetaP, const uint8_t *aSrcP, uint8_t *aDstP, const _b2dRowOff &aOff, long aW)
+{
+    long x = 0;
+    for (; x + 8 <= aW; x += 8) {
+        uint32_t lo, hi;
+        memcpy(&lo, aMetaP + x, 4);
+        memcpy(&hi, aMetaP + x + 4, 4);
+        lo = lo >> 5 & 0x07070707u;
+        hi = hi >> 5 & 0x07070707u;
+        const uint8_t *src = aSrcP + x * Bpp;
+        uint8_t *dst = aDstP + x * Bpp;
+        const long room = _room(x, 8, aW);
+        if (lo == hi && lo == (lo & 0xffu) * 0x01010101u) {
+            if (static_cast<long>(lo & 0xffu) > room)
+                break;
+            memset(aMetaP + x, 0, 8);
+            memcpy(dst, src + aOff.off[lo & 0xffu], 8 * Bpp);
+            continue;
+        }
+        if (room < 7)  // the right end clamps per pixel
+            break;
+        memset(aMetaP + x, 0, 8);
+        for (long i = 0; i < 4; i++, lo >>= 8)
+            memcpy(dst + i * Bpp, src + i * Bpp + aOff.off[lo & 0xffu], Bpp);
+        for (long i = 4; i < 8; i++, hi >>= 8)
+            memcpy(dst + i * Bpp, src + i * Bpp + aOff.off[hi & 0xffu], Bpp);
+    }
+    _bltTail<Bpp>(aMetaP, aSrcP, aDstP, aOff, x, aW);
+}
+
+static void _spanNormalAny(uint8_t *aMetaP, const uint8_t *aSrcP, uint8_t *aDstP, const _b2dRowOff &aOff, long aW,
+                           long aBpp)
+{
+    switch (aBpp) {
+    case 1:
+        _spanNormal<1>(aMetaP, aSrcP, aDstP, aOff, aW);
+        break;
+    case 2:
+        _spanNormal<2>(aMetaP, aSrcP, aDstP, aOff, aW);
+        break;
+    case 3:
+        _spanNormal<3>(aMetaP, aSrcP, aDstP, aOff, aW);
+        break;
+    default:
+        _spanNormal<4>(aMetaP, aSrcP, aDstP, aOff, aW);
+        break;
+    }
+}
+
+// SSE2, sixteen pixels at a time: a run of one displacement is Bpp vector copies; a mixed run
+// gathers each displacement present under its byte mask.
+#define B2D_TARGET_SSE2 __attribute__((target("sse2")))
+
+template <int Bpp>
+B2D_TARGET_SSE2 static inline void _maskFor(__m128i aEq, __m128i *aMaskP)
+{
+    if (Bpp == 1) {
+        aMaskP[0] = aEq;
+    } else {
+        const __m128i lo = _mm_unpacklo_epi8(aEq, aEq), hi = _mm_unpackhi_epi8(aEq, aEq);
+        if (Bpp == 2) {
+            aMaskP[0] = lo, aMaskP[1] = hi;
+        } else {
+            aMaskP[0] = _mm_unpacklo_epi16(lo, lo), aMaskP[1] = _mm_unpackhi_epi16(lo, lo);
+            aMaskP[2] = _mm_unpacklo_epi16(hi, hi), aMaskP[3] = _mm_unpackhi_epi16(hi, hi);
+        }
+    }
+}
+
+template <int Bpp>
+B2D_TARGET_SSE2 static void _spanSSE2(uint8_t *aMetaP, const uint8_t *aSrcP, uint8_t *aDstP, const _b2dRowOff &aOff,
+                                      long aW)
+{
+    alignas(16) static const uint8_t each[8][16] = {
+        {0}, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2},
+        {3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3}, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4},
+        {5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5}, {6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6},
+        {7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7},
+    };
+    const __m128i seven = _mm_set1_epi8(7), zero = _mm_setzero_si128();
+    long x = 0;
+    for (; x + 16 <= aW; x += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(aMetaP + x));
+        const __m128i s = _mm_and_si128(_mm_srli_epi16(v, 5), seven);
+        const long room = _room(x, 16, aW);
+        // At the right end the block goes by vector only when no read passes the last column.
+        if (room < 7 && _mm_movemask_epi8(_mm_cmpgt_epi8(s, _mm_set1_epi8(static_cast<char>(room)))) != 0)
+            break;
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(aMetaP + x), zero);
+        const unsigned s0 = static_cast<unsigned>(_mm_cvtsi128_si32(s)) & 0xffu;
+        const uint8_t *src = aSrcP + x * Bpp;
+        __m128i *dst = reinterpret_cast<__m128i *>(aDstP + x * Bpp);
+        const __m128i eq0 = _mm_cmpeq_epi8(s, *reinterpret_cast<const __m128i *>(each[s0]));
+        if (_mm_movemask_epi8(eq0) == 0xffff) {
+            const __m128i *p = reinterpret_cast<const __m128i *>(src + aOff.off[s0]);
+            for (int k = 0; k < Bpp; k++)
+                _mm_storeu_si128(dst + k, _mm_loadu_si128(p + k));
+            continue;
+        }
+        __m128i acc[Bpp];
+        for (int k = 0; k < Bpp; k++)
+            acc[k] = zero;
+        for (unsigned d = 0; d < 8; d++) {
+            const __m128i eq = _mm_cmpeq_epi8(s, *reinterpret_cast<const __m128i *>(each[d]));
+            if (_mm_movemask_epi8(eq) == 0)
+                continue;
+            __m128i mask[Bpp];
+            _maskFor<Bpp>(eq, mask);
+            const __m128i *p = reinterpret_cast<const __m128i *>(src + aOff.off[d]);
+            for (int k = 0; k < Bpp; k++)
+                acc[k] = _mm_or_si128(acc[k], _mm_and_si128(_mm_loadu_si128(p + k), mask[k]));
+        }
+        for (int k = 0; k < Bpp; k++)
+            _mm_storeu_si128(dst + k, acc[k]);
+    }
+    _bltTail<Bpp>(aMetaP, aSrcP, aDstP, aOff, x, aW);
+}
+
+B2D_TARGET_SSE2 static void _spanSSE2Any(uint8_t *aMetaP, const uint8_t *aSrcP, uint8_t *aDstP, const _b2dRowOff &aOff,
+                                         long aW, long aBpp)
+{
+    switch (aBpp) {
+    case 1:
+        _spanSSE2<1>(aMetaP, aSrcP, aDstP, aOff, aW);
+        break;
+    case 2:
+        _spanSSE2<2>(aMetaP, aSrcP, aDstP, aOff, aW);
+        break;
+    case 4:
+        _spanSSE2<4>(aMetaP, aSrcP, aDstP, aOff, aW);
+        break;
+    default:  // three-byte pixels do not split into vectors
+        _spanNormal<3>(aMetaP, aSrcP, aDstP, aOff, aW);
+        break;
+    }
+}
+
+typedef void (*_b2dSpanProc)(uint8_t *aMetaP, const uint8_t *aSrcP, uint8_t *aDstP, const _b2dRowOff &aOff, long aW,
+                             long aBpp);
+
+static long _bltBack(_b2dSpanProc aSpan, uint8_t *aMetaP, long aMetaWidth, long aMetaHeight, const _b2dPixels *aSurfP,
+                     const _b2dPixels *aBackP)
 {
     const long bpp = aBackP->bytesPerPixel;
     if (bpp != aSurfP->bytesPerPixel || bpp < 1 || bpp > 4) {
@@ -235,26 +364,36 @@ long _bltBackNormal(uint8_t *aMetaP, long aMetaWidth, long aMetaHeight, const _b
     if (h < 0)
         h = 0;
 
+    _b2dRowOff off;
     for (long y = 0; y < h; y++) {
         uint8_t *meta = aMetaP + y * aMetaWidth;
+        const uint8_t *src = aSurfP->bitsP + y * aSurfP->pitch;
         uint8_t *dst = aBackP->bitsP + y * aBackP->pitch;
-        switch (bpp) {
-        case 2:
-            _bltRow<2>(meta, *aSurfP, dst, y, w, h, 2);
-            break;
-        case 4:
-            _bltRow<4>(meta, *aSurfP, dst, y, w, h, 4);
-            break;
-        default:
-            _bltRow<0>(meta, *aSurfP, dst, y, w, h, bpp);
-            break;
-        }
+        _rowOffsets(&off, y, h, aSurfP->pitch, bpp);
+        aSpan(meta, src, dst, off, w, bpp);
         // The rest of the row lies outside the picture: cleared all the same.
         memset(meta + w, 0, static_cast<size_t>(aMetaWidth - w));
     }
     if (h < aMetaHeight)
         memset(aMetaP + h * aMetaWidth, 0, static_cast<size_t>((aMetaHeight - h) * aMetaWidth));
     return 0;
+}
+
+long _bltBackNormal(uint8_t *aMetaP, long aMetaWidth, long aMetaHeight, const _b2dPixels *aSurfP,
+                    const _b2dPixels *aBackP)
+{
+    return _bltBack(_spanNormalAny, aMetaP, aMetaWidth, aMetaHeight, aSurfP, aBackP);
+}
+
+long _bltBackSSE2(uint8_t *aMetaP, long aMetaWidth, long aMetaHeight, const _b2dPixels *aSurfP,
+                  const _b2dPixels *aBackP)
+{
+    return _bltBack(_spanSSE2Any, aMetaP, aMetaWidth, aMetaHeight, aSurfP, aBackP);
+}
+
+_bltProc sBench2dSelectBlt(uint32_t aCpuOption)
+{
+    return (aCpuOption & BENCH2D_OPT_SSE2) ? _bltBackSSE2 : _bltBackNormal;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -16,6 +16,7 @@ enum {
 enum : uint32_t {
     BENCH2D_STAT_READY = 0x1,
     BENCH2D_OPT_MMX = 0x1,  // processor option word
+    BENCH2D_OPT_SSE2 = 0x4,
 };
 
 struct _b2dRect {
@@ -73,8 +74,15 @@ struct _b2dPixels {
 // cleared, and the field outside the copied area is cleared too. The area is the field, the
 // background, the back buffer and 640 × 480, whichever is smallest. Nothing is copied (the field
 // is still cleared) and -1 returned when the two surfaces' pixel sizes differ; else 0.
+typedef long (*_bltProc)(uint8_t *aMetaP, long aMetaWidth, long aMetaHeight, const _b2dPixels *aSurfP,
+                         const _b2dPixels *aBackP);
 long _bltBackNormal(uint8_t *aMetaP, long aMetaWidth, long aMetaHeight, const _b2dPixels *aSurfP,
                     const _b2dPixels *aBackP);
+// The same result sixteen pixels at a time with SSE2 (three-byte pixels go the plain way).
+long _bltBackSSE2(uint8_t *aMetaP, long aMetaWidth, long aMetaHeight, const _b2dPixels *aSurfP,
+                  const _b2dPixels *aBackP);
+
+_bltProc sBench2dSelectBlt(uint32_t aCpuOption);
 
 // One set of timing statistics: minimum, maximum, sum, start stamp, count.
 struct _b2dTime {

@@ -135,42 +135,76 @@ void sCloudMaskShift(uint32_t aMask, uint16_t *aShiftP, uint16_t *aBitP)
     *aBitP = (uint16_t)(width >= 8 ? 0 : 8 - width);
 }
 
+// One stretch of a row: the cloud under the falloff, plus the overlay at a quarter where there is
+// one (aOverP null: the cleared picture, nothing to add).
+template <bool Over>
+static inline void _cloudSpan(CloudPixel *aDstP, const CloudPixel *aCloudRowP, const uint8_t *aFallP,
+                              const uint8_t *aMultTblP, const CloudPixel *aOverP, long aOverX, long aXShift,
+                              long aFrom, long aTo)
+{
+    for (long j = aFrom; j < aTo; j++) {
+        const CloudPixel c = aCloudRowP[(j + aXShift) & 0xFF];
+        const long f = aFallP[j];
+        long r = aMultTblP[c.r * 256 + f], g = aMultTblP[c.g * 256 + f], b = aMultTblP[c.b * 256 + f];
+        CloudPixel &d = aDstP[j];
+        if (Over) {
+            const CloudPixel &o = aOverP[j - aOverX];
+            r += o.r >> 2;
+            g += o.g >> 2;
+            b += o.b >> 2;
+            r = r > 255 ? 255 : r;
+            g = g > 255 ? 255 : g;
+            b = b > 255 ? 255 : b;
+        }
+        d.r = (uint8_t)r;
+        d.g = (uint8_t)g;
+        d.b = (uint8_t)b;
+        d.pad = 0;
+    }
+}
+
 void sCloudCompose(CloudPixel *aDrawImageP, const CloudPixel *aCloudImageP, const uint8_t *aGladImageP,
                    const uint8_t *aMultTblP, const CloudPixel *aBmImageP, long aBmWidth, long aBmHeight,
                    long aX, long aY, long aXShift, long aYShift)
 {
-    memset(aDrawImageP, 0, sizeof(CloudPixel) * CLOUD_SIZE * CLOUD_SIZE);
-    if (aBmImageP != nullptr) {
-        for (long i = 0; i < aBmHeight; i++) {
-            const long y = aY + i;
-            if (y < 0 || y >= CLOUD_SIZE)
-                continue;
-            for (long j = 0; j < aBmWidth; j++) {
-                const long x = aX + j;
-                if (x < 0 || x >= CLOUD_SIZE)
-                    continue;
-                const CloudPixel &src = aBmImageP[i * aBmWidth + j];
-                CloudPixel &dst = aDrawImageP[y * CLOUD_SIZE + x];
-                dst.r = src.r;
-                dst.g = src.g;
-                dst.b = src.b;
-            }
-        }
+    // The overlay's part inside the picture. Everywhere else the cleared picture adds nothing, so
+    // no clear is needed and no sum there can pass 255 (a product of bytes >> 8 is at most 254).
+    long x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+    if (aBmImageP != nullptr && aBmWidth > 0 && aBmHeight > 0) {
+        x0 = aX < 0 ? 0 : aX;
+        x1 = aX + aBmWidth < CLOUD_SIZE ? aX + aBmWidth : (long)CLOUD_SIZE;
+        y0 = aY < 0 ? 0 : aY;
+        y1 = aY + aBmHeight < CLOUD_SIZE ? aY + aBmHeight : (long)CLOUD_SIZE;
+        if (x0 >= x1 || y0 >= y1)
+            x0 = x1 = y0 = y1 = 0;
     }
     for (long i = 0; i < CLOUD_SIZE; i++) {
-        const long row = ((i + aYShift) & 0xFF) << 8;
+        const CloudPixel *cloudRow = aCloudImageP + (((i + aYShift) & 0xFF) << 8);
         const uint8_t *fall = aGladImageP + i * CLOUD_SIZE;
         CloudPixel *dst = aDrawImageP + i * CLOUD_SIZE;
-        for (long j = 0; j < CLOUD_SIZE; j++) {
-            const CloudPixel c = aCloudImageP[row | ((j + aXShift) & 0xFF)];
-            const long f = fall[j];
-            const long r = (dst[j].r >> 2) + aMultTblP[c.r * 256 + f];
-            const long g = (dst[j].g >> 2) + aMultTblP[c.g * 256 + f];
-            const long b = (dst[j].b >> 2) + aMultTblP[c.b * 256 + f];
-            dst[j].r = (uint8_t)(r > 255 ? 255 : r);
-            dst[j].g = (uint8_t)(g > 255 ? 255 : g);
-            dst[j].b = (uint8_t)(b > 255 ? 255 : b);
+        if (i < y0 || i >= y1) {
+            _cloudSpan<false>(dst, cloudRow, fall, aMultTblP, nullptr, 0, aXShift, 0, CLOUD_SIZE);
+            continue;
         }
+        // Overlay pixel (column j, row i - aY) lies under picture column aX + j.
+        const CloudPixel *over = aBmImageP + (i - aY) * aBmWidth;
+        _cloudSpan<false>(dst, cloudRow, fall, aMultTblP, nullptr, 0, aXShift, 0, x0);
+        _cloudSpan<true>(dst, cloudRow, fall, aMultTblP, over, aX, aXShift, x0, x1);
+        _cloudSpan<false>(dst, cloudRow, fall, aMultTblP, nullptr, 0, aXShift, x1, CLOUD_SIZE);
+    }
+}
+
+template <typename Pixel>
+static void _cloudUploadAs(const CloudPixel *aDrawImageP, uint8_t *aSurfaceP, long aPitch, long aW, long aH,
+                           const _cloudFormat &aF)
+{
+    for (long y = 0; y < aH; y++) {
+        const CloudPixel *src = aDrawImageP + y * CLOUD_SIZE;
+        Pixel *line = (Pixel *)(aSurfaceP + y * aPitch);
+        for (long x = 0; x < aW; x++)
+            line[x] = (Pixel)(((uint32_t)(src[x].r >> aF.rBit) << aF.rShift) +
+                              ((uint32_t)(src[x].g >> aF.gBit) << aF.gShift) +
+                              ((uint32_t)(src[x].b >> aF.bBit) << aF.bShift));
     }
 }
 
@@ -179,22 +213,10 @@ void sCloudUpload(const CloudPixel *aDrawImageP, uint8_t *aSurfaceP, long aPitch
 {
     const long w = aWidth < CLOUD_SIZE ? aWidth : (long)CLOUD_SIZE;
     const long h = aHeight < CLOUD_SIZE ? aHeight : (long)CLOUD_SIZE;
-    const _cloudFormat &f = *aFormatP;
-    for (long y = 0; y < h; y++) {
-        const CloudPixel *src = aDrawImageP + y * CLOUD_SIZE;
-        uint8_t *line = aSurfaceP + y * aPitch;
-        for (long x = 0; x < w; x++) {
-            const uint32_t v = ((uint32_t)(src[x].r >> f.rBit) << f.rShift) +
-                               ((uint32_t)(src[x].g >> f.gBit) << f.gShift) +
-                               ((uint32_t)(src[x].b >> f.bBit) << f.bShift);
-            if (f.bitCount == 16)
-                ((uint16_t *)line)[x] = (uint16_t)v;
-            else if (f.bitCount == 32)
-                ((uint32_t *)line)[x] = v;
-            else
-                return;
-        }
-    }
+    if (aFormatP->bitCount == 16)
+        _cloudUploadAs<uint16_t>(aDrawImageP, aSurfaceP, aPitch, w, h, *aFormatP);
+    else if (aFormatP->bitCount == 32)
+        _cloudUploadAs<uint32_t>(aDrawImageP, aSurfaceP, aPitch, w, h, *aFormatP);
 }
 
 void sCloudQuad(CloudVertex *aVertexP, long aScWidth, long aScHeight)

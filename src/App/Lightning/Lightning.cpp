@@ -96,12 +96,13 @@ long _lightning::Rest(void)
     _textureP = nullptr;
     if (drawMan.d3dP == nullptr || _vertexCnt <= 0)
         return 0;
+    // One buffer holds the five strands, so a frame fills it with a single lock.
     D3DVERTEXBUFFERDESC desc;
     memset(&desc, 0, sizeof(desc));
     desc.dwSize = sizeof(desc);
     desc.dwCaps = (drawMan.status & DRAW_STAT_TNLHAL) ? 0 : D3DVBCAPS_SYSTEMMEMORY;
     desc.dwFVF = LIGHTNING_FVF;
-    desc.dwNumVertices = (DWORD)_vertexCnt;
+    desc.dwNumVertices = (DWORD)_vertexCnt * LIGHTNING_STRAND_NUM;
     if (FAILED(drawMan.d3dP->CreateVertexBuffer(&desc, &_vertexBufferP, 0)))
         return 0;
     _lightningVertex *v = nullptr;
@@ -110,17 +111,8 @@ long _lightning::Rest(void)
         _vertexBufferP = nullptr;
         return 0;
     }
-    for (long y = 0; y < _vertexHeightCnt; y++) {
-        for (long x = 0; x < _vertexWidthCnt; x++) {
-            _lightningVertex &p = v[y * _vertexWidthCnt + x];
-            memset(&p, 0, sizeof(p));
-            p.rhw = 1.0f;
-            p.diffuse = 0x00FFFFFF;
-            p.specular = 0x00FFFFFF;
-            p.tu = (float)x / (float)(_vertexWidthCnt - 1);
-            p.tv = (float)y / (float)(_vertexHeightCnt - 1);
-        }
-    }
+    for (long s = 0; s < LIGHTNING_STRAND_NUM; s++)
+        sLightningVertexInit(v + s * _vertexCnt, _vertexHeightCnt);
     _vertexBufferP->Unlock();
     _textureP = loadKsf(_lightningKsf, _lightningTex, nullptr, DRAW_FLG_TEXTURE | DRAW_FLG_BLT);
     return _textureP != nullptr;
@@ -231,16 +223,23 @@ void _lightning::Draw(void)
     // Glow does not hide what is behind it.
     dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
     dev->SetTexture(0, _textureP);
-    for (long s = 0; s < LIGHTNING_STRAND_NUM; s++) {
-        _lightningVertex *v = nullptr;
-        if (FAILED(_vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, (void **)&v, nullptr)))
-            break;
-        const long drawn = sLightningStrandVertices(_thunderWorkP[s], _vertexHeightCnt, &view, &proj, nearDist, w, h,
-                                                    _polyWidthRange, _raitioDisp, v);
+    // All five strands are written under one lock that discards the last frame's: locking a buffer
+    // the device may still be drawing from would wait for it, once per strand.
+    _lightningVertex *v = nullptr;
+    long drawn[LIGHTNING_STRAND_NUM] = {};
+    if (SUCCEEDED(_vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY | DDLOCK_DISCARDCONTENTS, (void **)&v,
+                                       nullptr))) {
+        for (long s = 0; s < LIGHTNING_STRAND_NUM; s++) {
+            _lightningVertex *strandP = v + s * _vertexCnt;
+            sLightningVertexInit(strandP, _vertexHeightCnt);
+            drawn[s] = sLightningStrandVertices(_thunderWorkP[s], _vertexHeightCnt, &view, &proj, nearDist, w, h,
+                                                _polyWidthRange, _raitioDisp, strandP);
+        }
         _vertexBufferP->Unlock();
-        if (drawn)
-            dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBufferP, 0, (DWORD)_vertexCnt, _indexP,
-                                        (DWORD)_indexCnt, 0);
+        for (long s = 0; s < LIGHTNING_STRAND_NUM; s++)
+            if (drawn[s])
+                dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBufferP, (DWORD)(s * _vertexCnt),
+                                            (DWORD)_vertexCnt, _indexP, (DWORD)_indexCnt, 0);
     }
     dev->SetTexture(0, nullptr);
     dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, blend);

@@ -82,6 +82,21 @@ long _jodgName(const _sceneDef *aSceneDefP, long aCnt, long aShapeCnt, char *aSt
     return -1;
 }
 
+void sLightningVertexInit(_lightningVertex *aVertP, long aRows)
+{
+    for (long y = 0; y < aRows; y++) {
+        for (long x = 0; x < 2; x++) {
+            _lightningVertex &p = aVertP[y * 2 + x];
+            memset(&p, 0, sizeof(p));
+            p.rhw = 1.0f;
+            p.diffuse = 0x00FFFFFF;
+            p.specular = 0x00FFFFFF;
+            p.tu = (float)x;
+            p.tv = (float)y / (float)(aRows - 1);
+        }
+    }
+}
+
 void sLightningIndices(long aRows, uint16_t *aIndexP)
 {
     for (long r = 0; r + 1 < aRows; r++) {

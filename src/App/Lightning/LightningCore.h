@@ -52,6 +52,9 @@ struct _lightningCore {
     _thund *_thunderWorkP[LIGHTNING_STRAND_NUM];       // rows each
 };
 
+// The fixed part of one strand's 2 x aRows vertices: rhw 1, white, texture coordinates across
+// (0, 1) and along (0 .. 1) the bolt; positions zero.
+void sLightningVertexInit(_lightningVertex *aVertP, long aRows);
 // Indices of the ribbon: two triangles per row gap; aIndexP holds 6 x (rows - 1).
 void sLightningIndices(long aRows, uint16_t *aIndexP);
 // Rebuilds the five strands between aP1P (start) and aP2P (end), drawing from rand().

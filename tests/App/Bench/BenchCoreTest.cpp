@@ -276,19 +276,28 @@ TEST(BenchAttractor, PointsFillTheCircleAndGatherAtTheAttractors)
 
 TEST(BenchFrameRecord, LinesRoundTripAndMalformedLinesAreRefused)
 {
-    const _benchFrameRec rec = {7, 123, 4100.25, 16.5, 0.125};
+    const _benchFrameRec rec = {7, 123, 4100.25, 16.5, 0.125, 2.5, 0.75};
     char line[128];
     ASSERT_GT(sBenchFrameLine(line, sizeof line, &rec), 0);
-    EXPECT_STREQ(line, "7,123,4100.250,16.500,0.125\n");
+    EXPECT_STREQ(line, "7,123,4100.250,16.500,0.125,2.500,0.750\n");
     _benchFrameRec back = {};
     ASSERT_TRUE(sBenchFrameParse(line, &back));
     EXPECT_EQ(back.test, 7);
     EXPECT_EQ(back.framePos, 123);
     EXPECT_DOUBLE_EQ(back.deltaMs, 16.5);
+    EXPECT_DOUBLE_EQ(back.drawMs, 2.5);
+    EXPECT_DOUBLE_EQ(back.presentMs, 0.75);
+    // A record of the earlier five columns still reads, without draw and present times.
+    ASSERT_TRUE(sBenchFrameParse("7,1,2,3,4\r\n", &back));
+    EXPECT_DOUBLE_EQ(back.updateMs, 4.0);
+    EXPECT_DOUBLE_EQ(back.drawMs, 0.0);
     EXPECT_FALSE(sBenchFrameParse(BENCH_FRAME_HEAD "\n", &back));
     EXPECT_FALSE(sBenchFrameParse("7,1,2", &back));
     EXPECT_FALSE(sBenchFrameParse("7,1,2,-3,4\n", &back));
     EXPECT_FALSE(sBenchFrameParse("7,1,2,3,4x\n", &back));
+    EXPECT_FALSE(sBenchFrameParse("7,1,2,3,4,5\n", &back));
+    EXPECT_FALSE(sBenchFrameParse("7,1,2,3,4,5,6,7\n", &back));
+    EXPECT_FALSE(sBenchFrameParse("7,1,2,3,4,5,nan\n", &back));
     char tiny[8];
     EXPECT_EQ(sBenchFrameLine(tiny, sizeof tiny, &rec), -1);
 }
@@ -321,13 +330,13 @@ TEST(BenchFrameRecord, FileSummaryGroupsByTestAndSkipsBadLines)
     ASSERT_NE(fp, nullptr);
     std::fputs(BENCH_FRAME_HEAD "\n", fp);
     for (int i = 0; i < 10; ++i) {
-        const _benchFrameRec r = {7, i, 20.0 * (i + 1), 20.0, 1.0};
+        const _benchFrameRec r = {7, i, 20.0 * (i + 1), 20.0, 1.0, 3.0, 0.5};
         char line[128];
         sBenchFrameLine(line, sizeof line, &r);
         std::fputs(line, fp);
     }
     std::fputs("garbage line\n", fp);
-    const _benchFrameRec r = {10, 0, 5.0, 5.0, 0.5};
+    const _benchFrameRec r = {10, 0, 5.0, 5.0, 0.5, 0.0, 0.0};
     char line[128];
     sBenchFrameLine(line, sizeof line, &r);
     std::fputs(line, fp);
@@ -339,8 +348,19 @@ TEST(BenchFrameRecord, FileSummaryGroupsByTestAndSkipsBadLines)
     EXPECT_NEAR(sum[0].fpsAve, 50.0, 1e-9);
     EXPECT_EQ(sum[1].test, 10);
     EXPECT_EQ(sBenchFrameSummaryFile(path, sum, 1), 1);
+    // Where the time went: update 1 and draw 3 of every 20 ms frame of test 7.
+    _benchFrameCost cost[4] = {};
+    ASSERT_EQ(sBenchFrameCostFile(path, cost, 4), 2);
+    EXPECT_EQ(cost[0].test, 7);
+    EXPECT_EQ(cost[0].frameCnt, 10);
+    EXPECT_NEAR(cost[0].drawMs, 3.0, 1e-9);
+    EXPECT_NEAR(cost[0].presentMs, 0.5, 1e-9);
+    EXPECT_NEAR(cost[0].ownShare, 0.2, 1e-9);
+    EXPECT_NEAR(cost[1].ownShare, 0.1, 1e-9);
+    EXPECT_EQ(sBenchFrameCostFile(path, cost, 1), 1);
     std::remove(path);
     EXPECT_EQ(sBenchFrameSummaryFile(path, sum, 4), -1);
+    EXPECT_EQ(sBenchFrameCostFile(path, cost, 4), -1);
 }
 
 } // namespace

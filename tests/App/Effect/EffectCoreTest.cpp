@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -89,6 +90,53 @@ TEST(CloudCompose, CloudDriftsWithTheShifts)
     // Shifts -3, +1: the cloud pixel at row 1, column 253 shows at row 0, column 0.
     sCloudCompose(draw.data(), cloud.data(), fall.data(), mult.data(), nullptr, 0, 0, 0, 0, -3, 1);
     EXPECT_EQ(draw[0].r, 254);
+}
+
+// The composition as the plain rule states it: clear, lay the overlay, add the cloud.
+static void ComposeByTheRule(CloudPixel *aDrawP, const CloudPixel *aCloudP, const uint8_t *aFallP,
+                             const uint8_t *aMultP, const CloudPixel *aBmP, long aBmW, long aBmH, long aX, long aY,
+                             long aXShift, long aYShift)
+{
+    memset(aDrawP, 0, sizeof(CloudPixel) * 65536);
+    for (long i = 0; aBmP != nullptr && i < aBmH; i++)
+        for (long j = 0; j < aBmW; j++)
+            if (aX + j >= 0 && aX + j < 256 && aY + i >= 0 && aY + i < 256) {
+                CloudPixel &d = aDrawP[(aY + i) * 256 + aX + j];
+                d.r = aBmP[i * aBmW + j].r, d.g = aBmP[i * aBmW + j].g, d.b = aBmP[i * aBmW + j].b;
+            }
+    for (long i = 0; i < 256; i++)
+        for (long j = 0; j < 256; j++) {
+            const CloudPixel c = aCloudP[(((i + aYShift) & 0xFF) << 8) | ((j + aXShift) & 0xFF)];
+            const long f = aFallP[i * 256 + j];
+            CloudPixel &d = aDrawP[i * 256 + j];
+            const long r = (d.r >> 2) + aMultP[c.r * 256 + f], g = (d.g >> 2) + aMultP[c.g * 256 + f],
+                       b = (d.b >> 2) + aMultP[c.b * 256 + f];
+            d.r = (uint8_t)(r > 255 ? 255 : r), d.g = (uint8_t)(g > 255 ? 255 : g), d.b = (uint8_t)(b > 255 ? 255 : b);
+        }
+}
+
+TEST(CloudCompose, EqualsThePlainRuleWhereverTheOverlayLies)
+{
+    std::vector<CloudPixel> cloud(65536), moon(64 * 48);
+    std::vector<uint8_t> fall(65536), mult(65536);
+    _drawCloud(cloud.data());
+    sCloudFalloff(fall.data());
+    sCloudMultTable(mult.data());
+    srand(3);
+    for (auto &p : moon)
+        p = CloudPixel{(uint8_t)rand(), (uint8_t)rand(), (uint8_t)rand(), (uint8_t)rand()};
+    const long places[][2] = {{32, -32}, {0, 0}, {-20, 100}, {220, 230}, {300, 10}, {10, -48}, {-64, -64}};
+    for (const auto &at : places) {
+        SCOPED_TRACE(::testing::Message() << at[0] << "," << at[1]);
+        std::vector<CloudPixel> want(65536), got(65536, CloudPixel{9, 9, 9, 9});
+        ComposeByTheRule(want.data(), cloud.data(), fall.data(), mult.data(), moon.data(), 64, 48, at[0], at[1], -7, 5);
+        sCloudCompose(got.data(), cloud.data(), fall.data(), mult.data(), moon.data(), 64, 48, at[0], at[1], -7, 5);
+        ASSERT_EQ(0, memcmp(want.data(), got.data(), sizeof(CloudPixel) * 65536));
+    }
+    std::vector<CloudPixel> want(65536), got(65536, CloudPixel{9, 9, 9, 9});
+    ComposeByTheRule(want.data(), cloud.data(), fall.data(), mult.data(), nullptr, 0, 0, 0, 0, 300, -2);
+    sCloudCompose(got.data(), cloud.data(), fall.data(), mult.data(), nullptr, 0, 0, 0, 0, 300, -2);
+    ASSERT_EQ(0, memcmp(want.data(), got.data(), sizeof(CloudPixel) * 65536));
 }
 
 TEST(CloudUpload, FieldsPackIntoSixteenAndThirtyTwoBitPixels)

@@ -144,6 +144,21 @@ TEST(LightningRibbon, IndicesPairTheRowsIntoQuads)
     EXPECT_EQ(memcmp(idx, want, sizeof(want)), 0);
 }
 
+TEST(LightningRibbon, VerticesRunTheTextureAcrossAndAlongTheBolt)
+{
+    _lightningVertex v[6];
+    memset(v, 0x55, sizeof(v));
+    sLightningVertexInit(v, 3);
+    for (long n = 0; n < 6; n++) {
+        EXPECT_EQ(v[n].x, 0.0f);
+        EXPECT_EQ(v[n].rhw, 1.0f);
+        EXPECT_EQ(v[n].diffuse, 0x00FFFFFFu);
+        EXPECT_EQ(v[n].specular, 0x00FFFFFFu);
+        EXPECT_EQ(v[n].tu, (float)(n & 1));
+        EXPECT_EQ(v[n].tv, (float)(n / 2) * 0.5f);
+    }
+}
+
 TEST(LightningRibbon, WidthShrinksWithDistance)
 {
     EXPECT_FLOAT_EQ(sLightningHalfWidth(0.0f, 0.5f, 1.0f), 50.0f);
