@@ -246,11 +246,23 @@ bool PrintFrameSummary(const std::string &aPath)
     const long n = sBenchFrameSummaryFile(aPath.c_str(), sum, 16);
     if (n < 0)
         return false;
-    std::printf("\n[Frame Times]\n%-16s %8s %10s %12s %10s\n", "Test", "Frames", "Avg fps", "1% low fps", "p99 ms");
+    _benchFrameCost cost[16];
+    const long costs = sBenchFrameCostFile(aPath.c_str(), cost, 16);
+    std::printf("\n[Frame Times]\n%-16s %8s %10s %12s %10s %10s %10s %11s %10s\n", "Test", "Frames", "Avg fps",
+                "1% low fps", "p99 ms", "update ms", "draw ms", "present ms", "own share");
     for (long i = 0; i < n; ++i) {
         const char *name = sum[i].test >= 0 && sum[i].test < 10 ? kTestName[sum[i].test] : "?";
-        std::printf("%-16s %8ld %10.1f %12.1f %10.2f\n", name, sum[i].frameCnt, sum[i].fpsAve, sum[i].low1Fps,
+        std::printf("%-16s %8ld %10.1f %12.1f %10.2f", name, sum[i].frameCnt, sum[i].fpsAve, sum[i].low1Fps,
                     sum[i].p99Ms);
+        // The costs are means per frame; the share counts the device calls made while drawing,
+        // so it bounds Kestrel's own part from above.
+        const _benchFrameCost *c = nullptr;
+        for (long j = 0; j < costs; ++j)
+            if (cost[j].test == sum[i].test)
+                c = &cost[j];
+        if (c)
+            std::printf(" %10.2f %10.2f %11.2f %9.1f%%", c->updateMs, c->drawMs, c->presentMs, c->ownShare * 100.0);
+        std::printf("\n");
     }
     std::fflush(stdout);
     return true;
