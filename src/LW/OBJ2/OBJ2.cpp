@@ -282,6 +282,13 @@ static void _freeLayer(st_OBJ2 *o, st_LayerData *l)
         m->free(m, l->vmaps[i].values);
     }
     m->free(m, l->vmaps);
+    for (st_PolySet *ps = l->polsets; ps;) {
+        st_PolySet *n = ps->next;
+        m->free(m, ps->pols);
+        m->free(m, ps);
+        ps = n;
+    }
+    for (int k = 0; k < OBJ2_SHARE_NUM; ++k) _objFreeShare(o, l, k);
     m->free(m, l);
 }
 
@@ -352,6 +359,7 @@ static int32_t _addPoint(st_OBJ2 *o, const double aPos[3])
     std::memset(p, 0, sizeof(*p));
     p->edge_no = -1;
     std::memcpy(p->position, aPos, sizeof(p->position));
+    l->edit++;
     return l->numPnts++;
 }
 
@@ -363,7 +371,9 @@ static st_PointData *_pointInfo(st_OBJ2 *o, int32_t aIdx)
 
 static void _clearPoints(st_OBJ2 *o)
 {
-    if (o->layer) o->layer->numPnts = 0;
+    if (!o->layer) return;
+    o->layer->numPnts = 0;
+    o->layer->edit++;
 }
 
 // ---- polygons
@@ -418,6 +428,7 @@ static int32_t _addPoly(st_OBJ2 *o, int32_t aNumPnts, const int32_t *aPnts, int3
     p->surf_no = aSurfNo;
     p->surface = (aSurfNo >= 0 && aSurfNo < o->numSurfs) ? o->surfaces[aSurfNo]->name : nullptr;
     p->edge_no = -1;
+    l->edit++;
     return l->numPols++;
 }
 
@@ -538,7 +549,9 @@ static st_PolygonMap *_addPolymap(st_OBJ2 *o, int32_t aPol, int32_t aChan, int32
 
 static void _clearPolys(st_OBJ2 *o)
 {
-    if (o->layer) o->layer->numPols = 0;
+    if (!o->layer) return;
+    o->layer->numPols = 0;
+    o->layer->edit++;
 }
 
 // ---- normals
@@ -553,6 +566,7 @@ static int32_t _addNormal(st_OBJ2 *o, const double aVec[3])
     st_NormalData *n = &l->normals[l->numNorms];
     std::memset(n, 0, sizeof(*n));
     std::memcpy(n->vector, aVec, sizeof(n->vector));
+    l->edit++;
     return l->numNorms++;
 }
 
@@ -578,6 +592,7 @@ static void _clearNormal(st_OBJ2 *o)
     st_LayerData *l = o->layer;
     if (!l) return;
     l->numNorms = 0;
+    l->edit++;
     for (int32_t i = 0; i < l->numPols; ++i) {
         for (int32_t k = 0; k < l->polygons[i].numPnts; ++k) l->polygons[i].normals[k] = -1;
     }
@@ -1264,6 +1279,7 @@ static void _moveAll(st_OBJ2 *o, const double aMove[3])
         for (int32_t i = 0; i < l->numPnts; ++i) {
             for (int k = 0; k < 3; ++k) l->points[i].position[k] += aMove[k];
         }
+        l->edit++;
     }
 }
 
@@ -1273,6 +1289,7 @@ static void _scaleAll(st_OBJ2 *o, const double aScale[3])
         for (int32_t i = 0; i < l->numPnts; ++i) {
             for (int k = 0; k < 3; ++k) l->points[i].position[k] *= aScale[k];
         }
+        l->edit++;
     }
 }
 
@@ -1292,6 +1309,7 @@ static void _sortPols(st_OBJ2 *o)
     for (int32_t i = 0; i < l->numPols; ++i) l->polygons[i].idx = i;
     l->numMesh = 0;
     l->numEdges = 0;
+    l->edit++;
 }
 
 // ---- file
@@ -1409,6 +1427,538 @@ void _objReset(st_OBJ2 *o)
     o->type = UNKNOWN_FILE;
 }
 
+// ---- UV maps, colours, surfaces, materials, clips, envelopes, edges, maps and tags: the rest of
+// the table
+
+void _objCopyName(char *aDstP, const char *aSrcP, size_t aSize) { _copyName(aDstP, aSrcP, aSize); }
+
+static int32_t _parmError(st_OBJ2 *o)
+{
+    o->error = OBJ_PARM_ERROR;
+    return -1;
+}
+
+// Reuses an entry of the same point, surface and coordinates among the most recent ones: the
+// corners of neighbouring polygons on one point come close together.
+static int32_t _compUVmap(st_OBJ2 *o, double aU, double aV, int32_t aPnt, int32_t aSurf)
+{
+    st_LayerData *l = o->layer;
+    if (!l) return -1;
+    for (int32_t i = l->numMaps - 1; i >= 0 && i >= l->numMaps - 16; --i) {
+        const st_MapData *m = &l->maps[i];
+        if (m->pnt == aPnt && m->surface == aSurf && m->u == aU && m->v == aV) return i;
+    }
+    return _addUVmap(o, aU, aV, aPnt, aSurf);
+}
+
+static int32_t _setUVmap(st_OBJ2 *o, int32_t aIdx, double aU, double aV)
+{
+    st_MapData *m = _mapInfo(o, aIdx);
+    if (!m) return _parmError(o);
+    m->u = aU;
+    m->v = aV;
+    return 0;
+}
+
+static int32_t _makeUVmap(st_OBJ2 *o, const char *aName)
+{
+    st_LayerData *l = o->layer;
+    if (!l) {
+        o->error = OBJ_DB_ERROR;
+        return -1;
+    }
+    const char *name = aName ? aName : "";
+    const st_VMapData *vmap = _findUVMap(o, name, 0), *vmad = _findUVMap(o, name, 1);
+    if (!vmap && !vmad) {
+        o->error = OBJ_NO_TXTMAP;
+        return -1;
+    }
+    // A per-polygon map alone still names its map; the point map of the same name goes with it.
+    if (!vmap && name[0] == 0) vmap = _findUVMap(o, vmad->name, 0);
+    if (!vmad && name[0] == 0) vmad = _findUVMap(o, vmap->name, 1);
+    int32_t found = 0;
+    for (int32_t i = 0; i < l->numPols; ++i) {
+        st_PolygonData *p = &l->polygons[i];
+        for (int32_t k = 0; k < p->numPnts; ++k) {
+            float uv[2] = {0, 0};
+            int32_t pt = p->points[k];
+            int hit = (vmad && _getVMapData(o, vmad, pt, i, uv)) || (vmap && _getVMapData(o, vmap, pt, -1, uv));
+            if (!hit) {
+                p->maps[k] = -1;
+                continue;
+            }
+            if ((p->maps[k] = _compUVmap(o, uv[0], uv[1], pt, p->surf_no)) < 0) return -1;
+            found++;
+        }
+    }
+    return found;
+}
+
+// Reads a whole small text file; null with the error set when it cannot.
+static char *_readText(st_OBJ2 *o, const char *aPath)
+{
+    uint8_t *d = nullptr;
+    uint32_t n = 0;
+    int32_t err = _readFile(aPath, &d, &n);
+    if (err != OBJ_NO_ERROR) {
+        o->error = (uint8_t)err;
+        _copyName(o->errfile, aPath, sizeof(o->errfile));
+        return nullptr;
+    }
+    char *t = (char *)std::realloc(d, (size_t)n + 1);
+    if (!t) {
+        std::free(d);
+        o->error = OBJ_MEM_ERROR;
+        return nullptr;
+    }
+    t[n] = 0;
+    return t;
+}
+
+// Numbers from a text: 0 when the next word is not one.
+static int _nextLong(const char **aPP, long *aV)
+{
+    char *end = nullptr;
+    long v = std::strtol(*aPP, &end, 10);
+    if (end == *aPP) return 0;
+    *aPP = end;
+    *aV = v;
+    return 1;
+}
+
+static int _nextDouble(const char **aPP, double *aV)
+{
+    char *end = nullptr;
+    double v = std::strtod(*aPP, &end);
+    if (end == *aPP || !std::isfinite(v)) return 0;
+    *aPP = end;
+    *aV = v;
+    return 1;
+}
+
+// "<word>" followed by a count no larger than aLimit; -1 when the text is not such a file.
+static long _textHeader(const char **aPP, const char *aWord, long aLimit)
+{
+    const char *p = *aPP;
+    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') ++p;
+    size_t n = std::strlen(aWord);
+    if (std::strncmp(p, aWord, n) != 0) return -1;
+    p += n;
+    long count = 0;
+    if (!_nextLong(&p, &count) || count < 0 || count > aLimit) return -1;
+    *aPP = p;
+    return count;
+}
+
+static int32_t _loadUView(st_OBJ2 *o, int32_t aSurf, const char *aPath)
+{
+    st_LayerData *l = o->layer;
+    st_SurfaceData *s = _getSurf(o, aSurf);
+    if (!l || !s) return _parmError(o);
+    char *text = _readText(o, aPath);
+    if (!text) return -1;
+    const char *p = text;
+    long count = _textHeader(&p, "UVIEW", l->numPnts);
+    int32_t *at = nullptr;
+    double *uv = nullptr;
+    int32_t rc = -1;
+    if (count < 0) {
+        o->error = OBJ_BAD_FILE;
+        goto done;
+    }
+    // Each point's entry, or -1.
+    at = (int32_t *)std::malloc(sizeof(int32_t) * (l->numPnts ? l->numPnts : 1));
+    uv = (double *)std::malloc(sizeof(double) * 2 * (count ? count : 1));
+    if (!at || !uv) {
+        o->error = OBJ_MEM_ERROR;
+        goto done;
+    }
+    for (int32_t i = 0; i < l->numPnts; ++i) at[i] = -1;
+    for (long i = 0; i < count; ++i) {
+        long pnt;
+        if (!_nextLong(&p, &pnt) || !_nextDouble(&p, &uv[i * 2]) || !_nextDouble(&p, &uv[i * 2 + 1])) {
+            o->error = OBJ_BAD_FILE;
+            goto done;
+        }
+        if (pnt < 0 || pnt >= l->numPnts) {
+            o->error = OBJ_BAD_NPOINT;
+            goto done;
+        }
+        at[pnt] = (int32_t)i;
+    }
+    rc = 0;
+    for (int32_t i = 0; i < l->numPols && rc >= 0; ++i) {
+        st_PolygonData *q = &l->polygons[i];
+        if (q->surf_no != aSurf) continue;
+        for (int32_t k = 0; k < q->numPnts; ++k) {
+            int32_t e = at[q->points[k]];
+            if (e < 0) continue;
+            if ((q->maps[k] = _compUVmap(o, uv[e * 2], uv[e * 2 + 1], q->points[k], aSurf)) < 0) {
+                rc = -1;
+                break;
+            }
+            rc++;
+        }
+    }
+    if (rc >= 0) _copyName(s->material.uview_file, aPath, sizeof(s->material.uview_file));
+done:
+    std::free(at);
+    std::free(uv);
+    std::free(text);
+    return rc;
+}
+
+static int32_t _addColori(st_OBJ2 *o, const uint8_t aRgba[4])
+{
+    const float c[4] = {aRgba[0] / 255.0f, aRgba[1] / 255.0f, aRgba[2] / 255.0f, aRgba[3] / 255.0f};
+    return _addColor(o, c);
+}
+
+static int32_t _compColor(st_OBJ2 *o, const float aRgba[4])
+{
+    st_LayerData *l = o->layer;
+    if (!l) return -1;
+    for (int32_t i = l->numColors - 1; i >= 0 && i >= l->numColors - 16; --i) {
+        if (std::memcmp(l->colors[i].rgba, aRgba, sizeof(float) * 4) == 0) return i;
+    }
+    return _addColor(o, aRgba);
+}
+
+static st_SurfaceData *_surfNext(st_OBJ2 *o, st_SurfaceData *aSurfP)
+{
+    if (!aSurfP) return o->numSurfs ? o->surfaces[0] : nullptr;
+    for (int32_t i = 0; i + 1 < o->numSurfs; ++i) {
+        if (o->surfaces[i] == aSurfP) return o->surfaces[i + 1];
+    }
+    return nullptr;
+}
+
+static const char *_surfInfo(st_OBJ2 *o, int32_t aIdx, int32_t *aPolsP, int32_t *aLayrsP)
+{
+    st_SurfaceData *s = _getSurf(o, aIdx);
+    if (!s) {
+        o->error = OBJ_PARM_ERROR;
+        return nullptr;
+    }
+    if (aPolsP) {
+        *aPolsP = 0;
+        for (int32_t i = 0; o->layer && i < o->layer->numPols; ++i) *aPolsP += o->layer->polygons[i].surf_no == aIdx;
+    }
+    if (aLayrsP) *aLayrsP = s->material.num_layrs;
+    return s->name;
+}
+
+static int32_t _setSurf(st_OBJ2 *o, int32_t aPol, int32_t aSurf)
+{
+    st_PolygonData *p = _polyInfo(o, aPol);
+    if (!p || aSurf < 0 || aSurf >= o->numSurfs) return _parmError(o);
+    p->surf_no = aSurf;
+    p->surface = o->surfaces[aSurf]->name;
+    return 0;
+}
+
+// Scale, then bank (z), pitch (x), heading (y), then the move to the centre: a point on the
+// object is (x, y, z, 1) times the matrix. Sizes of 0 stand for 1, as in the projection.
+static int32_t _setTMatrix(st_OBJ2 *o, int32_t aSurf, int32_t aLayr)
+{
+    st_TextureLayer *t = _getTexture(o, aSurf, aLayr);
+    if (!t || aLayr < 0) return _parmError(o);
+    double ch = std::cos(t->rota[0]), sh = std::sin(t->rota[0]);
+    double cp = std::cos(t->rota[1]), sp = std::sin(t->rota[1]);
+    double cb = std::cos(t->rota[2]), sb = std::sin(t->rota[2]);
+    double rz[3][3] = {{cb, sb, 0}, {-sb, cb, 0}, {0, 0, 1}};
+    double rx[3][3] = {{1, 0, 0}, {0, cp, sp}, {0, -sp, cp}};
+    double ry[3][3] = {{ch, 0, -sh}, {0, 1, 0}, {sh, 0, ch}};
+    double a[3][3], r[3][3];
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            a[i][j] = 0;
+            for (int k = 0; k < 3; ++k) a[i][j] += rz[i][k] * rx[k][j];
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            r[i][j] = 0;
+            for (int k = 0; k < 3; ++k) r[i][j] += a[i][k] * ry[k][j];
+        }
+    }
+    std::memset(t->tmat, 0, sizeof(t->tmat));
+    for (int i = 0; i < 3; ++i) {
+        double sz = t->size[i] != 0.0f ? t->size[i] : 1.0;
+        for (int j = 0; j < 3; ++j) t->tmat[i][j] = sz * r[i][j];
+        t->tmat[3][i] = t->cntr[i];
+    }
+    t->tmat[3][3] = 1.0;
+    return 0;
+}
+
+static int32_t _renameSurf(st_OBJ2 *o, int32_t aIdx, const char *aName)
+{
+    st_SurfaceData *s = _getSurf(o, aIdx);
+    if (!s || !aName || !aName[0] || strnlen(aName, OBJ2_NAME_SIZE) >= OBJ2_NAME_SIZE) return _parmError(o);
+    int32_t other = _findSurf(o, aName);
+    if (other >= 0 && other != aIdx) return _parmError(o);  // names key the polygons' surfaces
+    // Polygons point at the surface's own name, so they follow.
+    _copyName(s->name, aName, sizeof(s->name));
+    _copyName(s->material.surf, aName, sizeof(s->material.surf));
+    return 0;
+}
+
+static st_MaterialData *_newMaterial(st_OBJ2 *o, int32_t aIdx)
+{
+    st_SurfaceData *s = _getSurf(o, aIdx);
+    if (!s) {
+        o->error = OBJ_PARM_ERROR;
+        return nullptr;
+    }
+    _objMakeMaterial(o, s);
+    return &s->material;
+}
+
+static void _freeTextures(st_OBJ2 *o, st_TextureLayer *t)
+{
+    while (t) {
+        st_TextureLayer *n = t->next;
+        o->mem->free(o->mem, t);
+        t = n;
+    }
+}
+
+static int32_t _clrMaterial(st_OBJ2 *o, int32_t aIdx)
+{
+    st_SurfaceData *s = _getSurf(o, aIdx);
+    if (!s) return _parmError(o);
+    _freeTextures(o, s->material.tlayrs);
+    char name[OBJ2_NAME_SIZE], source[OBJ2_NAME_SIZE];
+    std::memcpy(name, s->name, sizeof(name));
+    std::memcpy(source, s->source, sizeof(source));
+    std::memset(s, 0, sizeof(*s));
+    std::memcpy(s->name, name, sizeof(name));
+    std::memcpy(s->source, source, sizeof(source));
+    _surfDefaults(s);
+    _objMakeMaterial(o, s);
+    return 0;
+}
+
+static st_TextureLayer *_newTexture(st_OBJ2 *o, int32_t aSurf)
+{
+    st_SurfaceData *s = _getSurf(o, aSurf);
+    if (!s) {
+        o->error = OBJ_PARM_ERROR;
+        return nullptr;
+    }
+    return _objNewTexture(o, s);
+}
+
+static int32_t _setTxtLayrs(st_OBJ2 *o, int32_t aSurf, int32_t aNum)
+{
+    st_SurfaceData *s = _getSurf(o, aSurf);
+    if (!s || aNum < 0 || aNum > 0xFFFF) return _parmError(o);
+    st_MaterialData *m = &s->material;
+    if (aNum < m->num_layrs) {
+        st_TextureLayer **at = &m->tlayrs;
+        for (int32_t i = 0; i < aNum; ++i) at = &(*at)->next;
+        _freeTextures(o, *at);
+        *at = nullptr;
+        m->num_layrs = aNum;
+        // The colour layer may have been among those dropped.
+        m->clayr = nullptr;
+        for (st_TextureLayer *t = m->tlayrs; t && !m->clayr; t = t->next) {
+            if (t->chan == OBJ2_CHAN_COLR) m->clayr = t;
+        }
+    }
+    while (m->num_layrs < aNum) {
+        if (!_objNewTexture(o, s)) return -1;
+    }
+    return m->num_layrs;
+}
+
+static int32_t _newClipIndex(st_OBJ2 *o)
+{
+    int32_t top = 0;
+    for (int32_t i = 0; i < o->numClips; ++i) {
+        if (o->clips[i].index > top) top = o->clips[i].index;
+    }
+    return top + 1;
+}
+
+static st_ClipData *_newClip(st_OBJ2 *o, int32_t aIndex, const char *aName)
+{
+    if (aIndex <= 0 || _getClip(o, aIndex)) {
+        o->error = OBJ_PARM_ERROR;
+        return nullptr;
+    }
+    if (_objGrow(o, (void **)&o->clips, &o->maxClips, o->numClips + 1, sizeof(st_ClipData)) < 0) return nullptr;
+    st_ClipData *c = &o->clips[o->numClips++];
+    std::memset(c, 0, sizeof(*c));
+    c->index = aIndex;
+    _copyName(c->name, aName, sizeof(c->name));
+    return c;
+}
+
+static int32_t _setClip(st_OBJ2 *o, int32_t aSurf, int32_t aLayr, int32_t aIndex)
+{
+    st_TextureLayer *t = aLayr >= 0 ? _getTexture(o, aSurf, aLayr) : nullptr;
+    const st_ClipData *c = _getClip(o, aIndex);
+    if (!t || !c) return _parmError(o);
+    t->clip = aIndex;
+    _copyName(t->timg, c->name, sizeof(t->timg));
+    return 0;
+}
+
+static int32_t _getClipNo(st_OBJ2 *o, int32_t aIndex)
+{
+    for (int32_t i = 0; i < o->numClips; ++i) {
+        if (o->clips[i].index == aIndex) return i;
+    }
+    return -1;
+}
+
+static int32_t _getClipIndex(st_OBJ2 *o, int32_t aNo)
+{
+    return (aNo >= 0 && aNo < o->numClips) ? o->clips[aNo].index : -1;
+}
+
+// Texture layers and reflection images drawn from the clip take its new name as well.
+static int32_t _setClipName(st_OBJ2 *o, int32_t aIndex, const char *aName)
+{
+    st_ClipData *c = _getClip(o, aIndex);
+    if (!c || !aName) return _parmError(o);
+    _copyName(c->name, aName, sizeof(c->name));
+    for (int32_t i = 0; i < o->numSurfs; ++i) {
+        st_MaterialData *m = &o->surfaces[i]->material;
+        if (m->rclip == aIndex) _copyName(m->rimg, c->name, sizeof(m->rimg));
+        for (st_TextureLayer *t = m->tlayrs; t; t = t->next) {
+            if (t->clip == aIndex) _copyName(t->timg, c->name, sizeof(t->timg));
+        }
+    }
+    return 0;
+}
+
+static st_EnvelopeData *_newEnvelope(st_OBJ2 *o, int32_t aIndex, int32_t aType)
+{
+    if (aIndex <= 0 || _getEnvelope(o, aIndex)) {
+        o->error = OBJ_PARM_ERROR;
+        return nullptr;
+    }
+    if (_objGrow(o, (void **)&o->envelopes, &o->maxEnvs, o->numEnvs + 1, sizeof(st_EnvelopeData)) < 0) return nullptr;
+    st_EnvelopeData *e = &o->envelopes[o->numEnvs++];
+    std::memset(e, 0, sizeof(*e));
+    e->index = aIndex;
+    e->type = aType;
+    return e;
+}
+
+static int32_t _setEnvelope(st_OBJ2 *o, int32_t aIndex, int32_t aNumKeys, const float *aKeys)
+{
+    st_EnvelopeData *e = _getEnvelope(o, aIndex);
+    if (!e || aNumKeys < 0 || aNumKeys > 0x100000 || (aNumKeys && !aKeys)) return _parmError(o);
+    for (int32_t i = 0; i < aNumKeys; ++i) {
+        if (!std::isfinite(aKeys[i * 2]) || !std::isfinite(aKeys[i * 2 + 1])) return _parmError(o);
+        if (i && !(aKeys[i * 2] > aKeys[i * 2 - 2])) return _parmError(o);
+    }
+    float *keys = nullptr;
+    if (aNumKeys) {
+        keys = (float *)o->mem->alloc(o->mem, sizeof(float) * 2 * (uint32_t)aNumKeys);
+        if (!keys) {
+            o->error = OBJ_MEM_ERROR;
+            return -1;
+        }
+        std::memcpy(keys, aKeys, sizeof(float) * 2 * (size_t)aNumKeys);
+    }
+    o->mem->free(o->mem, e->keys);
+    e->keys = keys;
+    e->numKeys = aNumKeys;
+    return 0;
+}
+
+static int32_t _edgeNext(st_OBJ2 *o, int32_t aPnt, int32_t aEdge)
+{
+    st_LayerData *l = o->layer;
+    if (!l || aPnt < 0 || aPnt >= l->numPnts || aEdge < -1) return _parmError(o);
+    for (int32_t e = aEdge + 1; e < l->numEdges; ++e) {
+        if (l->edges[e].pnts[0] == aPnt || l->edges[e].pnts[1] == aPnt) return e;
+    }
+    return -1;
+}
+
+static st_VMapData *_vmapNext(st_OBJ2 *o, st_VMapData *aMapP, const char *aType)
+{
+    st_LayerData *l = o->layer;
+    if (!l || !l->numVMaps) return nullptr;
+    int32_t i = 0;
+    if (aMapP) {
+        if (aMapP < l->vmaps || aMapP >= l->vmaps + l->numVMaps) return nullptr;
+        i = (int32_t)(aMapP - l->vmaps) + 1;
+    }
+    for (; i < l->numVMaps; ++i) {
+        if (!aType || std::memcmp(l->vmaps[i].type, aType, 4) == 0) return &l->vmaps[i];
+    }
+    return nullptr;
+}
+
+static st_PTagData *_ptagNext(st_OBJ2 *o, st_PTagData *aTagP)
+{
+    st_LayerData *l = o->layer;
+    if (!l || !l->numPTags) return nullptr;
+    if (!aTagP) return &l->ptags[0];
+    if (aTagP < l->ptags || aTagP >= l->ptags + l->numPTags - 1) return nullptr;
+    return aTagP + 1;
+}
+
+static int32_t _ptagGetTag(st_OBJ2 *o, const char *aType, int32_t aPol)
+{
+    const st_PTagData *t = aType ? _getPTag(o, aType) : nullptr;
+    if (!t || !_polyInfo(o, aPol)) return -1;
+    // Last entry wins, as when a file tags a polygon twice.
+    for (int32_t i = t->count - 1; i >= 0; --i) {
+        if (t->pols[i] == aPol) return t->tags[i];
+    }
+    return -1;
+}
+
+
+static const st_OBJ2 *_sortObj;
+
+static int _surfOrder(const void *a, const void *b)
+{
+    int32_t x = *(const int32_t *)a, y = *(const int32_t *)b;
+    int c = std::strcmp(_sortObj->surfaces[x]->name, _sortObj->surfaces[y]->name);
+    return c ? c : (x < y ? -1 : (x > y ? 1 : 0));
+}
+
+static int32_t _sortSurfs(st_OBJ2 *o)
+{
+    int32_t n = o->numSurfs;
+    if (n < 2) return 0;
+    int32_t *order = (int32_t *)std::malloc(sizeof(int32_t) * 2 * (size_t)n);
+    st_SurfaceData **sorted = (st_SurfaceData **)std::malloc(sizeof(st_SurfaceData *) * (size_t)n);
+    if (!order || !sorted) {
+        std::free(order);
+        std::free(sorted);
+        o->error = OBJ_MEM_ERROR;
+        return -1;
+    }
+    int32_t *newOf = order + n;
+    for (int32_t i = 0; i < n; ++i) order[i] = i;
+    _sortObj = o;
+    std::qsort(order, (size_t)n, sizeof(int32_t), _surfOrder);
+    for (int32_t i = 0; i < n; ++i) {
+        sorted[i] = o->surfaces[order[i]];
+        newOf[order[i]] = i;
+    }
+    std::memcpy(o->surfaces, sorted, sizeof(st_SurfaceData *) * (size_t)n);
+    auto remap = [&](int32_t v) { return (v >= 0 && v < n) ? newOf[v] : v; };
+    for (st_LayerData *l = o->layerList; l; l = l->nextLayer) {
+        for (int32_t i = 0; i < l->numPols; ++i) l->polygons[i].surf_no = remap(l->polygons[i].surf_no);
+        for (int32_t i = 0; i < l->numMesh; ++i) l->meshes[i].surf_no = remap(l->meshes[i].surf_no);
+        for (int32_t i = 0; i < l->numMaps; ++i) l->maps[i].surface = remap(l->maps[i].surface);
+    }
+    std::free(order);
+    std::free(sorted);
+    return 0;
+}
+
 int32_t _objPolyTriple(st_OBJ2 *o, int32_t aPol);
 int32_t _objTripleAll(st_OBJ2 *o, uint32_t aFlags);
 int32_t _objMakeMeshes(st_OBJ2 *o, const st_MeshOpt *aOptP);
@@ -1516,6 +2066,36 @@ st_OBJ2 *OBJ2_new(void)
     o->polyTriple = _objPolyTriple;
     o->tripleAll = _objTripleAll;
     o->sortPols = _sortPols;
+    o->sortSurfs = _sortSurfs;
+    o->compUVmap = _compUVmap;
+    o->setUVmap = _setUVmap;
+    o->makeUVmap = _makeUVmap;
+    o->loadUView = _loadUView;
+    o->addColori = _addColori;
+    o->compColor = _compColor;
+    o->surfNext = _surfNext;
+    o->surfInfo = _surfInfo;
+    o->setSurf = _setSurf;
+    o->setTMatrix = _setTMatrix;
+    o->renameSurf = _renameSurf;
+    o->newMaterial = _newMaterial;
+    o->clrMaterial = _clrMaterial;
+    o->newTexture = _newTexture;
+    o->setTxtLayrs = _setTxtLayrs;
+    o->newClipIndex = _newClipIndex;
+    o->newClip = _newClip;
+    o->setClip = _setClip;
+    o->getClipNo = _getClipNo;
+    o->setClipName = _setClipName;
+    o->getClipIndex = _getClipIndex;
+    o->newEnvelope = _newEnvelope;
+    o->setEnvelope = _setEnvelope;
+    o->edgeNext = _edgeNext;
+    o->vmapNext = _vmapNext;
+    o->ptagNext = _ptagNext;
+    o->ptagGetTag = _ptagGetTag;
+    _objShareOps(o);
+    _objSaveOps(o);
     o->loadObj = _loadObj;
     o->errorStr = _errorStr;
     o->debug_printf = _debugPrintf;

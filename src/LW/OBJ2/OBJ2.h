@@ -211,11 +211,26 @@ struct st_VMapData {
     float *values;     // dim per entry
 };
 
+// A named set of polygons of one layer; 'pols' ends with -1, so it serves as st_MeshOpt.selpols.
 struct st_PolySet {
+    char name[OBJ2_NAME_SIZE];
     int32_t count;
     int32_t *pols;
     st_PolySet *next;
 };
+
+// One table of the sharing operations: for every row (a point or a normal) a run of 'list'
+// from start[row] to start[row + 1]. 'rowOf' maps an item to its row where items share rows
+// (points at one position); 'edit' is the layer's edit count it was built at.
+struct st_ShareTbl {
+    int32_t edit;
+    int32_t rows;
+    int32_t *start;
+    int32_t *list;
+    int32_t *rowOf;
+};
+
+enum { OBJ2_SHARE_POLUSERS, OBJ2_SHARE_PNTUSERS, OBJ2_SHARE_NRMUSERS, OBJ2_SHARE_PNT, OBJ2_SHARE_NRM, OBJ2_SHARE_NUM };
 
 struct st_LayerData {
     int32_t idx;
@@ -248,6 +263,10 @@ struct st_LayerData {
     st_VMapData *vmaps;
     st_PolySet *polsets;
     st_LayerData *nextLayer;
+    // Counts changes of points, polygons and normals, so that the sharing tables know when they
+    // are stale.
+    int32_t edit;
+    st_ShareTbl *share[OBJ2_SHARE_NUM];
 };
 
 struct st_TextureLayer {
@@ -377,6 +396,11 @@ struct st_OBJ2 {
     void (*setParent)(st_OBJ2 *o, int32_t aParent);
     void (*calcBBox)(st_OBJ2 *o);
     void (*getBBox)(st_OBJ2 *o, double aBox[6]);
+    // Polygon sets of the current layer. A set file is text: "PSET", the count, then that many
+    // polygon numbers. loadPSet returns the new set's position in the layer's list.
+    int32_t (*loadPSet)(st_OBJ2 *o, const char *aPath);
+    int32_t (*savePSet)(st_OBJ2 *o, const st_PolySet *aSetP, const char *aPath);
+    st_PolySet *(*nextPSet)(st_OBJ2 *o, st_PolySet *aSetP);  // null: the first
     void (*clearLayers)(st_OBJ2 *o);
     // tags
     int32_t (*tagCount)(st_OBJ2 *o);
@@ -415,13 +439,24 @@ struct st_OBJ2 {
     // UV maps
     int32_t (*mapCount)(st_OBJ2 *o);
     int32_t (*addUVmap)(st_OBJ2 *o, double aU, double aV, int32_t aPnt, int32_t aSurf);
+    // An equal entry among the most recent ones is reused (corners on one point come together).
+    int32_t (*compUVmap)(st_OBJ2 *o, double aU, double aV, int32_t aPnt, int32_t aSurf);
     st_MapData *(*mapInfo)(st_OBJ2 *o, int32_t aIdx);
+    int32_t (*setUVmap)(st_OBJ2 *o, int32_t aIdx, double aU, double aV);
     int32_t (*buildUVmap)(st_OBJ2 *o, uint32_t aChannel, uint32_t aNumLayrs, uint32_t aFlags);
+    // Every polygon's corner maps from one TXUV vertex map (per-polygon entries first); an empty
+    // name takes the layer's first. Returns the corners that found a value.
+    int32_t (*makeUVmap)(st_OBJ2 *o, const char *aName);
     st_PolygonMap *(*polUVmap)(st_OBJ2 *o, int32_t aPol, int32_t aChan, int32_t aLayr);
+    // Corner maps of one surface's polygons from a UV view file (text: "UVIEW", the count, then
+    // that many "point u v" lines); the file's name is kept in the material's uview_file.
+    int32_t (*loadUView)(st_OBJ2 *o, int32_t aSurf, const char *aPath);
     void (*clearUVmap)(st_OBJ2 *o);
     // colours
     int32_t (*colorCount)(st_OBJ2 *o);
+    int32_t (*addColori)(st_OBJ2 *o, const uint8_t aRgba[4]);  // 0..255 per channel
     int32_t (*addColor)(st_OBJ2 *o, const float aRgba[4]);
+    int32_t (*compColor)(st_OBJ2 *o, const float aRgba[4]);    // reuses an equal recent colour
     st_ColorData *(*colorInfo)(st_OBJ2 *o, int32_t aIdx);
     int32_t (*makeColor)(st_OBJ2 *o, uint32_t aFlags);
     void (*clearColor)(st_OBJ2 *o);
@@ -429,23 +464,47 @@ struct st_OBJ2 {
     int32_t (*surfCount)(st_OBJ2 *o);
     st_SurfaceData *(*newSurf)(st_OBJ2 *o, const char *aName);
     st_SurfaceData *(*getSurf)(st_OBJ2 *o, int32_t aIdx);
+    st_SurfaceData *(*surfNext)(st_OBJ2 *o, st_SurfaceData *aSurfP);  // null: the first
+    // The surface's name, with the current layer's polygons on it and its texture layers.
+    const char *(*surfInfo)(st_OBJ2 *o, int32_t aIdx, int32_t *aPolsP, int32_t *aLayrsP);
+    int32_t (*setSurf)(st_OBJ2 *o, int32_t aPol, int32_t aSurf);   // moves a polygon to a surface
+    // A texture layer's matrix from its centre, rotation (heading, pitch, bank) and size.
+    int32_t (*setTMatrix)(st_OBJ2 *o, int32_t aSurf, int32_t aLayr);
+    int32_t (*renameSurf)(st_OBJ2 *o, int32_t aIdx, const char *aName);
     int32_t (*findSurf)(st_OBJ2 *o, const char *aName);
     void (*clearSurfs)(st_OBJ2 *o);
+    // The material again from the surface's values (after they were changed).
+    st_MaterialData *(*newMaterial)(st_OBJ2 *o, int32_t aIdx);
     st_MaterialData *(*getMaterial)(st_OBJ2 *o, int32_t aIdx);
     int32_t (*mtlLayCount)(st_OBJ2 *o, int32_t aIdx);
+    // Surface and material back to the defaults, texture layers gone.
+    int32_t (*clrMaterial)(st_OBJ2 *o, int32_t aIdx);
+    st_TextureLayer *(*newTexture)(st_OBJ2 *o, int32_t aSurf);
     st_TextureLayer *(*getTexture)(st_OBJ2 *o, int32_t aSurf, int32_t aLayr);
-    // clips
+    // Keeps the first aNum texture layers, adding default ones up to aNum.
+    int32_t (*setTxtLayrs)(st_OBJ2 *o, int32_t aSurf, int32_t aNum);
+    // clips: an index is the file's clip number, a number the position in the list
     int32_t (*clipCount)(st_OBJ2 *o);
+    int32_t (*newClipIndex)(st_OBJ2 *o);  // an index no clip uses yet
+    st_ClipData *(*newClip)(st_OBJ2 *o, int32_t aIndex, const char *aName);
+    int32_t (*setClip)(st_OBJ2 *o, int32_t aSurf, int32_t aLayr, int32_t aIndex);  // image of a texture layer
     st_ClipData *(*getClip)(st_OBJ2 *o, int32_t aIndex);  // by clip index
+    int32_t (*getClipNo)(st_OBJ2 *o, int32_t aIndex);
+    int32_t (*setClipName)(st_OBJ2 *o, int32_t aIndex, const char *aName);
+    int32_t (*getClipIndex)(st_OBJ2 *o, int32_t aNo);
     void (*clearClips)(st_OBJ2 *o);
-    // envelopes
+    // envelopes: keys are (time, value) pairs in rising time
     int32_t (*envlCount)(st_OBJ2 *o);
+    st_EnvelopeData *(*newEnvelope)(st_OBJ2 *o, int32_t aIndex, int32_t aType);
+    int32_t (*setEnvelope)(st_OBJ2 *o, int32_t aIndex, int32_t aNumKeys, const float *aKeys);
     st_EnvelopeData *(*getEnvelope)(st_OBJ2 *o, int32_t aIndex);
     void (*clearEnvls)(st_OBJ2 *o);
     // edges
     int32_t (*edgeCount)(st_OBJ2 *o);
     st_EdgeData *(*edgeInfo)(st_OBJ2 *o, int32_t aIdx);
     int32_t (*makeEdges)(st_OBJ2 *o);
+    // The next edge after aEdge (-1: from the start) that ends at point aPnt; -1 when none.
+    int32_t (*edgeNext)(st_OBJ2 *o, int32_t aPnt, int32_t aEdge);
     void (*clearEdges)(st_OBJ2 *o);
     // meshes
     int32_t (*meshCount)(st_OBJ2 *o);
@@ -456,6 +515,7 @@ struct st_OBJ2 {
     void (*sortMeshes)(st_OBJ2 *o);
     // vertex maps
     int32_t (*vmapCount)(st_OBJ2 *o);
+    st_VMapData *(*vmapNext)(st_OBJ2 *o, st_VMapData *aMapP, const char *aType);  // null type: any
     st_VMapData *(*newVMap)(st_OBJ2 *o, const char *aType, int32_t aDim, const char *aName, int32_t aPerPoly);
     int32_t (*addVMap)(st_OBJ2 *o, st_VMapData *aMapP, int32_t aPnt, int32_t aPol, const float *aValues);
     st_VMapData *(*getVMap)(st_OBJ2 *o, const char *aType, const char *aName, int32_t aPerPoly);
@@ -464,20 +524,46 @@ struct st_OBJ2 {
     void (*clearVMap)(st_OBJ2 *o);
     // polygon tags
     int32_t (*ptagCount)(st_OBJ2 *o);
+    st_PTagData *(*ptagNext)(st_OBJ2 *o, st_PTagData *aTagP);
     st_PTagData *(*newPTag)(st_OBJ2 *o, const char *aType);
     int32_t (*addPTag)(st_OBJ2 *o, st_PTagData *aTagP, int32_t aPol, int32_t aTag);
     st_PTagData *(*getPTag)(st_OBJ2 *o, const char *aType);
+    // The polygons tagged aTag, as a new polygon set of the layer named after the tag.
+    st_PolySet *(*ptagSelect)(st_OBJ2 *o, const char *aType, int32_t aTag);
+    int32_t (*ptagGetTag)(st_OBJ2 *o, const char *aType, int32_t aPol);  // -1: untagged
     void (*clearPTag)(st_OBJ2 *o);
+    // sharing, built on first use and again after the layer changed: polygons on a point, points
+    // joined to a point by an edge, polygons using a normal, points at a point's position,
+    // normals equal to a normal. Each gives its run and its length in *aNumP.
+    const int32_t *(*polUsers)(st_OBJ2 *o, int32_t aPnt, int32_t *aNumP);
+    const int32_t *(*pntUsers)(st_OBJ2 *o, int32_t aPnt, int32_t *aNumP);
+    const int32_t *(*nrmUsers)(st_OBJ2 *o, int32_t aNrm, int32_t *aNumP);
+    void (*freePolUsers)(st_OBJ2 *o);
+    void (*freePntUsers)(st_OBJ2 *o);
+    void (*freeNrmUsers)(st_OBJ2 *o);
+    const int32_t *(*pntShareInfo)(st_OBJ2 *o, int32_t aPnt, int32_t *aNumP);
+    const int32_t *(*nrmShareInfo)(st_OBJ2 *o, int32_t aNrm, int32_t *aNumP);
+    void (*freePntShare)(st_OBJ2 *o);
+    void (*freeNrmShare)(st_OBJ2 *o);
     // global
     void (*moveAll)(st_OBJ2 *o, const double aMove[3]);
     void (*scaleAll)(st_OBJ2 *o, const double aScale[3]);
     int32_t (*polyTriple)(st_OBJ2 *o, int32_t aPol);
     int32_t (*tripleAll)(st_OBJ2 *o, uint32_t aFlags);
     void (*sortPols)(st_OBJ2 *o);
+    // Surfaces in name order; polygons and meshes follow their surface.
+    int32_t (*sortSurfs)(st_OBJ2 *o);
     // file
     int32_t (*loadObj)(st_OBJ2 *o, const char *aPath, int32_t aType, const st_OBJ2_option *aOptP);
+    // Writes the database as an LWO2 file (the only type written).
+    int32_t (*saveObj)(st_OBJ2 *o, const char *aPath, int32_t aType);
+    // A second handle on the same database with its own current layer; closing it leaves the
+    // database alone, so it must be closed before the handle it came from.
+    st_OBJ2 *(*instObj)(st_OBJ2 *o);
+    void (*dumpObj)(st_OBJ2 *o, FILE *aOut);  // everything, readable
     const char *(*errorStr)(st_OBJ2 *o);
     void (*debug_printf)(st_OBJ2 *o, const char *aFormat, ...);
+    void (*info)(st_OBJ2 *o, FILE *aOut);  // counts, one "key value" a line
 };
 
 st_OBJ2 *OBJ2_new(void);

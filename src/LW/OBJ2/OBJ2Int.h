@@ -10,6 +10,11 @@ void _objDebug(st_OBJ2 *o, const char *aFormat, ...);
 void _objFaceNormal(st_LayerData *l, const st_PolygonData *p, double aN[3]);
 st_TextureLayer *_objNewTexture(st_OBJ2 *o, st_SurfaceData *s);
 void _objMakeMaterial(st_OBJ2 *o, st_SurfaceData *s);
+void _objFreeShare(st_OBJ2 *o, st_LayerData *l, int aKind);
+void _objCopyName(char *aDstP, const char *aSrcP, size_t aSize);
+// Operations kept in their own files, entered into the table by OBJ2_new.
+void _objShareOps(st_OBJ2 *o);
+void _objSaveOps(st_OBJ2 *o);
 int32_t _objLoadMem(st_OBJ2 *o, const uint8_t *aDataP, uint32_t aSize, int32_t aType, const st_OBJ2_option *aOptP);
 
 // A bounded big-endian reader: every read checks what is left, and a short read sets 'bad'

@@ -489,6 +489,7 @@ int32_t _objPolyTriple(st_OBJ2 *o, int32_t aPol)
             for (int k = 0; k < 3; ++k) pm->maps[k] = polmMaps[m * n + tri[t * 3 + k]];
         }
     }
+    l->edit++;
     return cnt;
 }
 
