@@ -4,8 +4,8 @@
 # scenes with their benchmark row, demo scenes with their demo row, l-packages with the Light
 # demo's), written to docs/gallery/<scene>_<frame>.png with docs/gallery/index.md.
 #   bash scripts/gallery.sh [scene ...]     e.g. bash scripts/gallery.sh 23 05
-# GALLERY_SIZE sets the picture size (default 640x480). A package without a row is captured
-# bare; a row whose package is missing is skipped.
+# GALLERY_SIZE sets the picture size (default 640x480); GALLERY_BUILD=0 takes the builds and Data
+# as they are. A package without a row is captured bare; a row whose package is missing is skipped.
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 SIZE=${GALLERY_SIZE:-640x480}
@@ -63,10 +63,12 @@ l19 light 18
 l16 light 19
 "
 
-k_packages
-k_build_native
-k_build_win
-k_content
+if [ "${GALLERY_BUILD:-1}" != 0 ]; then
+    k_packages
+    k_build_native
+    k_build_win
+    k_content
+fi
 k_display
 trap k_display_stop EXIT
 k_prefix
