@@ -5,11 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "KbScene.h"
+#include "ScenePackage.h"
 
 namespace {
 
@@ -18,28 +17,8 @@ constexpr int IDC_EXIT = 1026, IDC_RUNDEMO = 1030, IDC_RUNBENCH = 1031;
 std::string gExe;   // the built program
 std::string gWork;  // the folder it runs in
 
-bool WriteFile(const std::string &aPath, const kbBytes &aData)
-{
-    FILE *fp = std::fopen(aPath.c_str(), "wb");
-    if (!fp)
-        return false;
-    const bool ok = std::fwrite(aData.data(), 1, aData.size(), fp) == aData.size();
-    std::fclose(fp);
-    return ok;
-}
-
-kbBytes SceneFile(uint16_t aFrameCnt)
-{
-    kbScene scene;
-    scene.def.frameCnt = aFrameCnt;
-    scene.def.fps = 30;
-    scene.def.nearDist = 1.0f;
-    scene.def.farDist = 1000.0f;
-    kbBytes out;
-    std::string error;
-    EXPECT_TRUE(kbKsxWrite(scene, &out, &error)) << error;
-    return out;
-}
+using fx::SceneFile;
+using fx::WriteFile;
 
 class BenchRun : public ::testing::Test {
 protected:

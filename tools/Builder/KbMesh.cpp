@@ -161,9 +161,10 @@ kbMesh kbMeshLathe(const std::vector<kbPoint2> &aProfile, int aSlices, float aUv
             v.nz = nr / l * std::cos(t);
         }
     }
-    // Poles: straight up or down.
+    // Poles: straight up or down. A radius computed as sin(pi) is not exactly zero but is still
+    // on the axis.
     for (int i : {0, rows})
-        if (aProfile[i].a == 0)
+        if (std::fabs(aProfile[i].a) < 1e-6f)
             for (int s = 0; s <= aSlices; s++) {
                 _vertexDef &v = m.vertices[i * (aSlices + 1) + s];
                 v.nx = v.nz = 0;

@@ -16,7 +16,7 @@
 #include "App/App/Appflow.h"
 #include "App/Bench/BENCH.h"
 #include "App/CtrlPanel/CtrlPanel.h"
-#include "KbScene.h"
+#include "ScenePackage.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Flow/FLOWMAN.h"
 #include "System/Sound/Sound.h"
@@ -28,28 +28,8 @@ namespace {
 std::string gHome;  // the test's starting folder, with the built content
 std::string gWork;  // the folder the runs play in
 
-bool WriteFile(const std::string &aPath, const kbBytes &aData)
-{
-    FILE *fp = std::fopen(aPath.c_str(), "wb");
-    if (!fp)
-        return false;
-    const bool ok = std::fwrite(aData.data(), 1, aData.size(), fp) == aData.size();
-    std::fclose(fp);
-    return ok;
-}
-
-kbBytes SceneFile(uint16_t aFrameCnt)
-{
-    kbScene scene;
-    scene.def.frameCnt = aFrameCnt;
-    scene.def.fps = 30;
-    scene.def.nearDist = 1.0f;
-    scene.def.farDist = 1000.0f;
-    kbBytes out;
-    std::string error;
-    EXPECT_TRUE(kbKsxWrite(scene, &out, &error)) << error;
-    return out;
-}
+using fx::SceneFile;
+using fx::WriteFile;
 
 void WriteScene(const char *aNum, uint16_t aFrameCnt)
 {
