@@ -377,7 +377,7 @@ ctScene _warpIn(bool aLight)
                      {179, kbVec3(-150, 20, 300)}};
     kbCurve eye = kbCurveOf(eyeKeys);
     kbCurve look = [leader](int f) {
-        return kbLerp(kbVec3(0, -10, -250), leader(f) + kbVec3(0, -10, 60), _smooth((f - 70) / 80.0f));
+        return kbLerp(kbVec3(0, -10, -250), leader(f) + kbVec3(0, -10, 60), _smooth((f - 76) / 30.0f));
     };
     _addSky(&sc, &tx, q, eye);
     _addPlanet(&sc, &tx, q, kbVec3(5200, -3200, -3000), 2600);
@@ -621,14 +621,14 @@ ctScene _jumpOut(bool aLight)
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
 
-    kbCurve eye = [](int f) { return kbVec3(-90, 40, -80 + 1.6f * std::min(f, 40) + 1.0f * std::max(0, f - 40)); };
-    kbCurve look = [eye](int f) { return eye(f) + kbVec3(60, -35, 1000); };
+    kbCurve eye = [](int f) { return kbVec3(-20, 40, -80 + 1.6f * std::min(f, 40) + 1.0f * std::max(0, f - 40)); };
+    kbCurve look = [eye](int f) { return eye(f) + kbVec3(30, -35, 1000); };
     auto flash = _flareBody(_glowTex(&tx, q), 0xC8E0FF);
     auto flare = _flareBody(_glowTex(&tx, q), 0xFFC090);
     auto fighter = _fighter(&tx, q);
     _addJump(&sc, "Flagship", _flagship(&tx, q), {[](int f) { return kbVec3(60, -50, 700 + 1.0f * f); }, 40, 12, 300}, flare,
              flash, 420, 330, eye);
-    const kbVec3 slots[4] = {kbVec3(-40, 18, 140), kbVec3(40, 18, 140), kbVec3(-80, -12, 80), kbVec3(80, -12, 80)};
+    const kbVec3 slots[4] = {kbVec3(-35, 18, 150), kbVec3(35, 18, 150), kbVec3(-65, -12, 100), kbVec3(65, -12, 100)};
     for (int i = 0; i < 4; i++) {
         kbVec3 o = slots[i];
         _addJump(&sc, "BlueFighter", fighter,
@@ -653,14 +653,12 @@ ctScene _vista(bool aLight)
     ctTextures &tx = out.textures;
 
     kbCurve flag = [](int f) { return kbVec3(0, 0, 1.2f * f); };
-    kbCurve eye = [flag](int f) {
-        float a = 0.55f * _pi * (1 - _smooth(f / 270.0f)) + 0.92f * _pi;  // from ahead-left round to behind
-        float r = 380 + 220 * _smooth(f / 300.0f);
-        return flag(f) + kbVec3(r * std::sin(a), 90 + 70 * _smooth(f / 200.0f), r * std::cos(a));
-    };
-    kbCurve look = [flag](int f) {
-        return kbLerp(flag(f) + kbVec3(0, 10, 120), flag(f) + kbVec3(0, 260, 2400), _smooth((f - 60) / 200.0f));
-    };
+    // From ahead of the bow round to above the port quarter, looking down across the hull: the
+    // turn carries the galaxy from the left of the view to behind the flagship.
+    kbSpline eyeAt{{0, kbVec3(-250, 60, 420)}, {120, kbVec3(-420, 120, 160)}, {270, kbVec3(-420, 220, -150)}};
+    kbSpline lookAt{{0, kbVec3(0, 0, 100)}, {120, kbVec3(40, -10, 80)}, {270, kbVec3(96, -32, 18)}};
+    kbCurve eye = [flag, eyeAt](int f) { return flag(f) + eyeAt.At((float)f); };
+    kbCurve look = [flag, lookAt](int f) { return flag(f) + lookAt.At((float)f); };
     auto flash = _flareBody(_glowTex(&tx, q), 0xC0E0FF);
     auto trail = _trailBody(_glowTex(&tx, q), 0x80B0FF);
     _arrival big{flag, 4, 900, 3};
