@@ -88,7 +88,7 @@ int ctAddFlyer(kbScene *aSceneP, const std::string &aName, std::shared_ptr<kbSha
 // Scenes.
 ctScene ctGame1();     // 23
 ctScene ctGame2(bool aLight = false);  // 05; l22 in the Light edition's detail
-ctScene ctGame3();     // 10
+ctScene ctGame3(bool aLight = false);  // 10; with aLight its Light copy l07
 ctScene ctSurface();   // 19
 ctScene ctEmpty2d();   // 21
 ctScene ctFighter(bool aUserShip);  // 24, 25

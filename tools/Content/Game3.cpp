@@ -18,27 +18,30 @@ static kbCurve _loop(kbVec3 aCentre, float aRadius, float aPhase, float aRate, f
     };
 }
 
-ctScene ctGame3()
+ctScene ctGame3(bool aLight)
 {
     ctScene out;
-    out.number = "10";
+    out.number = aLight ? "l07" : "10";
+    // The Light copy: the same shots with fewer slices and pictures of 256 or less.
+    uint32_t big = aLight ? 256 : 1024, mid = aLight ? 256 : 512, small = aLight ? 128 : 256;
+    int ship = aLight ? 4 : 8, hull = aLight ? 6 : 12, rockD = aLight ? 4 : 6, globeS = aLight ? 16 : 24;
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
     kbSceneBegin(&sc, _frames, 2.0f, 12000.0f, 0x000000, 0x606878, 0.6f);
 
-    std::string hullA = tx.Add("g3_hull_a.bmp", kbTexHull(1024, 0x8A9098, 301));
-    std::string hullB = tx.Add("g3_hull_b.bmp", kbTexHull(512, 0x8C7C70, 302));
-    std::string lightsA = tx.Add("g3_lights_a.bmp", kbTexLights(512, 0xFFE8A0, 303));
-    std::string lightsB = tx.Add("g3_lights_b.bmp", kbTexLights(256, 0xFF9070, 304));
-    std::string blueT = tx.Add("g3_fighter_blue.bmp", kbTexHull(512, 0x5070A8, 305));
-    std::string redT = tx.Add("g3_fighter_red.bmp", kbTexHull(512, 0xA04838, 306));
-    std::string planetT = tx.Add("g3_planet.bmp", kbTexPlanet(1024, 0x9A6A48, 307));
-    std::string glowT = tx.Add("g3_glow.bmp", kbPictureGlow(256, 256, 0x80C0FFFF));
-    std::string rockT = tx.Add("g3_rock.bmp", kbTexStone(256, 0x706660, 308));
+    std::string hullA = tx.Add("g3_hull_a.bmp", kbTexHull(big, 0x8A9098, 301));
+    std::string hullB = tx.Add("g3_hull_b.bmp", kbTexHull(mid, 0x8C7C70, 302));
+    std::string lightsA = tx.Add("g3_lights_a.bmp", kbTexLights(mid, 0xFFE8A0, 303));
+    std::string lightsB = tx.Add("g3_lights_b.bmp", kbTexLights(small, 0xFF9070, 304));
+    std::string blueT = tx.Add("g3_fighter_blue.bmp", kbTexHull(mid, 0x5070A8, 305));
+    std::string redT = tx.Add("g3_fighter_red.bmp", kbTexHull(mid, 0xA04838, 306));
+    std::string planetT = tx.Add("g3_planet.bmp", kbTexPlanet(big, 0x9A6A48, 307));
+    std::string glowT = tx.Add("g3_glow.bmp", kbPictureGlow(small, small, 0x80C0FFFF));
+    std::string rockT = tx.Add("g3_rock.bmp", kbTexStone(small, 0x706660, 308));
 
     // The two cruisers crawl past each other.
-    auto cruiserA = ctCruiserBody(600, 12, hullA, lightsA);
-    auto cruiserB = ctCruiserBody(520, 12, hullB, lightsB);
+    auto cruiserA = ctCruiserBody(600, hull, hullA, lightsA);
+    auto cruiserB = ctCruiserBody(520, hull, hullB, lightsB);
     kbCurve aPath = [](int f) { return kbVec3(-320, -20, -200 + f * 0.5f); };
     kbCurve bPath = [](int f) { return kbVec3(360, 60, 700 - f * 0.4f); };
     int a = kbAddShape(&sc, "Flagship", cruiserA, -1, aPath, kbConstant(kbVec3(0, 0.15f, 0)));
@@ -46,8 +49,8 @@ ctScene ctGame3()
 
     // A ringed planet far off and some drifting rocks give the sense of place and speed.
     {
-        kbSurface globe = kbSurfaceOf(kbMeshSphere(900, 24, 12), 0xFFFFFF, planetT);
-        kbMesh ring = kbMeshLathe({{1300, 0}, {1800, 0}}, 48);
+        kbSurface globe = kbSurfaceOf(kbMeshSphere(900, globeS, globeS / 2), 0xFFFFFF, planetT);
+        kbMesh ring = kbMeshLathe({{1300, 0}, {1800, 0}}, globeS * 2);
         kbSurface ringS = kbSurfaceOf(ring, 0x907860);
         ringS.twoSided = true;
         ringS.blend = 2;
@@ -55,7 +58,7 @@ ctScene ctGame3()
         kbAddShape(&sc, "Planet", kbBodyOf({globe, ringS}), -1, kbConstant(kbVec3(-2600, -900, 6400)),
                    [](int f) { return kbVec3(0.35f, f * 0.001f, 0.2f); });
         for (int i = 0; i < 6; i++) {
-            auto rock = ctAsteroidBody(18 + i * 5, 6, 330 + i, rockT);
+            auto rock = ctAsteroidBody(18 + i * 5, rockD, 330 + i, rockT);
             kbVec3 p0((i - 2.5f) * 260, -180 + (i % 3) * 140, 200 + (i * 97 % 300));
             kbAddShape(&sc, "Rock" + std::to_string(i), rock, -1, [p0, i](int f) { return p0 + kbVec3(0, 0, -f * (0.8f + i * 0.1f)); },
                        [i](int f) { return kbVec3(f * 0.01f * (i + 1), f * 0.007f, 0); });
@@ -63,8 +66,8 @@ ctScene ctGame3()
     }
 
     // Squadrons: three blue, three red, chasing round the gap between the cruisers.
-    auto blue = ctShipBody(22, 8, 0xB0C0E0, blueT, glowT);
-    auto red = ctShipBody(20, 8, 0xE0B0A0, redT, glowT);
+    auto blue = ctShipBody(22, ship, 0xB0C0E0, blueT, glowT);
+    auto red = ctShipBody(20, ship, 0xE0B0A0, redT, glowT);
     kbVec3 gap(0, 20, 250);
     std::vector<kbCurve> paths;
     for (int i = 0; i < 6; i++) {
