@@ -98,7 +98,7 @@ ctScene ctDemoDawn(bool aLight)
     const int frames = 390;
     kbSceneBegin(&sc, frames, 0.5f, 5000.0f, 0xE8A878, 0x806878, 0.55f);
 
-    std::string skyT = tx.Add("d28_dawn.bmp", kbTexSky(q.sky, 0x24306A, 0xF8B070, 2801));
+    std::string skyT = tx.Add("d28_dawn.bmp", kbTexSky(q.tex, 0x24306A, 0xF8B070, 2801));
     std::string lakeT = tx.Add("d28_lake.bmp", kbTexWater(q.tex, 2802));
     std::string hillT = tx.Add("d28_hills.bmp", kbTexGround(q.tex / 2, 0x34405A, 2803));
     std::string woodT = tx.Add("d28_lacquer.bmp", kbTexWood(q.tex / 2, 0xB83A22, 2804));

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -37,7 +37,7 @@ int _find(const kbScene &aScene, const std::string &aName)
 }
 
 // The key a motion reaches at a frame: running sums of the run steps, the first frame included.
-kbVec3 _key(const std::vector<_sceneVectorDef> &aKeys, const kbMotion &aMotion, int aFrame, int _sceneIndexDef::*aStep,
+kbVec3 _key(const std::vector<_sceneVectorDef> &aKeys, const kbMotion &aMotion, int aFrame, int16_t _sceneIndexDef::*aStep,
             kbVec3 aBase)
 {
     if (aKeys.empty() || aMotion.runs.empty())
@@ -102,9 +102,14 @@ std::vector<_cue> _cues(const std::string &aList)
     if (at == std::string::npos || end == std::string::npos)
         return out;
     std::string block = text.substr(at, end - at);
-    std::regex row("\\{(\\d+), \"(s\\d\\d\\.kss)\", \\d+\\}");
-    for (auto it = std::sregex_iterator(block.begin(), block.end(), row); it != std::sregex_iterator(); ++it)
-        out.push_back({std::stoi((*it)[1]), (*it)[2]});
+    std::istringstream lines(block);
+    std::string line;
+    while (std::getline(lines, line)) {
+        int frame, volume;
+        char file[16];
+        if (std::sscanf(line.c_str(), " {%d, \"%15[^\"]\", %d}", &frame, file, &volume) == 3 && frame >= 0)
+            out.push_back({frame, file});
+    }
     return out;
 }
 
@@ -251,8 +256,9 @@ TEST(DemoWaterEnd, DuelBlowsAndBlastsAreSeenWhenHeard)
     for (size_t i = 0; i < cues.size(); i++) {
         EXPECT_GE(cues[i].frame, 315);
         EXPECT_LE(cues[i].frame, 670);
-        if (i)
+        if (i) {
             EXPECT_GT(cues[i].frame, cues[i - 1].frame);
+        }
     }
     for (const char *n : {"22", "l16"}) {
         const kbScene &sc = _scene(n).scene;
@@ -277,9 +283,11 @@ TEST(DemoWaterEnd, DuelBlowsAndBlastsAreSeenWhenHeard)
             }
         }
         // The blades meet at the clash: tips and hilts within a blade's reach of each other.
-        for (const _cue &c : cues)
-            if (c.file == "s02.kss")
+        for (const _cue &c : cues) {
+            if (c.file == "s02.kss") {
                 EXPECT_LT(kbLength(_world(sc, s1, c.frame) - _world(sc, s2, c.frame)), 180.0f) << n << " clash at " << c.frame;
+            }
+        }
         // Every blast is inside the scene and in view of the camera when it goes off, above the floor.
         for (long k = 0; k < tbl.cnt; k++) {
             const _bomScnTable &b = tbl.tblP[k];
