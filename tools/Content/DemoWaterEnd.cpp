@@ -874,7 +874,7 @@ ctScene ctDemoEnding()
     // The camera: a slow approach behind the lord, round to his face, up with the mask, then
     // back for the last still picture.
     kbSpline eye{{0, {2.6f, 2.2f, 9.5f}},    {140, {2.2f, 1.8f, 6.2f}}, {241, {1.6f, 1.5f, 3.6f}}, {317, {1.4f, 1.2f, -2.4f}},
-                 {394, {1.9f, 1.2f, -1.2f}}, {470, {3.2f, 1.8f, 1.8f}}, {539, {3.6f, 3.0f, 7.5f}}};
+                 {394, {1.9f, 1.2f, -1.2f}}, {470, {2.0f, 1.9f, -1.5f}}, {539, {3.6f, 3.0f, 7.5f}}};
     kbSpline look{{0, {0, 1.4f, 3.0f}},      {140, {0, 1.5f, 1.8f}},   {241, {0, 1.2f, 0.8f}},  {317, {0, 1.8f, 0.8f}},
                   {394, {0.3f, 2.6f, 0.5f}}, {470, {0.9f, 2.0f, -3.0f}}, {539, {0.2f, 1.9f, -2.0f}}};
     kbAddCamera(&sc, kbCurveOf(eye), kbCurveOf(look), 0.9f);
