@@ -52,7 +52,7 @@ const std::vector<ccSceneRules> &ccDemoScenes()
         {"28", "14.ksf", 1, 0, false, {}, false, false, false, false},
         {"20", "05.ksf", 1552, 0, false, {}, false, false, false, true},
         {"22", "03.ksf", 671, 0, false, {}, false, true, false, false},
-        {"26", "08.ksf", 471, 0, false, {}, false, false, false, false},
+        {"26", "08.ksf", 471, 0, false, shapeFx, false, false, false, false},
         {"l01", "l01.ksf", 450, 0, false, {}, false, false, false, false},
         {"l20", "l02.ksf", 822, 0, false, nightRun, false, false, false, false},
         {"l21", "l03.ksf", 820, 0, false, {}, false, true, false, true},
