@@ -220,6 +220,18 @@ TEST_F(EffectScene, CloudsShowOnlyWhereNothingElseWasDrawnAndFadeIn)
     const uint32_t sky = fx::Pixel(320, 120);
     EXPECT_GE(sky & 0xFF, (sky >> 16) & 0xFF) << "blue sky";
     EXPECT_LE(fx::Distance(kRed, fx::Pixel(c.x, c.y)), 6) << "the shape stays in front";
+    // A scene drawn with specular light on leaves the sky as it was, not washed white.
+    DWORD specular = FALSE;
+    drawMan.d3dDevP->GetRenderState(D3DRENDERSTATE_SPECULARENABLE, &specular);
+    fx::Clear(kBlack);
+    DrawShapes({&shape});
+    drawMan.d3dDevP->SetRenderState(D3DRENDERSTATE_SPECULARENABLE, TRUE);
+    EfxCloudSceneDraw(nullptr, 40, nullptr, nullptr);
+    EXPECT_LE(fx::Distance(sky, fx::Pixel(320, 120)), 8) << "specular left on by the scene";
+    DWORD after = FALSE;
+    drawMan.d3dDevP->GetRenderState(D3DRENDERSTATE_SPECULARENABLE, &after);
+    EXPECT_EQ(after, (DWORD)TRUE) << "the scene's state is given back";
+    drawMan.d3dDevP->SetRenderState(D3DRENDERSTATE_SPECULARENABLE, specular);
     EfxCloudSceneExit(nullptr, 0, nullptr, nullptr);
     EXPECT_EQ(gEfxCloudP, nullptr);
 }
