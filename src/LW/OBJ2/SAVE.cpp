@@ -101,13 +101,13 @@ void _writeSurf(st_OBJ2 *o, _writer &w, const st_SurfaceData *s, std::vector<_cl
     for (int k = 0; k < 3; ++k) w.f4(s->colr[k]);
     w.vx(0);
     w.close(c, true);
-    sub("DIFF", s->diff);
-    sub("LUMI", s->lumi);
-    sub("SPEC", s->spec);
-    sub("REFL", s->refl);
-    sub("TRAN", s->tran);
-    sub("TRNL", s->trnl);
-    sub("GLOS", s->glos);
+    const struct {
+        const char *id;
+        float value;
+    } shading[] = {{"DIFF", s->diff}, {"LUMI", s->lumi}, {"SPEC", s->spec}, {"REFL", s->refl},
+                   {"TRAN", s->tran}, {"TRNL", s->trnl}, {"GLOS", s->glos}};
+    for (const auto &e : shading)
+        sub(e.id, e.value);
     size_t a = w.open("SMAN", true);
     w.f4(s->sman);
     w.close(a, true);
