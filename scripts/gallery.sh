@@ -4,12 +4,12 @@
 # scenes with their benchmark row, demo scenes with their demo row, l-packages with the Light
 # demo's), written to docs/gallery/<scene>_<frame>.png with docs/gallery/index.md.
 #   bash scripts/gallery.sh [scene ...]     e.g. bash scripts/gallery.sh 23 05
-# GALLERY_SIZE sets the picture size (default 640x480); GALLERY_BUILD=0 takes the builds and Data
-# as they are. A package without a row is captured bare; a row whose package is missing is skipped.
+# GALLERY_SIZE sets the picture size (default 640x480); GALLERY_OUT another folder for the pictures;
+# GALLERY_BUILD=0 takes the builds and Data as they are. A package without a row is captured bare; a row whose package is missing is skipped.
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 SIZE=${GALLERY_SIZE:-640x480}
-OUT=$KROOT/docs/gallery
+OUT=${GALLERY_OUT:-$KROOT/docs/gallery}
 
 # scene  table  row  [title]
 ROWS="

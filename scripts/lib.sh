@@ -64,7 +64,9 @@ k_content() {
         # A builder writes again only when it was rebuilt since its last run.
         local stamp=$out/.$(basename "$tool").done
         [ "$stamp" -nt "$tool" ] && continue
-        "$tool" "$out" >"$KBUILD/content.log" 2>&1 || { cat "$KBUILD/content.log"; die "content builder $(basename "$tool") failed"; }
+        # Each builder keeps its own log: the scene table of kb_content is read after the build.
+        local log=$KBUILD/content.$(basename "$tool").log
+        "$tool" "$out" >"$log" 2>&1 || { cat "$log"; die "content builder $(basename "$tool") failed"; }
         touch "$stamp"
     done
 }

@@ -32,6 +32,7 @@ public:
     bool Start(const char *aExe, const char *aDir = ".", const std::vector<std::string> &aEnv = {});
     DWORD Id() const { return _info.dwProcessId; }
     HANDLE Handle() const { return _info.hProcess; }
+    HANDLE Thread() const { return _info.hThread; }
     bool Running() const;
 
     // A visible top-level window of the process; a null class or title matches any.

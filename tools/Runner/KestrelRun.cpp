@@ -19,6 +19,7 @@
 
 #include "App/Bench/BenchCore.h"
 #include "Driver.h"
+#include "Profile.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ const char *const kTestName[10] = {
 
 struct Options {
     unsigned tests = 0; // bit n: row n; 0 = as Kestrel offers
-    bool loop = false, bgm = false, protect = false, challenge = false, frameTime = false;
+    bool loop = false, bgm = false, protect = false, challenge = false, frameTime = false, profile = false;
     std::string out = "Kestrel.txt";
     std::string exe;
     std::string dir; // the folder Kestrel runs in (its Data); empty: beside Kestrel.exe
@@ -59,10 +60,12 @@ struct Options {
 void Usage()
 {
     std::fputs("usage: KestrelRun [--tests LIST] [--loop] [--bgm] [--protect] [--challenge] [--frametime]\n"
-               "                  [--out FILE] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
+               "                  [--profile] [--out FILE] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
                "       KestrelRun --demo [--minutes N] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
                "  --tests LIST   benchmark tests to run, numbered 0-9, e.g. 0,2,6-8 (default: all offered)\n"
                "  --frametime    record frame times and print each test's average, 1 % low and 99th percentile\n"
+               "  --profile      sample where Kestrel's main thread runs and print each test's share in\n"
+               "                 Kestrel's own code, in the draw driver and elsewhere\n"
                "  --out FILE     where the results file is saved (default Kestrel.txt)\n"
                "  --demo         play the demo to its end with music; with --minutes N, in Continuous Loop\n"
                "                 for N minutes (a soak), then stop it with Escape\n"
@@ -127,6 +130,8 @@ bool ParseArgs(int aArgc, char **aArgv, Options *aOpt)
             aOpt->challenge = true;
         } else if (arg == "--frametime") {
             aOpt->frameTime = true;
+        } else if (arg == "--profile") {
+            aOpt->profile = true;
         } else if (arg == "--dir" && hasValue) {
             aOpt->dir = aArgv[++i];
         } else if (arg == "--demo") {
@@ -325,6 +330,30 @@ std::string Growth(double aFrom, double aTo)
     return text;
 }
 
+// Each test's time on Kestrel's main thread by where it ran.
+void PrintProfile(const _profile &aProfile)
+{
+    std::printf("\n[Main Thread]\n%-16s %10s %10s %10s %10s\n", "Test", "seconds", "Kestrel", "driver", "other");
+    for (int row = 0; row < 10; ++row) {
+        _profRow r;
+        if (!aProfile.Row(row, &r))
+            continue;
+        const double all = r.ownMs + r.driverMs + r.otherMs;
+        if (all <= 0)
+            continue;
+        std::printf("%-16s %10.1f %9.1f%% %9.1f%% %9.1f%%\n", kTestName[row], all / 1000.0, r.ownMs * 100.0 / all,
+                    r.driverMs * 100.0 / all, r.otherMs * 100.0 / all);
+    }
+    std::fflush(stdout);
+}
+
+std::string RunLogPath()
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    return std::string(temp) + "KestrelRun" + std::to_string(GetCurrentProcessId()) + ".log";
+}
+
 HWND FindRender(const Run &aRun)
 {
     HWND win = aRun.kestrel.FindWindow("Kestrel FullSpec", "Kestrel FullSpec");
@@ -335,7 +364,13 @@ int Benchmark(const Options &aOpt)
 {
     Run run;
     run.deadline = GetTickCount() + aOpt.timeoutMs;
-    if (!run.kestrel.Start(aOpt.exe.c_str(), aOpt.dir.c_str()))
+    // The profile learns from the run log which test is on.
+    const std::string log = RunLogPath();
+    DeleteFileA(log.c_str());
+    std::vector<std::string> env;
+    if (aOpt.profile)
+        env.push_back("KESTREL_RUNLOG=" + log);
+    if (!run.kestrel.Start(aOpt.exe.c_str(), aOpt.dir.c_str(), env))
         return Fail(EXIT_USAGE, "cannot start " + aOpt.exe);
 
     HWND panel = nullptr;
@@ -396,6 +431,9 @@ int Benchmark(const Options &aOpt)
     seen = run.Wait([&] { return IsWindowVisible(panel) ? nullptr : panel; }, &render);
     if (seen != Seen::Wanted)
         return run.Report(seen, "when the benchmark was started");
+    _profile profile;
+    if (aOpt.profile && !profile.Start(run.kestrel.Handle(), run.kestrel.Thread(), log))
+        return Fail(EXIT_USAGE, "cannot look into Kestrel's main thread to profile it");
     HWND results = nullptr;
     DWORD panelSince = 0;
     seen = run.Wait(
@@ -414,6 +452,8 @@ int Benchmark(const Options &aOpt)
             return nullptr;
         },
         &results);
+    profile.Stop();
+    DeleteFileA(log.c_str());
     if (seen != Seen::Wanted)
         return run.Report(seen, "before the benchmark finished");
     if (results == HWND_BROADCAST)
@@ -474,6 +514,8 @@ int Benchmark(const Options &aOpt)
         return Fail(EXIT_ENDED_EARLY, "the benchmark ended early: no score for " + missing);
     if (aOpt.frameTime && !PrintFrameSummary(frames))
         return Fail(EXIT_NOT_SAVED, "Kestrel did not write the frame-time record " + frames);
+    if (aOpt.profile)
+        PrintProfile(profile);
     std::fprintf(stderr, "KestrelRun: results saved to %s\n", out.c_str());
     return 0;
 }
@@ -484,9 +526,7 @@ int Demo(const Options &aOpt)
 {
     Run run;
     run.deadline = GetTickCount() + aOpt.timeoutMs;
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    const std::string log = std::string(temp) + "KestrelRun" + std::to_string(GetCurrentProcessId()) + ".log";
+    const std::string log = RunLogPath();
     DeleteFileA(log.c_str());
     if (!run.kestrel.Start(aOpt.exe.c_str(), aOpt.dir.c_str(), {"KESTREL_RUNLOG=" + log}))
         return Fail(EXIT_USAGE, "cannot start " + aOpt.exe);
@@ -523,12 +563,23 @@ int Demo(const Options &aOpt)
     const Resources start = Measure(run.kestrel.Handle());
     Resources peak = start;
 
-    // The panel comes back as a new dialog when the demo has ended.
+    // The panel comes back as a new dialog when the demo has ended. Each pass of a loop is counted
+    // as its first scene starts, the same moment every time, so passes compare like with like.
     HWND back = nullptr;
     const DWORD stopAt = GetTickCount() + aOpt.minutes * 60000;
+    std::vector<Resources> passes;
+    size_t logSeen = 0;
     seen = run.Wait(
         [&]() -> HWND {
             peak.Max(Measure(run.kestrel.Handle()));
+            const std::string now = ReadText(log);
+            for (size_t at; (at = now.find("start ", logSeen)) != std::string::npos;) {
+                unsigned row = 1;
+                const size_t space = now.find(' ', at + 6);
+                if (space != std::string::npos && std::sscanf(now.c_str() + space, " %u", &row) == 1 && row == 0)
+                    passes.push_back(Measure(run.kestrel.Handle()));
+                logSeen = at + 6;
+            }
             if (aOpt.minutes && (LONG)(GetTickCount() - stopAt) >= 0)
                 return HWND_BROADCAST;
             return run.Dialog(IDC_RUNDEMO);
@@ -576,6 +627,15 @@ int Demo(const Options &aOpt)
     std::printf("growth: private bytes %s, handles %s, GDI objects %s, USER objects %s\n",
                 Growth(start.privateBytes, end.privateBytes).c_str(), Growth(start.handles, end.handles).c_str(),
                 Growth(start.gdi, end.gdi).c_str(), Growth(start.user, end.user).c_str());
+    if (passes.size() > 1) {
+        for (size_t i = 0; i < passes.size(); ++i)
+            PrintResources(("pass " + std::to_string(i + 1) + " begins").c_str(), passes[i]);
+        const Resources &first = passes.front(), &last = passes.back();
+        std::printf("growth over %u passes: private bytes %s, handles %s, GDI objects %s, USER objects %s\n",
+                    (unsigned)passes.size() - 1, Growth(first.privateBytes, last.privateBytes).c_str(),
+                    Growth(first.handles, last.handles).c_str(), Growth(first.gdi, last.gdi).c_str(),
+                    Growth(first.user, last.user).c_str());
+    }
     std::fflush(stdout);
     if (failed)
         return Fail(EXIT_DEMO_SHORT, std::to_string(failed) + " scene(s) could not be loaded");
