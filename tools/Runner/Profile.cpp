@@ -82,11 +82,18 @@ void _profile::_readModules()
     _modCnt = cnt;
 }
 
-int _profile::_classify(DWORD aEip) const
+int _profile::_classify(DWORD aEip)
 {
-    for (int i = 0; i < _modCnt; ++i)
-        if (aEip >= _modTbl[i].base && aEip < _modTbl[i].end)
-            return i == 0 ? 0 : _modTbl[i].driver ? 1 : 2;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < _modCnt; ++i)
+            if (aEip >= _modTbl[i].base && aEip < _modTbl[i].end)
+                return i == 0 ? 0 : _modTbl[i].driver ? 1 : 2;
+        // A module loaded since the list was read (a scene's device brings its own); reading the
+        // list is slow, so at most once a second.
+        if (pass > 0 || GetTickCount() - _modAt < 1000)
+            break;
+        _readModules();
+    }
     // Outside every Windows module: the host's libraries, where the draw driver does its work.
     return 1;
 }
@@ -121,30 +128,29 @@ void _profile::_loop()
     DWORD logAt = 0;
     while (!_quit) {
         QueryPerformanceCounter(&now);
-        // The last look's place counts until this one.
+        // The last look's place counts until this one; the runner's own bookkeeping between them
+        // (the log, the module list) is left out below.
         if (row >= 0 && kind >= 0) {
             const double ms = (double)(now.QuadPart - last.QuadPart) * 1000.0 / (double)freq.QuadPart;
             _profRow &r = _rowTbl[row];
             (kind == 0 ? r.ownMs : kind == 1 ? r.driverMs : r.otherMs) += ms;
             _rowSeen[row] = true;
         }
-        last = now;
         if (GetTickCount() - logAt >= 20) {
             logAt = GetTickCount();
             row = _rowNow();
         }
-        // Modules come and go as scenes load their devices.
-        if (GetTickCount() - _modAt >= 1000)
-            _readModules();
         kind = -1;
         if (row >= 0 && SuspendThread(_target) != (DWORD)-1) {
             CONTEXT ctx;
             std::memset(&ctx, 0, sizeof ctx);
             ctx.ContextFlags = CONTEXT_CONTROL;
-            if (GetThreadContext(_target, &ctx))
-                kind = _classify(ctx.Eip);
+            const bool read = GetThreadContext(_target, &ctx) != 0;
             ResumeThread(_target);
+            if (read)
+                kind = _classify(ctx.Eip);
         }
+        QueryPerformanceCounter(&last);
         Sleep(1);
     }
 }

@@ -41,5 +41,5 @@ private:
     int _modCnt = 0;
     DWORD _modAt = 0; // when the module list was last read
     void _readModules();
-    int _classify(DWORD aEip) const; // 0 own, 1 driver, 2 other
+    int _classify(DWORD aEip); // 0 own, 1 driver, 2 other
 };
