@@ -254,7 +254,7 @@ bool PrintFrameSummary(const std::string &aPath)
     _benchFrameCost cost[16];
     const long costs = sBenchFrameCostFile(aPath.c_str(), cost, 16);
     std::printf("\n[Frame Times]\n%-16s %8s %10s %12s %10s %10s %10s %11s %10s\n", "Test", "Frames", "Avg fps",
-                "1% low fps", "p99 ms", "update ms", "draw ms", "present ms", "own share");
+                "1% low fps", "p99 ms", "update ms", "draw ms", "present ms", "upd+draw");
     for (long i = 0; i < n; ++i) {
         const char *name = sum[i].test >= 0 && sum[i].test < 10 ? kTestName[sum[i].test] : "?";
         std::printf("%-16s %8ld %10.1f %12.1f %10.2f", name, sum[i].frameCnt, sum[i].fpsAve, sum[i].low1Fps,
