@@ -63,6 +63,12 @@ kbRig ctFighterRig(const ctFighterLook &aLook, float aHeight);
 void ctStrike(kbRig *aRigP, int aAt, bool aHigh);
 void ctParry(kbRig *aRigP, int aAt);
 void ctFootwork(kbRig *aRigP, int aQuietFrom, int aQuietTo);
+// Both legs bend alike: at each frame the thighs and the shins take the given angles about X.
+struct ctKnee {
+    int at;
+    float thigh, shin;
+};
+void ctBendKnees(kbRig *aRigP, const std::vector<ctKnee> &aKeys);
 // The hand of a forearm in its own space.
 kbVec3 ctHand(float aHeight);
 
@@ -79,6 +85,12 @@ std::shared_ptr<kbShapeBody> ctAsteroidBody(float aRadius, int aDetail, uint32_t
 std::shared_ptr<kbShapeBody> ctLanternBody(float aHeight, int aDetail, const std::string &aStoneTex);
 // A tree of stacked cones standing on y = 0.
 std::shared_ptr<kbShapeBody> ctTreeBody(float aHeight, int aDetail, const std::string &aBarkTex, const std::string &aLeafTex);
+
+// A sky dome seen from inside, lit by its own glow; the picture's top row is the zenith. The dome
+// rises aRise of its radius over a rim sunk aSink below the horizon, and the picture reaches its
+// bottom row aFade of the radius up.
+std::shared_ptr<kbShapeBody> ctSkyDome(float aRadius, int aSlices, const std::string &aTex, int aRings = 8,
+                                       float aRise = 0.5f, float aSink = 0.05f, float aFade = 0.45f);
 
 // A craft flying a path: a locator (aPathName, or aName + "Path") follows the path nose first, and the body
 // shape aName hangs under it, rolling into its turns. Returns the body shape's index.

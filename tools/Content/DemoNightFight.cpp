@@ -107,25 +107,6 @@ kbImage _texNight(uint32_t aSize, uint32_t aSeed)
     return img;
 }
 
-// A sky dome seen from inside, lit by its own glow.
-std::shared_ptr<kbShapeBody> _skyDome(float aRadius, int aSlices, const std::string &aTex)
-{
-    std::vector<kbPoint2> p;
-    for (int i = 0; i <= 6; i++) {
-        float a = _pi / 2 * i / 6;
-        p.push_back({aRadius * std::cos(a), aRadius * std::sin(a) * 0.6f - aRadius * 0.08f});
-    }
-    p.back().a = 0;
-    kbMesh m = kbMeshLathe(p, aSlices);
-    for (_vertexDef &v : m.vertices)
-        v.nx = -v.nx, v.ny = -v.ny, v.nz = -v.nz, v.v0 = v.v1 = 1.0f - std::max(0.0f, v.vy) / (aRadius * 0.55f);
-    kbMeshOrient(&m);
-    kbSurface s = kbSurfaceOf(m, 0x000000, aTex);
-    s.diffuse = kbColor(0x000000);
-    s.emissive = kbColor(0xFFFFFF);
-    return kbBodyOf({s});
-}
-
 // A vertical quad facing +Z, w wide and h high, standing on y = 0.
 kbMesh _panel(float aW, float aH, int aDivX, int aDivY)
 {
@@ -328,7 +309,7 @@ ctScene _rooftop(const _quality &q)
     if (q.light) {
         // No clouds are drawn in this edition: its own sky and moon.
         std::string nightT = tx.Add("d03_night.bmp", _texNight(256, 306));
-        kbAddShape(&sc, "NightSky", _skyDome(300, 16, nightT), -1, kbConstant(kbVec3()));
+        kbAddShape(&sc, "NightSky", ctSkyDome(300, 16, nightT, 6, 0.6f, 0.08f, 0.55f), -1, kbConstant(kbVec3()));
         kbSurface m = kbSurfaceOf(kbMeshSphere(6, 16, 8), 0x000000);
         m.diffuse = kbColor(0x000000);
         m.emissive = kbColor(0xF4EED8);
@@ -345,32 +326,17 @@ ctScene _rooftop(const _quality &q)
     hero.Pose(CT_TORSO, 0, kbVec3(0.5f, 0, 0));  // crouched below the eave
     hero.Pose(CT_TORSO, 40, kbVec3(0.5f, 0, 0));
     hero.Pose(CT_TORSO, 60, kbVec3(0.12f, 0, 0));
-    for (int leg : {CT_THIGH_R, CT_THIGH_L}) {
-        hero.Pose(leg, 0, kbVec3(-1.2f, 0, 0));
-        hero.Pose(leg, 40, kbVec3(-1.2f, 0, 0));
-        hero.Pose(leg, 55, kbVec3(-0.1f, 0, 0));
-        hero.Pose(leg, 70, kbVec3(-1.1f, 0, 0));
-        hero.Pose(leg, 85, kbVec3(-0.3f, 0, 0));
-        hero.Pose(leg, 505, kbVec3(-0.2f, 0, 0));
-        hero.Pose(leg, 518, kbVec3(-1.2f, 0, 0));
-        hero.Pose(leg, 540, kbVec3(-0.2f, 0, 0));
-        hero.Pose(leg, 812, kbVec3(-0.1f, 0, 0));
-        hero.Pose(leg, 822, kbVec3(-1.3f, 0, 0));
-        hero.Pose(leg, 830, kbVec3(-0.2f, 0, 0));
-    }
-    for (int leg : {CT_SHIN_R, CT_SHIN_L}) {
-        hero.Pose(leg, 0, kbVec3(1.8f, 0, 0));
-        hero.Pose(leg, 40, kbVec3(1.8f, 0, 0));
-        hero.Pose(leg, 55, kbVec3(0.2f, 0, 0));
-        hero.Pose(leg, 70, kbVec3(1.6f, 0, 0));
-        hero.Pose(leg, 85, kbVec3(0.3f, 0, 0));
-        hero.Pose(leg, 505, kbVec3(0.3f, 0, 0));
-        hero.Pose(leg, 518, kbVec3(1.7f, 0, 0));
-        hero.Pose(leg, 540, kbVec3(0.3f, 0, 0));
-        hero.Pose(leg, 812, kbVec3(0.2f, 0, 0));
-        hero.Pose(leg, 822, kbVec3(1.9f, 0, 0));
-        hero.Pose(leg, 830, kbVec3(0.3f, 0, 0));
-    }
+    ctBendKnees(&hero, {{0, -1.2f, 1.8f},
+                        {40, -1.2f, 1.8f},
+                        {55, -0.1f, 0.2f},
+                        {70, -1.1f, 1.6f},
+                        {85, -0.3f, 0.3f},
+                        {505, -0.2f, 0.3f},
+                        {518, -1.2f, 1.7f},
+                        {540, -0.2f, 0.3f},
+                        {812, -0.1f, 0.2f},
+                        {822, -1.3f, 1.9f},
+                        {830, -0.2f, 0.3f}});
     for (int at : duel.heroBlows)
         ctStrike(&hero, at, at % 20 == 0);
     for (int at : duel.guardBlows)
@@ -673,22 +639,8 @@ ctScene _interior(const _quality &q)
     hero.Pose(CT_TORSO, 22, kbVec3(0.6f, 0, 0));  // lands low
     hero.Pose(CT_TORSO, 48, kbVec3(0.35f, 0, 0));
     hero.Pose(CT_TORSO, 140, kbVec3(0.25f, 0, 0));
-    for (int leg : {CT_THIGH_R, CT_THIGH_L}) {
-        hero.Pose(leg, 14, kbVec3(-0.2f, 0, 0));
-        hero.Pose(leg, 24, kbVec3(-1.4f, 0, 0));
-        hero.Pose(leg, 48, kbVec3(-0.3f, 0, 0));
-        hero.Pose(leg, 935, kbVec3(-0.3f, 0, 0));
-        hero.Pose(leg, 965, kbVec3(-1.1f, 0, 0));
-        hero.Pose(leg, 1000, kbVec3(-0.3f, 0, 0));
-    }
-    for (int leg : {CT_SHIN_R, CT_SHIN_L}) {
-        hero.Pose(leg, 14, kbVec3(0.2f, 0, 0));
-        hero.Pose(leg, 24, kbVec3(2.0f, 0, 0));
-        hero.Pose(leg, 48, kbVec3(0.3f, 0, 0));
-        hero.Pose(leg, 935, kbVec3(0.3f, 0, 0));
-        hero.Pose(leg, 965, kbVec3(1.6f, 0, 0));
-        hero.Pose(leg, 1000, kbVec3(0.3f, 0, 0));
-    }
+    ctBendKnees(&hero, {{14, -0.2f, 0.2f}, {24, -1.4f, 2.0f}, {48, -0.3f, 0.3f}, {935, -0.3f, 0.3f}, {965, -1.1f, 1.6f},
+                        {1000, -0.3f, 0.3f}});
     ctParry(&hero, 198);
     ctStrike(&hero, 250, true);  // the cut that takes the mask
     for (int at : {360, 470, 650, 780})

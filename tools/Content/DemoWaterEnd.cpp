@@ -26,25 +26,6 @@ static _quality _qualityOf(bool aLight)
     return aLight ? _quality{true, 8, 256, 256} : _quality{false, 16, 512, 1024};
 }
 
-// A sky dome seen from inside, lit by its own glow; the picture's top row is the zenith.
-static std::shared_ptr<kbShapeBody> _skyDome(float aRadius, int aSlices, const std::string &aTex)
-{
-    std::vector<kbPoint2> p;
-    for (int i = 0; i <= 8; i++) {
-        float a = _pi / 2 * i / 8;
-        p.push_back({aRadius * std::cos(a), aRadius * std::sin(a) * 0.5f - aRadius * 0.05f});
-    }
-    p.back().a = 0;
-    kbMesh m = kbMeshLathe(p, aSlices);
-    for (_vertexDef &v : m.vertices)
-        v.nx = -v.nx, v.ny = -v.ny, v.nz = -v.nz, v.v0 = v.v1 = 1.0f - std::max(0.0f, v.vy) / (aRadius * 0.45f);
-    kbMeshOrient(&m);
-    kbSurface s = kbSurfaceOf(m, 0x000000, aTex);
-    s.diffuse = kbColor(0x000000);
-    s.emissive = kbColor(0xFFFFFF);
-    return kbBodyOf({s});
-}
-
 // A flat glow facing +Z, drawn additively.
 static std::shared_ptr<kbShapeBody> _glowCard(float aWidth, float aHeight, const std::string &aTex, uint32_t aTint)
 {
@@ -126,7 +107,7 @@ ctScene ctDemoDawn(bool aLight)
     };
     kbMesh shore = kbMeshTerrain(5000, 5000, aLight ? 24 : 48, aLight ? 24 : 48, hills, 20);
     kbAddShape(&sc, "FarShore", kbBodyOf({kbSurfaceOf(shore, 0xFFFFFF, hillT)}), -1, kbConstant(kbVec3()));
-    kbAddShape(&sc, "DawnSky", _skyDome(2600, aLight ? 16 : 24, skyT), -1, kbConstant(kbVec3()));
+    kbAddShape(&sc, "DawnSky", ctSkyDome(2600, aLight ? 16 : 24, skyT), -1, kbConstant(kbVec3()));
 
     // The sun climbs behind the gate; its glow lies on the water as a long streak.
     kbCurve sunPos = [](int f) { return kbVec3(0, -20 + 150 * _smooth(0, 389, (float)f), -2300); };
@@ -366,7 +347,7 @@ ctScene ctDemoPool(bool aLight)
             sc.shapes[s].dissolve = seen;
         }
     }
-    kbAddShape(&sc, "MiddaySky", _skyDome(60, aLight ? 16 : 24, skyT), -1, kbConstant(kbVec3()));
+    kbAddShape(&sc, "MiddaySky", ctSkyDome(60, aLight ? 16 : 24, skyT), -1, kbConstant(kbVec3()));
 
     // Koi.
     {
@@ -559,7 +540,7 @@ ctScene ctDemoRuins(bool aLight)
     // The arena floor, the ring of broken columns and the outer wall with its gaps.
     kbMesh floor = kbMeshPlane(3600, 3600, aLight ? 18 : 36, aLight ? 18 : 36, 7);
     kbAddShape(&sc, "ArenaFloor", kbBodyOf({kbSurfaceOf(floor, 0xC8C0B8, stoneT)}), -1, kbConstant(kbVec3()));
-    kbAddShape(&sc, "StormSky", _skyDome(4200, aLight ? 16 : 24, skyT), -1, kbConstant(kbVec3()));
+    kbAddShape(&sc, "StormSky", ctSkyDome(4200, aLight ? 16 : 24, skyT), -1, kbConstant(kbVec3()));
     {
         kbMesh cols, bands, rubble;
         kbRandom rnd(2207);
@@ -751,7 +732,7 @@ ctScene ctDemoEnding()
         kbAddShape(&sc, "CourtMaple", maple, -1, kbConstant(kbVec3(x, 0, z)), kbConstant(kbVec3(0, i * 1.3f, 0)),
                    kbConstant(kbVec3(1, 0.8f + 0.08f * (i % 3), 1)));
     }
-    kbAddShape(&sc, "SunsetSky", _skyDome(150, 24, skyT), -1, kbConstant(kbVec3()));
+    kbAddShape(&sc, "SunsetSky", ctSkyDome(150, 24, skyT), -1, kbConstant(kbVec3()));
     kbAddShape(&sc, "SettingSun", _glowCard(60, 60, sunT, 0xFFD0A0), -1, kbConstant(kbVec3(-15, 12, -120)));
 
     // Leaves drifting down through the whole scene.

@@ -16,25 +16,6 @@ static float _smooth(float a, float b, float f)
     return t * t * (3 - 2 * t);
 }
 
-// Sky dome seen from inside: normals point in, lit by its own glow.
-static std::shared_ptr<kbShapeBody> _skyDome(float aRadius, const std::string &aTex)
-{
-    std::vector<kbPoint2> p;
-    for (int i = 0; i <= 8; i++) {
-        float a = _pi / 2 * i / 8;
-        p.push_back({aRadius * std::cos(a), aRadius * std::sin(a) * 0.5f - aRadius * 0.05f});
-    }
-    p.back().a = 0;
-    kbMesh m = kbMeshLathe(p, 24);
-    for (_vertexDef &v : m.vertices)
-        v.nx = -v.nx, v.ny = -v.ny, v.nz = -v.nz, v.v0 = v.v1 = 1.0f - std::max(0.0f, v.vy) / (aRadius * 0.45f);
-    kbMeshOrient(&m);
-    kbSurface s = kbSurfaceOf(m, 0x000000, aTex);
-    s.diffuse = kbColor(0x000000);
-    s.emissive = kbColor(0xFFFFFF);
-    return kbBodyOf({s});
-}
-
 // The duel: where the pair stands, how far apart and which way the line between them points.
 struct _duel {
     kbSpline gap{{0, {300, 0, 0}},   {45, {260, 0, 0}},  {68, {115, 0, 0}},  {92, {210, 0, 0}},  {113, {115, 0, 0}},
@@ -97,6 +78,16 @@ void ctFootwork(kbRig *aRigP, int aQuietFrom, int aQuietTo)
     }
 }
 
+void ctBendKnees(kbRig *aRigP, const std::vector<ctKnee> &aKeys)
+{
+    for (int leg : {CT_THIGH_R, CT_THIGH_L})
+        for (const ctKnee &k : aKeys)
+            aRigP->Pose(leg, k.at, kbVec3(k.thigh, 0, 0));
+    for (int leg : {CT_SHIN_R, CT_SHIN_L})
+        for (const ctKnee &k : aKeys)
+            aRigP->Pose(leg, k.at, kbVec3(k.shin, 0, 0));
+}
+
 static kbRig _fighter(const ctFighterLook &aLook, const std::vector<int> &aStrikes, const std::vector<int> &aParries,
                       bool aFalls)
 {
@@ -111,16 +102,7 @@ static kbRig _fighter(const ctFighterLook &aLook, const std::vector<int> &aStrik
     for (int p : aParries)
         ctParry(&rig, p);
     // Knees tuck during the leap.
-    for (int leg : {CT_THIGH_R, CT_THIGH_L}) {
-        rig.Pose(leg, 150, kbVec3(-0.2f, 0, 0));
-        rig.Pose(leg, 170, kbVec3(-1.2f, 0, 0));
-        rig.Pose(leg, 198, kbVec3(-0.2f, 0, 0));
-    }
-    for (int leg : {CT_SHIN_R, CT_SHIN_L}) {
-        rig.Pose(leg, 150, kbVec3(0.3f, 0, 0));
-        rig.Pose(leg, 170, kbVec3(1.6f, 0, 0));
-        rig.Pose(leg, 198, kbVec3(0.3f, 0, 0));
-    }
+    ctBendKnees(&rig, {{150, -0.2f, 0.3f}, {170, -1.2f, 1.6f}, {198, -0.2f, 0.3f}});
     ctFootwork(&rig, 150, 200);
     rig[CT_HEAD].extra = [](int f) { return kbVec3(0.05f * std::sin(f * 0.05f), 0.1f * std::sin(f * 0.031f), 0); };
     if (aFalls) {
@@ -178,7 +160,7 @@ ctScene ctGame1()
     };
     kbMesh field = kbMeshTerrain(9000, 9000, 45, 45, hills, 18);
     kbAddShape(&sc, "Field", kbBodyOf({kbSurfaceOf(field, 0xFFFFFF, grassT)}), -1, kbConstant(kbVec3()));
-    kbAddShape(&sc, "Dusk", _skyDome(4200, skyT), -1, kbConstant(kbVec3()));
+    kbAddShape(&sc, "Dusk", ctSkyDome(4200, 24, skyT), -1, kbConstant(kbVec3()));
 
     // Lanterns ring the court; a wooden gate and pines stand behind.
     auto lantern = ctLanternBody(150, 16, lanternT);

@@ -352,3 +352,22 @@ int ctAddFlyer(kbScene *aSceneP, const std::string &aName, std::shared_ptr<kbSha
     };
     return kbAddShape(aSceneP, aName, aBody, carrier, kbConstant(kbVec3()), roll);
 }
+
+std::shared_ptr<kbShapeBody> ctSkyDome(float aRadius, int aSlices, const std::string &aTex, int aRings, float aRise,
+                                       float aSink, float aFade)
+{
+    std::vector<kbPoint2> p;
+    for (int i = 0; i <= aRings; i++) {
+        float a = _pi / 2 * i / aRings;
+        p.push_back({aRadius * std::cos(a), aRadius * std::sin(a) * aRise - aRadius * aSink});
+    }
+    p.back().a = 0;
+    kbMesh m = kbMeshLathe(p, aSlices);
+    for (_vertexDef &v : m.vertices)
+        v.nx = -v.nx, v.ny = -v.ny, v.nz = -v.nz, v.v0 = v.v1 = 1.0f - std::max(0.0f, v.vy) / (aRadius * aFade);
+    kbMeshOrient(&m);
+    kbSurface s = kbSurfaceOf(m, 0x000000, aTex);
+    s.diffuse = kbColor(0x000000);
+    s.emissive = kbColor(0xFFFFFF);
+    return kbBodyOf({s});
+}
