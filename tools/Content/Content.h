@@ -92,6 +92,31 @@ std::shared_ptr<kbShapeBody> ctTreeBody(float aHeight, int aDetail, const std::s
 std::shared_ptr<kbShapeBody> ctSkyDome(float aRadius, int aSlices, const std::string &aTex, int aRings = 8,
                                        float aRise = 0.5f, float aSink = 0.05f, float aFade = 0.45f);
 
+// A square pool let into a deck: the floor at y = 0, tiled walls up to the deck at rim, bands of
+// deck out to out on every side and a lip round the opening. The garden pools all build it; each
+// keeps its own measures and tiling.
+struct ctPoolLook {
+    float in, rim, cx, cz;  // half the opening's side, the deck's height, the opening's centre
+    int floorDiv;
+    float floorRepeat;
+    int wallDivX, wallDivY;
+    float wallRepeat;                            // texture repeats a unit along the walls
+    float out, deckDiv, deckTileU, deckTileV;    // half the deck's side; cells a unit; one picture's size
+    float lipOver, lipHigh, lipDeep, lipOut;     // the lip's box past the opening; its centre beyond the opening
+    int lipDiv;
+};
+struct ctPoolMeshes {
+    kbMesh floor, walls, deck, lip;
+};
+ctPoolMeshes ctPoolBasin(const ctPoolLook &aLook);
+
+// The lord's half mask: the front of a sphere, two-sided, and its pair of red horns at aAt
+// (mirrored in x), scaled by aScale.
+kbSurface ctMaskFace(float aRadius, int aSlices, int aStacks, const std::string &aTex);
+kbSurface ctMaskHorns(int aSlices, kbVec3 aAt, float aScale = 1.0f);
+// The throwing star, flat in its XY plane.
+std::shared_ptr<kbShapeBody> ctShurikenBody(const std::string &aSteelTex);
+
 // A craft flying a path: a locator (aPathName, or aName + "Path") follows the path nose first, and the body
 // shape aName hangs under it, rolling into its turns. Returns the body shape's index.
 int ctAddFlyer(kbScene *aSceneP, const std::string &aName, std::shared_ptr<kbShapeBody> aBody, const kbCurve &aPath,

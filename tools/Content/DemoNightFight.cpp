@@ -722,25 +722,8 @@ ctScene _interior(const _quality &q)
 
     // The mask: on his face until the cut at 250, then it tears free and circles above the two.
     {
-        kbMesh m = kbMeshSphere(0.3f, q.detail + 4, q.detail / 2 + 4);
-        kbMesh half;
-        for (size_t t = 0; t + 2 < m.indices.size(); t += 3) {
-            bool front = true;
-            for (int k = 0; k < 3; k++)
-                front = front && m.vertices[m.indices[t + k]].vz > 0.02f && m.vertices[m.indices[t + k]].vy > -0.12f;
-            if (front)
-                half.indices.insert(half.indices.end(), {m.indices[t], m.indices[t + 1], m.indices[t + 2]});
-        }
-        half.vertices = m.vertices;
-        kbSurface face = kbSurfaceOf(half, 0xF0E8E0, maskT);
-        face.twoSided = true;
-        kbMesh horns;
-        for (int s = -1; s <= 1; s += 2) {
-            kbMesh h = kbMeshLathe({{0.05f, 0}, {0.035f, 0.12f}, {0.0f, 0.25f}}, q.detail / 2 + 2);
-            kbMeshTransform(&h, kbVec3(s * 0.15f, 0.2f, 0.12f), kbVec3(0.3f, 0, -s * 0.5f));
-            kbMeshAppend(&horns, h);
-        }
-        auto maskBody = kbBodyOf({face, kbSurfaceOf(horns, 0xC03020)});
+        auto maskBody = kbBodyOf({ctMaskFace(0.3f, q.detail + 4, q.detail / 2 + 4, maskT),
+                                  ctMaskHorns(q.detail / 2 + 2, kbVec3(0.15f, 0.2f, 0.12f))});
         kbCurve onFace = [lordTrans, lordAngle](int f) {
             return lordTrans(f) + kbVec3(0, _lordH * 0.43f, 0) + kbRotate(kbVec3(0, 0, 0.1f), lordAngle(f));
         };
@@ -768,13 +751,6 @@ ctScene _interior(const _quality &q)
     // The star: thrown at 140 straight at the swordsman, turned aside by his blade at 198, it skims
     // the ceiling round the chamber and bites into the corner post at 500.
     {
-        std::vector<kbPoint2> star;
-        for (int i = 0; i < 8; i++) {
-            float r = i % 2 ? 0.05f : 0.17f, a = _pi * i / 4;
-            star.push_back({r * std::cos(a), r * std::sin(a)});
-        }
-        kbSurface s = kbSurfaceOf(kbMeshSlab(star, 0.012f), 0xB8BCC8, steelT);
-        s.specular = 1.0f;
         kbSpline path;
         kbVec3 hit = heroTrans(198) + kbVec3(0.1f, 0.45f, 0.75f);
         path.Key(140, kbVec3(0.3f, 2.0f, 16.5f));
@@ -791,7 +767,7 @@ ctScene _interior(const _quality &q)
             return path.At((float)f);
         };
         kbCurve spin = [](int f) { return kbVec3(_pi / 2 - 0.2f, 0, f < 140 ? 0.0f : (float)(std::min(f, 500) - 140) * 0.9f); };
-        kbAddShape(&sc, "Shuriken01", kbBodyOf({s}), -1, trans, spin);
+        kbAddShape(&sc, "Shuriken01", ctShurikenBody(steelT), -1, trans, spin);
     }
 
     // Shots: the drop seen from down the corridor, following him to the doors, the lord's view of the

@@ -183,40 +183,13 @@ static const float _poolCx = -0.055f, _poolCz = 0.055f, _poolIn = 2.72f, _poolRi
 
 static std::shared_ptr<kbShapeBody> _poolBasin(const _quality &q, const std::string &aTileT, const std::string &aDeckT)
 {
-    const float in = _poolIn, rim = _poolRim, cx = _poolCx, cz = _poolCz;
-    kbMesh floor = kbMeshPlane(in * 2, in * 2, q.light ? 8 : 16, q.light ? 8 : 16, 5);
-    kbMeshTransform(&floor, kbVec3(cx, 0, cz));
-    kbMesh walls;
-    for (int side = 0; side < 4; side++) {
-        kbMesh w = kbMeshPlane(in * 2, rim, q.light ? 6 : 12, 3, 1);
-        for (_vertexDef &v : w.vertices)
-            v.u0 = v.u1 = v.vx * 0.9f, v.v0 = v.v1 = v.vz * 0.9f;
-        kbMeshTransform(&w, kbVec3(0, rim / 2, 0), kbVec3(-_pi / 2, 0, 0));
-        kbMeshTransform(&w, kbVec3(cx, 0, cz) + kbRotate(kbVec3(0, 0, in), kbVec3(0, side * _pi / 2, 0)),
-                        kbVec3(0, side * _pi / 2, 0));
-        kbMeshAppend(&walls, w);
-    }
-    // Boards around the opening, running across the garden's axis.
-    kbMesh deck;
-    const float out = 5.2f;
-    const float bands[4][4] = {{-out, -out, out, -in}, {-out, in, out, out}, {-out, -in, -in, in}, {in, -in, out, in}};
-    for (const auto &b : bands) {
-        float w = b[2] - b[0], d = b[3] - b[1];
-        kbMesh p = kbMeshPlane(w, d, std::max(2, (int)(w * 1.5f)), std::max(2, (int)(d * 1.5f)), 1);
-        for (_vertexDef &v : p.vertices)
-            v.u0 = v.u1 = (v.vx + b[0] + w / 2) / 3.0f, v.v0 = v.v1 = (v.vz + b[1] + d / 2) / 1.2f;
-        kbMeshTransform(&p, kbVec3(cx + b[0] + w / 2, rim, cz + b[1] + d / 2));
-        kbMeshAppend(&deck, p);
-    }
-    kbMesh edge;
-    for (int side = 0; side < 4; side++) {
-        kbMesh l = kbMeshBox(kbVec3(in * 2 + 0.4f, 0.1f, 0.2f), 3);
-        kbMeshTransform(&l, kbVec3(0, rim + 0.05f, in + 0.1f));
-        kbMeshTransform(&l, kbVec3(cx, 0, cz), kbVec3(0, side * _pi / 2, 0));
-        kbMeshAppend(&edge, l);
-    }
-    return kbBodyOf({kbSurfaceOf(floor, 0xFFFFFF, aTileT), kbSurfaceOf(walls, 0xD8E4EC, aTileT), kbSurfaceOf(deck, 0xFFFFFF, aDeckT),
-                     kbSurfaceOf(edge, 0xC8B8A0, aDeckT)});
+    const ctPoolLook look = {_poolIn,          _poolRim, _poolCx,          _poolCz,     // opening, rim, centre
+                             q.light ? 8 : 16, 5,        q.light ? 6 : 12, 3,    0.9f,  // floor and wall tiles
+                             5.2f,             1.5f,     3.0f,             1.2f,        // boards across the garden's axis
+                             0.4f,             0.1f,     0.2f,             0.1f, 3};    // the edge, in a colour of its own
+    ctPoolMeshes m = ctPoolBasin(look);
+    return kbBodyOf({kbSurfaceOf(m.floor, 0xFFFFFF, aTileT), kbSurfaceOf(m.walls, 0xD8E4EC, aTileT), kbSurfaceOf(m.deck, 0xFFFFFF, aDeckT),
+                     kbSurfaceOf(m.lip, 0xC8B8A0, aDeckT)});
 }
 
 static void _poolKoi(kbScene *aSceneP, int aIndex, const std::string &aName, const std::shared_ptr<kbShapeBody> &aBody,
@@ -794,26 +767,9 @@ ctScene ctDemoEnding()
 
     // The mask leaves his face and drifts up past the sun (394) to hang over the court.
     {
-        kbMesh m = kbMeshSphere(0.22f, q.detail, q.detail / 2);
-        kbMesh half;
-        for (size_t t = 0; t + 2 < m.indices.size(); t += 3) {
-            bool front = true;
-            for (int k = 0; k < 3; k++)
-                front = front && m.vertices[m.indices[t + k]].vz > 0.02f && m.vertices[m.indices[t + k]].vy > -0.12f;
-            if (front)
-                half.indices.insert(half.indices.end(), {m.indices[t], m.indices[t + 1], m.indices[t + 2]});
-        }
-        half.vertices = m.vertices;
-        kbSurface face = kbSurfaceOf(half, 0xF0E8E0, maskT);
-        face.twoSided = true;
+        kbSurface face = ctMaskFace(0.22f, q.detail, q.detail / 2, maskT);
         face.emissive = kbColor(0x302820);
-        kbMesh horns;
-        for (int s = -1; s <= 1; s += 2) {
-            kbMesh h = kbMeshLathe({{0.05f, 0}, {0.035f, 0.12f}, {0.0f, 0.25f}}, 8);
-            kbMeshTransform(&h, kbVec3(s * 0.11f, 0.15f, 0.09f), kbVec3(0.3f, 0, -s * 0.5f), kbVec3(0.75f, 0.75f, 0.75f));
-            kbMeshAppend(&horns, h);
-        }
-        auto maskBody = kbBodyOf({face, kbSurfaceOf(horns, 0xC03020)});
+        auto maskBody = kbBodyOf({face, ctMaskHorns(8, kbVec3(0.11f, 0.15f, 0.09f), 0.75f)});
         kbSpline flight{{300, {0, 0, 0}},           {317, {0.1f, 0.5f, 0.4f}},  {360, {0.9f, 1.6f, 0.2f}},
                         {394, {0.3f, 2.6f, -1.0f}}, {440, {-0.8f, 3.0f, -0.4f}}, {500, {-0.3f, 3.2f, 0.5f}},
                         {539, {0.1f, 3.25f, 0.6f}}};
@@ -838,18 +794,11 @@ ctScene ctDemoEnding()
     // The star: flung from behind the camera at 140, it whips past (165), circles the lord and
     // bites into the hall's right front post (470).
     {
-        std::vector<kbPoint2> star;
-        for (int i = 0; i < 8; i++) {
-            float r = i % 2 ? 0.05f : 0.17f, a = _pi * i / 4;
-            star.push_back({r * std::cos(a), r * std::sin(a)});
-        }
-        kbSurface s = kbSurfaceOf(kbMeshSlab(star, 0.012f), 0xB8BCC8, steelT);
-        s.specular = 1.0f;
         kbSpline path{{140, {5.0f, 1.9f, 9.0f}},   {165, {1.3f, 1.7f, 3.6f}},  {220, {-1.6f, 1.8f, 0.2f}}, {290, {-1.2f, 2.1f, -2.6f}},
                       {350, {1.2f, 2.3f, -2.4f}}, {420, {2.3f, 1.9f, -0.6f}}, {470, {0.87f, 1.7f, -4.66f}}};
         kbCurve trans = [path](int f) { return path.At((float)std::max(140, std::min(f, 470))); };
         kbCurve spin = [](int f) { return kbVec3(_pi / 2 - 0.2f, 0, (float)(std::max(140, std::min(f, 470)) - 140) * 0.7f); };
-        kbAddShape(&sc, "Shuriken01", kbBodyOf({s}), -1, trans, spin);
+        kbAddShape(&sc, "Shuriken01", ctShurikenBody(steelT), -1, trans, spin);
     }
 
     // The camera: a slow approach behind the lord, round to his face, up with the mask, then

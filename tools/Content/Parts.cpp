@@ -371,3 +371,78 @@ std::shared_ptr<kbShapeBody> ctSkyDome(float aRadius, int aSlices, const std::st
     s.emissive = kbColor(0xFFFFFF);
     return kbBodyOf({s});
 }
+
+ctPoolMeshes ctPoolBasin(const ctPoolLook &aLook)
+{
+    const float in = aLook.in, rim = aLook.rim, cx = aLook.cx, cz = aLook.cz;
+    ctPoolMeshes out;
+    out.floor = kbMeshPlane(in * 2, in * 2, aLook.floorDiv, aLook.floorDiv, aLook.floorRepeat);
+    kbMeshTransform(&out.floor, kbVec3(cx, 0, cz));
+    for (int side = 0; side < 4; side++) {
+        kbMesh w = kbMeshPlane(in * 2, rim, aLook.wallDivX, aLook.wallDivY, 1);
+        for (_vertexDef &v : w.vertices)
+            v.u0 = v.u1 = v.vx * aLook.wallRepeat, v.v0 = v.v1 = v.vz * aLook.wallRepeat;
+        kbMeshTransform(&w, kbVec3(0, rim / 2, 0), kbVec3(-_pi / 2, 0, 0));  // faces -Z
+        kbMeshTransform(&w, kbVec3(cx, 0, cz) + kbRotate(kbVec3(0, 0, in), kbVec3(0, side * _pi / 2, 0)),
+                        kbVec3(0, side * _pi / 2, 0));
+        kbMeshAppend(&out.walls, w);
+    }
+    const float o = aLook.out;
+    const float bands[4][4] = {{-o, -o, o, -in}, {-o, in, o, o}, {-o, -in, -in, in}, {in, -in, o, in}};
+    for (const auto &b : bands) {
+        float w = b[2] - b[0], d = b[3] - b[1];
+        kbMesh p = kbMeshPlane(w, d, std::max(2, (int)(w * aLook.deckDiv)), std::max(2, (int)(d * aLook.deckDiv)), 1);
+        for (_vertexDef &v : p.vertices)
+            v.u0 = v.u1 = (v.vx + b[0] + w / 2) / aLook.deckTileU, v.v0 = v.v1 = (v.vz + b[1] + d / 2) / aLook.deckTileV;
+        kbMeshTransform(&p, kbVec3(cx + b[0] + w / 2, rim, cz + b[1] + d / 2));
+        kbMeshAppend(&out.deck, p);
+    }
+    for (int side = 0; side < 4; side++) {
+        kbMesh l = kbMeshBox(kbVec3(in * 2 + aLook.lipOver, aLook.lipHigh, aLook.lipDeep), aLook.lipDiv);
+        kbMeshTransform(&l, kbVec3(0, rim + aLook.lipHigh / 2, in + aLook.lipOut));
+        kbMeshTransform(&l, kbVec3(cx, 0, cz), kbVec3(0, side * _pi / 2, 0));
+        kbMeshAppend(&out.lip, l);
+    }
+    return out;
+}
+
+kbSurface ctMaskFace(float aRadius, int aSlices, int aStacks, const std::string &aTex)
+{
+    // Only the triangles in front of the face and above the chin.
+    kbMesh m = kbMeshSphere(aRadius, aSlices, aStacks);
+    kbMesh half;
+    for (size_t t = 0; t + 2 < m.indices.size(); t += 3) {
+        bool front = true;
+        for (int k = 0; k < 3; k++)
+            front = front && m.vertices[m.indices[t + k]].vz > 0.02f && m.vertices[m.indices[t + k]].vy > -0.12f;
+        if (front)
+            half.indices.insert(half.indices.end(), {m.indices[t], m.indices[t + 1], m.indices[t + 2]});
+    }
+    half.vertices = m.vertices;
+    kbSurface face = kbSurfaceOf(half, 0xF0E8E0, aTex);
+    face.twoSided = true;
+    return face;
+}
+
+kbSurface ctMaskHorns(int aSlices, kbVec3 aAt, float aScale)
+{
+    kbMesh horns;
+    for (int s = -1; s <= 1; s += 2) {
+        kbMesh h = kbMeshLathe({{0.05f, 0}, {0.035f, 0.12f}, {0.0f, 0.25f}}, aSlices);
+        kbMeshTransform(&h, kbVec3(s * aAt.x, aAt.y, aAt.z), kbVec3(0.3f, 0, -s * 0.5f), kbVec3(aScale, aScale, aScale));
+        kbMeshAppend(&horns, h);
+    }
+    return kbSurfaceOf(horns, 0xC03020);
+}
+
+std::shared_ptr<kbShapeBody> ctShurikenBody(const std::string &aSteelTex)
+{
+    std::vector<kbPoint2> star;
+    for (int i = 0; i < 8; i++) {
+        float r = i % 2 ? 0.05f : 0.17f, a = _pi * i / 4;
+        star.push_back({r * std::cos(a), r * std::sin(a)});
+    }
+    kbSurface s = kbSurfaceOf(kbMeshSlab(star, 0.012f), 0xB8BCC8, aSteelTex);
+    s.specular = 1.0f;
+    return kbBodyOf({s});
+}
