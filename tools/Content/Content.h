@@ -61,7 +61,10 @@ kbRig ctFighterRig(const ctFighterLook &aLook, float aHeight);
 // Sword-arm moves around frame aAt (the moment of the cut or the block), and stepping legs that
 // rest between aQuietFrom and aQuietTo.
 void ctStrike(kbRig *aRigP, int aAt, bool aHigh);
-void ctParry(kbRig *aRigP, int aAt);
+// The cut alone: wound up aWind frames before aAt, back on guard aRecover frames after.
+void ctCut(kbRig *aRigP, int aAt, bool aHigh, int aWind, int aRecover);
+// The block: the blade raised over aRaise frames, held aHold frames after aAt.
+void ctParry(kbRig *aRigP, int aAt, int aRaise = 8, int aHold = 10);
 void ctFootwork(kbRig *aRigP, int aQuietFrom, int aQuietTo);
 // Both legs bend alike: at each frame the thighs and the shins take the given angles about X.
 struct ctKnee {

@@ -416,30 +416,6 @@ kbVec3 ctRuinsBlastSpot(int aFrame, float aSide, int aStep)
     return t + fwd * (420.0f + 150.0f * aStep) + right * (aSide * (170.0f + 70.0f * aStep)) + kbVec3(0, 30.0f + 45.0f * aStep, 0);
 }
 
-static void _ruinsCut(kbRig *aRigP, int aAt, bool aHigh)
-{
-    kbRig &r = *aRigP;
-    r.Pose(CT_UARM_R, aAt - 7, kbVec3(aHigh ? -2.8f : -1.9f, 0.3f, aHigh ? -0.2f : -1.1f));
-    r.Pose(CT_UARM_R, aAt, kbVec3(-0.55f, -0.4f, 0.1f));
-    r.Pose(CT_UARM_R, aAt + 6, kbVec3(-1.0f, 0, -0.2f));
-    r.Pose(CT_FARM_R, aAt - 7, kbVec3(-1.2f, 0, 0));
-    r.Pose(CT_FARM_R, aAt, kbVec3(-0.1f, 0, 0));
-    r.Pose(CT_FARM_R, aAt + 6, kbVec3(-0.6f, 0, 0));
-    r.Pose(CT_TORSO, aAt - 7, kbVec3(0.0f, 0.35f, 0));
-    r.Pose(CT_TORSO, aAt, kbVec3(0.3f, -0.35f, 0));
-    r.Pose(CT_TORSO, aAt + 6, kbVec3(0.12f, 0, 0));
-}
-
-static void _ruinsBlock(kbRig *aRigP, int aAt)
-{
-    kbRig &r = *aRigP;
-    r.Pose(CT_UARM_R, aAt - 5, kbVec3(-1.0f, 0, -0.2f));
-    r.Pose(CT_UARM_R, aAt, kbVec3(-2.2f, 0, -0.9f));
-    r.Pose(CT_UARM_R, aAt + 5, kbVec3(-1.0f, 0, -0.2f));
-    r.Pose(CT_TORSO, aAt, kbVec3(-0.15f, 0.2f, 0));
-    r.Pose(CT_TORSO, aAt + 5, kbVec3(0.12f, 0, 0));
-}
-
 // Leaning away from a swing, and reeling from a blow.
 static void _ruinsLean(kbRig *aRigP, int aAt, float aHow, int aBack)
 {
@@ -460,13 +436,14 @@ static kbRig _ruinsFighter(const ctFighterLook &aLook, int aSide)
     for (int k = 0; k < CT_RUINS_ROUNDS; k++) {
         int b = ctRuinsRound[k];
         bool attacker = k % 2 == aSide;
+        // The exchanges are quick: cuts straight from the guard, short blocks.
         if (attacker) {
-            _ruinsCut(&rig, b + ctRuinsBeat[0], true);
-            _ruinsBlock(&rig, b + ctRuinsBeat[1]);
-            _ruinsCut(&rig, b + ctRuinsBeat[2], false);
+            ctCut(&rig, b + ctRuinsBeat[0], true, 7, 6);
+            ctParry(&rig, b + ctRuinsBeat[1], 5, 5);
+            ctCut(&rig, b + ctRuinsBeat[2], false, 7, 6);
         } else {
             _ruinsLean(&rig, b + ctRuinsBeat[0], 0.35f, 6);
-            _ruinsCut(&rig, b + ctRuinsBeat[1], true);
+            ctCut(&rig, b + ctRuinsBeat[1], true, 7, 6);
             _ruinsLean(&rig, b + ctRuinsBeat[2], 0.6f, 18);
         }
     }

@@ -35,31 +35,36 @@ struct _duel {
     }
 };
 
-// Strikes of one fighter's sword arm: wind up, cut, recover.
-void ctStrike(kbRig *aRigP, int aAt, bool aHigh)
+void ctCut(kbRig *aRigP, int aAt, bool aHigh, int aWind, int aRecover)
 {
     kbRig &r = *aRigP;
-    r.Pose(CT_UARM_R, aAt - 16, kbVec3(-1.0f, 0, -0.2f));
-    r.Pose(CT_UARM_R, aAt - 6, kbVec3(aHigh ? -2.8f : -1.9f, 0.3f, aHigh ? -0.2f : -1.1f));
+    r.Pose(CT_UARM_R, aAt - aWind, kbVec3(aHigh ? -2.8f : -1.9f, 0.3f, aHigh ? -0.2f : -1.1f));
     r.Pose(CT_UARM_R, aAt, kbVec3(-0.55f, -0.4f, 0.1f));
-    r.Pose(CT_UARM_R, aAt + 12, kbVec3(-1.0f, 0, -0.2f));
-    r.Pose(CT_FARM_R, aAt - 16, kbVec3(-0.6f, 0, 0));
-    r.Pose(CT_FARM_R, aAt - 6, kbVec3(-1.2f, 0, 0));
+    r.Pose(CT_UARM_R, aAt + aRecover, kbVec3(-1.0f, 0, -0.2f));
+    r.Pose(CT_FARM_R, aAt - aWind, kbVec3(-1.2f, 0, 0));
     r.Pose(CT_FARM_R, aAt, kbVec3(-0.1f, 0, 0));
-    r.Pose(CT_FARM_R, aAt + 12, kbVec3(-0.6f, 0, 0));
-    r.Pose(CT_TORSO, aAt - 6, kbVec3(0.0f, 0.35f, 0));
+    r.Pose(CT_FARM_R, aAt + aRecover, kbVec3(-0.6f, 0, 0));
+    r.Pose(CT_TORSO, aAt - aWind, kbVec3(0.0f, 0.35f, 0));
     r.Pose(CT_TORSO, aAt, kbVec3(0.3f, -0.35f, 0));
-    r.Pose(CT_TORSO, aAt + 12, kbVec3(0.12f, 0, 0));
+    r.Pose(CT_TORSO, aAt + aRecover, kbVec3(0.12f, 0, 0));
 }
 
-void ctParry(kbRig *aRigP, int aAt)
+void ctStrike(kbRig *aRigP, int aAt, bool aHigh)
+{
+    // The arm holds its guard until 16 frames before the cut.
+    aRigP->Pose(CT_UARM_R, aAt - 16, kbVec3(-1.0f, 0, -0.2f));
+    aRigP->Pose(CT_FARM_R, aAt - 16, kbVec3(-0.6f, 0, 0));
+    ctCut(aRigP, aAt, aHigh, 6, 12);
+}
+
+void ctParry(kbRig *aRigP, int aAt, int aRaise, int aHold)
 {
     kbRig &r = *aRigP;
-    r.Pose(CT_UARM_R, aAt - 8, kbVec3(-1.0f, 0, -0.2f));
+    r.Pose(CT_UARM_R, aAt - aRaise, kbVec3(-1.0f, 0, -0.2f));
     r.Pose(CT_UARM_R, aAt, kbVec3(-2.2f, 0, -0.9f));
-    r.Pose(CT_UARM_R, aAt + 10, kbVec3(-1.0f, 0, -0.2f));
+    r.Pose(CT_UARM_R, aAt + aHold, kbVec3(-1.0f, 0, -0.2f));
     r.Pose(CT_TORSO, aAt, kbVec3(-0.15f, 0.2f, 0));
-    r.Pose(CT_TORSO, aAt + 10, kbVec3(0.12f, 0, 0));
+    r.Pose(CT_TORSO, aAt + aHold, kbVec3(0.12f, 0, 0));
 }
 
 void ctFootwork(kbRig *aRigP, int aQuietFrom, int aQuietTo)
