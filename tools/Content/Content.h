@@ -44,6 +44,9 @@ struct ctScene {
 typedef std::map<std::string, std::vector<kbKsfEntry>> ctPackages;
 bool ctAddToPackage(ctPackages *aPackagesP, const ctScene &aScene, std::string *aErrorP);
 
+// An empty scene of the FullSpec or the Light edition: its number and image package by edition.
+ctScene ctSceneOf(bool aLight, const char *aFull, const char *aLightNumber, const char *aFullPackage, const char *aLightPackage);
+
 bool ctWriteScene(ctOutput *aOutP, const ctScene &aScene);
 bool ctWritePackage(ctOutput *aOutP, const std::string &aName, const std::vector<kbKsfEntry> &aEntries);
 

@@ -200,9 +200,7 @@ struct _ridgeDuel {
 
 ctScene _rooftop(const _quality &q)
 {
-    ctScene out;
-    out.number = q.light ? "l21" : "03";
-    out.package = q.light ? "l03.ksf" : "02.ksf";
+    ctScene out = ctSceneOf(q.light, "03", "l21", "02.ksf", "l03.ksf");
     const int frames = 840;
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
@@ -492,9 +490,7 @@ const float _lordH = 2.3f;
 
 ctScene _interior(const _quality &q)
 {
-    ctScene out;
-    out.number = q.light ? "l02" : "04";
-    out.package = q.light ? "l04.ksf" : "02.ksf";
+    ctScene out = ctSceneOf(q.light, "04", "l02", "02.ksf", "l04.ksf");
     const int frames = 1050;
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;

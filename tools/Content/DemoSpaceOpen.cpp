@@ -239,9 +239,7 @@ kbCurve _shots(std::vector<std::pair<int, kbCurve>> aShots)
 // scene has a package of its own.
 ctScene _begin(const char *aFull, const char *aLight, bool aLightQ, int aFrames, const char *aLightPackage)
 {
-    ctScene out;
-    out.number = aLightQ ? aLight : aFull;
-    out.package = aLightQ ? aLightPackage : "04.ksf";
+    ctScene out = ctSceneOf(aLightQ, aFull, aLight, "04.ksf", aLightPackage);
     kbSceneBegin(&out.scene, aFrames, 2.0f, 12000.0f, 0x000000, 0x404858, 0.3f);
     return out;
 }

@@ -71,9 +71,7 @@ static std::shared_ptr<kbShapeBody> _torii(float aH, int aDetail, const std::str
 ctScene ctDemoDawn(bool aLight)
 {
     _quality q = _qualityOf(aLight);
-    ctScene out;
-    out.number = aLight ? "l18" : "28";
-    out.package = aLight ? "l20.ksf" : "14.ksf";
+    ctScene out = ctSceneOf(aLight, "28", "l18", "14.ksf", "l20.ksf");
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
     const int frames = 390;
@@ -213,9 +211,8 @@ static void _poolKoi(kbScene *aSceneP, int aIndex, const std::string &aName, con
 ctScene ctDemoPool(bool aLight)
 {
     _quality q = _qualityOf(aLight);
-    ctScene out;
-    out.number = aLight ? "l19" : "20";
-    out.package = "05.ksf";  // the Light scene draws from the FullSpec package too
+    // The Light scene draws from the FullSpec package too.
+    ctScene out = ctSceneOf(aLight, "20", "l19", "05.ksf", "05.ksf");
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
     const int frames = 1600;
@@ -467,9 +464,7 @@ static kbMesh _brokenColumn(float aRadius, float aHeight, int aSlices, uint32_t 
 ctScene ctDemoRuins(bool aLight)
 {
     _quality q = _qualityOf(aLight);
-    ctScene out;
-    out.number = aLight ? "l16" : "22";
-    out.package = aLight ? "l06.ksf" : "03.ksf";
+    ctScene out = ctSceneOf(aLight, "22", "l16", "03.ksf", "l06.ksf");
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
     kbSceneBegin(&sc, _ruinsFrames, 5.0f, 9000.0f, 0x180C14, 0x504060, 0.5f);

@@ -28,6 +28,14 @@ std::string ctTextures::Add(const std::string &aName, const kbImage &aImage, int
     return aName;
 }
 
+ctScene ctSceneOf(bool aLight, const char *aFull, const char *aLightNumber, const char *aFullPackage, const char *aLightPackage)
+{
+    ctScene out;
+    out.number = aLight ? aLightNumber : aFull;
+    out.package = aLight ? aLightPackage : aFullPackage;
+    return out;
+}
+
 bool ctWriteScene(ctOutput *aOutP, const ctScene &aScene)
 {
     kbBytes ksx;
