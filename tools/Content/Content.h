@@ -49,6 +49,8 @@ ctScene ctSceneOf(bool aLight, const char *aFull, const char *aLightNumber, cons
 
 bool ctWriteScene(ctOutput *aOutP, const ctScene &aScene);
 bool ctWritePackage(ctOutput *aOutP, const std::string &aName, const std::vector<kbKsfEntry> &aEntries);
+// Adds a picture to a package's entries as an aDepth-bit bitmap; false when it cannot be written.
+bool ctAddBitmap(std::vector<kbKsfEntry> *aEntriesP, const std::string &aName, const kbImage &aImage, int aDepth);
 
 // Models. Each body is made at the given size; aTex names the texture of its main surface.
 struct ctFighterLook {

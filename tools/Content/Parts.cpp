@@ -58,6 +58,17 @@ bool ctWritePackage(ctOutput *aOutP, const std::string &aName, const std::vector
     return aOutP->Write("Data/Ksf/" + aName, ksf);
 }
 
+bool ctAddBitmap(std::vector<kbKsfEntry> *aEntriesP, const std::string &aName, const kbImage &aImage, int aDepth)
+{
+    kbKsfEntry e;
+    e.name = aName;
+    std::string err;
+    if (!kbBmpWrite(aImage, aDepth, &e.data, &err))
+        return false;
+    aEntriesP->push_back(e);
+    return true;
+}
+
 bool ctAddToPackage(ctPackages *aPackagesP, const ctScene &aScene, std::string *aErrorP)
 {
     if (aScene.package.empty())
