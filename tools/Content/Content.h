@@ -125,6 +125,13 @@ kbSurface ctMaskHorns(int aSlices, kbVec3 aAt, float aScale = 1.0f);
 // The throwing star, flat in its XY plane.
 std::shared_ptr<kbShapeBody> ctShurikenBody(const std::string &aSteelTex);
 
+// A lightning bolt: the program draws one between the locators "thand<aId>a" and "thand<aId>b"
+// on the frames their dissolve is 0. Both ends take aShow.
+void ctAddBolt(kbScene *aSceneP, const std::string &aId, int aParentA, const kbCurve &aAtA, int aParentB, const kbCurve &aAtB,
+               const std::vector<float> &aShow);
+// A bolt's dissolve over aFrameCnt frames: 0 in each burst [from, to), 1 elsewhere.
+std::vector<float> ctBursts(int aFrameCnt, std::initializer_list<std::pair<int, int>> aFromTo);
+
 // A craft flying a path: a locator (aPathName, or aName + "Path") follows the path nose first, and the body
 // shape aName hangs under it, rolling into its turns. Returns the body shape's index.
 int ctAddFlyer(kbScene *aSceneP, const std::string &aName, std::shared_ptr<kbShapeBody> aBody, const kbCurve &aPath,

@@ -533,28 +533,17 @@ ctScene _storm(bool aLight)
         kbVec3 d = kbNormalize(rocks[aTo].p - rocks[aFrom].p);
         return d * (rocks[aFrom].r * 0.7f);
     };
-    auto windows = [frames](std::initializer_list<std::pair<int, int>> aOn) {
-        std::vector<float> d(frames, 1.0f);
-        for (auto w : aOn)
-            for (int f = w.first; f < w.second && f < frames; f++)
-                d[f] = 0.0f;
-        return d;
-    };
-    auto bolt = [&](const std::string &aId, int aParentA, kbVec3 aAtA, int aParentB, kbVec3 aAtB, std::vector<float> aOn) {
-        int a = kbAddShape(&sc, "thand" + aId + "a", nullptr, aParentA, kbConstant(aAtA));
-        int b = kbAddShape(&sc, "thand" + aId + "b", nullptr, aParentB, kbConstant(aAtB));
-        sc.shapes[a].dissolve = aOn;
-        sc.shapes[b].dissolve = aOn;
-    };
-    bolt("01", rockShape[0], face(0, 1), rockShape[1], face(1, 0), windows({{24, 44}, {70, 84}, {150, 175}, {205, 222}}));
-    bolt("02", rockShape[2], face(2, 3), rockShape[3], face(3, 2), windows({{50, 62}, {95, 108}, {180, 196}}));
+    ctAddBolt(&sc, "01", rockShape[0], kbConstant(face(0, 1)), rockShape[1], kbConstant(face(1, 0)),
+              ctBursts(frames, {{24, 44}, {70, 84}, {150, 175}, {205, 222}}));
+    ctAddBolt(&sc, "02", rockShape[2], kbConstant(face(2, 3)), rockShape[3], kbConstant(face(3, 2)),
+              ctBursts(frames, {{50, 62}, {95, 108}, {180, 196}}));
     // The struck fighter is the body shape under its path locator.
     int struck = -1;
     for (int i = 0; i < (int)sc.shapes.size(); i++)
         if (std::string(sc.shapes[i].def.name) == "Blue2Path")
             struck = i + 1;
     kbVec3 toFighter = kbNormalize(kbVec3(4, 12, 18) - rocks[1].p) * (rocks[1].r * 0.7f);
-    bolt("03", rockShape[1], toFighter, struck, kbVec3(), windows({{112, 128}}));
+    ctAddBolt(&sc, "03", rockShape[1], kbConstant(toFighter), struck, kbConstant(kbVec3()), ctBursts(frames, {{112, 128}}));
 
     _finish(&sc, eye, look, 1.05f, kbVec3(0.5f, -0.5f, 0.7f));
     return out;

@@ -230,22 +230,11 @@ ctScene ctGame2(bool aLight)
 
     // Lightning: from the lord's right hand to the swordsman's blade, in five bursts.
     {
-        int a = kbAddShape(&sc, "thand01a", nullptr, bossShapes[CT_FARM_R], kbConstant(ctHand(2.3f)));
-        int b = kbAddShape(&sc, "thand01b", nullptr, swordI, kbConstant(kbVec3(0, 0.03f, 0.9f)));
-        std::vector<float> on(_frames, 1.0f);
-        for (int at : {300, 420, 560, 700, 880})
-            for (int f = at; f < at + 45 && f < _frames; f++)
-                on[f] = 0.0f;
-        sc.shapes[a].dissolve = on;
-        sc.shapes[b].dissolve = on;
-        int c = kbAddShape(&sc, "thand02a", nullptr, bossShapes[CT_FARM_L], kbConstant(ctHand(2.3f)));
-        int d = kbAddShape(&sc, "thand02b", nullptr, -1, [heroTrans](int f) { return heroTrans(f) + kbVec3(0.6f, 0.05f, -0.4f); });
-        std::vector<float> on2(_frames, 1.0f);
-        for (int at : {560, 880})
-            for (int f = at + 5; f < at + 40; f++)
-                on2[f] = 0.0f;
-        sc.shapes[c].dissolve = on2;
-        sc.shapes[d].dissolve = on2;
+        ctAddBolt(&sc, "01", bossShapes[CT_FARM_R], kbConstant(ctHand(2.3f)), swordI, kbConstant(kbVec3(0, 0.03f, 0.9f)),
+                  ctBursts(_frames, {{300, 345}, {420, 465}, {560, 605}, {700, 745}, {880, 925}}));
+        ctAddBolt(&sc, "02", bossShapes[CT_FARM_L], kbConstant(ctHand(2.3f)), -1,
+                  [heroTrans](int f) { return heroTrans(f) + kbVec3(0.6f, 0.05f, -0.4f); },
+                  ctBursts(_frames, {{565, 600}, {885, 920}}));
     }
 
     // The camera: a slow entrance, then it circles the pair, close in for the bolts.

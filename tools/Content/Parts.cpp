@@ -465,3 +465,21 @@ std::shared_ptr<kbShapeBody> ctShurikenBody(const std::string &aSteelTex)
     s.specular = 1.0f;
     return kbBodyOf({s});
 }
+
+void ctAddBolt(kbScene *aSceneP, const std::string &aId, int aParentA, const kbCurve &aAtA, int aParentB, const kbCurve &aAtB,
+               const std::vector<float> &aShow)
+{
+    int a = kbAddShape(aSceneP, "thand" + aId + "a", nullptr, aParentA, aAtA);
+    int b = kbAddShape(aSceneP, "thand" + aId + "b", nullptr, aParentB, aAtB);
+    aSceneP->shapes[a].dissolve = aShow;
+    aSceneP->shapes[b].dissolve = aShow;
+}
+
+std::vector<float> ctBursts(int aFrameCnt, std::initializer_list<std::pair<int, int>> aFromTo)
+{
+    std::vector<float> d(aFrameCnt, 1.0f);
+    for (auto w : aFromTo)
+        for (int f = w.first; f < w.second && f < aFrameCnt; f++)
+            d[f] = 0.0f;
+    return d;
+}
