@@ -63,6 +63,8 @@ struct ctFighterLook {
 enum { CT_HIPS, CT_TORSO, CT_HEAD, CT_UARM_R, CT_FARM_R, CT_UARM_L, CT_FARM_L, CT_THIGH_R, CT_SHIN_R, CT_THIGH_L,
        CT_SHIN_L, CT_PARTS };
 kbRig ctFighterRig(const ctFighterLook &aLook, float aHeight);
+// The guard the duellists of the courtyard and the ruins hold from frame 0.
+void ctOnGuard(kbRig *aRigP);
 // Sword-arm moves around frame aAt (the moment of the cut or the block), and stepping legs that
 // rest between aQuietFrom and aQuietTo.
 void ctStrike(kbRig *aRigP, int aAt, bool aHigh);

@@ -425,11 +425,7 @@ static void _ruinsLean(kbRig *aRigP, int aAt, float aHow, int aBack)
 static kbRig _ruinsFighter(const ctFighterLook &aLook, int aSide)
 {
     kbRig rig = ctFighterRig(aLook, _ruinsHeight);
-    rig.Pose(CT_UARM_R, 0, kbVec3(-1.0f, 0, -0.2f));
-    rig.Pose(CT_FARM_R, 0, kbVec3(-0.6f, 0, 0));
-    rig.Pose(CT_UARM_L, 0, kbVec3(-0.7f, 0, 0.5f));
-    rig.Pose(CT_FARM_L, 0, kbVec3(-1.1f, 0, 0));
-    rig.Pose(CT_TORSO, 0, kbVec3(0.12f, 0, 0));
+    ctOnGuard(&rig);
     for (int k = 0; k < CT_RUINS_ROUNDS; k++) {
         int b = ctRuinsRound[k];
         bool attacker = k % 2 == aSide;

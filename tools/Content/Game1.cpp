@@ -35,6 +35,15 @@ struct _duel {
     }
 };
 
+void ctOnGuard(kbRig *aRigP)
+{
+    aRigP->Pose(CT_UARM_R, 0, kbVec3(-1.0f, 0, -0.2f));
+    aRigP->Pose(CT_FARM_R, 0, kbVec3(-0.6f, 0, 0));
+    aRigP->Pose(CT_UARM_L, 0, kbVec3(-0.7f, 0, 0.5f));
+    aRigP->Pose(CT_FARM_L, 0, kbVec3(-1.1f, 0, 0));
+    aRigP->Pose(CT_TORSO, 0, kbVec3(0.12f, 0, 0));
+}
+
 void ctCut(kbRig *aRigP, int aAt, bool aHigh, int aWind, int aRecover)
 {
     kbRig &r = *aRigP;
@@ -97,11 +106,7 @@ static kbRig _fighter(const ctFighterLook &aLook, const std::vector<int> &aStrik
                       bool aFalls)
 {
     kbRig rig = ctFighterRig(aLook, _height);
-    rig.Pose(CT_UARM_R, 0, kbVec3(-1.0f, 0, -0.2f));
-    rig.Pose(CT_FARM_R, 0, kbVec3(-0.6f, 0, 0));
-    rig.Pose(CT_UARM_L, 0, kbVec3(-0.7f, 0, 0.5f));
-    rig.Pose(CT_FARM_L, 0, kbVec3(-1.1f, 0, 0));
-    rig.Pose(CT_TORSO, 0, kbVec3(0.12f, 0, 0));
+    ctOnGuard(&rig);
     for (size_t i = 0; i < aStrikes.size(); i++)
         ctStrike(&rig, aStrikes[i], i % 2 == 0);
     for (int p : aParries)
