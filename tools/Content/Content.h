@@ -65,13 +65,13 @@ enum { CT_HIPS, CT_TORSO, CT_HEAD, CT_UARM_R, CT_FARM_R, CT_UARM_L, CT_FARM_L, C
 kbRig ctFighterRig(const ctFighterLook &aLook, float aHeight);
 // The guard the duellists of the courtyard and the ruins hold from frame 0.
 void ctOnGuard(kbRig *aRigP);
-// Sword-arm moves around frame aAt (the moment of the cut or the block), and stepping legs that
-// rest between aQuietFrom and aQuietTo.
+// Sword-arm moves around frame aAt (the moment of the cut or the block). A strike leaves the guard
+// 16 frames before its cut; a cut alone is wound up aWind frames before aAt and back on guard
+// aRecover frames after; a block is raised over aRaise frames and held aHold frames.
 void ctStrike(kbRig *aRigP, int aAt, bool aHigh);
-// The cut alone: wound up aWind frames before aAt, back on guard aRecover frames after.
 void ctCut(kbRig *aRigP, int aAt, bool aHigh, int aWind, int aRecover);
-// The block: the blade raised over aRaise frames, held aHold frames after aAt.
 void ctParry(kbRig *aRigP, int aAt, int aRaise = 8, int aHold = 10);
+// Stepping legs that rest between aQuietFrom and aQuietTo.
 void ctFootwork(kbRig *aRigP, int aQuietFrom, int aQuietTo);
 // Both legs bend alike: at each frame the thighs and the shins take the given angles about X.
 struct ctKnee {
@@ -102,9 +102,9 @@ std::shared_ptr<kbShapeBody> ctTreeBody(float aHeight, int aDetail, const std::s
 std::shared_ptr<kbShapeBody> ctSkyDome(float aRadius, int aSlices, const std::string &aTex, int aRings = 8,
                                        float aRise = 0.5f, float aSink = 0.05f, float aFade = 0.45f);
 
-// A square pool let into a deck: the floor at y = 0, tiled walls up to the deck at rim, bands of
-// deck out to out on every side and a lip round the opening. The garden pools all build it; each
-// keeps its own measures and tiling.
+// A square pool let into a deck: the floor at y = 0, tiled walls up to the deck, four bands of deck
+// round the opening and a lip along its edge. The garden pools all build it; each keeps its own
+// measures and tiling.
 struct ctPoolLook {
     float in, rim, cx, cz;  // half the opening's side, the deck's height, the opening's centre
     int floorDiv;
