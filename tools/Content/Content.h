@@ -44,8 +44,13 @@ struct ctScene {
 typedef std::map<std::string, std::vector<kbKsfEntry>> ctPackages;
 bool ctAddToPackage(ctPackages *aPackagesP, const ctScene &aScene, std::string *aErrorP);
 
+// An empty scene of the FullSpec or the Light edition: its number and image package by edition.
+ctScene ctSceneOf(bool aLight, const char *aFull, const char *aLightNumber, const char *aFullPackage, const char *aLightPackage);
+
 bool ctWriteScene(ctOutput *aOutP, const ctScene &aScene);
 bool ctWritePackage(ctOutput *aOutP, const std::string &aName, const std::vector<kbKsfEntry> &aEntries);
+// Adds a picture to a package's entries as an aDepth-bit bitmap; false when it cannot be written.
+bool ctAddBitmap(std::vector<kbKsfEntry> *aEntriesP, const std::string &aName, const kbImage &aImage, int aDepth);
 
 // Models. Each body is made at the given size; aTex names the texture of its main surface.
 struct ctFighterLook {
@@ -58,11 +63,22 @@ struct ctFighterLook {
 enum { CT_HIPS, CT_TORSO, CT_HEAD, CT_UARM_R, CT_FARM_R, CT_UARM_L, CT_FARM_L, CT_THIGH_R, CT_SHIN_R, CT_THIGH_L,
        CT_SHIN_L, CT_PARTS };
 kbRig ctFighterRig(const ctFighterLook &aLook, float aHeight);
-// Sword-arm moves around frame aAt (the moment of the cut or the block), and stepping legs that
-// rest between aQuietFrom and aQuietTo.
+// The guard the duellists of the courtyard and the ruins hold from frame 0.
+void ctOnGuard(kbRig *aRigP);
+// Sword-arm moves around frame aAt (the moment of the cut or the block). A strike leaves the guard
+// 16 frames before its cut; a cut alone is wound up aWind frames before aAt and back on guard
+// aRecover frames after; a block is raised over aRaise frames and held aHold frames.
 void ctStrike(kbRig *aRigP, int aAt, bool aHigh);
-void ctParry(kbRig *aRigP, int aAt);
+void ctCut(kbRig *aRigP, int aAt, bool aHigh, int aWind, int aRecover);
+void ctParry(kbRig *aRigP, int aAt, int aRaise = 8, int aHold = 10);
+// Stepping legs that rest between aQuietFrom and aQuietTo.
 void ctFootwork(kbRig *aRigP, int aQuietFrom, int aQuietTo);
+// Both legs bend alike: at each frame the thighs and the shins take the given angles about X.
+struct ctKnee {
+    int at;
+    float thigh, shin;
+};
+void ctBendKnees(kbRig *aRigP, const std::vector<ctKnee> &aKeys);
 // The hand of a forearm in its own space.
 kbVec3 ctHand(float aHeight);
 
@@ -79,6 +95,44 @@ std::shared_ptr<kbShapeBody> ctAsteroidBody(float aRadius, int aDetail, uint32_t
 std::shared_ptr<kbShapeBody> ctLanternBody(float aHeight, int aDetail, const std::string &aStoneTex);
 // A tree of stacked cones standing on y = 0.
 std::shared_ptr<kbShapeBody> ctTreeBody(float aHeight, int aDetail, const std::string &aBarkTex, const std::string &aLeafTex);
+
+// A sky dome seen from inside, lit by its own glow; the picture's top row is the zenith. The dome
+// rises aRise of its radius over a rim sunk aSink below the horizon, and the picture reaches its
+// bottom row aFade of the radius up.
+std::shared_ptr<kbShapeBody> ctSkyDome(float aRadius, int aSlices, const std::string &aTex, int aRings = 8,
+                                       float aRise = 0.5f, float aSink = 0.05f, float aFade = 0.45f);
+
+// A square pool let into a deck: the floor at y = 0, tiled walls up to the deck, four bands of deck
+// round the opening and a lip along its edge. The garden pools all build it; each keeps its own
+// measures and tiling.
+struct ctPoolLook {
+    float in, rim, cx, cz;  // half the opening's side, the deck's height, the opening's centre
+    int floorDiv;
+    float floorRepeat;
+    int wallDivX, wallDivY;
+    float wallRepeat;                            // texture repeats a unit along the walls
+    float out, deckDiv, deckTileU, deckTileV;    // half the deck's side; cells a unit; one picture's size
+    float lipOver, lipHigh, lipDeep, lipOut;     // the lip's box past the opening; its centre beyond the opening
+    int lipDiv;
+};
+struct ctPoolMeshes {
+    kbMesh floor, walls, deck, lip;
+};
+ctPoolMeshes ctPoolBasin(const ctPoolLook &aLook);
+
+// The lord's half mask: the front of a sphere, two-sided, and its pair of red horns at aAt
+// (mirrored in x), scaled by aScale.
+kbSurface ctMaskFace(float aRadius, int aSlices, int aStacks, const std::string &aTex);
+kbSurface ctMaskHorns(int aSlices, kbVec3 aAt, float aScale = 1.0f);
+// The throwing star, flat in its XY plane.
+std::shared_ptr<kbShapeBody> ctShurikenBody(const std::string &aSteelTex);
+
+// A lightning bolt: the program draws one between the locators "thand<aId>a" and "thand<aId>b"
+// on the frames their dissolve is 0. Both ends take aShow.
+void ctAddBolt(kbScene *aSceneP, const std::string &aId, int aParentA, const kbCurve &aAtA, int aParentB, const kbCurve &aAtB,
+               const std::vector<float> &aShow);
+// A bolt's dissolve over aFrameCnt frames: 0 in each burst [from, to), 1 elsewhere.
+std::vector<float> ctBursts(int aFrameCnt, std::initializer_list<std::pair<int, int>> aFromTo);
 
 // A craft flying a path: a locator (aPathName, or aName + "Path") follows the path nose first, and the body
 // shape aName hangs under it, rolling into its turns. Returns the body shape's index.

@@ -107,25 +107,6 @@ kbImage _texNight(uint32_t aSize, uint32_t aSeed)
     return img;
 }
 
-// A sky dome seen from inside, lit by its own glow.
-std::shared_ptr<kbShapeBody> _skyDome(float aRadius, int aSlices, const std::string &aTex)
-{
-    std::vector<kbPoint2> p;
-    for (int i = 0; i <= 6; i++) {
-        float a = _pi / 2 * i / 6;
-        p.push_back({aRadius * std::cos(a), aRadius * std::sin(a) * 0.6f - aRadius * 0.08f});
-    }
-    p.back().a = 0;
-    kbMesh m = kbMeshLathe(p, aSlices);
-    for (_vertexDef &v : m.vertices)
-        v.nx = -v.nx, v.ny = -v.ny, v.nz = -v.nz, v.v0 = v.v1 = 1.0f - std::max(0.0f, v.vy) / (aRadius * 0.55f);
-    kbMeshOrient(&m);
-    kbSurface s = kbSurfaceOf(m, 0x000000, aTex);
-    s.diffuse = kbColor(0x000000);
-    s.emissive = kbColor(0xFFFFFF);
-    return kbBodyOf({s});
-}
-
 // A vertical quad facing +Z, w wide and h high, standing on y = 0.
 kbMesh _panel(float aW, float aH, int aDivX, int aDivY)
 {
@@ -219,9 +200,7 @@ struct _ridgeDuel {
 
 ctScene _rooftop(const _quality &q)
 {
-    ctScene out;
-    out.number = q.light ? "l21" : "03";
-    out.package = q.light ? "l03.ksf" : "02.ksf";
+    ctScene out = ctSceneOf(q.light, "03", "l21", "02.ksf", "l03.ksf");
     const int frames = 840;
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
@@ -328,7 +307,7 @@ ctScene _rooftop(const _quality &q)
     if (q.light) {
         // No clouds are drawn in this edition: its own sky and moon.
         std::string nightT = tx.Add("d03_night.bmp", _texNight(256, 306));
-        kbAddShape(&sc, "NightSky", _skyDome(300, 16, nightT), -1, kbConstant(kbVec3()));
+        kbAddShape(&sc, "NightSky", ctSkyDome(300, 16, nightT, 6, 0.6f, 0.08f, 0.55f), -1, kbConstant(kbVec3()));
         kbSurface m = kbSurfaceOf(kbMeshSphere(6, 16, 8), 0x000000);
         m.diffuse = kbColor(0x000000);
         m.emissive = kbColor(0xF4EED8);
@@ -345,32 +324,17 @@ ctScene _rooftop(const _quality &q)
     hero.Pose(CT_TORSO, 0, kbVec3(0.5f, 0, 0));  // crouched below the eave
     hero.Pose(CT_TORSO, 40, kbVec3(0.5f, 0, 0));
     hero.Pose(CT_TORSO, 60, kbVec3(0.12f, 0, 0));
-    for (int leg : {CT_THIGH_R, CT_THIGH_L}) {
-        hero.Pose(leg, 0, kbVec3(-1.2f, 0, 0));
-        hero.Pose(leg, 40, kbVec3(-1.2f, 0, 0));
-        hero.Pose(leg, 55, kbVec3(-0.1f, 0, 0));
-        hero.Pose(leg, 70, kbVec3(-1.1f, 0, 0));
-        hero.Pose(leg, 85, kbVec3(-0.3f, 0, 0));
-        hero.Pose(leg, 505, kbVec3(-0.2f, 0, 0));
-        hero.Pose(leg, 518, kbVec3(-1.2f, 0, 0));
-        hero.Pose(leg, 540, kbVec3(-0.2f, 0, 0));
-        hero.Pose(leg, 812, kbVec3(-0.1f, 0, 0));
-        hero.Pose(leg, 822, kbVec3(-1.3f, 0, 0));
-        hero.Pose(leg, 830, kbVec3(-0.2f, 0, 0));
-    }
-    for (int leg : {CT_SHIN_R, CT_SHIN_L}) {
-        hero.Pose(leg, 0, kbVec3(1.8f, 0, 0));
-        hero.Pose(leg, 40, kbVec3(1.8f, 0, 0));
-        hero.Pose(leg, 55, kbVec3(0.2f, 0, 0));
-        hero.Pose(leg, 70, kbVec3(1.6f, 0, 0));
-        hero.Pose(leg, 85, kbVec3(0.3f, 0, 0));
-        hero.Pose(leg, 505, kbVec3(0.3f, 0, 0));
-        hero.Pose(leg, 518, kbVec3(1.7f, 0, 0));
-        hero.Pose(leg, 540, kbVec3(0.3f, 0, 0));
-        hero.Pose(leg, 812, kbVec3(0.2f, 0, 0));
-        hero.Pose(leg, 822, kbVec3(1.9f, 0, 0));
-        hero.Pose(leg, 830, kbVec3(0.3f, 0, 0));
-    }
+    ctBendKnees(&hero, {{0, -1.2f, 1.8f},
+                        {40, -1.2f, 1.8f},
+                        {55, -0.1f, 0.2f},
+                        {70, -1.1f, 1.6f},
+                        {85, -0.3f, 0.3f},
+                        {505, -0.2f, 0.3f},
+                        {518, -1.2f, 1.7f},
+                        {540, -0.2f, 0.3f},
+                        {812, -0.1f, 0.2f},
+                        {822, -1.3f, 1.9f},
+                        {830, -0.2f, 0.3f}});
     for (int at : duel.heroBlows)
         ctStrike(&hero, at, at % 20 == 0);
     for (int at : duel.guardBlows)
@@ -526,9 +490,7 @@ const float _lordH = 2.3f;
 
 ctScene _interior(const _quality &q)
 {
-    ctScene out;
-    out.number = q.light ? "l02" : "04";
-    out.package = q.light ? "l04.ksf" : "02.ksf";
+    ctScene out = ctSceneOf(q.light, "04", "l02", "02.ksf", "l04.ksf");
     const int frames = 1050;
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
@@ -673,22 +635,8 @@ ctScene _interior(const _quality &q)
     hero.Pose(CT_TORSO, 22, kbVec3(0.6f, 0, 0));  // lands low
     hero.Pose(CT_TORSO, 48, kbVec3(0.35f, 0, 0));
     hero.Pose(CT_TORSO, 140, kbVec3(0.25f, 0, 0));
-    for (int leg : {CT_THIGH_R, CT_THIGH_L}) {
-        hero.Pose(leg, 14, kbVec3(-0.2f, 0, 0));
-        hero.Pose(leg, 24, kbVec3(-1.4f, 0, 0));
-        hero.Pose(leg, 48, kbVec3(-0.3f, 0, 0));
-        hero.Pose(leg, 935, kbVec3(-0.3f, 0, 0));
-        hero.Pose(leg, 965, kbVec3(-1.1f, 0, 0));
-        hero.Pose(leg, 1000, kbVec3(-0.3f, 0, 0));
-    }
-    for (int leg : {CT_SHIN_R, CT_SHIN_L}) {
-        hero.Pose(leg, 14, kbVec3(0.2f, 0, 0));
-        hero.Pose(leg, 24, kbVec3(2.0f, 0, 0));
-        hero.Pose(leg, 48, kbVec3(0.3f, 0, 0));
-        hero.Pose(leg, 935, kbVec3(0.3f, 0, 0));
-        hero.Pose(leg, 965, kbVec3(1.6f, 0, 0));
-        hero.Pose(leg, 1000, kbVec3(0.3f, 0, 0));
-    }
+    ctBendKnees(&hero, {{14, -0.2f, 0.2f}, {24, -1.4f, 2.0f}, {48, -0.3f, 0.3f}, {935, -0.3f, 0.3f}, {965, -1.1f, 1.6f},
+                        {1000, -0.3f, 0.3f}});
     ctParry(&hero, 198);
     ctStrike(&hero, 250, true);  // the cut that takes the mask
     for (int at : {360, 470, 650, 780})
@@ -770,25 +718,8 @@ ctScene _interior(const _quality &q)
 
     // The mask: on his face until the cut at 250, then it tears free and circles above the two.
     {
-        kbMesh m = kbMeshSphere(0.3f, q.detail + 4, q.detail / 2 + 4);
-        kbMesh half;
-        for (size_t t = 0; t + 2 < m.indices.size(); t += 3) {
-            bool front = true;
-            for (int k = 0; k < 3; k++)
-                front = front && m.vertices[m.indices[t + k]].vz > 0.02f && m.vertices[m.indices[t + k]].vy > -0.12f;
-            if (front)
-                half.indices.insert(half.indices.end(), {m.indices[t], m.indices[t + 1], m.indices[t + 2]});
-        }
-        half.vertices = m.vertices;
-        kbSurface face = kbSurfaceOf(half, 0xF0E8E0, maskT);
-        face.twoSided = true;
-        kbMesh horns;
-        for (int s = -1; s <= 1; s += 2) {
-            kbMesh h = kbMeshLathe({{0.05f, 0}, {0.035f, 0.12f}, {0.0f, 0.25f}}, q.detail / 2 + 2);
-            kbMeshTransform(&h, kbVec3(s * 0.15f, 0.2f, 0.12f), kbVec3(0.3f, 0, -s * 0.5f));
-            kbMeshAppend(&horns, h);
-        }
-        auto maskBody = kbBodyOf({face, kbSurfaceOf(horns, 0xC03020)});
+        auto maskBody = kbBodyOf({ctMaskFace(0.3f, q.detail + 4, q.detail / 2 + 4, maskT),
+                                  ctMaskHorns(q.detail / 2 + 2, kbVec3(0.15f, 0.2f, 0.12f))});
         kbCurve onFace = [lordTrans, lordAngle](int f) {
             return lordTrans(f) + kbVec3(0, _lordH * 0.43f, 0) + kbRotate(kbVec3(0, 0, 0.1f), lordAngle(f));
         };
@@ -816,13 +747,6 @@ ctScene _interior(const _quality &q)
     // The star: thrown at 140 straight at the swordsman, turned aside by his blade at 198, it skims
     // the ceiling round the chamber and bites into the corner post at 500.
     {
-        std::vector<kbPoint2> star;
-        for (int i = 0; i < 8; i++) {
-            float r = i % 2 ? 0.05f : 0.17f, a = _pi * i / 4;
-            star.push_back({r * std::cos(a), r * std::sin(a)});
-        }
-        kbSurface s = kbSurfaceOf(kbMeshSlab(star, 0.012f), 0xB8BCC8, steelT);
-        s.specular = 1.0f;
         kbSpline path;
         kbVec3 hit = heroTrans(198) + kbVec3(0.1f, 0.45f, 0.75f);
         path.Key(140, kbVec3(0.3f, 2.0f, 16.5f));
@@ -839,7 +763,7 @@ ctScene _interior(const _quality &q)
             return path.At((float)f);
         };
         kbCurve spin = [](int f) { return kbVec3(_pi / 2 - 0.2f, 0, f < 140 ? 0.0f : (float)(std::min(f, 500) - 140) * 0.9f); };
-        kbAddShape(&sc, "Shuriken01", kbBodyOf({s}), -1, trans, spin);
+        kbAddShape(&sc, "Shuriken01", ctShurikenBody(steelT), -1, trans, spin);
     }
 
     // Shots: the drop seen from down the corridor, following him to the doors, the lord's view of the

@@ -749,9 +749,7 @@ kbImage _textPicture(uint32_t aW, uint32_t aH, const std::string &aText, uint32_
 ctScene _title(bool aLight)
 {
     _quality q{aLight, aLight ? 6 : 12, aLight ? 128u : 256u};
-    ctScene out;
-    out.number = aLight ? "l01" : "01";
-    out.package = aLight ? "l01.ksf" : "01.ksf";
+    ctScene out = ctSceneOf(aLight, "01", "l01", "01.ksf", "l01.ksf");
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
     const int frames = CT_TITLE_FRAMES;
@@ -874,9 +872,7 @@ ctScene _title(bool aLight)
 ctScene _night(bool aLight)
 {
     _quality q{aLight, aLight ? 6 : 12, aLight ? 256u : 512u};
-    ctScene out;
-    out.number = aLight ? "l20" : "02";
-    out.package = aLight ? "l02.ksf" : "02.ksf";
+    ctScene out = ctSceneOf(aLight, "02", "l20", "02.ksf", "l02.ksf");
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
     const int frames = CT_NIGHT_FRAMES;

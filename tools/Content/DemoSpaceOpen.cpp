@@ -235,12 +235,21 @@ kbCurve _shots(std::vector<std::pair<int, kbCurve>> aShots)
     };
 }
 
-ctScene _begin(const char *aFull, const char *aLight, bool aLightQ, int aFrames)
+// Every FullSpec scene of this part packs its pictures with the battle's in 04.ksf; each Light
+// scene has a package of its own.
+ctScene _begin(const char *aFull, const char *aLight, bool aLightQ, int aFrames, const char *aLightPackage)
 {
-    ctScene out;
-    out.number = aLightQ ? aLight : aFull;
+    ctScene out = ctSceneOf(aLightQ, aFull, aLight, "04.ksf", aLightPackage);
     kbSceneBegin(&out.scene, aFrames, 2.0f, 12000.0f, 0x000000, 0x404858, 0.3f);
     return out;
+}
+
+// The camera, the sun from aSun with its fill, and the counts.
+void _finish(kbScene *aSceneP, const kbCurve &aEye, const kbCurve &aLook, float aFov, kbVec3 aSun)
+{
+    kbAddCamera(aSceneP, aEye, aLook, aFov);
+    _addLights(aSceneP, aSun);
+    kbSceneCount(aSceneP);
 }
 
 // 06: the flagship glides over the home world and its fighters drop out of the hangar under its
@@ -249,8 +258,7 @@ ctScene _launch(bool aLight)
 {
     _quality q = _qualityOf(aLight);
     const int frames = 330;
-    ctScene out = _begin("06", "l03", aLight, frames);
-    out.package = aLight ? "l07.ksf" : "04.ksf";
+    ctScene out = _begin("06", "l03", aLight, frames, "l07.ksf");
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
 
@@ -318,9 +326,7 @@ ctScene _launch(bool aLight)
     for (int i = 0; i < 6; i++)
         ctAddFlyer(&sc, "BlueFighter", fighter, lead(i), 4.0f, "Blue" + std::to_string(i + 1) + "Path");
 
-    kbAddCamera(&sc, eye, look, 1.0f);
-    _addLights(&sc, kbVec3(0.65f, -0.45f, -0.35f));
-    kbSceneCount(&sc);
+    _finish(&sc, eye, look, 1.0f, kbVec3(0.65f, -0.45f, -0.35f));
     return out;
 }
 
@@ -367,8 +373,7 @@ ctScene _warpIn(bool aLight)
 {
     _quality q = _qualityOf(aLight);
     const int frames = 180;
-    ctScene out = _begin("07", "l04", aLight, frames);
-    out.package = aLight ? "l08.ksf" : "04.ksf";
+    ctScene out = _begin("07", "l04", aLight, frames, "l08.ksf");
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
 
@@ -395,9 +400,7 @@ ctScene _warpIn(bool aLight)
     _arrival big{[leader](int f) { return leader(f) + kbVec3(0, -45, -340); }, 79, 900, 3};
     _addArrival(&sc, "Flagship", _flagship(&tx, q), big, flash, trail, 420, 22, eye);
 
-    kbAddCamera(&sc, eye, look, 1.0f);
-    _addLights(&sc, kbVec3(-0.55f, -0.4f, -0.7f));
-    kbSceneCount(&sc);
+    _finish(&sc, eye, look, 1.0f, kbVec3(-0.55f, -0.4f, -0.7f));
     return out;
 }
 
@@ -406,8 +409,7 @@ ctScene _cruise(bool aLight)
 {
     _quality q = _qualityOf(aLight);
     const int frames = 300;
-    ctScene out = _begin("08", "l05", aLight, frames);
-    out.package = aLight ? "l09.ksf" : "04.ksf";
+    ctScene out = _begin("08", "l05", aLight, frames, "l09.ksf");
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
 
@@ -457,9 +459,7 @@ ctScene _cruise(bool aLight)
                    [spin, i](int f) { return kbVec3(f * spin, f * spin * 0.7f + i, 0); }, kbConstant(kbVec3(sz, sz, sz)));
     }
 
-    kbAddCamera(&sc, eye, look, 1.0f);
-    _addLights(&sc, kbVec3(0.6f, 0.35f, -0.55f));
-    kbSceneCount(&sc);
+    _finish(&sc, eye, look, 1.0f, kbVec3(0.6f, 0.35f, -0.55f));
     return out;
 }
 
@@ -469,8 +469,7 @@ ctScene _storm(bool aLight)
 {
     _quality q = _qualityOf(aLight);
     const int frames = 240;
-    ctScene out = _begin("09", "l06", aLight, frames);
-    out.package = aLight ? "l10.ksf" : "04.ksf";
+    ctScene out = _begin("09", "l06", aLight, frames, "l10.ksf");
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
 
@@ -534,32 +533,19 @@ ctScene _storm(bool aLight)
         kbVec3 d = kbNormalize(rocks[aTo].p - rocks[aFrom].p);
         return d * (rocks[aFrom].r * 0.7f);
     };
-    auto windows = [frames](std::initializer_list<std::pair<int, int>> aOn) {
-        std::vector<float> d(frames, 1.0f);
-        for (auto w : aOn)
-            for (int f = w.first; f < w.second && f < frames; f++)
-                d[f] = 0.0f;
-        return d;
-    };
-    auto bolt = [&](const std::string &aId, int aParentA, kbVec3 aAtA, int aParentB, kbVec3 aAtB, std::vector<float> aOn) {
-        int a = kbAddShape(&sc, "thand" + aId + "a", nullptr, aParentA, kbConstant(aAtA));
-        int b = kbAddShape(&sc, "thand" + aId + "b", nullptr, aParentB, kbConstant(aAtB));
-        sc.shapes[a].dissolve = aOn;
-        sc.shapes[b].dissolve = aOn;
-    };
-    bolt("01", rockShape[0], face(0, 1), rockShape[1], face(1, 0), windows({{24, 44}, {70, 84}, {150, 175}, {205, 222}}));
-    bolt("02", rockShape[2], face(2, 3), rockShape[3], face(3, 2), windows({{50, 62}, {95, 108}, {180, 196}}));
+    ctAddBolt(&sc, "01", rockShape[0], kbConstant(face(0, 1)), rockShape[1], kbConstant(face(1, 0)),
+              ctBursts(frames, {{24, 44}, {70, 84}, {150, 175}, {205, 222}}));
+    ctAddBolt(&sc, "02", rockShape[2], kbConstant(face(2, 3)), rockShape[3], kbConstant(face(3, 2)),
+              ctBursts(frames, {{50, 62}, {95, 108}, {180, 196}}));
     // The struck fighter is the body shape under its path locator.
     int struck = -1;
     for (int i = 0; i < (int)sc.shapes.size(); i++)
         if (std::string(sc.shapes[i].def.name) == "Blue2Path")
             struck = i + 1;
     kbVec3 toFighter = kbNormalize(kbVec3(4, 12, 18) - rocks[1].p) * (rocks[1].r * 0.7f);
-    bolt("03", rockShape[1], toFighter, struck, kbVec3(), windows({{112, 128}}));
+    ctAddBolt(&sc, "03", rockShape[1], kbConstant(toFighter), struck, kbConstant(kbVec3()), ctBursts(frames, {{112, 128}}));
 
-    kbAddCamera(&sc, eye, look, 1.05f);
-    _addLights(&sc, kbVec3(0.5f, -0.5f, 0.7f));
-    kbSceneCount(&sc);
+    _finish(&sc, eye, look, 1.05f, kbVec3(0.5f, -0.5f, 0.7f));
     return out;
 }
 
@@ -616,8 +602,7 @@ ctScene _jumpOut(bool aLight)
 {
     _quality q = _qualityOf(aLight);
     const int frames = 150;
-    ctScene out = _begin("11", "l08", aLight, frames);
-    out.package = aLight ? "l12.ksf" : "04.ksf";
+    ctScene out = _begin("11", "l08", aLight, frames, "l12.ksf");
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
 
@@ -635,9 +620,7 @@ ctScene _jumpOut(bool aLight)
                  {[o, i](int f) { return o + kbVec3(0, 2 * std::sin(f / 15.0f + i), 1.0f * f); }, i < 2 ? 42 : 44, 20, 11}, flare,
                  flash, 60, 12, eye);
     }
-    kbAddCamera(&sc, eye, look, 1.0f);
-    _addLights(&sc, kbVec3(0.5f, -0.55f, 0.65f));
-    kbSceneCount(&sc);
+    _finish(&sc, eye, look, 1.0f, kbVec3(0.5f, -0.55f, 0.65f));
     return out;
 }
 
@@ -647,8 +630,7 @@ ctScene _vista(bool aLight)
 {
     _quality q = _qualityOf(aLight);
     const int frames = 300;
-    ctScene out = _begin("12", "l09", aLight, frames);
-    out.package = aLight ? "l13.ksf" : "04.ksf";
+    ctScene out = _begin("12", "l09", aLight, frames, "l13.ksf");
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
 
@@ -670,9 +652,7 @@ ctScene _vista(bool aLight)
         _arrival a{[flag, o, i](int f) { return flag(f) + o + kbVec3(0, 3 * std::sin(f / 30.0f + i), 0); }, 8 + 3 * i, 420, 9};
         _addArrival(&sc, "BlueFighter", fighter, a, flash, trail, 70, 5, eye);
     }
-    kbAddCamera(&sc, eye, look, 1.0f);
-    _addLights(&sc, kbVec3(0.5f, -0.3f, -0.8f));
-    kbSceneCount(&sc);
+    _finish(&sc, eye, look, 1.0f, kbVec3(0.5f, -0.3f, -0.8f));
     return out;
 }
 

@@ -26,25 +26,6 @@ static _quality _qualityOf(bool aLight)
     return aLight ? _quality{true, 8, 256, 256} : _quality{false, 16, 512, 1024};
 }
 
-// A sky dome seen from inside, lit by its own glow; the picture's top row is the zenith.
-static std::shared_ptr<kbShapeBody> _skyDome(float aRadius, int aSlices, const std::string &aTex)
-{
-    std::vector<kbPoint2> p;
-    for (int i = 0; i <= 8; i++) {
-        float a = _pi / 2 * i / 8;
-        p.push_back({aRadius * std::cos(a), aRadius * std::sin(a) * 0.5f - aRadius * 0.05f});
-    }
-    p.back().a = 0;
-    kbMesh m = kbMeshLathe(p, aSlices);
-    for (_vertexDef &v : m.vertices)
-        v.nx = -v.nx, v.ny = -v.ny, v.nz = -v.nz, v.v0 = v.v1 = 1.0f - std::max(0.0f, v.vy) / (aRadius * 0.45f);
-    kbMeshOrient(&m);
-    kbSurface s = kbSurfaceOf(m, 0x000000, aTex);
-    s.diffuse = kbColor(0x000000);
-    s.emissive = kbColor(0xFFFFFF);
-    return kbBodyOf({s});
-}
-
 // A flat glow facing +Z, drawn additively.
 static std::shared_ptr<kbShapeBody> _glowCard(float aWidth, float aHeight, const std::string &aTex, uint32_t aTint)
 {
@@ -90,9 +71,7 @@ static std::shared_ptr<kbShapeBody> _torii(float aH, int aDetail, const std::str
 ctScene ctDemoDawn(bool aLight)
 {
     _quality q = _qualityOf(aLight);
-    ctScene out;
-    out.number = aLight ? "l18" : "28";
-    out.package = aLight ? "l20.ksf" : "14.ksf";
+    ctScene out = ctSceneOf(aLight, "28", "l18", "14.ksf", "l20.ksf");
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
     const int frames = 390;
@@ -126,7 +105,7 @@ ctScene ctDemoDawn(bool aLight)
     };
     kbMesh shore = kbMeshTerrain(5000, 5000, aLight ? 24 : 48, aLight ? 24 : 48, hills, 20);
     kbAddShape(&sc, "FarShore", kbBodyOf({kbSurfaceOf(shore, 0xFFFFFF, hillT)}), -1, kbConstant(kbVec3()));
-    kbAddShape(&sc, "DawnSky", _skyDome(2600, aLight ? 16 : 24, skyT), -1, kbConstant(kbVec3()));
+    kbAddShape(&sc, "DawnSky", ctSkyDome(2600, aLight ? 16 : 24, skyT), -1, kbConstant(kbVec3()));
 
     // The sun climbs behind the gate; its glow lies on the water as a long streak.
     kbCurve sunPos = [](int f) { return kbVec3(0, -20 + 150 * _smooth(0, 389, (float)f), -2300); };
@@ -202,40 +181,13 @@ static const float _poolCx = -0.055f, _poolCz = 0.055f, _poolIn = 2.72f, _poolRi
 
 static std::shared_ptr<kbShapeBody> _poolBasin(const _quality &q, const std::string &aTileT, const std::string &aDeckT)
 {
-    const float in = _poolIn, rim = _poolRim, cx = _poolCx, cz = _poolCz;
-    kbMesh floor = kbMeshPlane(in * 2, in * 2, q.light ? 8 : 16, q.light ? 8 : 16, 5);
-    kbMeshTransform(&floor, kbVec3(cx, 0, cz));
-    kbMesh walls;
-    for (int side = 0; side < 4; side++) {
-        kbMesh w = kbMeshPlane(in * 2, rim, q.light ? 6 : 12, 3, 1);
-        for (_vertexDef &v : w.vertices)
-            v.u0 = v.u1 = v.vx * 0.9f, v.v0 = v.v1 = v.vz * 0.9f;
-        kbMeshTransform(&w, kbVec3(0, rim / 2, 0), kbVec3(-_pi / 2, 0, 0));
-        kbMeshTransform(&w, kbVec3(cx, 0, cz) + kbRotate(kbVec3(0, 0, in), kbVec3(0, side * _pi / 2, 0)),
-                        kbVec3(0, side * _pi / 2, 0));
-        kbMeshAppend(&walls, w);
-    }
-    // Boards around the opening, running across the garden's axis.
-    kbMesh deck;
-    const float out = 5.2f;
-    const float bands[4][4] = {{-out, -out, out, -in}, {-out, in, out, out}, {-out, -in, -in, in}, {in, -in, out, in}};
-    for (const auto &b : bands) {
-        float w = b[2] - b[0], d = b[3] - b[1];
-        kbMesh p = kbMeshPlane(w, d, std::max(2, (int)(w * 1.5f)), std::max(2, (int)(d * 1.5f)), 1);
-        for (_vertexDef &v : p.vertices)
-            v.u0 = v.u1 = (v.vx + b[0] + w / 2) / 3.0f, v.v0 = v.v1 = (v.vz + b[1] + d / 2) / 1.2f;
-        kbMeshTransform(&p, kbVec3(cx + b[0] + w / 2, rim, cz + b[1] + d / 2));
-        kbMeshAppend(&deck, p);
-    }
-    kbMesh edge;
-    for (int side = 0; side < 4; side++) {
-        kbMesh l = kbMeshBox(kbVec3(in * 2 + 0.4f, 0.1f, 0.2f), 3);
-        kbMeshTransform(&l, kbVec3(0, rim + 0.05f, in + 0.1f));
-        kbMeshTransform(&l, kbVec3(cx, 0, cz), kbVec3(0, side * _pi / 2, 0));
-        kbMeshAppend(&edge, l);
-    }
-    return kbBodyOf({kbSurfaceOf(floor, 0xFFFFFF, aTileT), kbSurfaceOf(walls, 0xD8E4EC, aTileT), kbSurfaceOf(deck, 0xFFFFFF, aDeckT),
-                     kbSurfaceOf(edge, 0xC8B8A0, aDeckT)});
+    const ctPoolLook look = {_poolIn,          _poolRim, _poolCx,          _poolCz,     // opening, rim, centre
+                             q.light ? 8 : 16, 5,        q.light ? 6 : 12, 3,    0.9f,  // floor and wall tiles
+                             5.2f,             1.5f,     3.0f,             1.2f,        // boards across the garden's axis
+                             0.4f,             0.1f,     0.2f,             0.1f, 3};    // the edge, in a colour of its own
+    ctPoolMeshes m = ctPoolBasin(look);
+    return kbBodyOf({kbSurfaceOf(m.floor, 0xFFFFFF, aTileT), kbSurfaceOf(m.walls, 0xD8E4EC, aTileT), kbSurfaceOf(m.deck, 0xFFFFFF, aDeckT),
+                     kbSurfaceOf(m.lip, 0xC8B8A0, aDeckT)});
 }
 
 static void _poolKoi(kbScene *aSceneP, int aIndex, const std::string &aName, const std::shared_ptr<kbShapeBody> &aBody,
@@ -259,9 +211,8 @@ static void _poolKoi(kbScene *aSceneP, int aIndex, const std::string &aName, con
 ctScene ctDemoPool(bool aLight)
 {
     _quality q = _qualityOf(aLight);
-    ctScene out;
-    out.number = aLight ? "l19" : "20";
-    out.package = "05.ksf";  // the Light scene draws from the FullSpec package too
+    // The Light scene draws from the FullSpec package too.
+    ctScene out = ctSceneOf(aLight, "20", "l19", "05.ksf", "05.ksf");
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
     const int frames = 1600;
@@ -366,7 +317,7 @@ ctScene ctDemoPool(bool aLight)
             sc.shapes[s].dissolve = seen;
         }
     }
-    kbAddShape(&sc, "MiddaySky", _skyDome(60, aLight ? 16 : 24, skyT), -1, kbConstant(kbVec3()));
+    kbAddShape(&sc, "MiddaySky", ctSkyDome(60, aLight ? 16 : 24, skyT), -1, kbConstant(kbVec3()));
 
     // Koi.
     {
@@ -462,30 +413,6 @@ kbVec3 ctRuinsBlastSpot(int aFrame, float aSide, int aStep)
     return t + fwd * (420.0f + 150.0f * aStep) + right * (aSide * (170.0f + 70.0f * aStep)) + kbVec3(0, 30.0f + 45.0f * aStep, 0);
 }
 
-static void _ruinsCut(kbRig *aRigP, int aAt, bool aHigh)
-{
-    kbRig &r = *aRigP;
-    r.Pose(CT_UARM_R, aAt - 7, kbVec3(aHigh ? -2.8f : -1.9f, 0.3f, aHigh ? -0.2f : -1.1f));
-    r.Pose(CT_UARM_R, aAt, kbVec3(-0.55f, -0.4f, 0.1f));
-    r.Pose(CT_UARM_R, aAt + 6, kbVec3(-1.0f, 0, -0.2f));
-    r.Pose(CT_FARM_R, aAt - 7, kbVec3(-1.2f, 0, 0));
-    r.Pose(CT_FARM_R, aAt, kbVec3(-0.1f, 0, 0));
-    r.Pose(CT_FARM_R, aAt + 6, kbVec3(-0.6f, 0, 0));
-    r.Pose(CT_TORSO, aAt - 7, kbVec3(0.0f, 0.35f, 0));
-    r.Pose(CT_TORSO, aAt, kbVec3(0.3f, -0.35f, 0));
-    r.Pose(CT_TORSO, aAt + 6, kbVec3(0.12f, 0, 0));
-}
-
-static void _ruinsBlock(kbRig *aRigP, int aAt)
-{
-    kbRig &r = *aRigP;
-    r.Pose(CT_UARM_R, aAt - 5, kbVec3(-1.0f, 0, -0.2f));
-    r.Pose(CT_UARM_R, aAt, kbVec3(-2.2f, 0, -0.9f));
-    r.Pose(CT_UARM_R, aAt + 5, kbVec3(-1.0f, 0, -0.2f));
-    r.Pose(CT_TORSO, aAt, kbVec3(-0.15f, 0.2f, 0));
-    r.Pose(CT_TORSO, aAt + 5, kbVec3(0.12f, 0, 0));
-}
-
 // Leaning away from a swing, and reeling from a blow.
 static void _ruinsLean(kbRig *aRigP, int aAt, float aHow, int aBack)
 {
@@ -498,21 +425,18 @@ static void _ruinsLean(kbRig *aRigP, int aAt, float aHow, int aBack)
 static kbRig _ruinsFighter(const ctFighterLook &aLook, int aSide)
 {
     kbRig rig = ctFighterRig(aLook, _ruinsHeight);
-    rig.Pose(CT_UARM_R, 0, kbVec3(-1.0f, 0, -0.2f));
-    rig.Pose(CT_FARM_R, 0, kbVec3(-0.6f, 0, 0));
-    rig.Pose(CT_UARM_L, 0, kbVec3(-0.7f, 0, 0.5f));
-    rig.Pose(CT_FARM_L, 0, kbVec3(-1.1f, 0, 0));
-    rig.Pose(CT_TORSO, 0, kbVec3(0.12f, 0, 0));
+    ctOnGuard(&rig);
     for (int k = 0; k < CT_RUINS_ROUNDS; k++) {
         int b = ctRuinsRound[k];
         bool attacker = k % 2 == aSide;
+        // The exchanges are quick: cuts straight from the guard, short blocks.
         if (attacker) {
-            _ruinsCut(&rig, b + ctRuinsBeat[0], true);
-            _ruinsBlock(&rig, b + ctRuinsBeat[1]);
-            _ruinsCut(&rig, b + ctRuinsBeat[2], false);
+            ctCut(&rig, b + ctRuinsBeat[0], true, 7, 6);
+            ctParry(&rig, b + ctRuinsBeat[1], 5, 5);
+            ctCut(&rig, b + ctRuinsBeat[2], false, 7, 6);
         } else {
             _ruinsLean(&rig, b + ctRuinsBeat[0], 0.35f, 6);
-            _ruinsCut(&rig, b + ctRuinsBeat[1], true);
+            ctCut(&rig, b + ctRuinsBeat[1], true, 7, 6);
             _ruinsLean(&rig, b + ctRuinsBeat[2], 0.6f, 18);
         }
     }
@@ -536,9 +460,7 @@ static kbMesh _brokenColumn(float aRadius, float aHeight, int aSlices, uint32_t 
 ctScene ctDemoRuins(bool aLight)
 {
     _quality q = _qualityOf(aLight);
-    ctScene out;
-    out.number = aLight ? "l16" : "22";
-    out.package = aLight ? "l06.ksf" : "03.ksf";
+    ctScene out = ctSceneOf(aLight, "22", "l16", "03.ksf", "l06.ksf");
     kbScene &sc = out.scene;
     ctTextures &tx = out.textures;
     kbSceneBegin(&sc, _ruinsFrames, 5.0f, 9000.0f, 0x180C14, 0x504060, 0.5f);
@@ -559,7 +481,7 @@ ctScene ctDemoRuins(bool aLight)
     // The arena floor, the ring of broken columns and the outer wall with its gaps.
     kbMesh floor = kbMeshPlane(3600, 3600, aLight ? 18 : 36, aLight ? 18 : 36, 7);
     kbAddShape(&sc, "ArenaFloor", kbBodyOf({kbSurfaceOf(floor, 0xC8C0B8, stoneT)}), -1, kbConstant(kbVec3()));
-    kbAddShape(&sc, "StormSky", _skyDome(4200, aLight ? 16 : 24, skyT), -1, kbConstant(kbVec3()));
+    kbAddShape(&sc, "StormSky", ctSkyDome(4200, aLight ? 16 : 24, skyT), -1, kbConstant(kbVec3()));
     {
         kbMesh cols, bands, rubble;
         kbRandom rnd(2207);
@@ -751,7 +673,7 @@ ctScene ctDemoEnding()
         kbAddShape(&sc, "CourtMaple", maple, -1, kbConstant(kbVec3(x, 0, z)), kbConstant(kbVec3(0, i * 1.3f, 0)),
                    kbConstant(kbVec3(1, 0.8f + 0.08f * (i % 3), 1)));
     }
-    kbAddShape(&sc, "SunsetSky", _skyDome(150, 24, skyT), -1, kbConstant(kbVec3()));
+    kbAddShape(&sc, "SunsetSky", ctSkyDome(150, 24, skyT), -1, kbConstant(kbVec3()));
     kbAddShape(&sc, "SettingSun", _glowCard(60, 60, sunT, 0xFFD0A0), -1, kbConstant(kbVec3(-15, 12, -120)));
 
     // Leaves drifting down through the whole scene.
@@ -813,26 +735,9 @@ ctScene ctDemoEnding()
 
     // The mask leaves his face and drifts up past the sun (394) to hang over the court.
     {
-        kbMesh m = kbMeshSphere(0.22f, q.detail, q.detail / 2);
-        kbMesh half;
-        for (size_t t = 0; t + 2 < m.indices.size(); t += 3) {
-            bool front = true;
-            for (int k = 0; k < 3; k++)
-                front = front && m.vertices[m.indices[t + k]].vz > 0.02f && m.vertices[m.indices[t + k]].vy > -0.12f;
-            if (front)
-                half.indices.insert(half.indices.end(), {m.indices[t], m.indices[t + 1], m.indices[t + 2]});
-        }
-        half.vertices = m.vertices;
-        kbSurface face = kbSurfaceOf(half, 0xF0E8E0, maskT);
-        face.twoSided = true;
+        kbSurface face = ctMaskFace(0.22f, q.detail, q.detail / 2, maskT);
         face.emissive = kbColor(0x302820);
-        kbMesh horns;
-        for (int s = -1; s <= 1; s += 2) {
-            kbMesh h = kbMeshLathe({{0.05f, 0}, {0.035f, 0.12f}, {0.0f, 0.25f}}, 8);
-            kbMeshTransform(&h, kbVec3(s * 0.11f, 0.15f, 0.09f), kbVec3(0.3f, 0, -s * 0.5f), kbVec3(0.75f, 0.75f, 0.75f));
-            kbMeshAppend(&horns, h);
-        }
-        auto maskBody = kbBodyOf({face, kbSurfaceOf(horns, 0xC03020)});
+        auto maskBody = kbBodyOf({face, ctMaskHorns(8, kbVec3(0.11f, 0.15f, 0.09f), 0.75f)});
         kbSpline flight{{300, {0, 0, 0}},           {317, {0.1f, 0.5f, 0.4f}},  {360, {0.9f, 1.6f, 0.2f}},
                         {394, {0.3f, 2.6f, -1.0f}}, {440, {-0.8f, 3.0f, -0.4f}}, {500, {-0.3f, 3.2f, 0.5f}},
                         {539, {0.1f, 3.25f, 0.6f}}};
@@ -857,18 +762,11 @@ ctScene ctDemoEnding()
     // The star: flung from behind the camera at 140, it whips past (165), circles the lord and
     // bites into the hall's right front post (470).
     {
-        std::vector<kbPoint2> star;
-        for (int i = 0; i < 8; i++) {
-            float r = i % 2 ? 0.05f : 0.17f, a = _pi * i / 4;
-            star.push_back({r * std::cos(a), r * std::sin(a)});
-        }
-        kbSurface s = kbSurfaceOf(kbMeshSlab(star, 0.012f), 0xB8BCC8, steelT);
-        s.specular = 1.0f;
         kbSpline path{{140, {5.0f, 1.9f, 9.0f}},   {165, {1.3f, 1.7f, 3.6f}},  {220, {-1.6f, 1.8f, 0.2f}}, {290, {-1.2f, 2.1f, -2.6f}},
                       {350, {1.2f, 2.3f, -2.4f}}, {420, {2.3f, 1.9f, -0.6f}}, {470, {0.87f, 1.7f, -4.66f}}};
         kbCurve trans = [path](int f) { return path.At((float)std::max(140, std::min(f, 470))); };
         kbCurve spin = [](int f) { return kbVec3(_pi / 2 - 0.2f, 0, (float)(std::max(140, std::min(f, 470)) - 140) * 0.7f); };
-        kbAddShape(&sc, "Shuriken01", kbBodyOf({s}), -1, trans, spin);
+        kbAddShape(&sc, "Shuriken01", ctShurikenBody(steelT), -1, trans, spin);
     }
 
     // The camera: a slow approach behind the lord, round to his face, up with the mask, then

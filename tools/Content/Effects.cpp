@@ -6,17 +6,6 @@
 
 #include "Content.h"
 
-static bool _add(std::vector<kbKsfEntry> *aEntriesP, const std::string &aName, const kbImage &aImage, int aDepth)
-{
-    kbKsfEntry e;
-    e.name = aName;
-    std::string err;
-    if (!kbBmpWrite(aImage, aDepth, &e.data, &err))
-        return false;
-    aEntriesP->push_back(e);
-    return true;
-}
-
 // Set B: a blue-white plasma burst with a shock ring, for the second explosion kind.
 static kbImage _plasma(uint32_t aSize, float aAge, uint32_t aSeed)
 {
@@ -44,12 +33,12 @@ bool ctWriteEffects(ctOutput *aOutP)
         for (int i = 0; i < 15; i++) {
             char name[32];
             std::snprintf(name, sizeof name, "_bomb_%02d.bmp", i);
-            ok = ok && _add(&e, name, kbTexFire(128, i / 14.0f, 1000), 24);
+            ok = ok && ctAddBitmap(&e, name, kbTexFire(128, i / 14.0f, 1000), 24);
         }
         for (int i = 0; i < 16; i++) {
             char name[32];
             std::snprintf(name, sizeof name, "_bomb_b%03d.bmp", i);
-            ok = ok && _add(&e, name, _plasma(128, i / 15.0f, 1100), 24);
+            ok = ok && ctAddBitmap(&e, name, _plasma(128, i / 15.0f, 1100), 24);
         }
         ok = ok && ctWritePackage(aOutP, "10.ksf", e);
     }
@@ -67,14 +56,14 @@ bool ctWriteEffects(ctOutput *aOutP)
                                                (uint32_t)std::min(255.0f, (core + glow) * 255));
             }
         std::vector<kbKsfEntry> e;
-        ok = ok && _add(&e, "lightning.bmp", img, 24) && ctWritePackage(aOutP, "13.ksf", e);
+        ok = ok && ctAddBitmap(&e, "lightning.bmp", img, 24) && ctWritePackage(aOutP, "13.ksf", e);
     }
     {
         std::vector<kbKsfEntry> e;
-        ok = ok && _add(&e, "galaxy01.bmp", kbTexGalaxy(512, 0x7090E0, 2, 1401), 32);
-        ok = ok && _add(&e, "galaxy02.bmp", kbTexGalaxy(512, 0xE09070, 3, 1402), 32);
-        ok = ok && _add(&e, "galaxy03.bmp", kbTexNebula(512, 0xD04878, 1403), 32);
-        ok = ok && _add(&e, "galaxy04.bmp", kbTexNebula(512, 0x40A0A0, 1404), 32);
+        ok = ok && ctAddBitmap(&e, "galaxy01.bmp", kbTexGalaxy(512, 0x7090E0, 2, 1401), 32);
+        ok = ok && ctAddBitmap(&e, "galaxy02.bmp", kbTexGalaxy(512, 0xE09070, 3, 1402), 32);
+        ok = ok && ctAddBitmap(&e, "galaxy03.bmp", kbTexNebula(512, 0xD04878, 1403), 32);
+        ok = ok && ctAddBitmap(&e, "galaxy04.bmp", kbTexNebula(512, 0x40A0A0, 1404), 32);
         ok = ok && ctWritePackage(aOutP, "Galaxy.ksf", e);
     }
     {

@@ -16,25 +16,6 @@ static float _smooth(float a, float b, float f)
     return t * t * (3 - 2 * t);
 }
 
-// Sky dome seen from inside: normals point in, lit by its own glow.
-static std::shared_ptr<kbShapeBody> _skyDome(float aRadius, const std::string &aTex)
-{
-    std::vector<kbPoint2> p;
-    for (int i = 0; i <= 8; i++) {
-        float a = _pi / 2 * i / 8;
-        p.push_back({aRadius * std::cos(a), aRadius * std::sin(a) * 0.5f - aRadius * 0.05f});
-    }
-    p.back().a = 0;
-    kbMesh m = kbMeshLathe(p, 24);
-    for (_vertexDef &v : m.vertices)
-        v.nx = -v.nx, v.ny = -v.ny, v.nz = -v.nz, v.v0 = v.v1 = 1.0f - std::max(0.0f, v.vy) / (aRadius * 0.45f);
-    kbMeshOrient(&m);
-    kbSurface s = kbSurfaceOf(m, 0x000000, aTex);
-    s.diffuse = kbColor(0x000000);
-    s.emissive = kbColor(0xFFFFFF);
-    return kbBodyOf({s});
-}
-
 // The duel: where the pair stands, how far apart and which way the line between them points.
 struct _duel {
     kbSpline gap{{0, {300, 0, 0}},   {45, {260, 0, 0}},  {68, {115, 0, 0}},  {92, {210, 0, 0}},  {113, {115, 0, 0}},
@@ -54,31 +35,45 @@ struct _duel {
     }
 };
 
-// Strikes of one fighter's sword arm: wind up, cut, recover.
-void ctStrike(kbRig *aRigP, int aAt, bool aHigh)
+void ctOnGuard(kbRig *aRigP)
 {
-    kbRig &r = *aRigP;
-    r.Pose(CT_UARM_R, aAt - 16, kbVec3(-1.0f, 0, -0.2f));
-    r.Pose(CT_UARM_R, aAt - 6, kbVec3(aHigh ? -2.8f : -1.9f, 0.3f, aHigh ? -0.2f : -1.1f));
-    r.Pose(CT_UARM_R, aAt, kbVec3(-0.55f, -0.4f, 0.1f));
-    r.Pose(CT_UARM_R, aAt + 12, kbVec3(-1.0f, 0, -0.2f));
-    r.Pose(CT_FARM_R, aAt - 16, kbVec3(-0.6f, 0, 0));
-    r.Pose(CT_FARM_R, aAt - 6, kbVec3(-1.2f, 0, 0));
-    r.Pose(CT_FARM_R, aAt, kbVec3(-0.1f, 0, 0));
-    r.Pose(CT_FARM_R, aAt + 12, kbVec3(-0.6f, 0, 0));
-    r.Pose(CT_TORSO, aAt - 6, kbVec3(0.0f, 0.35f, 0));
-    r.Pose(CT_TORSO, aAt, kbVec3(0.3f, -0.35f, 0));
-    r.Pose(CT_TORSO, aAt + 12, kbVec3(0.12f, 0, 0));
+    aRigP->Pose(CT_UARM_R, 0, kbVec3(-1.0f, 0, -0.2f));
+    aRigP->Pose(CT_FARM_R, 0, kbVec3(-0.6f, 0, 0));
+    aRigP->Pose(CT_UARM_L, 0, kbVec3(-0.7f, 0, 0.5f));
+    aRigP->Pose(CT_FARM_L, 0, kbVec3(-1.1f, 0, 0));
+    aRigP->Pose(CT_TORSO, 0, kbVec3(0.12f, 0, 0));
 }
 
-void ctParry(kbRig *aRigP, int aAt)
+void ctCut(kbRig *aRigP, int aAt, bool aHigh, int aWind, int aRecover)
 {
     kbRig &r = *aRigP;
-    r.Pose(CT_UARM_R, aAt - 8, kbVec3(-1.0f, 0, -0.2f));
+    r.Pose(CT_UARM_R, aAt - aWind, kbVec3(aHigh ? -2.8f : -1.9f, 0.3f, aHigh ? -0.2f : -1.1f));
+    r.Pose(CT_UARM_R, aAt, kbVec3(-0.55f, -0.4f, 0.1f));
+    r.Pose(CT_UARM_R, aAt + aRecover, kbVec3(-1.0f, 0, -0.2f));
+    r.Pose(CT_FARM_R, aAt - aWind, kbVec3(-1.2f, 0, 0));
+    r.Pose(CT_FARM_R, aAt, kbVec3(-0.1f, 0, 0));
+    r.Pose(CT_FARM_R, aAt + aRecover, kbVec3(-0.6f, 0, 0));
+    r.Pose(CT_TORSO, aAt - aWind, kbVec3(0.0f, 0.35f, 0));
+    r.Pose(CT_TORSO, aAt, kbVec3(0.3f, -0.35f, 0));
+    r.Pose(CT_TORSO, aAt + aRecover, kbVec3(0.12f, 0, 0));
+}
+
+void ctStrike(kbRig *aRigP, int aAt, bool aHigh)
+{
+    // The arm holds its guard until 16 frames before the cut.
+    aRigP->Pose(CT_UARM_R, aAt - 16, kbVec3(-1.0f, 0, -0.2f));
+    aRigP->Pose(CT_FARM_R, aAt - 16, kbVec3(-0.6f, 0, 0));
+    ctCut(aRigP, aAt, aHigh, 6, 12);
+}
+
+void ctParry(kbRig *aRigP, int aAt, int aRaise, int aHold)
+{
+    kbRig &r = *aRigP;
+    r.Pose(CT_UARM_R, aAt - aRaise, kbVec3(-1.0f, 0, -0.2f));
     r.Pose(CT_UARM_R, aAt, kbVec3(-2.2f, 0, -0.9f));
-    r.Pose(CT_UARM_R, aAt + 10, kbVec3(-1.0f, 0, -0.2f));
+    r.Pose(CT_UARM_R, aAt + aHold, kbVec3(-1.0f, 0, -0.2f));
     r.Pose(CT_TORSO, aAt, kbVec3(-0.15f, 0.2f, 0));
-    r.Pose(CT_TORSO, aAt + 10, kbVec3(0.12f, 0, 0));
+    r.Pose(CT_TORSO, aAt + aHold, kbVec3(0.12f, 0, 0));
 }
 
 void ctFootwork(kbRig *aRigP, int aQuietFrom, int aQuietTo)
@@ -97,30 +92,27 @@ void ctFootwork(kbRig *aRigP, int aQuietFrom, int aQuietTo)
     }
 }
 
+void ctBendKnees(kbRig *aRigP, const std::vector<ctKnee> &aKeys)
+{
+    for (int leg : {CT_THIGH_R, CT_THIGH_L})
+        for (const ctKnee &k : aKeys)
+            aRigP->Pose(leg, k.at, kbVec3(k.thigh, 0, 0));
+    for (int leg : {CT_SHIN_R, CT_SHIN_L})
+        for (const ctKnee &k : aKeys)
+            aRigP->Pose(leg, k.at, kbVec3(k.shin, 0, 0));
+}
+
 static kbRig _fighter(const ctFighterLook &aLook, const std::vector<int> &aStrikes, const std::vector<int> &aParries,
                       bool aFalls)
 {
     kbRig rig = ctFighterRig(aLook, _height);
-    rig.Pose(CT_UARM_R, 0, kbVec3(-1.0f, 0, -0.2f));
-    rig.Pose(CT_FARM_R, 0, kbVec3(-0.6f, 0, 0));
-    rig.Pose(CT_UARM_L, 0, kbVec3(-0.7f, 0, 0.5f));
-    rig.Pose(CT_FARM_L, 0, kbVec3(-1.1f, 0, 0));
-    rig.Pose(CT_TORSO, 0, kbVec3(0.12f, 0, 0));
+    ctOnGuard(&rig);
     for (size_t i = 0; i < aStrikes.size(); i++)
         ctStrike(&rig, aStrikes[i], i % 2 == 0);
     for (int p : aParries)
         ctParry(&rig, p);
     // Knees tuck during the leap.
-    for (int leg : {CT_THIGH_R, CT_THIGH_L}) {
-        rig.Pose(leg, 150, kbVec3(-0.2f, 0, 0));
-        rig.Pose(leg, 170, kbVec3(-1.2f, 0, 0));
-        rig.Pose(leg, 198, kbVec3(-0.2f, 0, 0));
-    }
-    for (int leg : {CT_SHIN_R, CT_SHIN_L}) {
-        rig.Pose(leg, 150, kbVec3(0.3f, 0, 0));
-        rig.Pose(leg, 170, kbVec3(1.6f, 0, 0));
-        rig.Pose(leg, 198, kbVec3(0.3f, 0, 0));
-    }
+    ctBendKnees(&rig, {{150, -0.2f, 0.3f}, {170, -1.2f, 1.6f}, {198, -0.2f, 0.3f}});
     ctFootwork(&rig, 150, 200);
     rig[CT_HEAD].extra = [](int f) { return kbVec3(0.05f * std::sin(f * 0.05f), 0.1f * std::sin(f * 0.031f), 0); };
     if (aFalls) {
@@ -178,7 +170,7 @@ ctScene ctGame1()
     };
     kbMesh field = kbMeshTerrain(9000, 9000, 45, 45, hills, 18);
     kbAddShape(&sc, "Field", kbBodyOf({kbSurfaceOf(field, 0xFFFFFF, grassT)}), -1, kbConstant(kbVec3()));
-    kbAddShape(&sc, "Dusk", _skyDome(4200, skyT), -1, kbConstant(kbVec3()));
+    kbAddShape(&sc, "Dusk", ctSkyDome(4200, 24, skyT), -1, kbConstant(kbVec3()));
 
     // Lanterns ring the court; a wooden gate and pines stand behind.
     auto lantern = ctLanternBody(150, 16, lanternT);

@@ -184,27 +184,8 @@ ctScene ctGame2(bool aLight)
     std::vector<int> bossShapes = boss.Place(&sc, -1, bossTrans, heading(bossPath, heroPath));
     // The lord's half mask leaves his face at 255 and hunts around the swordsman.
     {
-        kbMesh m = kbMeshSphere(0.3f, 16 / grid + 2 * (grid - 1), 8 / grid + 2 * (grid - 1));
-        std::vector<_vertexDef> keep;
-        kbMesh half;
-        for (size_t t = 0; t + 2 < m.indices.size(); t += 3) {
-            bool front = true;
-            for (int k = 0; k < 3; k++)
-                front = front && m.vertices[m.indices[t + k]].vz > 0.02f && m.vertices[m.indices[t + k]].vy > -0.12f;
-            if (front)
-                half.indices.insert(half.indices.end(), {m.indices[t], m.indices[t + 1], m.indices[t + 2]});
-        }
-        half.vertices = m.vertices;
-        kbSurface face = kbSurfaceOf(half, 0xF0E8E0, maskT);
-        face.twoSided = true;
-        kbMesh horns;
-        for (int s = -1; s <= 1; s += 2) {
-            kbMesh h = kbMeshLathe({{0.05f, 0}, {0.035f, 0.12f}, {0.0f, 0.25f}}, 8 / grid);
-            kbMeshTransform(&h, kbVec3(s * 0.15f, 0.2f, 0.12f), kbVec3(0.3f, 0, -s * 0.5f));
-            kbMeshAppend(&horns, h);
-        }
-        kbSurface hornS = kbSurfaceOf(horns, 0xC03020);
-        auto maskBody = kbBodyOf({face, hornS});
+        auto maskBody = kbBodyOf({ctMaskFace(0.3f, 16 / grid + 2 * (grid - 1), 8 / grid + 2 * (grid - 1), maskT),
+                                  ctMaskHorns(8 / grid, kbVec3(0.15f, 0.2f, 0.12f))});
         kbSpline flight;
         for (int f = 255; f <= 1079; f += 45) {
             float a = f * 0.02f;
@@ -230,13 +211,6 @@ ctScene ctGame2(bool aLight)
 
     // The star: held at the hip, thrown at 140, it curves round the hall and bites into a post at 500.
     {
-        std::vector<kbPoint2> star;
-        for (int i = 0; i < 8; i++) {
-            float r = i % 2 ? 0.05f : 0.17f, a = _pi * i / 4;
-            star.push_back({r * std::cos(a), r * std::sin(a)});
-        }
-        kbSurface s = kbSurfaceOf(kbMeshSlab(star, 0.012f), 0xB8BCC8, steelT);
-        s.specular = 1.0f;
         kbSpline path;
         path.Key(140, heroPath.At(140) + kbVec3(0.3f, 1.4f, 0.3f));
         path.Key(200, _at(2.0f, 1.6f, 3.0f));
@@ -251,27 +225,16 @@ ctScene ctGame2(bool aLight)
             return path.At((float)f);
         };
         kbCurve spin = [](int f) { return kbVec3(_pi / 2 - 0.2f, 0, f < 140 ? 0.0f : (float)(std::min(f, 500) - 140) * 0.9f); };
-        kbAddShape(&sc, "Shuriken01", kbBodyOf({s}), -1, trans, spin);
+        kbAddShape(&sc, "Shuriken01", ctShurikenBody(steelT), -1, trans, spin);
     }
 
     // Lightning: from the lord's right hand to the swordsman's blade, in five bursts.
     {
-        int a = kbAddShape(&sc, "thand01a", nullptr, bossShapes[CT_FARM_R], kbConstant(ctHand(2.3f)));
-        int b = kbAddShape(&sc, "thand01b", nullptr, swordI, kbConstant(kbVec3(0, 0.03f, 0.9f)));
-        std::vector<float> on(_frames, 1.0f);
-        for (int at : {300, 420, 560, 700, 880})
-            for (int f = at; f < at + 45 && f < _frames; f++)
-                on[f] = 0.0f;
-        sc.shapes[a].dissolve = on;
-        sc.shapes[b].dissolve = on;
-        int c = kbAddShape(&sc, "thand02a", nullptr, bossShapes[CT_FARM_L], kbConstant(ctHand(2.3f)));
-        int d = kbAddShape(&sc, "thand02b", nullptr, -1, [heroTrans](int f) { return heroTrans(f) + kbVec3(0.6f, 0.05f, -0.4f); });
-        std::vector<float> on2(_frames, 1.0f);
-        for (int at : {560, 880})
-            for (int f = at + 5; f < at + 40; f++)
-                on2[f] = 0.0f;
-        sc.shapes[c].dissolve = on2;
-        sc.shapes[d].dissolve = on2;
+        ctAddBolt(&sc, "01", bossShapes[CT_FARM_R], kbConstant(ctHand(2.3f)), swordI, kbConstant(kbVec3(0, 0.03f, 0.9f)),
+                  ctBursts(_frames, {{300, 345}, {420, 465}, {560, 605}, {700, 745}, {880, 925}}));
+        ctAddBolt(&sc, "02", bossShapes[CT_FARM_L], kbConstant(ctHand(2.3f)), -1,
+                  [heroTrans](int f) { return heroTrans(f) + kbVec3(0.6f, 0.05f, -0.4f); },
+                  ctBursts(_frames, {{565, 600}, {885, 920}}));
     }
 
     // The camera: a slow entrance, then it circles the pair, close in for the bolts.

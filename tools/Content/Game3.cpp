@@ -81,22 +81,10 @@ ctScene ctGame3(bool aLight)
 
     // Cruiser lightning: the flagship's forward turret strikes the raider; the raider answers at a fighter.
     {
-        int ta = kbAddShape(&sc, "thand01a", nullptr, a, kbConstant(kbVec3(0, 42, 160)));
-        int tb = kbAddShape(&sc, "thand01b", nullptr, b, kbConstant(kbVec3(20, 10, -60)));
-        std::vector<float> on(_frames, 1.0f);
-        for (int at : {60, 200, 330, 470})
-            for (int f = at; f < at + 50; f++)
-                on[f] = 0.0f;
-        sc.shapes[ta].dissolve = on;
-        sc.shapes[tb].dissolve = on;
-        int tc = kbAddShape(&sc, "thand02a", nullptr, b, kbConstant(kbVec3(0, 36, 120)));
-        int td = kbAddShape(&sc, "thand02b", nullptr, -1, paths[1]);
-        std::vector<float> on2(_frames, 1.0f);
-        for (int at : {130, 270, 400, 540})
-            for (int f = at; f < at + 35; f++)
-                on2[f] = 0.0f;
-        sc.shapes[tc].dissolve = on2;
-        sc.shapes[td].dissolve = on2;
+        ctAddBolt(&sc, "01", a, kbConstant(kbVec3(0, 42, 160)), b, kbConstant(kbVec3(20, 10, -60)),
+                  ctBursts(_frames, {{60, 110}, {200, 250}, {330, 380}, {470, 520}}));
+        ctAddBolt(&sc, "02", b, kbConstant(kbVec3(0, 36, 120)), -1, paths[1],
+                  ctBursts(_frames, {{130, 165}, {270, 305}, {400, 435}, {540, 575}}));
     }
 
     // The camera chases the lead blue fighter, drawing back and swinging wide now and then.

@@ -214,17 +214,6 @@ static kbImage _dataCard(int aTest)
     return img;
 }
 
-static bool _add(std::vector<kbKsfEntry> *aEntriesP, const std::string &aName, const kbImage &aImage, int aDepth)
-{
-    kbKsfEntry e;
-    e.name = aName;
-    std::string err;
-    if (!kbBmpWrite(aImage, aDepth, &e.data, &err))
-        return false;
-    aEntriesP->push_back(e);
-    return true;
-}
-
 bool ctWriteInterface(ctOutput *aOutP, const std::vector<const ctScene *> &aTests)
 {
     std::vector<kbKsfEntry> e;
@@ -234,28 +223,28 @@ bool ctWriteInterface(ctOutput *aOutP, const std::vector<const ctScene *> &aTest
         kbImage img = _black(256, 32);
         for (int d = 0; d < 10; d++)
             _glyph(&img, d * 25 + 3, d * 25 + 22, 4, 28, 0xFFFFFF, 0xB0C8F0, std::string(1, (char)('0' + d)));
-        ok = ok && _add(&e, "numbers.bmp", img, 32);
+        ok = ok && ctAddBitmap(&e, "numbers.bmp", img, 32);
     }
     {
         kbImage img = _black(256, 64);
         kbFillRect(&img, 0, 0, 256, 64, 0x081028);
         kbFillRect(&img, 0, 60, 256, 64, 0xE8B040);
         _fit(&img, 10, 12, 246, 50, 0xFFFFFF, "NOW LOADING");
-        ok = ok && _add(&e, "nowloading.bmp", img, 32);
+        ok = ok && ctAddBitmap(&e, "nowloading.bmp", img, 32);
     }
-    ok = ok && _add(&e, "nowloading_fin.bmp", _loadingScreen(), 24);
-    ok = ok && _add(&e, "result3_fin.bmp", _resultScreen(), 24);
+    ok = ok && ctAddBitmap(&e, "nowloading_fin.bmp", _loadingScreen(), 24);
+    ok = ok && ctAddBitmap(&e, "result3_fin.bmp", _resultScreen(), 24);
     {
         kbImage img = _black(640, 96);
         for (int d = 0; d < 10; d++)
             _glyph(&img, d * 64 + 6, d * 64 + 58, 6, 90, 0xFFE890, 0xE07818, std::string(1, (char)('0' + d)));
-        ok = ok && _add(&e, "r_score.bmp", img, 24);
+        ok = ok && ctAddBitmap(&e, "r_score.bmp", img, 24);
     }
     {
         kbImage img = _black(128, 64);
         _fit(&img, 40, 30, 126, 46, 0xA8C0E8, "AVERAGE", false);
         _fit(&img, 60, 46, 126, 63, 0xFFFFFF, "FPS");
-        ok = ok && _add(&e, "r_fpstitle.bmp", img, 24);
+        ok = ok && ctAddBitmap(&e, "r_fpstitle.bmp", img, 24);
     }
     {
         // Glyph columns the result screen cuts the number picture by.
@@ -269,7 +258,7 @@ bool ctWriteInterface(ctOutput *aOutP, const std::vector<const ctScene *> &aTest
             else
                 _glyph(&img, x0, x1, 1, 16, 0xFFFFFF, 0xC8D8F0, glyphs[g]);
         }
-        ok = ok && _add(&e, "r_number.bmp", img, 24);
+        ok = ok && ctAddBitmap(&e, "r_number.bmp", img, 24);
     }
     {
         kbImage img = kbImageMake(640, 30);
@@ -279,31 +268,31 @@ bool ctWriteInterface(ctOutput *aOutP, const std::vector<const ctScene *> &aTest
         kbFillRect(&img, 3, 10, 517, 22, 0x506080);
         kbFillRect(&img, 5, 12, 515, 21, 0x000000);
         _fit(&img, 526, 6, 636, 24, 0xC8D8F0, "Now Loading");
-        ok = ok && _add(&e, "r_nowloading.bmp", img, 24);
+        ok = ok && ctAddBitmap(&e, "r_nowloading.bmp", img, 24);
     }
     {
         kbImage img = _black(128, 128);
         _fit(&img, 4, 4, 124, 28, 0x60C0FF, "CLICK TO NEXT");
-        ok = ok && _add(&e, "r_clicktonext.bmp", img, 32);
+        ok = ok && ctAddBitmap(&e, "r_clicktonext.bmp", img, 32);
     }
     // Thumbnails: a frame of each test's own scene.
     if (aTests.size() >= 7) {
-        ok = ok && _add(&e, "sf_ninja_2.bmp", _thumbnail(aTests[0], 120, false), 24);
-        ok = ok && _add(&e, "last_2.bmp", _thumbnail(aTests[1], 560, false), 24);
-        ok = ok && _add(&e, "space_21_2.bmp", _thumbnail(aTests[2], 200, true), 24);
-        ok = ok && _add(&e, "water_2.bmp", _thumbnail(aTests[3], 300, false), 24);
+        ok = ok && ctAddBitmap(&e, "sf_ninja_2.bmp", _thumbnail(aTests[0], 120, false), 24);
+        ok = ok && ctAddBitmap(&e, "last_2.bmp", _thumbnail(aTests[1], 560, false), 24);
+        ok = ok && ctAddBitmap(&e, "space_21_2.bmp", _thumbnail(aTests[2], 200, true), 24);
+        ok = ok && ctAddBitmap(&e, "water_2.bmp", _thumbnail(aTests[3], 300, false), 24);
         const kbImage *siro = nullptr;
         auto it = aTests[4]->textures.images.find("siro.bmp");
         if (it != aTests[4]->textures.images.end())
             siro = &it->second;
-        ok = ok && siro && _add(&e, "2d_2.bmp", _scaled(*siro, 128, 128), 24);
-        ok = ok && _add(&e, "default_ship_2.bmp", _thumbnail(aTests[5], 400, true), 24);
-        ok = ok && _add(&e, "user_ship_2.bmp", _thumbnail(aTests[6], 400, true), 24);
+        ok = ok && siro && ctAddBitmap(&e, "2d_2.bmp", _scaled(*siro, 128, 128), 24);
+        ok = ok && ctAddBitmap(&e, "default_ship_2.bmp", _thumbnail(aTests[5], 400, true), 24);
+        ok = ok && ctAddBitmap(&e, "user_ship_2.bmp", _thumbnail(aTests[6], 400, true), 24);
     }
     for (int t = 0; t < 10; t++) {
         char name[32];
         std::snprintf(name, sizeof name, "benchmarkdata%02d.bmp", t + 1);
-        ok = ok && _add(&e, name, _dataCard(t), 24);
+        ok = ok && ctAddBitmap(&e, name, _dataCard(t), 24);
     }
     // Our own neutral badges: a generic chip, a generic speed mark on pure green (its key), and
     // the project's address on pure red (its key).
@@ -320,7 +309,7 @@ bool ctWriteInterface(ctOutput *aOutP, const std::vector<const ctScene *> &aTest
         kbFillRect(&img, 14, 18, 59, 54, 0x485060);
         _fit(&img, 16, 24, 57, 38, 0xFFFFFF, "CPU");
         _fit(&img, 16, 40, 57, 50, 0xE8B040, "POWERED", false);
-        ok = ok && _add(&e, "logo_athlon.bmp", img, 24);
+        ok = ok && ctAddBitmap(&e, "logo_athlon.bmp", img, 24);
     }
     {
         kbImage img = kbImageMake(72, 72, kbRgb(0, 255, 0));
@@ -332,7 +321,7 @@ bool ctWriteInterface(ctOutput *aOutP, const std::vector<const ctScene *> &aTest
             }
         _bird(&img, 36, 28, 26, 0xE8B040);
         _fit(&img, 12, 44, 60, 58, 0xFFFFFF, "3D READY");
-        ok = ok && _add(&e, "logo_duron2.bmp", img, 24);
+        ok = ok && ctAddBitmap(&e, "logo_duron2.bmp", img, 24);
     }
     {
         kbImage img = kbImageMake(196, 21, kbRgb(255, 0, 0));
@@ -342,7 +331,7 @@ bool ctWriteInterface(ctOutput *aOutP, const std::vector<const ctScene *> &aTest
         for (size_t i = 0; i < text.pixels.size(); i++)
             if ((text.pixels[i] >> 24) > 100)
                 img.pixels[i] = kbRgb(250, 250, 250);
-        ok = ok && _add(&e, "logo_url.bmp", img, 24);
+        ok = ok && ctAddBitmap(&e, "logo_url.bmp", img, 24);
     }
     {
         // Bar colours, 8 columns each: unused, the reference, a test that did not run, the user's system.
@@ -353,7 +342,7 @@ bool ctWriteInterface(ctOutput *aOutP, const std::vector<const ctScene *> &aTest
                 float k = 1.25f - 0.5f * std::fabs(y - 10.0f) / 22.0f;
                 img.pixels[y * 32 + x] = kbShade((colors[x / 8] << 8) | 0xFF, k);
             }
-        ok = ok && _add(&e, "bar.bmp", img, 24);
+        ok = ok && ctAddBitmap(&e, "bar.bmp", img, 24);
     }
     {
         // The dialog's banner on pure red, its transparent colour.
@@ -367,7 +356,7 @@ bool ctWriteInterface(ctOutput *aOutP, const std::vector<const ctScene *> &aTest
             if ((p >> 8) != 0)
                 img.pixels[i] = (p >> 24) > 250 && ((p >> 16) & 255) < 5 ? kbRgb(250, 0, 0) : p;
         }
-        ok = ok && _add(&e, "right.bmp", img, 24);
+        ok = ok && ctAddBitmap(&e, "right.bmp", img, 24);
     }
     if (!ok) {
         aOutP->error = "09.ksf: a picture could not be made";

@@ -28,6 +28,14 @@ std::string ctTextures::Add(const std::string &aName, const kbImage &aImage, int
     return aName;
 }
 
+ctScene ctSceneOf(bool aLight, const char *aFull, const char *aLightNumber, const char *aFullPackage, const char *aLightPackage)
+{
+    ctScene out;
+    out.number = aLight ? aLightNumber : aFull;
+    out.package = aLight ? aLightPackage : aFullPackage;
+    return out;
+}
+
 bool ctWriteScene(ctOutput *aOutP, const ctScene &aScene)
 {
     kbBytes ksx;
@@ -48,6 +56,17 @@ bool ctWritePackage(ctOutput *aOutP, const std::string &aName, const std::vector
         return false;
     }
     return aOutP->Write("Data/Ksf/" + aName, ksf);
+}
+
+bool ctAddBitmap(std::vector<kbKsfEntry> *aEntriesP, const std::string &aName, const kbImage &aImage, int aDepth)
+{
+    kbKsfEntry e;
+    e.name = aName;
+    std::string err;
+    if (!kbBmpWrite(aImage, aDepth, &e.data, &err))
+        return false;
+    aEntriesP->push_back(e);
+    return true;
 }
 
 bool ctAddToPackage(ctPackages *aPackagesP, const ctScene &aScene, std::string *aErrorP)
@@ -351,4 +370,116 @@ int ctAddFlyer(kbScene *aSceneP, const std::string &aName, std::shared_ptr<kbSha
         return kbVec3(0, 0, std::max(-1.2f, std::min(1.2f, -turn * aBank)));
     };
     return kbAddShape(aSceneP, aName, aBody, carrier, kbConstant(kbVec3()), roll);
+}
+
+std::shared_ptr<kbShapeBody> ctSkyDome(float aRadius, int aSlices, const std::string &aTex, int aRings, float aRise,
+                                       float aSink, float aFade)
+{
+    std::vector<kbPoint2> p;
+    for (int i = 0; i <= aRings; i++) {
+        float a = _pi / 2 * i / aRings;
+        p.push_back({aRadius * std::cos(a), aRadius * std::sin(a) * aRise - aRadius * aSink});
+    }
+    p.back().a = 0;
+    kbMesh m = kbMeshLathe(p, aSlices);
+    for (_vertexDef &v : m.vertices)
+        v.nx = -v.nx, v.ny = -v.ny, v.nz = -v.nz, v.v0 = v.v1 = 1.0f - std::max(0.0f, v.vy) / (aRadius * aFade);
+    kbMeshOrient(&m);
+    kbSurface s = kbSurfaceOf(m, 0x000000, aTex);
+    s.diffuse = kbColor(0x000000);
+    s.emissive = kbColor(0xFFFFFF);
+    return kbBodyOf({s});
+}
+
+ctPoolMeshes ctPoolBasin(const ctPoolLook &aLook)
+{
+    const float in = aLook.in, rim = aLook.rim, cx = aLook.cx, cz = aLook.cz;
+    ctPoolMeshes out;
+    out.floor = kbMeshPlane(in * 2, in * 2, aLook.floorDiv, aLook.floorDiv, aLook.floorRepeat);
+    kbMeshTransform(&out.floor, kbVec3(cx, 0, cz));
+    for (int side = 0; side < 4; side++) {
+        kbMesh w = kbMeshPlane(in * 2, rim, aLook.wallDivX, aLook.wallDivY, 1);
+        for (_vertexDef &v : w.vertices)
+            v.u0 = v.u1 = v.vx * aLook.wallRepeat, v.v0 = v.v1 = v.vz * aLook.wallRepeat;
+        kbMeshTransform(&w, kbVec3(0, rim / 2, 0), kbVec3(-_pi / 2, 0, 0));  // faces -Z
+        kbMeshTransform(&w, kbVec3(cx, 0, cz) + kbRotate(kbVec3(0, 0, in), kbVec3(0, side * _pi / 2, 0)),
+                        kbVec3(0, side * _pi / 2, 0));
+        kbMeshAppend(&out.walls, w);
+    }
+    const float o = aLook.out;
+    const float bands[4][4] = {{-o, -o, o, -in}, {-o, in, o, o}, {-o, -in, -in, in}, {in, -in, o, in}};
+    for (const auto &b : bands) {
+        float w = b[2] - b[0], d = b[3] - b[1];
+        kbMesh p = kbMeshPlane(w, d, std::max(2, (int)(w * aLook.deckDiv)), std::max(2, (int)(d * aLook.deckDiv)), 1);
+        for (_vertexDef &v : p.vertices)
+            v.u0 = v.u1 = (v.vx + b[0] + w / 2) / aLook.deckTileU, v.v0 = v.v1 = (v.vz + b[1] + d / 2) / aLook.deckTileV;
+        kbMeshTransform(&p, kbVec3(cx + b[0] + w / 2, rim, cz + b[1] + d / 2));
+        kbMeshAppend(&out.deck, p);
+    }
+    for (int side = 0; side < 4; side++) {
+        kbMesh l = kbMeshBox(kbVec3(in * 2 + aLook.lipOver, aLook.lipHigh, aLook.lipDeep), aLook.lipDiv);
+        kbMeshTransform(&l, kbVec3(0, rim + aLook.lipHigh / 2, in + aLook.lipOut));
+        kbMeshTransform(&l, kbVec3(cx, 0, cz), kbVec3(0, side * _pi / 2, 0));
+        kbMeshAppend(&out.lip, l);
+    }
+    return out;
+}
+
+kbSurface ctMaskFace(float aRadius, int aSlices, int aStacks, const std::string &aTex)
+{
+    // Only the triangles in front of the face and above the chin.
+    kbMesh m = kbMeshSphere(aRadius, aSlices, aStacks);
+    kbMesh half;
+    for (size_t t = 0; t + 2 < m.indices.size(); t += 3) {
+        bool front = true;
+        for (int k = 0; k < 3; k++)
+            front = front && m.vertices[m.indices[t + k]].vz > 0.02f && m.vertices[m.indices[t + k]].vy > -0.12f;
+        if (front)
+            half.indices.insert(half.indices.end(), {m.indices[t], m.indices[t + 1], m.indices[t + 2]});
+    }
+    half.vertices = m.vertices;
+    kbSurface face = kbSurfaceOf(half, 0xF0E8E0, aTex);
+    face.twoSided = true;
+    return face;
+}
+
+kbSurface ctMaskHorns(int aSlices, kbVec3 aAt, float aScale)
+{
+    kbMesh horns;
+    for (int s = -1; s <= 1; s += 2) {
+        kbMesh h = kbMeshLathe({{0.05f, 0}, {0.035f, 0.12f}, {0.0f, 0.25f}}, aSlices);
+        kbMeshTransform(&h, kbVec3(s * aAt.x, aAt.y, aAt.z), kbVec3(0.3f, 0, -s * 0.5f), kbVec3(aScale, aScale, aScale));
+        kbMeshAppend(&horns, h);
+    }
+    return kbSurfaceOf(horns, 0xC03020);
+}
+
+std::shared_ptr<kbShapeBody> ctShurikenBody(const std::string &aSteelTex)
+{
+    std::vector<kbPoint2> star;
+    for (int i = 0; i < 8; i++) {
+        float r = i % 2 ? 0.05f : 0.17f, a = _pi * i / 4;
+        star.push_back({r * std::cos(a), r * std::sin(a)});
+    }
+    kbSurface s = kbSurfaceOf(kbMeshSlab(star, 0.012f), 0xB8BCC8, aSteelTex);
+    s.specular = 1.0f;
+    return kbBodyOf({s});
+}
+
+void ctAddBolt(kbScene *aSceneP, const std::string &aId, int aParentA, const kbCurve &aAtA, int aParentB, const kbCurve &aAtB,
+               const std::vector<float> &aShow)
+{
+    int a = kbAddShape(aSceneP, "thand" + aId + "a", nullptr, aParentA, aAtA);
+    int b = kbAddShape(aSceneP, "thand" + aId + "b", nullptr, aParentB, aAtB);
+    aSceneP->shapes[a].dissolve = aShow;
+    aSceneP->shapes[b].dissolve = aShow;
+}
+
+std::vector<float> ctBursts(int aFrameCnt, std::initializer_list<std::pair<int, int>> aFromTo)
+{
+    std::vector<float> d(aFrameCnt, 1.0f);
+    for (auto w : aFromTo)
+        for (int f = w.first; f < w.second && f < aFrameCnt; f++)
+            d[f] = 0.0f;
+    return d;
 }

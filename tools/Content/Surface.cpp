@@ -12,40 +12,13 @@ static const int _frames = 1050;
 // The pool basin: a tiled floor at y = 0, walls rising past the water to the stone rim at 0.95.
 static std::shared_ptr<kbShapeBody> _basin(const std::string &aTileT, const std::string &aDeckT)
 {
-    const float in = 2.72f, rim = 0.95f, cx = -0.055f, cz = 0.055f;
-    kbMesh floor = kbMeshPlane(in * 2, in * 2, 20, 20, 4);
-    kbMeshTransform(&floor, kbVec3(cx, 0, cz));
-    kbMesh walls;
-    for (int side = 0; side < 4; side++) {
-        kbMesh w = kbMeshPlane(in * 2, rim, 16, 4, 1);
-        for (_vertexDef &v : w.vertices)
-            v.u0 = v.u1 = v.vx, v.v0 = v.v1 = v.vz;
-        kbMeshTransform(&w, kbVec3(0, rim / 2, 0), kbVec3(-_pi / 2, 0, 0));  // faces -Z
-        kbMeshTransform(&w, kbVec3(cx, 0, cz) + kbRotate(kbVec3(0, 0, in), kbVec3(0, side * _pi / 2, 0)),
-                        kbVec3(0, side * _pi / 2, 0));
-        kbMeshAppend(&walls, w);
-    }
-    // The deck: a frame of flagstones around the opening.
-    kbMesh deck;
-    const float out = 6.5f;
-    const float bands[4][4] = {{-out, -out, out, -in}, {-out, in, out, out}, {-out, -in, -in, in}, {in, -in, out, in}};
-    for (const auto &b : bands) {
-        float w = b[2] - b[0], d = b[3] - b[1];
-        kbMesh p = kbMeshPlane(w, d, std::max(2, (int)(w * 2)), std::max(2, (int)(d * 2)), 1);
-        for (_vertexDef &v : p.vertices)
-            v.u0 = v.u1 = (v.vx + b[0] + w / 2) / 2.5f, v.v0 = v.v1 = (v.vz + b[1] + d / 2) / 2.5f;
-        kbMeshTransform(&p, kbVec3(cx + b[0] + w / 2, rim, cz + b[1] + d / 2));
-        kbMeshAppend(&deck, p);
-    }
-    kbMesh lip;
-    for (int side = 0; side < 4; side++) {
-        kbMesh l = kbMeshBox(kbVec3(in * 2 + 0.5f, 0.12f, 0.25f), 4);
-        kbMeshTransform(&l, kbVec3(0, rim + 0.06f, in + 0.12f));
-        kbMeshTransform(&l, kbVec3(cx, 0, cz), kbVec3(0, side * _pi / 2, 0));
-        kbMeshAppend(&lip, l);
-    }
-    kbMeshAppend(&deck, lip);
-    return kbBodyOf({kbSurfaceOf(floor, 0xFFFFFF, aTileT), kbSurfaceOf(walls, 0xD0D8E0, aTileT), kbSurfaceOf(deck, 0xFFFFFF, aDeckT)});
+    const ctPoolLook look = {2.72f, 0.95f, -0.055f, 0.055f,  // opening, rim, centre
+                             20,    4,     16,      4,      1,  // floor and wall tiles
+                             6.5f,  2,     2.5f,    2.5f,       // flagstones
+                             0.5f,  0.12f, 0.25f,   0.12f,  4};  // the stone lip, part of the deck
+    ctPoolMeshes m = ctPoolBasin(look);
+    kbMeshAppend(&m.deck, m.lip);
+    return kbBodyOf({kbSurfaceOf(m.floor, 0xFFFFFF, aTileT), kbSurfaceOf(m.walls, 0xD0D8E0, aTileT), kbSurfaceOf(m.deck, 0xFFFFFF, aDeckT)});
 }
 
 // A koi: a lathe body with fins; the tail is its own part so it can beat.
