@@ -11,11 +11,12 @@
 typedef uint32_t *(*fuzzImageDecode)(const void *aDataP, long aSize, uint32_t *aWidthP, uint32_t *aHeightP,
                                      uint32_t *aDepthP);
 
-// Every pixel handed out is read, so the sanitizers check all of it.
+// Every pixel handed out is read into it, so the sanitizers check all of them.
+inline volatile uint32_t fuzzImageSink;
+
 inline void fuzzImage(fuzzImageDecode aDecodeP, const uint8_t *aDataP, size_t aSize, uint32_t aDepthA,
                       uint32_t aDepthB)
 {
-    static volatile uint32_t sink;
     uint32_t width, height, depth;
     uint32_t *imageP = aDecodeP(aDataP, (long)aSize, &width, &height, &depth);
     if (imageP == nullptr)
@@ -25,7 +26,7 @@ inline void fuzzImage(fuzzImageDecode aDecodeP, const uint8_t *aDataP, size_t aS
     uint32_t sum = 0;
     for (uint32_t i = 0; i < width * height; i++)
         sum += imageP[i];
-    sink = sum;
+    fuzzImageSink = sum;
     free(imageP);
 }
 
