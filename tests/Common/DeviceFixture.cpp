@@ -465,4 +465,24 @@ std::string Bitmap(const char *aNameP, uint32_t aRgb)
     return Bmp(aNameP, Flat(16, 16, aRgb << 8 | 0xFF), 24);
 }
 
+bool EnterTempFolder(const std::string &aName, char *aOldDirP)
+{
+    GetCurrentDirectoryA(MAX_PATH, aOldDirP);
+    const std::string dir = TempPath(aName);
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return SetCurrentDirectoryA(dir.c_str()) != 0;
+}
+
+std::string PicturePackage(const std::string &aPath, const std::string &aName, const kbImage &aImage)
+{
+    kbKsfEntry entry;
+    entry.name = aName;
+    std::string err;
+    kbBytes pack;
+    if (!kbBmpWrite(aImage, 24, &entry.data, &err) || !kbKsfWrite({entry}, &pack, &err) ||
+        !kbWriteFile(aPath, pack, &err))
+        return err.empty() ? "cannot write " + aPath : err;
+    return "";
+}
+
 } // namespace fx

@@ -118,6 +118,12 @@ std::string Avi(const std::string &aName, const kbAviClip &aClip, int aDepth);
 std::vector<uint8_t> BmpBytes(const kbImage &aImage, int aDepth = 24);
 // A 16 x 16 24-bit bitmap of one colour (0xRRGGBB) in the temporary folder; its full path.
 std::string Bitmap(const char *aNameP, uint32_t aRgb);
+// Makes the folder aName in the temporary folder (if need be) the working folder; the previous
+// one goes to aOldDirP (MAX_PATH). False when it cannot be entered.
+bool EnterTempFolder(const std::string &aName, char *aOldDirP);
+// A package (path relative to the working folder) holding aImage as the 24-bit bitmap aName;
+// empty, or what went wrong.
+std::string PicturePackage(const std::string &aPath, const std::string &aName, const kbImage &aImage);
 
 // ---------------------------------------------------------------- recording device
 

@@ -60,6 +60,21 @@ void entryKsfDrawHook(void)
     setKsfDrawHook(&hook);
 }
 
+void sAppRunFlow(void (*aFrameP)(void), void (*aStopP)(void))
+{
+    while (!(flowMan.status & FLOW_REQUEST)) {
+        if (sysWork.status & SYS_ACTIVE) {
+            aFrameP();
+            sSysEventCtrl();
+        } else {
+            aStopP();
+            // In the background: wait for the next message instead of spinning.
+            if (!sSysEventCtrl())
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        }
+    }
+}
+
 void printMsg(HWND aOwner, const char *aCaption, const char *aFormat, ...)
 {
     if (!aFormat || !aFormat[0])

@@ -20,6 +20,10 @@ extern char msgWork[MSG_WORK_SIZE];
 // panel's pictures). Registering images and making surfaces work only while the draw manager is up.
 void entryKsfDrawHook(void);
 
+// A flow's frame loop until a change of flow is requested: aFrameP and the messages while the
+// program is active, aStopP and a wait for the next message while it is in the background.
+void sAppRunFlow(void (*aFrameP)(void), void (*aStopP)(void));
+
 // Formatted message box with an exclamation icon, in the system's language; an empty format
 // shows nothing.
 void printMsg(HWND aOwner, const char *aCaption, const char *aFormat, ...);

@@ -640,19 +640,13 @@ void benchFlowExec(void)
         return;
     benchClass.Ready();
     benchClass.Load();
-    while (!(flowMan.status & FLOW_REQUEST)) {
-        if (sysWork.status & SYS_ACTIVE) {
+    sAppRunFlow(
+        [] {
             benchClass.Frame();
             benchClass.Render();
             gLoopCnt += 1;
-            sSysEventCtrl();
-        } else {
-            benchClass.Stop();
-            // In the background: wait for the next message instead of spinning.
-            if (!sSysEventCtrl())
-                MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        }
-    }
+        },
+        [] { benchClass.Stop(); });
     benchClass.Change();
 }
 

@@ -22,8 +22,8 @@ _bench2D::_bench2D()
     : _status(0), _conMetaP(_conputMetaNormal), _bltSurfP(_bltBackNormal), _ballDrawP(nullptr), _ballP(nullptr),
       _surfP(nullptr), _metaP(nullptr), _metaWidth(0), _metaHeight(0)
 {
-    sBench2dTimeInit(&_time);
-    sBench2dTimeInit(&_timeDrwa);
+    sMathsTimeInit(&_time);
+    sMathsTimeInit(&_timeDrwa);
 }
 
 _bench2D::~_bench2D()
@@ -41,8 +41,8 @@ _bench2D::~_bench2D()
 long _bench2D::Init(void)
 {
     Release();
-    sBench2dTimeInit(&_time);
-    sBench2dTimeInit(&_timeDrwa);
+    sMathsTimeInit(&_time);
+    sMathsTimeInit(&_timeDrwa);
 
     _metaWidth = drawMan.screenWidth;
     _metaHeight = drawMan.screenHeight;
@@ -173,7 +173,7 @@ void _bench2D::_benchBegin(void)
 
 void _bench2D::_benchEnd(void)
 {
-    sBench2dTimeAdd(&_time, mGetPerformanceCounter() - _time.timeOld);
+    sMathsTimeAdd(&_time, mGetPerformanceCounter() - _time.timeOld);
 }
 
 void _bench2D::_benchDrawBegin(void)
@@ -183,7 +183,7 @@ void _bench2D::_benchDrawBegin(void)
 
 void _bench2D::_benchDrawEnd(void)
 {
-    sBench2dTimeAdd(&_timeDrwa, mGetPerformanceCounter() - _timeDrwa.timeOld);
+    sMathsTimeAdd(&_timeDrwa, mGetPerformanceCounter() - _timeDrwa.timeOld);
 }
 
 void _bench2D::_ballFase00Run(void)

@@ -59,8 +59,8 @@ private:
     _surfRec *_surfP;
     uint8_t *_metaP;
     long _metaWidth, _metaHeight;
-    _b2dTime _time;
-    _b2dTime _timeDrwa;
+    _mathsTime _time;
+    _mathsTime _timeDrwa;
 };
 
 extern _bench2D _bench2DInfo;

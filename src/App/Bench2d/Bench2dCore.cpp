@@ -399,23 +399,7 @@ _bltProc sBench2dSelectBlt(uint32_t aCpuOption)
 // ---------------------------------------------------------------------------------------------
 // Statistics
 
-void sBench2dTimeInit(_b2dTime *aTimeP)
-{
-    aTimeP->timeMin = 0x0FFFFFFFFFFFFFFFLL;
-    aTimeP->timeMax = aTimeP->timeAvr = aTimeP->timeOld = aTimeP->timeCnt = 0;
-}
-
-void sBench2dTimeAdd(_b2dTime *aTimeP, int64_t aTicks)
-{
-    if (aTicks < aTimeP->timeMin)
-        aTimeP->timeMin = aTicks;
-    else if (aTicks > aTimeP->timeMax)
-        aTimeP->timeMax = aTicks;
-    aTimeP->timeAvr += aTicks;
-    aTimeP->timeCnt += 1;
-}
-
-void sBench2dTimeReport(const _b2dTime *aTimeP, double aFactor, int64_t *aMinP, int64_t *aMaxP, int64_t *aAvrP,
+void sBench2dTimeReport(const _mathsTime *aTimeP, double aFactor, int64_t *aMinP, int64_t *aMaxP, int64_t *aAvrP,
                         int64_t *aCntP)
 {
     if (aTimeP->timeAvr == 0 || aTimeP->timeCnt == 0) {

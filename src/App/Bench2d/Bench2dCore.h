@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "Library/Maths/MathsLib.h"
+
 enum {
     BENCH2D_BALL_CNT = 128,
     BENCH2D_BALL_KIND = 4,
@@ -84,15 +86,9 @@ long _bltBackSSE2(uint8_t *aMetaP, long aMetaWidth, long aMetaHeight, const _b2d
 
 _bltProc sBench2dSelectBlt(uint32_t aCpuOption);
 
-// One set of timing statistics: minimum, maximum, sum, start stamp, count.
-struct _b2dTime {
-    int64_t timeMin, timeMax, timeAvr, timeOld, timeCnt;
-};
-void sBench2dTimeInit(_b2dTime *aTimeP);
-void sBench2dTimeAdd(_b2dTime *aTimeP, int64_t aTicks);
 // Minimum, maximum, rate (10^7 over the mean ticks, times aFactor) and count; all 0 without a
 // measurement.
-void sBench2dTimeReport(const _b2dTime *aTimeP, double aFactor, int64_t *aMinP, int64_t *aMaxP, int64_t *aAvrP,
+void sBench2dTimeReport(const _mathsTime *aTimeP, double aFactor, int64_t *aMinP, int64_t *aMaxP, int64_t *aAvrP,
                         int64_t *aCntP);
 
 const double BENCH2D_RUN_FACTOR = 0.20000000298023224;

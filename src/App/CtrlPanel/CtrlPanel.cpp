@@ -280,6 +280,27 @@ static bool _getCheck(HWND aDlg, int aItem)
     return IsDlgButtonChecked(aDlg, aItem) == BST_CHECKED;
 }
 
+// Sets or clears aBit of *aWordP as the box aItem is checked.
+static void _readCheck(HWND aDlg, int aItem, uint32_t *aWordP, uint32_t aBit)
+{
+    if (_getCheck(aDlg, aItem))
+        *aWordP |= aBit;
+    else
+        *aWordP &= ~aBit;
+}
+
+// Closes a sub-dialog and forgets its handle.
+static void _endDialog(HWND aDlg, HWND *aDlgHP, INT_PTR aResult)
+{
+    *aDlgHP = nullptr;
+    EndDialog(aDlg, aResult);
+}
+
+static INT_PTR _dialogBox(HWND aOwner, int aEnglish, int aJapanese, DLGPROC aProc)
+{
+    return DialogBoxParamA(sysWork.instH, MAKEINTRESOURCEA(_dialogId(aEnglish, aJapanese)), aOwner, aProc, 0);
+}
+
 static void _mainDlgInit(HWND aDlg)
 {
     _cpEnv &env = cpWork.env[0];
@@ -370,12 +391,8 @@ static void _mainDlgRun(HWND aDlg)
         {IDC_CP_3DNOW, &env.cpuOption, CP_CPU_3DNOW},
         {IDC_CP_E3DNOW, &env.cpuOption, CP_CPU_E3DNOW},
     };
-    for (const auto &box : boxTbl) {
-        if (_getCheck(aDlg, box.item))
-            *box.word |= box.bit;
-        else
-            *box.word &= ~box.bit;
-    }
+    for (const auto &box : boxTbl)
+        _readCheck(aDlg, box.item, box.word, box.bit);
     if (env.mainOption & CP_MAIN_SCREEN)
         sysWork.status |= SYS_FULLSCREEN;
     else
@@ -452,8 +469,7 @@ static INT_PTR CALLBACK _mainDlgCallback(HWND aDlg, UINT aMsg, WPARAM aWParam, L
 
 long cpOpenCtrlPanel(HWND aOwner)
 {
-    if (DialogBoxParamA(sysWork.instH, MAKEINTRESOURCEA(_dialogId(IDD_MAIN_E, IDD_MAIN_J)), aOwner,
-                        _mainDlgCallback, 0) != 1)
+    if (_dialogBox(aOwner, IDD_MAIN_E, IDD_MAIN_J, _mainDlgCallback) != 1)
         return 0;
     _sysCaps &caps = sysWork.caps;
     const _cpEnv &env = cpWork.env[0];
@@ -533,26 +549,19 @@ static INT_PTR CALLBACK _demoDlgCallback(HWND aDlg, UINT aMsg, WPARAM aWParam, L
         _moveCenterPos(aDlg);
         return TRUE;
     case WM_CLOSE:
-        cpWork.demoDlgH = nullptr;
-        EndDialog(aDlg, 2);
+        _endDialog(aDlg, &cpWork.demoDlgH, 2);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(aWParam)) {
         case IDOK:
-            for (const auto &box : _demoBoxTbl) {
-                if (_getCheck(aDlg, box.item))
-                    env.demoOption |= box.bit;
-                else
-                    env.demoOption &= ~box.bit;
-            }
+            for (const auto &box : _demoBoxTbl)
+                _readCheck(aDlg, box.item, &env.demoOption, box.bit);
             env.deviceOption = _selectedOption(aDlg, IDC_DEMO_DEVICE, env.deviceOption);
             env.displayOption = _selectedOption(aDlg, IDC_DEMO_DISPLAY, env.displayOption);
-            cpWork.demoDlgH = nullptr;
-            EndDialog(aDlg, 1);
+            _endDialog(aDlg, &cpWork.demoDlgH, 1);
             return TRUE;
         case IDCANCEL:
-            cpWork.demoDlgH = nullptr;
-            EndDialog(aDlg, 2);
+            _endDialog(aDlg, &cpWork.demoDlgH, 2);
             return TRUE;
         }
         break;
@@ -562,8 +571,7 @@ static INT_PTR CALLBACK _demoDlgCallback(HWND aDlg, UINT aMsg, WPARAM aWParam, L
 
 long cpOpenCtrlPanelDemo(HWND aOwner)
 {
-    return DialogBoxParamA(sysWork.instH, MAKEINTRESOURCEA(_dialogId(IDD_DEMO_E, IDD_DEMO_J)), aOwner,
-                           _demoDlgCallback, 0) == 1;
+    return _dialogBox(aOwner, IDD_DEMO_E, IDD_DEMO_J, _demoDlgCallback) == 1;
 }
 
 // ---- Benchmark Setting
@@ -650,19 +658,11 @@ static bool _benchDlgOk(HWND aDlg)
                  sSysJapanese() ? "ベンチマークが一つも選択されていません" : "No Benchmark test is selected.");
         return false;
     }
-    for (const auto &box : _benchBoxTbl) {
-        if (_getCheck(aDlg, box.item))
-            env.benchOption |= box.bit;
-        else
-            env.benchOption &= ~box.bit;
-    }
+    for (const auto &box : _benchBoxTbl)
+        _readCheck(aDlg, box.item, &env.benchOption, box.bit);
     // Bits above the ten tests keep their values: the closing row stays enabled.
-    for (int i = 0; i < CP_TEST_NUM; ++i) {
-        if (_getCheck(aDlg, IDC_BENCH_TEST0 + i))
-            env.benchTestOption |= 1u << i;
-        else
-            env.benchTestOption &= ~(1u << i);
-    }
+    for (int i = 0; i < CP_TEST_NUM; ++i)
+        _readCheck(aDlg, IDC_BENCH_TEST0 + i, &env.benchTestOption, 1u << i);
     return true;
 }
 
@@ -674,8 +674,7 @@ static INT_PTR CALLBACK _benchDlgCallback(HWND aDlg, UINT aMsg, WPARAM aWParam, 
         _benchDlgInit(aDlg);
         return TRUE;
     case WM_CLOSE:
-        cpWork.benchDlgH = nullptr;
-        EndDialog(aDlg, 2);
+        _endDialog(aDlg, &cpWork.benchDlgH, 2);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(aWParam)) {
@@ -692,14 +691,11 @@ static INT_PTR CALLBACK _benchDlgCallback(HWND aDlg, UINT aMsg, WPARAM aWParam, 
             _openObjFile(aDlg);
             return TRUE;
         case IDOK:
-            if (_benchDlgOk(aDlg)) {
-                cpWork.benchDlgH = nullptr;
-                EndDialog(aDlg, 1);
-            }
+            if (_benchDlgOk(aDlg))
+                _endDialog(aDlg, &cpWork.benchDlgH, 1);
             return TRUE;
         case IDCANCEL:
-            cpWork.benchDlgH = nullptr;
-            EndDialog(aDlg, 2);
+            _endDialog(aDlg, &cpWork.benchDlgH, 2);
             return TRUE;
         }
         break;
@@ -709,8 +705,7 @@ static INT_PTR CALLBACK _benchDlgCallback(HWND aDlg, UINT aMsg, WPARAM aWParam, 
 
 long cpOpenCtrlPanelBench(HWND aOwner)
 {
-    return DialogBoxParamA(sysWork.instH, MAKEINTRESOURCEA(_dialogId(IDD_BENCH_E, IDD_BENCH_J)), aOwner,
-                           _benchDlgCallback, 0) == 1;
+    return _dialogBox(aOwner, IDD_BENCH_E, IDD_BENCH_J, _benchDlgCallback) == 1;
 }
 
 // ---- Results
@@ -836,8 +831,7 @@ static INT_PTR CALLBACK _scoreDlgCallback(HWND aDlg, UINT aMsg, WPARAM aWParam, 
         }
         return FALSE;
     case WM_CLOSE:
-        cpWork.scoreDlgH = nullptr;
-        EndDialog(aDlg, 2);
+        _endDialog(aDlg, &cpWork.scoreDlgH, 2);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(aWParam)) {
@@ -846,8 +840,7 @@ static INT_PTR CALLBACK _scoreDlgCallback(HWND aDlg, UINT aMsg, WPARAM aWParam, 
             return TRUE;
         case IDC_SCORE_EXIT:
         case IDCANCEL:
-            cpWork.scoreDlgH = nullptr;
-            EndDialog(aDlg, 2);
+            _endDialog(aDlg, &cpWork.scoreDlgH, 2);
             return TRUE;
         }
         break;
@@ -861,6 +854,5 @@ long cpOpenCtrlPanelScore(HWND aOwner)
         SetForegroundWindow(cpWork.scoreDlgH);
         return 0;
     }
-    return DialogBoxParamA(sysWork.instH, MAKEINTRESOURCEA(_dialogId(IDD_SCORE_E, IDD_SCORE_J)), aOwner,
-                           _scoreDlgCallback, 0) == 1;
+    return _dialogBox(aOwner, IDD_SCORE_E, IDD_SCORE_J, _scoreDlgCallback) == 1;
 }

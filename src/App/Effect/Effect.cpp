@@ -17,6 +17,20 @@ static _sceneShape *_shapeOf(Scene *aSceneP, long aNum)
     return &aSceneP->_shapeP[aNum];
 }
 
+// Hands each shape of the scene that has a body and an effect row to aFn(shape, row).
+template <typename F> static void _eachEffectShape(Scene *aSceneP, F aFn)
+{
+    if (aSceneP == nullptr)
+        return;
+    for (long n = 0; n < aSceneP->GetShapeCnt(); n++) {
+        _sceneShape *shapeP = _shapeOf(aSceneP, n);
+        if (shapeP == nullptr || shapeP->shapeP == nullptr)
+            continue;
+        if (const EffectDef *defP = sEffectShapeFind(shapeP->nameP))
+            aFn(shapeP->shapeP, defP);
+    }
+}
+
 // Row of the combined effect named by option word 4 (-1: none) in the running edition's table.
 static const _efxNeyaScnTable *_neyaRow(const uint32_t *aOptionP)
 {
@@ -83,37 +97,23 @@ void *EffectNeyaSceneRest(uint8_t *, uint16_t, uint8_t *, uint32_t *aOptionP)
 
 void *EffectShapeSceneInit(uint8_t *aSceneP, uint16_t, uint8_t *, uint32_t *)
 {
-    Scene *sceneP = (Scene *)aSceneP;
-    if (sceneP == nullptr)
-        return nullptr;
-    for (long n = 0; n < sceneP->GetShapeCnt(); n++) {
-        _sceneShape *shapeP = _shapeOf(sceneP, n);
-        if (shapeP == nullptr || shapeP->shapeP == nullptr)
-            continue;
-        const EffectDef *defP = sEffectShapeFind(shapeP->nameP);
-        if (defP == nullptr || shapeP->shapeP->GetEffectPtr() != nullptr)
-            continue;
-        ShapeEffect *effectP = new (std::nothrow) ShapeEffect(defP->effect);
+    _eachEffectShape((Scene *)aSceneP, [](_shape *aShapeP, const EffectDef *aDefP) {
+        if (aShapeP->GetEffectPtr() != nullptr)
+            return;
+        ShapeEffect *effectP = new (std::nothrow) ShapeEffect(aDefP->effect);
         if (effectP != nullptr)
-            shapeP->shapeP->SetEffectPtr(effectP);
-    }
+            aShapeP->SetEffectPtr(effectP);
+    });
     return nullptr;
 }
 
 void *EffectShapeSceneExec(uint8_t *aSceneP, uint16_t aFrameNum, uint8_t *, uint32_t *)
 {
     Scene *sceneP = (Scene *)aSceneP;
-    if (sceneP == nullptr)
-        return nullptr;
-    for (long n = 0; n < sceneP->GetShapeCnt(); n++) {
-        _sceneShape *shapeP = _shapeOf(sceneP, n);
-        if (shapeP == nullptr || shapeP->shapeP == nullptr)
-            continue;
-        const EffectDef *defP = sEffectShapeFind(shapeP->nameP);
-        ShapeEffect *effectP = shapeP->shapeP->GetEffectPtr();
-        if (defP != nullptr && effectP != nullptr)
-            effectP->option = sEffectShapeOption(defP, aFrameNum, sceneP->GetFrameCnt());
-    }
+    _eachEffectShape(sceneP, [&](_shape *aShapeP, const EffectDef *aDefP) {
+        if (ShapeEffect *effectP = aShapeP->GetEffectPtr())
+            effectP->option = sEffectShapeOption(aDefP, aFrameNum, sceneP->GetFrameCnt());
+    });
     return nullptr;
 }
 

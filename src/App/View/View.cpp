@@ -139,17 +139,12 @@ void viewFlowExec(void)
 {
     viewClass.Ready();
     viewClass.Load();
-    while (!(flowMan.status & FLOW_REQUEST)) {
-        if (sysWork.status & SYS_ACTIVE) {
+    sAppRunFlow(
+        [] {
             viewClass.Frame();
             viewClass.Render();
-            sSysEventCtrl();
-        } else {
-            viewClass.Stop();
-            if (!sSysEventCtrl())
-                MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        }
-    }
+        },
+        [] { viewClass.Stop(); });
     viewClass.Change();
 }
 

@@ -30,7 +30,7 @@ _water::_water()
       _transY(0.0f), _range(0.0f), _oppRange(0.0f), _ratioWidth(0.0f), _ratioHeight(0.0f), _rendWidth(0.0f),
       _rendHeight(0.0f)
 {
-    sWaterTimeInit(&_time);
+    sMathsTimeInit(&_time);
 }
 
 _water::~_water()
@@ -58,7 +58,7 @@ long _water::Init(Scene *aSceneP, const D3DVECTOR *aTransP, float aRenge)
     _range = aRenge;
     _sceneP = aSceneP;
     _oppRange = std::sqrt(aRenge * aRenge * 2.0f);
-    sWaterTimeInit(&_time);
+    sMathsTimeInit(&_time);
 
     _indexP = (uint16_t *)malloc(WATER_INDEX_CNT * sizeof(uint16_t));
     _normalsP = (D3DVECTOR *)calloc(WATER_VERTEX_CNT, sizeof(D3DVECTOR));
@@ -183,7 +183,7 @@ void _water::_benchBegin(void)
 
 void _water::_benchEnd(void)
 {
-    sWaterTimeAdd(&_time, mGetPerformanceCounter() - _time.timeOld);
+    sMathsTimeAdd(&_time, mGetPerformanceCounter() - _time.timeOld);
 }
 
 void _water::Run(void)

@@ -8,6 +8,7 @@
 #include "App/Scene/SceneCore.h"
 #include "App/Water/WaterCore.h"
 #include "Common/D3DTYPES.h"
+#include "Library/Maths/MathsLib.h"
 
 class Scene;
 struct IDirect3DVertexBuffer7;
@@ -58,7 +59,7 @@ private:
     float _oppRange;
     float _ratioWidth, _ratioHeight;
     float _rendWidth, _rendHeight;
-    _waterTime _time;
+    _mathsTime _time;
 };
 
 extern _water _waterEffect;

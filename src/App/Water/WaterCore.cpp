@@ -93,6 +93,20 @@ static long _waveRuns(long aWidth, long aHeight, _waveRun *aRunP)
     return n;
 }
 
+// What the packed variants share before their runs: the net in planes and its runs (the count),
+// or -1 once the plain way has run for a net wider than aMaxWidth or outside the planes.
+static long _wavePrepare(const _waterVertex *aVertP, _wave *aWaveP, long aWidth, long aHeight, long aMaxWidth,
+                         _wavePlanes *aPlP, _waveRun *aRunP)
+{
+    const long cnt = aWidth * aHeight;
+    if (cnt > WATER_VERTEX_CNT || aWidth < 2 || aWidth > aMaxWidth || aHeight < 1 || aHeight > WATER_GRID) {
+        _conputWaveNormal(aVertP, aWaveP, aWidth, aHeight);
+        return -1;
+    }
+    _waveSplit(aVertP, cnt, aPlP);
+    return _waveRuns(aWidth, aHeight, aRunP);
+}
+
 MATHS_TARGET_SSE static inline __m128 _sseWaveTerm(__m128 aDx, __m128 aDy, __m128 aDz)
 {
     const __m128 len = _mm_sqrt_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(aDx, aDx), _mm_mul_ps(aDy, aDy)),
@@ -110,15 +124,11 @@ MATHS_TARGET_SSE static inline __m128 _sseWaveTerm(__m128 aDx, __m128 aDy, __m12
 
 MATHS_TARGET_SSE void _conputWaveSSE(const _waterVertex *aVertP, _wave *aWaveP, long aWidth, long aHeight)
 {
-    const long cnt = aWidth * aHeight;
-    if (cnt > WATER_VERTEX_CNT || aWidth < 2 || aHeight < 1 || aHeight > WATER_GRID) {
-        _conputWaveNormal(aVertP, aWaveP, aWidth, aHeight);
-        return;
-    }
     static _wavePlanes pl;
     _waveRun runs[_RUN_MAX];
-    _waveSplit(aVertP, cnt, &pl);
-    const long runCnt = _waveRuns(aWidth, aHeight, runs);
+    const long runCnt = _wavePrepare(aVertP, aWaveP, aWidth, aHeight, WATER_VERTEX_CNT, &pl, runs);
+    if (runCnt < 0)
+        return;
     for (long ri = 0; ri < runCnt; ri++) {
         const _waveRun &r = runs[ri];
         long i = 0;
@@ -137,7 +147,7 @@ MATHS_TARGET_SSE void _conputWaveSSE(const _waterVertex *aVertP, _wave *aWaveP, 
             pl.f[a] += _mm_cvtss_f32(t);
         }
     }
-    _waveApply(&pl, aWaveP, cnt);
+    _waveApply(&pl, aWaveP, aWidth * aHeight);
 }
 
 // 3DNow!: a packed block per run gives each pair's length and sine argument from the estimates
@@ -200,15 +210,11 @@ static_assert(offsetof(_waveRunOut, arg) == 256, "argument offset used by the 3D
 template <bool Enhanced>
 static void _conputWave3DNowAny(const _waterVertex *aVertP, _wave *aWaveP, long aWidth, long aHeight)
 {
-    const long cnt = aWidth * aHeight;
-    if (cnt > WATER_VERTEX_CNT || aWidth < 2 || aWidth > 64 || aHeight < 1 || aHeight > WATER_GRID) {
-        _conputWaveNormal(aVertP, aWaveP, aWidth, aHeight);
-        return;
-    }
     static _wavePlanes pl;
     _waveRun runs[_RUN_MAX];
-    _waveSplit(aVertP, cnt, &pl);
-    const long runCnt = _waveRuns(aWidth, aHeight, runs);
+    const long runCnt = _wavePrepare(aVertP, aWaveP, aWidth, aHeight, 64, &pl, runs);
+    if (runCnt < 0)
+        return;
     for (long ri = 0; ri < runCnt; ri++) {
         const _waveRun &r = runs[ri];
         _waveRunOut o;
@@ -225,7 +231,7 @@ static void _conputWave3DNowAny(const _waterVertex *aVertP, _wave *aWaveP, long 
         for (long i = 0; i < r.cnt; i++)
             f[i] += o.len[i] * _fsin(o.arg[i]);
     }
-    _waveApply(&pl, aWaveP, cnt);
+    _waveApply(&pl, aWaveP, aWidth * aHeight);
 }
 
 void _conputWave3DNow(const _waterVertex *aVertP, _wave *aWaveP, long aWidth, long aHeight)
@@ -426,23 +432,4 @@ void sWaterNormals(_waterVertex *aVertP, const uint16_t *aIndexP, D3DVECTOR *aNo
         aNormalsP[i].x = v.nx, aNormalsP[i].y = v.ny, aNormalsP[i].z = v.nz;
         v.nx = n.x, v.ny = n.y, v.nz = n.z;
     }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Statistics
-
-void sWaterTimeInit(_waterTime *aTimeP)
-{
-    aTimeP->timeMin = 0x0FFFFFFFFFFFFFFFLL;
-    aTimeP->timeMax = aTimeP->timeAvr = aTimeP->timeOld = aTimeP->timeCnt = 0;
-}
-
-void sWaterTimeAdd(_waterTime *aTimeP, int64_t aTicks)
-{
-    if (aTicks < aTimeP->timeMin)
-        aTimeP->timeMin = aTicks;
-    else if (aTicks > aTimeP->timeMax)
-        aTimeP->timeMax = aTicks;
-    aTimeP->timeAvr += aTicks;
-    aTimeP->timeCnt += 1;
 }

@@ -104,11 +104,4 @@ void sWaterSkyUV(_waterVertex *aSkyP, const D3DVECTOR *aNormalsP);
 // vertices' previous normals.
 void sWaterNormals(_waterVertex *aVertP, const uint16_t *aIndexP, D3DVECTOR *aNormalsP);
 
-// The frame statistics: minimum, maximum, sum, start stamp, count.
-struct _waterTime {
-    int64_t timeMin, timeMax, timeAvr, timeOld, timeCnt;
-};
-void sWaterTimeInit(_waterTime *aTimeP);
-void sWaterTimeAdd(_waterTime *aTimeP, int64_t aTicks);
-
 #endif

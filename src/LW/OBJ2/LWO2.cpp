@@ -13,12 +13,6 @@ struct _lwo2State {
     int polsHidden;               // its polygons are not faces
 };
 
-int _fail(st_OBJ2 *o, int32_t aError)
-{
-    if (o->error == OBJ_NO_ERROR) o->error = (uint8_t)aError;
-    return -1;
-}
-
 st_LayerData *_layer(st_OBJ2 *o)
 {
     return o->layer ? o->layer : o->newLayer(o, 0);
@@ -121,7 +115,7 @@ int _readBlock(st_OBJ2 *o, _objReader &r, st_SurfaceData *aSurfP)
 int _readSurf(st_OBJ2 *o, _objReader &c)
 {
     char name[OBJ2_NAME_SIZE], source[OBJ2_NAME_SIZE];
-    if (!c.s0(name, sizeof(name)) || !c.s0(source, sizeof(source))) return _fail(o, OBJ_BAD_FILE);
+    if (!c.s0(name, sizeof(name)) || !c.s0(source, sizeof(source))) return _objFail(o, OBJ_BAD_FILE);
     int32_t idx = o->findSurf(o, name);
     st_SurfaceData *s = idx >= 0 ? o->getSurf(o, idx) : o->newSurf(o, name);
     if (!s) return -1;
@@ -150,7 +144,7 @@ int _readSurf(st_OBJ2 *o, _objReader &c)
         }
         return 0;
     });
-    return rc < 0 ? _fail(o, OBJ_BAD_FILE) : 0;
+    return rc < 0 ? _objFail(o, OBJ_BAD_FILE) : 0;
 }
 
 int _readClip(st_OBJ2 *o, _objReader &c)
@@ -163,7 +157,7 @@ int _readClip(st_OBJ2 *o, _objReader &c)
         if (!std::memcmp(id, "STIL", 4) && !r.s0(clip->name, sizeof(clip->name))) return -1;
         return 0;
     });
-    if (rc < 0 || c.bad) return _fail(o, OBJ_BAD_FILE);
+    if (rc < 0 || c.bad) return _objFail(o, OBJ_BAD_FILE);
     o->numClips++;
     return 0;
 }
@@ -188,7 +182,7 @@ int _readEnvl(st_OBJ2 *o, _objReader &c)
         return 0;
     });
     o->numEnvs++;  // recorded even when bad, so its keys are freed with the rest
-    if (rc < 0 || c.bad) return _fail(o, o->error == OBJ_MEM_ERROR ? OBJ_MEM_ERROR : OBJ_BAD_FILE);
+    if (rc < 0 || c.bad) return _objFail(o, o->error == OBJ_MEM_ERROR ? OBJ_MEM_ERROR : OBJ_BAD_FILE);
     return 0;
 }
 
@@ -199,7 +193,7 @@ int _readLayr(st_OBJ2 *o, _objReader &c, _lwo2State &st)
     if (!l) return -1;
     l->flags = c.u2();
     for (int k = 0; k < 3; ++k) l->pivot[k] = c.f4();
-    if (c.bad || !c.s0(l->name, sizeof(l->name))) return _fail(o, OBJ_BAD_FILE);
+    if (c.bad || !c.s0(l->name, sizeof(l->name))) return _objFail(o, OBJ_BAD_FILE);
     if (c.left() >= 2) l->parent_no = (int16_t)c.u2();
     st = _lwo2State{0, 0, 0, 0, 0};
     return 0;
@@ -208,18 +202,10 @@ int _readLayr(st_OBJ2 *o, _objReader &c, _lwo2State &st)
 int _readPnts(st_OBJ2 *o, _objReader &c, _lwo2State &st, uint32_t aLen)
 {
     if (!_layer(o)) return -1;
-    if (aLen % 12) _objDebug(o, "??? %d != %d\n", (int)(aLen / 12 * 12), (int)aLen);
     st.pntsBase = o->layer->numPnts;
     st.pntsCount = 0;
-    uint32_t n = aLen / 12;
-    // Room for all at once: one growth instead of many.
-    if (_objGrow(o, (void **)&o->layer->points, &o->layer->maxPnts, o->layer->numPnts + (int32_t)n, sizeof(st_PointData)) < 0) return -1;
-    for (uint32_t i = 0; i < n; ++i) {
-        double p[3];
-        for (int k = 0; k < 3; ++k) p[k] = c.f4();
-        if (o->addPoint(o, p) < 0) return -1;
-        st.pntsCount++;
-    }
+    if (_objReadPoints(o, c, aLen) < 0) return -1;
+    st.pntsCount = (int32_t)(aLen / 12);
     return 0;
 }
 
@@ -229,7 +215,7 @@ int _readPols(st_OBJ2 *o, _objReader &c, _lwo2State &st)
     if (!l) return -1;
     char type[5];
     c.id4(type);
-    if (c.bad) return _fail(o, OBJ_BAD_FILE);
+    if (c.bad) return _objFail(o, OBJ_BAD_FILE);
     std::memcpy(l->poltype, type, 5);
     st.polsBase = l->numPols;
     st.polsCount = 0;
@@ -239,12 +225,12 @@ int _readPols(st_OBJ2 *o, _objReader &c, _lwo2State &st)
     while (c.left() > 0) {
         uint16_t w = c.u2();
         int32_t n = w & 0x3FF;
-        if (c.bad) return _fail(o, OBJ_BAD_FILE);
-        if (n == 0 || n >= 1023) return _fail(o, OBJ_BAD_POLYGON);
+        if (c.bad) return _objFail(o, OBJ_BAD_FILE);
+        if (n == 0 || n >= 1023) return _objFail(o, OBJ_BAD_POLYGON);
         for (int32_t k = 0; k < n; ++k) {
             uint32_t v = c.vx();
-            if (c.bad) return _fail(o, OBJ_BAD_FILE);
-            if (v >= (uint32_t)st.pntsCount) return _fail(o, OBJ_BAD_NPOINT);
+            if (c.bad) return _objFail(o, OBJ_BAD_FILE);
+            if (v >= (uint32_t)st.pntsCount) return _objFail(o, OBJ_BAD_NPOINT);
             pts[k] = st.pntsBase + (int32_t)v;
         }
         int32_t pi = o->addPoly(o, n, pts, -1);
@@ -262,7 +248,7 @@ int _readPtag(st_OBJ2 *o, _objReader &c, _lwo2State &st)
     if (!l) return -1;
     char type[5];
     c.id4(type);
-    if (c.bad) return _fail(o, OBJ_BAD_FILE);
+    if (c.bad) return _objFail(o, OBJ_BAD_FILE);
     // Colour tags carry no tag index; every other kind names an entry of TAGS.
     int named = std::memcmp(type, "COLR", 4) != 0;
     st_PTagData *t = o->newPTag(o, type);
@@ -270,9 +256,9 @@ int _readPtag(st_OBJ2 *o, _objReader &c, _lwo2State &st)
     while (c.left() > 0) {
         uint32_t pol = c.vx();
         uint32_t tag = c.u2();
-        if (c.bad) return _fail(o, OBJ_BAD_FILE);
-        if (pol >= (uint32_t)st.polsCount) return _fail(o, OBJ_BAD_POLYGON);
-        if (named && tag >= (uint32_t)o->numTags) return _fail(o, OBJ_BAD_FILE);
+        if (c.bad) return _objFail(o, OBJ_BAD_FILE);
+        if (pol >= (uint32_t)st.polsCount) return _objFail(o, OBJ_BAD_POLYGON);
+        if (named && tag >= (uint32_t)o->numTags) return _objFail(o, OBJ_BAD_FILE);
         if (o->addPTag(o, t, st.polsBase + (int32_t)pol, (int32_t)tag) < 0) return -1;
     }
     return 0;
@@ -297,9 +283,9 @@ int _readVmap(st_OBJ2 *o, _objReader &c, _lwo2State &st, int aPerPoly)
     char type[5], name[OBJ2_NAME_SIZE];
     c.id4(type);
     int32_t dim = c.u2();
-    if (c.bad || !c.s0(name, sizeof(name))) return _fail(o, OBJ_BAD_FILE);
+    if (c.bad || !c.s0(name, sizeof(name))) return _objFail(o, OBJ_BAD_FILE);
     int32_t want = _vmapDim(type);
-    if (want >= 0 && dim != want) return _fail(o, OBJ_BAD_FILE);
+    if (want >= 0 && dim != want) return _objFail(o, OBJ_BAD_FILE);
     st_VMapData *v = o->newVMap(o, type, dim, name, aPerPoly);
     if (!v) return -1;
     float vals[64];
@@ -310,9 +296,9 @@ int _readVmap(st_OBJ2 *o, _objReader &c, _lwo2State &st, int aPerPoly)
             float f = c.f4();
             if (k < 64) vals[k] = f;
         }
-        if (c.bad) return _fail(o, OBJ_BAD_FILE);
-        if (pnt >= (uint32_t)st.pntsCount) return _fail(o, OBJ_BAD_NPOINT);
-        if (aPerPoly && pol >= (uint32_t)st.polsCount) return _fail(o, OBJ_BAD_POLYGON);
+        if (c.bad) return _objFail(o, OBJ_BAD_FILE);
+        if (pnt >= (uint32_t)st.pntsCount) return _objFail(o, OBJ_BAD_NPOINT);
+        if (aPerPoly && pol >= (uint32_t)st.polsCount) return _objFail(o, OBJ_BAD_POLYGON);
         // Kinds the renderer reads are at most four wide; wider unknown kinds keep their points only.
         if (dim > 64) continue;
         if (o->addVMap(o, v, st.pntsBase + (int32_t)pnt, aPerPoly ? st.polsBase + (int32_t)pol : -1, vals) < 0) return -1;
@@ -322,7 +308,6 @@ int _readVmap(st_OBJ2 *o, _objReader &c, _lwo2State &st, int aPerPoly)
 
 } // namespace
 
-// Surfaces from the polygon tags, defaults for names without a surface, then the materials.
 int _lwoFinish(st_OBJ2 *o)
 {
     for (st_LayerData *l = o->layerList; l; l = l->nextLayer) {
@@ -331,7 +316,7 @@ int _lwoFinish(st_OBJ2 *o)
         if (t) {
             for (int32_t i = 0; i < t->count; ++i) {
                 const char *name = o->getTag(o, t->tags[i]);
-                if (!name) return _fail(o, OBJ_BAD_FILE);
+                if (!name) return _objFail(o, OBJ_BAD_FILE);
                 int32_t s = o->findSurf(o, name);
                 if (s < 0) {
                     if (!o->newSurf(o, name)) return -1;
@@ -362,60 +347,45 @@ int _lwoFinish(st_OBJ2 *o)
 
 int32_t LWO2_load(st_OBJ2 *o, const uint8_t *aDataP, uint32_t aSize)
 {
-    if (aSize < 12 || std::memcmp(aDataP, "FORM", 4) != 0 || std::memcmp(aDataP + 8, "LWO2", 4) != 0)
-        return _fail(o, OBJ_UNKNOWN_TYPE);
-    _objReader r{aDataP + 4, aDataP + aSize, 0};
-    uint32_t formLen = r.u4();
-    if (formLen < 4) return _fail(o, OBJ_BAD_FILE);
-    if (formLen > aSize - 8) return _fail(o, OBJ_READ_ERROR);  // cut short
-    r = _objReader{aDataP + 12, aDataP + 8 + formLen, 0};
+    _objReader r{};
+    if (_objOpenForm(o, aDataP, aSize, "LWO2", &r) < 0) return -1;
     _lwo2State st{0, 0, 0, 0, 0};
-    while (r.left() >= 8) {
-        char id[5];
-        r.id4(id);
-        uint32_t len = r.u4();
-        if (len > r.left()) return _fail(o, OBJ_READ_ERROR);
-        _objReader c{r.p, r.p + len, 0};
-        int rc = 0;
+    int rc = _objChunks(o, r, [&](const char *id, _objReader &c, uint32_t len) {
         if (!std::memcmp(id, "TAGS", 4)) {
             char name[OBJ2_NAME_SIZE];
-            while (rc == 0 && c.left() > 0) {
-                if (!c.s0(name, sizeof(name))) rc = _fail(o, OBJ_BAD_FILE);
-                else if (o->addTag(o, name) < 0) rc = -1;
+            while (c.left() > 0) {
+                if (!c.s0(name, sizeof(name))) return _objFail(o, OBJ_BAD_FILE);
+                if (o->addTag(o, name) < 0) return -1;
             }
         } else if (!std::memcmp(id, "LAYR", 4)) {
-            rc = _readLayr(o, c, st);
+            return _readLayr(o, c, st);
         } else if (!std::memcmp(id, "PNTS", 4)) {
-            rc = _readPnts(o, c, st, len);
+            return _readPnts(o, c, st, len);
         } else if (!std::memcmp(id, "BBOX", 4)) {
             if (!_layer(o)) return -1;
             for (int k = 0; k < 6; ++k) o->layer->bbox[k] = c.f4();
-            if (c.bad) rc = _fail(o, OBJ_BAD_FILE);
+            if (c.bad) return _objFail(o, OBJ_BAD_FILE);
         } else if (!std::memcmp(id, "POLS", 4)) {
-            rc = _readPols(o, c, st);
+            return _readPols(o, c, st);
         } else if (!std::memcmp(id, "PTAG", 4)) {
-            rc = _readPtag(o, c, st);
+            return _readPtag(o, c, st);
         } else if (!std::memcmp(id, "VMAP", 4)) {
-            rc = _readVmap(o, c, st, 0);
+            return _readVmap(o, c, st, 0);
         } else if (!std::memcmp(id, "VMAD", 4)) {
-            rc = _readVmap(o, c, st, 1);
+            return _readVmap(o, c, st, 1);
         } else if (!std::memcmp(id, "SURF", 4)) {
-            rc = _readSurf(o, c);
+            return _readSurf(o, c);
         } else if (!std::memcmp(id, "CLIP", 4)) {
-            rc = _readClip(o, c);
+            return _readClip(o, c);
         } else if (!std::memcmp(id, "ENVL", 4)) {
-            rc = _readEnvl(o, c);
+            return _readEnvl(o, c);
         } else {
             _objDebug(o, "%s [%d]\n", id, (int)len);
             c.p = c.end;
         }
-        if (rc < 0) {
-            if (o->error == OBJ_NO_ERROR) o->error = OBJ_MEM_ERROR;
-            return -1;
-        }
-        if (c.p != c.end) _objDebug(o, "??? %d != %d\n", (int)(c.p - r.p), (int)len);
-        r.skip(len + (len & 1));
-    }
+        return 0;
+    });
+    if (rc < 0) return -1;
     if (!o->layerList && !o->newLayer(o, 0)) return -1;
     return _lwoFinish(o);
 }

@@ -6,15 +6,7 @@
 
 #include "LW/OBJ2/OBJ2Int.h"
 
-int _lwoFinish(st_OBJ2 *o);
-
 namespace {
-
-int _fail(st_OBJ2 *o, int32_t aError)
-{
-    if (o->error == OBJ_NO_ERROR) o->error = (uint8_t)aError;
-    return -1;
-}
 
 const struct {
     const char *id;
@@ -32,7 +24,7 @@ const struct {
 int _readSurf(st_OBJ2 *o, _objReader &c)
 {
     char name[OBJ2_NAME_SIZE];
-    if (!c.s0(name, sizeof(name))) return _fail(o, OBJ_BAD_FILE);
+    if (!c.s0(name, sizeof(name))) return _objFail(o, OBJ_BAD_FILE);
     int32_t idx = o->findSurf(o, name);
     st_SurfaceData *s = idx >= 0 ? o->getSurf(o, idx) : o->newSurf(o, name);
     if (!s) return -1;
@@ -43,7 +35,7 @@ int _readSurf(st_OBJ2 *o, _objReader &c)
         char id[5];
         c.id4(id);
         uint32_t len = c.u2();
-        if (len > c.left()) return _fail(o, OBJ_BAD_FILE);
+        if (len > c.left()) return _objFail(o, OBJ_BAD_FILE);
         _objReader r{c.p, c.p + len, 0};
         c.skip(len + (len & 1));
         struct {
@@ -68,7 +60,7 @@ int _readSurf(st_OBJ2 *o, _objReader &c)
             }
             if (texChan >= 0) {
                 char type[OBJ2_NAME_SIZE];
-                if (!r.s0(type, sizeof(type))) return _fail(o, OBJ_BAD_FILE);
+                if (!r.s0(type, sizeof(type))) return _objFail(o, OBJ_BAD_FILE);
                 t = nullptr;
                 for (const auto &p : _projTbl) {
                     if (std::strcmp(type, p.name) == 0) {
@@ -89,11 +81,11 @@ int _readSurf(st_OBJ2 *o, _objReader &c)
                 s->sman = r.f4();
                 haveSman = 1;
             } else if (!std::memcmp(id, "RIMG", 4)) {
-                if (!r.s0(s->material.rimg, sizeof(s->material.rimg))) return _fail(o, OBJ_BAD_FILE);
+                if (!r.s0(s->material.rimg, sizeof(s->material.rimg))) return _objFail(o, OBJ_BAD_FILE);
             } else if (t && !std::memcmp(id, "TIMG", 4)) {
-                if (!r.s0(t->timg, sizeof(t->timg))) return _fail(o, OBJ_BAD_FILE);
+                if (!r.s0(t->timg, sizeof(t->timg))) return _objFail(o, OBJ_BAD_FILE);
             } else if (t && !std::memcmp(id, "TALP", 4)) {
-                if (!r.s0(t->talp, sizeof(t->talp))) return _fail(o, OBJ_BAD_FILE);
+                if (!r.s0(t->talp, sizeof(t->talp))) return _objFail(o, OBJ_BAD_FILE);
             } else if (t && !std::memcmp(id, "TFLG", 4)) {
                 uint32_t f = r.u2();
                 t->axis = (f & 1) ? 0 : ((f & 2) ? 1 : 2);
@@ -109,7 +101,7 @@ int _readSurf(st_OBJ2 *o, _objReader &c)
                 t->opac = r.f4();
             }
         }
-        if (r.bad) return _fail(o, OBJ_BAD_FILE);
+        if (r.bad) return _objFail(o, OBJ_BAD_FILE);
     }
     // FLAG: 4 smoothing, 256 two-sided, 512 additive.
     if (flag & 4) {
@@ -130,23 +122,23 @@ int _readPols(st_OBJ2 *o, _objReader &c, int32_t aPntCount)
     int32_t pts[1023];
     while (c.left() > 0) {
         int32_t n = c.u2();
-        if (c.bad) return _fail(o, OBJ_BAD_FILE);
-        if (n == 0 || n >= 1023) return _fail(o, OBJ_BAD_POLYGON);
+        if (c.bad) return _objFail(o, OBJ_BAD_FILE);
+        if (n == 0 || n >= 1023) return _objFail(o, OBJ_BAD_POLYGON);
         for (int32_t k = 0; k < n; ++k) {
             uint32_t v = c.u2();
-            if (c.bad) return _fail(o, OBJ_BAD_FILE);
-            if (v >= (uint32_t)aPntCount) return _fail(o, OBJ_BAD_NPOINT);
+            if (c.bad) return _objFail(o, OBJ_BAD_FILE);
+            if (v >= (uint32_t)aPntCount) return _objFail(o, OBJ_BAD_NPOINT);
             pts[k] = (int32_t)v;
         }
         int32_t surf = (int16_t)c.u2();
-        if (c.bad) return _fail(o, OBJ_BAD_FILE);
+        if (c.bad) return _objFail(o, OBJ_BAD_FILE);
         // A negative surface announces detail polygons; they follow as ordinary ones.
         if (surf < 0) {
             surf = -surf;
             c.u2();
-            if (c.bad) return _fail(o, OBJ_BAD_FILE);
+            if (c.bad) return _objFail(o, OBJ_BAD_FILE);
         }
-        if (surf < 1 || surf > o->numTags) return _fail(o, OBJ_BAD_FILE);
+        if (surf < 1 || surf > o->numTags) return _objFail(o, OBJ_BAD_FILE);
         int32_t pi = o->addPoly(o, n, pts, -1);
         if (pi < 0) return -1;
         if (o->addPTag(o, tags, pi, surf - 1) < 0) return -1;
@@ -159,52 +151,29 @@ int _readPols(st_OBJ2 *o, _objReader &c, int32_t aPntCount)
 
 int32_t LWOB_load(st_OBJ2 *o, const uint8_t *aDataP, uint32_t aSize)
 {
-    if (aSize < 12 || std::memcmp(aDataP, "FORM", 4) != 0 || std::memcmp(aDataP + 8, "LWOB", 4) != 0)
-        return _fail(o, OBJ_UNKNOWN_TYPE);
-    _objReader r{aDataP + 4, aDataP + aSize, 0};
-    uint32_t formLen = r.u4();
-    if (formLen < 4) return _fail(o, OBJ_BAD_FILE);
-    if (formLen > aSize - 8) return _fail(o, OBJ_READ_ERROR);
-    r = _objReader{aDataP + 12, aDataP + 8 + formLen, 0};
+    _objReader r{};
+    if (_objOpenForm(o, aDataP, aSize, "LWOB", &r) < 0) return -1;
     if (!o->newLayer(o, 0)) return -1;
-    while (r.left() >= 8) {
-        char id[5];
-        r.id4(id);
-        uint32_t len = r.u4();
-        if (len > r.left()) return _fail(o, OBJ_READ_ERROR);
-        _objReader c{r.p, r.p + len, 0};
-        int rc = 0;
+    int rc = _objChunks(o, r, [&](const char *id, _objReader &c, uint32_t len) {
         if (!std::memcmp(id, "PNTS", 4)) {
-            if (len % 12) _objDebug(o, "??? %d != %d\n", (int)(len / 12 * 12), (int)len);
-            uint32_t n = len / 12;
-            st_LayerData *l = o->layer;
-            if (_objGrow(o, (void **)&l->points, &l->maxPnts, l->numPnts + (int32_t)n, sizeof(st_PointData)) < 0) return -1;
-            for (uint32_t i = 0; i < n && rc == 0; ++i) {
-                double p[3];
-                for (int k = 0; k < 3; ++k) p[k] = c.f4();
-                if (o->addPoint(o, p) < 0) rc = -1;
-            }
+            return _objReadPoints(o, c, len);
         } else if (!std::memcmp(id, "SRFS", 4)) {
             char name[OBJ2_NAME_SIZE];
-            while (rc == 0 && c.left() > 0) {
-                if (!c.s0(name, sizeof(name))) rc = _fail(o, OBJ_BAD_FILE);
-                else if (o->addTag(o, name) < 0 || (o->findSurf(o, name) < 0 && !o->newSurf(o, name))) rc = -1;
+            while (c.left() > 0) {
+                if (!c.s0(name, sizeof(name))) return _objFail(o, OBJ_BAD_FILE);
+                if (o->addTag(o, name) < 0 || (o->findSurf(o, name) < 0 && !o->newSurf(o, name))) return -1;
             }
         } else if (!std::memcmp(id, "POLS", 4)) {
-            rc = _readPols(o, c, o->layer->numPnts);
+            return _readPols(o, c, o->layer->numPnts);
         } else if (!std::memcmp(id, "SURF", 4)) {
-            rc = _readSurf(o, c);
+            return _readSurf(o, c);
         } else {
             // CRVS and anything newer: not drawn.
             _objDebug(o, "%s [%d]\n", id, (int)len);
             c.p = c.end;
         }
-        if (rc < 0) {
-            if (o->error == OBJ_NO_ERROR) o->error = OBJ_MEM_ERROR;
-            return -1;
-        }
-        if (c.p != c.end) _objDebug(o, "??? %d != %d\n", (int)(c.p - r.p), (int)len);
-        r.skip(len + (len & 1));
-    }
+        return 0;
+    });
+    if (rc < 0) return -1;
     return _lwoFinish(o);
 }

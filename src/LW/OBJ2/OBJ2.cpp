@@ -123,6 +123,38 @@ void *st_MemconPool(st_Memcon *aMemP, uint32_t aSize)
 
 // ---- shared helpers
 
+int _objFail(st_OBJ2 *o, int32_t aError)
+{
+    if (o->error == OBJ_NO_ERROR) o->error = (uint8_t)aError;
+    return -1;
+}
+
+int _objOpenForm(st_OBJ2 *o, const uint8_t *aDataP, uint32_t aSize, const char *aType, _objReader *aBodyP)
+{
+    if (aSize < 12 || std::memcmp(aDataP, "FORM", 4) != 0 || std::memcmp(aDataP + 8, aType, 4) != 0)
+        return _objFail(o, OBJ_UNKNOWN_TYPE);
+    _objReader r{aDataP + 4, aDataP + aSize, 0};
+    uint32_t formLen = r.u4();
+    if (formLen < 4) return _objFail(o, OBJ_BAD_FILE);
+    if (formLen > aSize - 8) return _objFail(o, OBJ_READ_ERROR);  // cut short
+    *aBodyP = _objReader{aDataP + 12, aDataP + 8 + formLen, 0};
+    return 0;
+}
+
+int _objReadPoints(st_OBJ2 *o, _objReader &c, uint32_t aLen)
+{
+    if (aLen % 12) _objDebug(o, "??? %d != %d\n", (int)(aLen / 12 * 12), (int)aLen);
+    uint32_t n = aLen / 12;
+    st_LayerData *l = o->layer;
+    if (_objGrow(o, (void **)&l->points, &l->maxPnts, l->numPnts + (int32_t)n, sizeof(st_PointData)) < 0) return -1;
+    for (uint32_t i = 0; i < n; ++i) {
+        double p[3];
+        for (int k = 0; k < 3; ++k) p[k] = c.f4();
+        if (o->addPoint(o, p) < 0) return -1;
+    }
+    return 0;
+}
+
 int _objGrow(st_OBJ2 *o, void **aArrP, int32_t *aMaxP, int32_t aNeed, uint32_t aElem)
 {
     if (aNeed <= *aMaxP) return 0;

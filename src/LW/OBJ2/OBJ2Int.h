@@ -79,4 +79,35 @@ struct _objReader {
     void skip(uint32_t n) { p = n <= left() ? p + n : end; }
 };
 
+// ---- shared by the LWO2 and LWOB readers
+
+// Notes aError unless an earlier reason was noted; -1.
+int _objFail(st_OBJ2 *o, int32_t aError);
+// The chunks of an IFF FORM of type aType (four letters): 0 with aBodyP over them, or -1.
+int _objOpenForm(st_OBJ2 *o, const uint8_t *aDataP, uint32_t aSize, const char *aType, _objReader *aBodyP);
+// aLen / 12 points into the current layer, room made once; 0, or -1.
+int _objReadPoints(st_OBJ2 *o, _objReader &c, uint32_t aLen);
+// Surfaces from the polygon tags, defaults for names without a surface, then the materials.
+int _lwoFinish(st_OBJ2 *o);
+
+// Hands each chunk of a FORM body (ID4, U4 length, even padding) to aFn(id, reader, length). A
+// chunk aFn refuses ends the walk, as a memory failure unless it noted a reason; 0, or -1.
+template <typename F> int _objChunks(st_OBJ2 *o, _objReader &r, F aFn)
+{
+    while (r.left() >= 8) {
+        char id[5];
+        r.id4(id);
+        uint32_t len = r.u4();
+        if (len > r.left()) return _objFail(o, OBJ_READ_ERROR);
+        _objReader c{r.p, r.p + len, 0};
+        if (aFn(id, c, len) < 0) {
+            if (o->error == OBJ_NO_ERROR) o->error = OBJ_MEM_ERROR;
+            return -1;
+        }
+        if (c.p != c.end) _objDebug(o, "??? %d != %d\n", (int)(c.p - r.p), (int)len);
+        r.skip(len + (len & 1));
+    }
+    return 0;
+}
+
 #endif

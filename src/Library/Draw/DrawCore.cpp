@@ -32,6 +32,22 @@ static uint8_t *_readFile(const char *aNameP, long *aSizeP)
     return bufP;
 }
 
+// A whole image file through its decoder; a refused image is reported.
+static uint32_t *_loadImageFile(const char *aNameP,
+                                uint32_t *(*aDecodeP)(const void *, long, uint32_t *, uint32_t *, uint32_t *),
+                                const char *aRefusedP, uint32_t *aWidthP, uint32_t *aHeightP, uint32_t *aDepthP)
+{
+    long size;
+    uint8_t *fileP = _readFile(aNameP, &size);
+    if (fileP == nullptr)
+        return nullptr;
+    uint32_t *imageP = aDecodeP(fileP, size, aWidthP, aHeightP, aDepthP);
+    if (imageP == nullptr)
+        sDebugWinPrintMsg(aRefusedP);
+    free(fileP);
+    return imageP;
+}
+
 // Pixel memory for aWidth x aHeight pixels (both > 0).
 static uint32_t *_allocPixels(uint32_t aWidth, uint32_t aHeight)
 {
@@ -105,15 +121,7 @@ uint32_t *sDrawDecodeKsm(const void *aDataP, long aSize, uint32_t *aWidthP, uint
 
 uint32_t *sDrawLoadKsmFile(const char *aKsmNameP, uint32_t *aWidthP, uint32_t *aHeightP, uint32_t *aDepthP)
 {
-    long size;
-    uint8_t *fileP = _readFile(aKsmNameP, &size);
-    if (fileP == nullptr)
-        return nullptr;
-    uint32_t *imageP = sDrawDecodeKsm(fileP, size, aWidthP, aHeightP, aDepthP);
-    if (imageP == nullptr)
-        sDebugWinPrintMsg("KSM image refused");
-    free(fileP);
-    return imageP;
+    return _loadImageFile(aKsmNameP, sDrawDecodeKsm, "KSM image refused", aWidthP, aHeightP, aDepthP);
 }
 
 // One Targa pixel (blue, green, red[, alpha]) as 0xRRGGBBAA.
@@ -200,15 +208,7 @@ uint32_t *sDrawDecodeTarga(const void *aDataP, long aSize, uint32_t *aWidthP, ui
 
 uint32_t *sDrawLoadTargaFile(const char *aTgaNameP, uint32_t *aWidthP, uint32_t *aHeightP, uint32_t *aDepthP)
 {
-    long size;
-    uint8_t *fileP = _readFile(aTgaNameP, &size);
-    if (fileP == nullptr)
-        return nullptr;
-    uint32_t *imageP = sDrawDecodeTarga(fileP, size, aWidthP, aHeightP, aDepthP);
-    if (imageP == nullptr)
-        sDebugWinPrintMsg("Targa image refused");
-    free(fileP);
-    return imageP;
+    return _loadImageFile(aTgaNameP, sDrawDecodeTarga, "Targa image refused", aWidthP, aHeightP, aDepthP);
 }
 
 long sDrawGetTargaSize(const char *aTgaNameP, uint32_t *aWidthP, uint32_t *aHeightP, uint32_t *aDepthP)

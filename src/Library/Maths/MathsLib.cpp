@@ -268,3 +268,22 @@ float sMathsAtan3DNow(float aX)
     const uint32_t bits = _floatBits(k.result);
     return _bitsFloat(k.path == _atanInverted ? bits ^ sign : bits | sign);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Timing statistics
+
+void sMathsTimeInit(_mathsTime *aTimeP)
+{
+    aTimeP->timeMin = 0x0FFFFFFFFFFFFFFFLL;
+    aTimeP->timeMax = aTimeP->timeAvr = aTimeP->timeOld = aTimeP->timeCnt = 0;
+}
+
+void sMathsTimeAdd(_mathsTime *aTimeP, int64_t aTicks)
+{
+    if (aTicks < aTimeP->timeMin)
+        aTimeP->timeMin = aTicks;
+    else if (aTicks > aTimeP->timeMax)
+        aTimeP->timeMax = aTicks;
+    aTimeP->timeAvr += aTicks;
+    aTimeP->timeCnt += 1;
+}

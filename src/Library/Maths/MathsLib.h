@@ -4,6 +4,8 @@
 // Scalar maths (square root, arc tangent) and the processor-variant selection that the vector
 // and matrix libraries share. Callers always go through the dispatch pointers.
 
+#include <cstdint>
+
 #include "Common/D3DTYPES.h"
 
 // Bits of the processor option word (caps.cpuOption) that choose the maths variants. MMX (0x1),
@@ -39,5 +41,14 @@ float sMathsSqrtNormal(float aX);
 float sMathsSqrt3DNow(float aX);
 float sMathsAtanNormal(float aX);
 float sMathsAtan3DNow(float aX);
+
+// Timing statistics of a measured step (ticks): minimum, maximum, sum, start stamp, count.
+struct _mathsTime {
+    int64_t timeMin, timeMax, timeAvr, timeOld, timeCnt;
+};
+// The minimum starts at its largest, the rest at 0.
+void sMathsTimeInit(_mathsTime *aTimeP);
+// A new minimum, else perhaps a new maximum; the sum and the count grow.
+void sMathsTimeAdd(_mathsTime *aTimeP, int64_t aTicks);
 
 #endif

@@ -205,17 +205,22 @@ void _primVertexSetBase::_DrawIndexed(void)
     }
 }
 
-// ---------------------------------------------------------------- plain
-
-long _primVertexSet::Init(const _primVertexDefSet *aVertexDefP, long aTexStageNum, DWORD aTransmission)
+long _primVertexSetBase::_InitCopy(const _primVertexDefSet *aVertexDefP, bool aIndexSetsB, DWORD aTransmission)
 {
-    (void)aTexStageNum;
-    if (_TakeDef(aVertexDefP, true) != 0 || _CreateVB() != 0)
+    if (_TakeDef(aVertexDefP, aIndexSetsB) != 0 || _CreateVB() != 0)
         return -1;
     _FillVB();
     if (aTransmission & PRIM_TRANS_SHADOWVOL)
         _CreateShadowWork();
     return 0;
+}
+
+// ---------------------------------------------------------------- plain
+
+long _primVertexSet::Init(const _primVertexDefSet *aVertexDefP, long aTexStageNum, DWORD aTransmission)
+{
+    (void)aTexStageNum;
+    return _InitCopy(aVertexDefP, true, aTransmission);
 }
 
 void _primVertexSet::Draw(void)
@@ -474,12 +479,7 @@ void _primVertexSetBump::Update(const D3DMATRIX *aWorldMatrixP, long aTexStageNu
 long _primVertexSetEnv::Init(const _primVertexDefSet *aVertexDefP, long aTexStageNum, DWORD aTransmission)
 {
     (void)aTexStageNum;
-    if (_TakeDef(aVertexDefP, true) != 0 || _CreateVB() != 0)
-        return -1;
-    _FillVB();
-    if (aTransmission & PRIM_TRANS_SHADOWVOL)
-        _CreateShadowWork();
-    return 0;
+    return _InitCopy(aVertexDefP, true, aTransmission);
 }
 
 void _primVertexSetEnv::Draw(void)
@@ -526,12 +526,7 @@ void _primVertexSetEnv::Update(const D3DMATRIX *aWorldMatrixP, long aTexStageNum
 long _primVertexSetDotPoly::Init(const _primVertexDefSet *aVertexDefP, long aTexStageNum, DWORD aTransmission)
 {
     (void)aTexStageNum;
-    if (_TakeDef(aVertexDefP, false) != 0 || _CreateVB() != 0)
-        return -1;
-    _FillVB();
-    if (aTransmission & PRIM_TRANS_SHADOWVOL)
-        _CreateShadowWork();
-    return 0;
+    return _InitCopy(aVertexDefP, false, aTransmission);
 }
 
 void _primVertexSetDotPoly::Draw(void)

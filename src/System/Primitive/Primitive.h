@@ -54,6 +54,8 @@ protected:
     // Copies the definition's vertices into the buffer.
     long _FillVB(void);
     long _CreateShadowWork(void);
+    // Init of the sets whose buffer holds the definition's vertices as they are.
+    long _InitCopy(const _primVertexDefSet *aVertexDefP, bool aIndexSetsB, DWORD aTransmission);
     void _DrawIndexed(void);
     void _Reject(const char *aMsgP);
 

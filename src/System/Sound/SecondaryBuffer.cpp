@@ -154,14 +154,8 @@ int32_t _secondaryBuffer::Stop()
 
 int32_t _secondaryBuffer::SetVolume(int32_t aVolume)
 {
-    if (!_ds2ndBuffP) {
-        sSoundError("バッファが無い！(SetVolume)");
+    if (sSoundBufferVolume(_ds2ndBuffP, aVolume, "バッファが無い！(SetVolume)") != 0)
         return -1;
-    }
-    if (FAILED(_ds2ndBuffP->SetVolume(sSoundVolumeToDb(aVolume)))) {
-        sSoundError("ボリューム設定失敗");
-        return -1;
-    }
     _volume = aVolume < 0 ? 0 : (aVolume > 127 ? 127 : aVolume);
     return 0;
 }

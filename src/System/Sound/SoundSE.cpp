@@ -29,6 +29,19 @@ long sSoundVolumeToDb(int32_t aVolume)
     return -10000 - (level * -10000) / 127;
 }
 
+int32_t sSoundBufferVolume(IDirectSoundBuffer *aBuffP, int32_t aVolume, const char *aMissingP)
+{
+    if (!aBuffP) {
+        sSoundError("%s", aMissingP);
+        return -1;
+    }
+    if (FAILED(aBuffP->SetVolume(sSoundVolumeToDb(aVolume)))) {
+        sSoundError("ボリューム設定失敗");
+        return -1;
+    }
+    return 0;
+}
+
 bool sSoundHasExt(const char *aFileName, const char *aExt)
 {
     size_t n = std::strlen(aFileName);
@@ -255,13 +268,5 @@ int32_t _soundSE::Play()
 
 int32_t _soundSE::SetVolume(int32_t aVolume)
 {
-    if (!_ds2ndBuffP) {
-        sSoundError("バッファが無い！");
-        return -1;
-    }
-    if (FAILED(_ds2ndBuffP->SetVolume(sSoundVolumeToDb(aVolume)))) {
-        sSoundError("ボリューム設定失敗");
-        return -1;
-    }
-    return 0;
+    return sSoundBufferVolume(_ds2ndBuffP, aVolume, "バッファが無い！");
 }

@@ -36,6 +36,8 @@ extern void (*soundErrorHookP)(const char *aText);
 
 // Level 0..127 (clamped) in hundredths of a decibel: 0 is silence (-10000), 127 full volume (0).
 long sSoundVolumeToDb(int32_t aVolume);
+// Sets aBuffP to level aVolume. 0, or -1 after reporting aMissingP (no buffer) or the refusal.
+int32_t sSoundBufferVolume(IDirectSoundBuffer *aBuffP, int32_t aVolume, const char *aMissingP);
 
 // Copies source bytes from *aWaveAddP (advanced by what was copied) into the region
 // (aLockOffset, aLockSize) of aBuffP, zero-filling what the aWaveSize source bytes do not cover.

@@ -291,14 +291,14 @@ TEST(Bench2dCopy, EveryVariantEqualsThePixelRuleByteForByte)
 
 TEST(Bench2dTime, ReportsZeroWithoutFramesAndARateWithThem)
 {
-    _b2dTime t;
-    sBench2dTimeInit(&t);
+    _mathsTime t;
+    sMathsTimeInit(&t);
     int64_t mn, mx, avr, cnt;
     sBench2dTimeReport(&t, BENCH2D_RUN_FACTOR, &mn, &mx, &avr, &cnt);
     EXPECT_EQ(0, mn + mx + avr + cnt);
-    sBench2dTimeAdd(&t, 20000);
-    sBench2dTimeAdd(&t, 30000);
-    sBench2dTimeAdd(&t, 10001);
+    sMathsTimeAdd(&t, 20000);
+    sMathsTimeAdd(&t, 30000);
+    sMathsTimeAdd(&t, 10001);
     sBench2dTimeReport(&t, BENCH2D_RUN_FACTOR, &mn, &mx, &avr, &cnt);
     EXPECT_EQ(10001, mn);
     EXPECT_EQ(30000, mx);
@@ -307,10 +307,10 @@ TEST(Bench2dTime, ReportsZeroWithoutFramesAndARateWithThem)
     sBench2dTimeReport(&t, BENCH2D_DRAW_FACTOR, &mn, &mx, &avr, &cnt);
     EXPECT_EQ(3500, avr);
     // Frames below one tick do not divide by zero.
-    _b2dTime fast;
-    sBench2dTimeInit(&fast);
-    sBench2dTimeAdd(&fast, 1);
-    sBench2dTimeAdd(&fast, 0);
+    _mathsTime fast;
+    sMathsTimeInit(&fast);
+    sMathsTimeAdd(&fast, 1);
+    sMathsTimeAdd(&fast, 0);
     sBench2dTimeReport(&fast, BENCH2D_DRAW_FACTOR, &mn, &mx, &avr, &cnt);
     EXPECT_EQ(70000000, avr);
 }

@@ -36,24 +36,12 @@ protected:
 
     void SetUp() override
     {
-        GetCurrentDirectoryA(MAX_PATH, _oldDir);
-        char tmp[MAX_PATH];
-        GetTempPathA(MAX_PATH, tmp);
-        const std::string dir = std::string(tmp) + "kestrel_bench2d";
-        CreateDirectoryA(dir.c_str(), nullptr);
-        ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
-
+        ASSERT_TRUE(fx::EnterTempFolder("kestrel_bench2d", _oldDir));
         kbImage pic = kbImageMake(kW, kH);
         for (long y = 0; y < kH; y++)
             for (long x = 0; x < kW; x++)
                 pic.pixels[y * kW + x] = stripe(x, y) << 8 | 0xFF;
-        kbKsfEntry entry;
-        entry.name = "siro.bmp";
-        std::string err;
-        ASSERT_TRUE(kbBmpWrite(pic, 24, &entry.data, &err)) << err;
-        kbBytes pack;
-        ASSERT_TRUE(kbKsfWrite({entry}, &pack, &err)) << err;
-        ASSERT_TRUE(kbWriteFile("Data\\Ksf\\06.ksf", pack, &err)) << err;
+        ASSERT_EQ("", fx::PicturePackage("Data\\Ksf\\06.ksf", "siro.bmp", pic));
         ASSERT_EQ(0, fx::OpenScene(kW, kH));
     }
     void TearDown() override

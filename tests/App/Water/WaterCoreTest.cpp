@@ -281,18 +281,4 @@ TEST(WaterTexture, SkyCoordinatesBendWithTheNormalsAndStayInTheTexture)
     EXPECT_EQ(1.0f, s.vert[2499].tu);
 }
 
-TEST(WaterTime, KeepsMinimumMaximumSumAndCount)
-{
-    _waterTime t;
-    sWaterTimeInit(&t);
-    EXPECT_EQ(0x0FFFFFFFFFFFFFFFLL, t.timeMin);
-    sWaterTimeAdd(&t, 50);
-    sWaterTimeAdd(&t, 70);
-    sWaterTimeAdd(&t, 30);
-    EXPECT_EQ(30, t.timeMin);
-    EXPECT_EQ(70, t.timeMax);
-    EXPECT_EQ(150, t.timeAvr);
-    EXPECT_EQ(3, t.timeCnt);
-}
-
 }  // namespace

@@ -41,24 +41,12 @@ protected:
 
     void SetUp() override
     {
-        GetCurrentDirectoryA(MAX_PATH, _oldDir);
-        char tmp[MAX_PATH];
-        GetTempPathA(MAX_PATH, tmp);
-        const std::string dir = std::string(tmp) + "kestrel_water";
-        CreateDirectoryA(dir.c_str(), nullptr);
-        ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
-
+        ASSERT_TRUE(fx::EnterTempFolder("kestrel_water", _oldDir));
         kbImage sky = kbImageMake(64, 64);
         for (uint32_t y = 0; y < 64; y++)
             for (uint32_t x = 0; x < 64; x++)
                 sky.pixels[y * 64 + x] = ((x / 16) & 1 ? kSkyB : kSkyA) << 8 | 0xFF;
-        kbKsfEntry entry;
-        entry.name = "se152.bmp";
-        std::string err;
-        ASSERT_TRUE(kbBmpWrite(sky, 24, &entry.data, &err)) << err;
-        kbBytes pack;
-        ASSERT_TRUE(kbKsfWrite({entry}, &pack, &err)) << err;
-        ASSERT_TRUE(kbWriteFile("Data\\Ksf\\05.ksf", pack, &err)) << err;
+        ASSERT_EQ("", fx::PicturePackage("Data\\Ksf\\05.ksf", "se152.bmp", sky));
         ASSERT_EQ(0, fx::OpenScene(640, 480));
 
         // Looking down on the surface from above and in front.

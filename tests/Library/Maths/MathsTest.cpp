@@ -224,3 +224,17 @@ TEST_P(MathsAtan, SpecialArguments)
 }
 
 MTEST_INSTANTIATE_VARIANTS(MathsAtan);
+
+TEST(MathsTime, KeepsMinimumMaximumSumAndCount)
+{
+    _mathsTime t;
+    sMathsTimeInit(&t);
+    EXPECT_EQ(0x0FFFFFFFFFFFFFFFLL, t.timeMin);
+    sMathsTimeAdd(&t, 50);
+    sMathsTimeAdd(&t, 70);
+    sMathsTimeAdd(&t, 30);
+    EXPECT_EQ(30, t.timeMin);
+    EXPECT_EQ(70, t.timeMax);
+    EXPECT_EQ(150, t.timeAvr);
+    EXPECT_EQ(3, t.timeCnt);
+}

@@ -10,19 +10,14 @@ using namespace soundtest;
 
 namespace {
 
-class SoundEffects : public ::testing::Test {
+class SoundEffects : public SoundDeviceTest {
 protected:
-    std::unique_ptr<_sound> sound;
     IDirectSound *ds = nullptr;
     void SetUp() override
     {
-        if (std::getenv("KESTREL_EXPECT_NO_SOUND"))
-            GTEST_SKIP() << "this run has no sound device";
-        Prepare();
-        Messages().clear();
-        sound.reset(new _sound());
-        ds = sound->GetDsP();
-        ASSERT_NE(ds, nullptr) << AllMessages();
+        SoundDeviceTest::SetUp();
+        if (sound)
+            ds = sound->GetDsP();
     }
     static DWORD Status(_soundSE &aSe)
     {

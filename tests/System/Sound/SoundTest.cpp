@@ -10,18 +10,8 @@ using namespace soundtest;
 
 namespace {
 
-class SoundManager : public ::testing::Test {
+class SoundManager : public SoundDeviceTest {
 protected:
-    std::unique_ptr<_sound> sound;
-    void SetUp() override
-    {
-        if (std::getenv("KESTREL_EXPECT_NO_SOUND"))
-            GTEST_SKIP() << "this run has no sound device";
-        Prepare();
-        Messages().clear();
-        sound.reset(new _sound());
-        ASSERT_NE(sound->GetDsP(), nullptr) << AllMessages();
-    }
     _secondaryBuffer &Voice() { return sound->_2ndBuffP[0]; }
 
     // The half the play cursor is in.

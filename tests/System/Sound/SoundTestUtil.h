@@ -11,7 +11,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,21 @@ inline void Prepare()
                                      nullptr, wc.hInstance, nullptr);
     soundErrorHookP = _capture;
 }
+
+// A sound manager on the real device for each test (skipped in a run without sound).
+class SoundDeviceTest : public ::testing::Test {
+protected:
+    std::unique_ptr<_sound> sound;
+    void SetUp() override
+    {
+        if (std::getenv("KESTREL_EXPECT_NO_SOUND"))
+            GTEST_SKIP() << "this run has no sound device";
+        Prepare();
+        Messages().clear();
+        sound.reset(new _sound());
+        ASSERT_NE(sound->GetDsP(), nullptr) << AllMessages();
+    }
+};
 
 inline std::string Scratch()
 {
