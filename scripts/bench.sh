@@ -23,10 +23,7 @@ fi
 # the benchmark tests and prints the results file it saved. KESTREL_RUN_ARGS adds runner options
 # (e.g. "--tests 0,2,6 --frametime"); KESTREL_RUN_TIMEOUT bounds the run in seconds.
 say "unattended benchmark run"
-k_build_native
-k_build_win
-k_content
-k_sound
+k_build_program
 k_display
 trap k_display_stop EXIT
 k_prefix

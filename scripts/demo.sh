@@ -4,14 +4,10 @@
 # each run lists the scenes it played with their music and the memory, handles and GDI objects
 # Kestrel held, and fails when a scene could not be loaded or the demo did not reach its end.
 # KESTREL_SOAK_MINUTES=N plays the FullSpec demo in Continuous Loop for N minutes instead (a soak;
-# 60 for an hour) and reports the growth between the first scene and the end.
+# 60 for an hour) and reports the memory as each pass begins and its growth.
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-k_packages
-k_build_native
-k_build_win
-k_content
-k_sound
+k_build_program
 k_display
 trap 'k_video_memory ""; k_display_stop' EXIT
 k_prefix

@@ -64,10 +64,7 @@ l16 light 19
 "
 
 if [ "${GALLERY_BUILD:-1}" != 0 ]; then
-    k_packages
-    k_build_native
-    k_build_win
-    k_content
+    k_build_program
 fi
 k_display
 trap k_display_stop EXIT

@@ -111,6 +111,15 @@ k_sound() {
     return 0
 }
 
+# All a run of the program under Wine needs: packages, both builds, the content and sound output.
+k_build_program() {
+    k_packages
+    k_build_native
+    k_build_win
+    k_content
+    k_sound
+}
+
 # Xvfb only when there is no display; stopped by k_display_stop.
 K_XVFB_PID=
 k_display() {

@@ -3,11 +3,7 @@
 # KESTREL_VRAM_MB=<MiB> sets the video memory that Wine reports for this run.
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-k_packages
-k_build_native
-k_build_win
-k_content
-k_sound
+k_build_program
 k_display
 trap k_display_stop EXIT
 k_prefix
