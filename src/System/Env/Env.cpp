@@ -230,17 +230,19 @@ void sEnvGetCpuInfo(_cpuInfo *aInfo)
     }
 
     _getCpuId(0x80000000, &id);
-    uint32_t maxExt = id.eax;
+    // Processors without extended functions answer with whatever their highest standard
+    // function holds (a Pentium II gives its cache descriptors), so only 0x8000xxxx counts.
+    const uint32_t maxExt = (id.eax & 0xFFFF0000u) == 0x80000000u ? id.eax : 0;
 
-    // Intel keeps its extensions in function 1; the others announce 3DNow! only in the
-    // extended function, which also repeats the FPU and MMX bits.
+    // Function 1 carries FPU, MMX, SSE and SSE2 in the same bits for every maker. 3DNow! and its
+    // extensions exist only in the extended function of the makers that define it, which also
+    // repeats the FPU and MMX bits; Intel keeps other meanings there.
     uint32_t ex = 0;
-    if (intelB || maxExt < 0x80000001) {
-        if (std1.edx & (1u << 0)) ex |= ENV_EX_FPU;
-        if (std1.edx & (1u << 23)) ex |= ENV_EX_MMX;
-        if (std1.edx & (1u << 25)) ex |= ENV_EX_SSE;
-        if (std1.edx & (1u << 26)) ex |= ENV_EX_SSE2;
-    } else {
+    if (std1.edx & (1u << 0)) ex |= ENV_EX_FPU;
+    if (std1.edx & (1u << 23)) ex |= ENV_EX_MMX;
+    if (std1.edx & (1u << 25)) ex |= ENV_EX_SSE;
+    if (std1.edx & (1u << 26)) ex |= ENV_EX_SSE2;
+    if (!intelB && maxExt >= 0x80000001) {
         _getCpuId(0x80000001, &id);
         if (id.edx & (1u << 0)) ex |= ENV_EX_FPU;
         if (id.edx & (1u << 23)) ex |= ENV_EX_MMX;
