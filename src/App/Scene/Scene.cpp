@@ -15,7 +15,7 @@
 #include "App/CtrlPanel/CtrlPanel.h"
 #include "App/Lightning/Lightning.h"
 #include "Library/Coord/COORDLIB.h"
-#include "System/Debug/DEBUGWIN.h"
+#include "Common/DEBUGWIN.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Particle/Particle.h"
 #include "System/Shape/Shape.h"
