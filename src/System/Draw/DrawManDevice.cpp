@@ -10,6 +10,7 @@
 #include <new>
 
 #include "Common/DrawLink.h"
+#include "Library/Draw/DrawLib.h"
 #include "System/D3DFrame/d3dutil.h"
 #include "System/Sys/SYSTEM.h"
 
@@ -338,12 +339,35 @@ static void _linkViewTransform(const D3DMATRIX *aMatP)
         drawMan.d3dDevP->SetTransform(D3DTRANSFORMSTATE_VIEW, (D3DMATRIX *)aMatP);
 }
 
+// The image registry's pixel memory for the loaders.
+static long _linkFindPixels(const char *aNameP, void **aImageP, uint32_t *aWidthP, uint32_t *aHeightP,
+                            uint32_t *aDepthP)
+{
+    const long slot = sDrawFileCheckList(aNameP);
+    if (slot < 0)
+        return 0;
+    const _drawFile *file = drawMan.fileP[slot];
+    if (file->_type != DRAW_FILE_PIXELS && file->_type != DRAW_FILE_PIXELS2)
+        return 0;
+    file->GetInfo(aImageP, aWidthP, aHeightP, aDepthP);
+    return 1;
+}
+
 static void _setLink(bool aOn)
 {
     if (!aOn) {
         drawManLink = _drawManLink{};
+        drawLibLink = _drawLibLink{};
         return;
     }
+    drawLibLink.ddrawPP = &drawMan.ddrawP;
+    drawLibLink.d3dDevPP = &drawMan.d3dDevP;
+    drawLibLink.backPP = &drawMan.backP;
+    drawLibLink.statusP = &drawMan.status;
+    drawLibLink.initMask = DRAW_STAT_INIT;
+    drawLibLink.hardwareMask = DRAW_STAT_TNLHAL | DRAW_STAT_HAL;
+    drawLibLink.instH = sysWork.instH;
+    drawLibLink.findPixelsP = _linkFindPixels;
     drawManLink.getViewMatrixP = _linkViewMatrix;
     drawManLink.getProjMatrixP = _linkProjMatrix;
     drawManLink.getNearP = _linkNear;
