@@ -1,6 +1,5 @@
 // The draw manager's device: the DirectDraw object and its surfaces, the Direct3D device and
 // Z-buffer, opening and closing them, the start and end of the manager and screen-mode changes.
-// Cycle by design: the device draws into the start-up's render window, and the start-up opens it.
 
 #include "System/Draw/DrawMan.h"
 
@@ -416,9 +415,29 @@ static long _createObjects(void)
     return 0;
 }
 
+// The render window's requests while another program has or had the display.
+static void _restoreLostFront(void)
+{
+    if ((drawMan.status & DRAW_STAT_DDRAW) && drawMan.frontP && drawMan.frontP->IsLost() == DDERR_SURFACELOST)
+        sDrawRestoreSurface();
+}
+
+static long _showLast(bool aFullScreen)
+{
+    if (!(drawMan.status & DRAW_STAT_INIT))
+        return 0;
+    if (!aFullScreen)
+        sDrawFlipBuffer();
+    else if (drawMan.ddrawP)
+        drawMan.ddrawP->FlipToGDISurface();
+    return 1;
+}
+
 long sDrawManInit(long aWidth, long aHeight, long aDepth, GUID *aDrvGuidP, GUID *aDevGuidP, long aFullFlg,
                   long aBuffFlg)
 {
+    sysDrawHook.restoreLostP = _restoreLostFront;
+    sysDrawHook.showLastP = _showLast;
     std::memset(&drawMan, 0, sizeof drawMan);
     drawMan.screenWidth = aWidth;
     drawMan.screenHeight = aHeight;
