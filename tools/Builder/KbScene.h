@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "App/Scene/SceneCore.h"
+#include "Common/SceneDef.h"
 #include "KbBytes.h"
 
 struct kbMotion {

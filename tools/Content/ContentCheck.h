@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "App/Scene/SceneCore.h"
+#include "Common/SceneDef.h"
 
 typedef std::vector<std::string> ccFindings;
 

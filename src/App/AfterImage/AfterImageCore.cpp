@@ -6,7 +6,7 @@
 #include <new>
 
 #include "App/AfterImage/AfterImage.h"
-#include "System/Debug/DEBUGWIN.h"
+#include "Common/DEBUGWIN.h"
 
 uint32_t _imgInfoCnt;
 _imgInfo *_imgInfoP;

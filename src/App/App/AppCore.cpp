@@ -20,7 +20,7 @@
 #endif
 
 #include "Library/Draw/DrawCore.h"
-#include "System/Debug/DEBUGWIN.h"
+#include "Common/DEBUGWIN.h"
 
 // ---------------------------------------------------------------- frame rate
 

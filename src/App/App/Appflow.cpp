@@ -1,5 +1,3 @@
-// Cycle by design: the start-up runs these flows, which draw into its render window.
-
 #include "App/App/Appflow.h"
 
 #include <cstdarg>
@@ -22,8 +20,6 @@ const _flowDef flowTbl[] = {
     {viewFlowInit, viewFlowExec, viewFlowExit},
     {nullptr, nullptr, nullptr},
 };
-
-char msgWork[MSG_WORK_SIZE];
 
 static uint32_t _ksfTime(void)
 {
@@ -73,19 +69,6 @@ void sAppRunFlow(void (*aFrameP)(void), void (*aStopP)(void))
                 MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         }
     }
-}
-
-void printMsg(HWND aOwner, const char *aCaption, const char *aFormat, ...)
-{
-    if (!aFormat || !aFormat[0])
-        return;
-    va_list args;
-    va_start(args, aFormat);
-    // Bounded: a text longer than the buffer is cut, never written past it.
-    std::vsnprintf(msgWork, sizeof msgWork, aFormat, args);
-    va_end(args);
-    const WORD lang = sSysJapanese() ? SYS_LANG_JAPANESE : SYS_LANG_ENGLISH;
-    MessageBoxExA(aOwner, msgWork, aCaption, MB_ICONEXCLAMATION, lang);
 }
 
 long changeScreenMode(long aWidth, long aHeight, long aDepth)

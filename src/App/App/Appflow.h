@@ -8,12 +8,10 @@
 
 #include "App/App/AppCore.h"
 #include "System/Flow/FLOWMAN.h"
+#include "System/Sys/SYSTEM.h"
 
 // Row 0 is the benchmark and demo flow, row 1 the viewer.
 extern const _flowDef flowTbl[];
-
-enum { MSG_WORK_SIZE = 1024 };
-extern char msgWork[MSG_WORK_SIZE];
 
 // Sets the image packages' hook to the draw manager's registry and the image loaders; the program
 // does this at start, so that bitmaps load from packages before any device exists (the control
@@ -23,10 +21,6 @@ void entryKsfDrawHook(void);
 // A flow's frame loop until a change of flow is requested: aFrameP and the messages while the
 // program is active, aStopP and a wait for the next message while it is in the background.
 void sAppRunFlow(void (*aFrameP)(void), void (*aStopP)(void));
-
-// Formatted message box with an exclamation icon, in the system's language; an empty format
-// shows nothing.
-void printMsg(HWND aOwner, const char *aCaption, const char *aFormat, ...);
 
 // Switches the render window to a mode of the display table: 1 when it now runs in that mode,
 // 0 when the mode cannot be had (the previous one is kept).

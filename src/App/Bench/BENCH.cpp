@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "App/App/AppCore.h"
+#include "App/AfterImage/AfterImage.h"
 #include "App/App/Appflow.h"
 #include "App/Bom/Bom.h"
 #include "App/CtrlPanel/CtrlPanel.h"
+#include "App/Lightning/Lightning.h"
 #include "App/View/ViewLW.h"
 #include "Library/Matrix/MATLIB.h"
 #include "System/Draw/DrawMan.h"
@@ -319,6 +321,14 @@ long Bench::Ready(void)
     return 0;
 }
 
+// Every scene of a run: the lightning bolts and after-image pairs that the effect callbacks may
+// draw are found by shape name before the objects are built.
+static void _loadEffects(const _sceneDef *aDefP, long aShapeCnt)
+{
+    LightningLoad(aDefP, aShapeCnt);
+    AfterImageLoad(aDefP, aShapeCnt);
+}
+
 long Bench::Load(void)
 {
     const uint32_t t0 = timeGetTime();
@@ -375,7 +385,8 @@ long Bench::Load(void)
         _status |= BENCH_STATUS_URLLOGO;
 
     // A package that could not be read leaves an empty scene, which ends at once.
-    if (scene->Load(row->sceneDefP, row->sceneOptionDefP, row->soundName, row->seP, flags) < 0) {
+    const _sceneRunOpt run = {cpWork.env[0].benchOption, _loadEffects};
+    if (scene->Load(row->sceneDefP, row->sceneOptionDefP, row->soundName, row->seP, flags, &run) < 0) {
         delete scene;
         result = E_FAIL;
     } else {

@@ -9,7 +9,7 @@
 #include "App/App/AppCore.h"
 #include "App/Scene/Scene.h"
 #include "Library/Draw/DrawLib.h"
-#include "System/Debug/DEBUGWIN.h"
+#include "Common/DEBUGWIN.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Sys/SYSTEM.h"
 

@@ -10,12 +10,10 @@
 #include <cstring>
 #include <new>
 
-#include "App/AfterImage/AfterImage.h"
 #include "App/App/AppCore.h"
 #include "App/CtrlPanel/CtrlPanel.h"
-#include "App/Lightning/Lightning.h"
 #include "Library/Coord/COORDLIB.h"
-#include "System/Debug/DEBUGWIN.h"
+#include "Common/DEBUGWIN.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Particle/Particle.h"
 #include "System/Shape/Shape.h"
@@ -228,7 +226,7 @@ void Scene::_release(void)
 // ---------------------------------------------------------------- loading
 
 long Scene::Load(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP, const char *aSoundNameP,
-                 const _sceneSeDef *aSeDefP, uint32_t aSoundFlg)
+                 const _sceneSeDef *aSeDefP, uint32_t aSoundFlg, const _sceneRunOpt *aRunP)
 {
     // A second Load starts from nothing.
     _release();
@@ -238,7 +236,7 @@ long Scene::Load(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP, const cha
     const uint32_t startTime = timeGetTime();
 
     if (aDefP != nullptr) {
-        if (_loadObjects(aDefP, aOptionDefP) != 0) {
+        if (_loadObjects(aDefP, aOptionDefP, aRunP) != 0) {
             _release();
             return E_INVALIDARG;
         }
@@ -280,7 +278,7 @@ long Scene::Load(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP, const cha
             _release();
             return E_INVALIDARG;
         }
-        const uint32_t bench = cpWork.env[0].benchOption;
+        const uint32_t bench = aRunP ? aRunP->benchOption : 0;
         if (!((bench & CP_OPTION_CHALLENGE) && (bench & CP_OPTION_LOOP)))
             _keepLoadingScreen(startTime, aOptionDefP->waitTime);
     }
@@ -289,7 +287,7 @@ long Scene::Load(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP, const cha
     return 0;
 }
 
-long Scene::_loadObjects(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP)
+long Scene::_loadObjects(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP, const _sceneRunOpt *aRunP)
 {
     const _sceneDef &def = *aDefP;
     _frameCnt = def.frameCnt;
@@ -304,8 +302,8 @@ long Scene::_loadObjects(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP)
     sDrawInitShapeInfo(def.shapeCnt);
     sDrawInitParticleInfo(def.particleCnt);
     _drawHeldB = true;
-    LightningLoad(aDefP, def.shapeCnt);
-    AfterImageLoad(aDefP, def.shapeCnt);
+    if (aRunP && aRunP->loadProcP)
+        aRunP->loadProcP(aDefP, def.shapeCnt);
 
     if (aOptionDefP != nullptr) {
         if (aOptionDefP->status & SCENE_OPT_NO_BOX)

@@ -11,6 +11,16 @@
 
 #include "App/Scene/SceneCore.h"
 
+// Effects that find their shapes by name in a definition (pairs, bolts) and keep what they found
+// for the scene's callbacks.
+typedef void (*_sceneLoadProc)(const _sceneDef *aDefP, long aShapeCnt);
+
+// What a run hands a scene besides its stored records.
+struct _sceneRunOpt {
+    uint32_t benchOption;      // the run's benchmark option word: Challenge Mode and loop skip the wait
+    _sceneLoadProc loadProcP;  // called by Load before the objects are built; null: none
+};
+
 class Scene {
 public:
     Scene();
@@ -18,11 +28,12 @@ public:
     Scene(const Scene &) = delete;
     Scene &operator=(const Scene &) = delete;
 
-    // Builds the scene. aDefP, aOptionDefP and aSeDefP may be null. aSoundFlg bit 0x1 loads the
-    // music "Data\Kss\<aSoundNameP>", bit 0x2 fades it at the end. 0, or E_INVALIDARG when the
-    // scene cannot be built (it then stays unloaded). The definition must outlive the Scene.
+    // Builds the scene. aDefP, aOptionDefP, aSeDefP and aRunP may be null (no run options, no
+    // load hook). aSoundFlg bit 0x1 loads the music "Data\Kss\<aSoundNameP>", bit 0x2 fades it
+    // at the end. 0, or E_INVALIDARG when the scene cannot be built (it then stays unloaded).
+    // The definition must outlive the Scene.
     long Load(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP, const char *aSoundNameP,
-              const _sceneSeDef *aSeDefP, uint32_t aSoundFlg);
+              const _sceneSeDef *aSeDefP, uint32_t aSoundFlg, const _sceneRunOpt *aRunP = nullptr);
     // Moves the clock to aMilliSeconds (the system's ms timer) and, when the frame advanced,
     // brings every object record to the new frame. The status word.
     uint16_t Frame(uint32_t aMilliSeconds);
@@ -120,7 +131,7 @@ public:
     uint32_t _sceneOptionFlg[5];
 
 private:
-    long _loadObjects(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP);
+    long _loadObjects(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP, const _sceneRunOpt *aRunP);
     void _loadSound(const char *aSoundNameP, const _sceneSeDef *aSeDefP, uint32_t aSoundFlg);
     void _keepLoadingScreen(uint32_t aStartTime, uint32_t aWaitTime);
     void _updateRecords(void);

@@ -16,7 +16,7 @@
 #include "LW/OBJ2/OBJ2.h"
 #include "Library/Draw/DrawCore.h"
 #include "System/D3DFrame/d3dutil.h"
-#include "System/Debug/DEBUGWIN.h"
+#include "Common/DEBUGWIN.h"
 
 #ifdef _WIN32
 #include "App/App/Appflow.h"

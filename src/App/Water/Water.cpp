@@ -12,7 +12,7 @@
 #include "App/Scene/Scene.h"
 #include "Library/Draw/DrawLib.h"
 #include "Library/Matrix/MATLIB.h"
-#include "System/Debug/DEBUGWIN.h"
+#include "Common/DEBUGWIN.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Sys/SYSTEM.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "Library/Format/FORMLIB.h"
-#include "System/Debug/DEBUGWIN.h"
+#include "Common/DEBUGWIN.h"
 
 // ---------------------------------------------------------------- image files
 

@@ -1,5 +1,3 @@
-// Cycle by design: the loaders make their surfaces on the draw manager's device, which uses them.
-
 #include "Library/Draw/DrawLib.h"
 
 #include <algorithm>
@@ -8,12 +6,36 @@
 #include <cstring>
 #include <vector>
 
-#include "System/Draw/DrawMan.h"
-#include "System/Sys/SYSTEM.h"
+_drawLibLink drawLibLink;
+
+static IDirectDraw7 *_ddraw(void)
+{
+    return drawLibLink.ddrawPP ? *drawLibLink.ddrawPP : nullptr;
+}
+
+static IDirect3DDevice7 *_device(void)
+{
+    return drawLibLink.d3dDevPP ? *drawLibLink.d3dDevPP : nullptr;
+}
+
+static IDirectDrawSurface7 *_back(void)
+{
+    return drawLibLink.backPP ? *drawLibLink.backPP : nullptr;
+}
+
+static uint32_t _status(void)
+{
+    return drawLibLink.statusP ? *drawLibLink.statusP : 0;
+}
+
+static bool _hardware(void)
+{
+    return (_status() & drawLibLink.hardwareMask) != 0;
+}
 
 static bool _ready(void)
 {
-    return (drawMan.status & DRAW_STAT_INIT) && drawMan.ddrawP;
+    return (_status() & drawLibLink.initMask) && _ddraw();
 }
 
 _drawMasks sDrawSurfaceMasks(const DDPIXELFORMAT &aFormat)
@@ -40,7 +62,7 @@ void sDrawCalcTexSize(uint32_t aWidth, uint32_t aHeight, uint32_t *aTexWidthP, u
 {
     _drawTexCaps caps = {};
     D3DDEVICEDESC7 desc = {};
-    if (drawMan.d3dDevP && SUCCEEDED(drawMan.d3dDevP->GetCaps(&desc))) {
+    if (_device() && SUCCEEDED(_device()->GetCaps(&desc))) {
         caps.textureCaps = desc.dpcTriCaps.dwTextureCaps;
         caps.maxWidth = desc.dwMaxTextureWidth;
         caps.maxHeight = desc.dwMaxTextureHeight;
@@ -60,7 +82,7 @@ static void _setTexDDSD(DDSURFACEDESC2 *aDescP, uint32_t aWidth, uint32_t aHeigh
         aDescP->ddsCaps.dwCaps = DDSCAPS_TEXTURE;
         if (aSystem)
             aDescP->ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY;
-        else if (drawMan.status & (DRAW_STAT_TNLHAL | DRAW_STAT_HAL))
+        else if (_hardware())
             aDescP->ddsCaps.dwCaps2 |= DDSCAPS2_TEXTUREMANAGE;
     } else {
         aDescP->ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE |
@@ -83,11 +105,11 @@ IDirectDrawSurface7 *sDrawCreateSurface(uint32_t aWidth, uint32_t aHeight, DDPIX
     DDSURFACEDESC2 ddsd;
     IDirectDrawSurface7 *suf = nullptr;
     _setTexDDSD(&ddsd, aWidth, aHeight, aPixelP, aDrawFlg, false);
-    if (SUCCEEDED(drawMan.ddrawP->CreateSurface(&ddsd, &suf, nullptr)) && suf)
+    if (SUCCEEDED(_ddraw()->CreateSurface(&ddsd, &suf, nullptr)) && suf)
         return suf;
     _setTexDDSD(&ddsd, aWidth, aHeight, aPixelP, aDrawFlg, true);
     suf = nullptr;
-    if (SUCCEEDED(drawMan.ddrawP->CreateSurface(&ddsd, &suf, nullptr)) && suf)
+    if (SUCCEEDED(_ddraw()->CreateSurface(&ddsd, &suf, nullptr)) && suf)
         return suf;
     return nullptr;
 }
@@ -128,7 +150,7 @@ HBITMAP sDrawLoadBitMapFile(const char *aBmpNameP, uint32_t *aWidthP, uint32_t *
 {
     if (!aBmpNameP)
         return nullptr;
-    HBITMAP bmp = (HBITMAP)LoadImageA(sysWork.instH, aBmpNameP, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
+    HBITMAP bmp = (HBITMAP)LoadImageA(drawLibLink.instH, aBmpNameP, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
     if (!bmp && !_bitmapFileCut(aBmpNameP))
         bmp = (HBITMAP)LoadImageA(nullptr, aBmpNameP, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
     if (!bmp)
@@ -407,14 +429,9 @@ IDirectDrawSurface7 *sDrawLoadTarga(const char *aTgaNameP, DDPIXELFORMAT *aPixel
 
 uint32_t *_checkFileList(const char *aNameP, uint32_t *aWidthP, uint32_t *aHeightP, uint32_t *aDepthP)
 {
-    const long slot = sDrawFileCheckList(aNameP);
-    if (slot < 0)
-        return nullptr;
-    const _drawFile *file = drawMan.fileP[slot];
-    if (file->_type != DRAW_FILE_PIXELS && file->_type != DRAW_FILE_PIXELS2)
-        return nullptr;
     void *image = nullptr;
-    file->GetInfo(&image, aWidthP, aHeightP, aDepthP);
+    if (!drawLibLink.findPixelsP || !drawLibLink.findPixelsP(aNameP, &image, aWidthP, aHeightP, aDepthP))
+        return nullptr;
     return (uint32_t *)image;
 }
 
@@ -602,14 +619,14 @@ static DWORD _floatBits(float aValue)
 static DWORD _rasterCaps(void)
 {
     D3DDEVICEDESC7 desc = {};
-    if (!drawMan.d3dDevP || FAILED(drawMan.d3dDevP->GetCaps(&desc)))
+    if (!_device() || FAILED(_device()->GetCaps(&desc)))
         return 0;
     return desc.dpcTriCaps.dwRasterCaps;
 }
 
 static void _fogRange(DWORD aMode, float aStart, float aEnd, float aDensity)
 {
-    IDirect3DDevice7 *dev = drawMan.d3dDevP;
+    IDirect3DDevice7 *dev = _device();
     if (aMode == D3DFOG_LINEAR) {
         dev->SetRenderState(D3DRENDERSTATE_FOGSTART, _floatBits(aStart));
         dev->SetRenderState(D3DRENDERSTATE_FOGEND, _floatBits(aEnd));
@@ -623,7 +640,7 @@ long sDrawTableFogEntry(DWORD aMode, D3DCOLOR aColor, float aStart, float aEnd, 
     const DWORD caps = _rasterCaps();
     if (!(caps & D3DPRASTERCAPS_FOGTABLE) || !(caps & D3DPRASTERCAPS_WFOG))
         return 0;
-    IDirect3DDevice7 *dev = drawMan.d3dDevP;
+    IDirect3DDevice7 *dev = _device();
     dev->SetRenderState(D3DRENDERSTATE_FOGTABLEMODE, aMode);
     dev->SetRenderState(D3DRENDERSTATE_FOGCOLOR, aColor);
     _fogRange(aMode, aStart, aEnd, aDensity);
@@ -634,7 +651,7 @@ long sDrawVertexFogEntry(DWORD aMode, D3DCOLOR aColor, float aStart, float aEnd,
 {
     if (!(_rasterCaps() & D3DPRASTERCAPS_FOGVERTEX))
         return 0;
-    IDirect3DDevice7 *dev = drawMan.d3dDevP;
+    IDirect3DDevice7 *dev = _device();
     dev->SetRenderState(D3DRENDERSTATE_FOGVERTEXMODE, aMode);
     dev->SetRenderState(D3DRENDERSTATE_FOGCOLOR, aColor);
     dev->SetRenderState(D3DRENDERSTATE_RANGEFOGENABLE, TRUE);
@@ -666,7 +683,7 @@ static HRESULT CALLBACK _enumTargetFormat(DDPIXELFORMAT *aFormatP, void *aContex
 static bool _targetFormat(DWORD aBits, DDPIXELFORMAT *aFormatP)
 {
     _formatSearch search = {aBits, false, {}};
-    drawMan.d3dDevP->EnumTextureFormats(_enumTargetFormat, &search);
+    _device()->EnumTextureFormats(_enumTargetFormat, &search);
     if (search.found)
         *aFormatP = search.format;
     return search.found;
@@ -674,12 +691,12 @@ static bool _targetFormat(DWORD aBits, DDPIXELFORMAT *aFormatP)
 
 IDirectDrawSurface7 *sDrawCreateTextureSurface(long aWidth, long aHeight, long aBpp)
 {
-    if (!_ready() || !drawMan.d3dDevP || aWidth <= 0 || aHeight <= 0)
+    if (!_ready() || !_device() || aWidth <= 0 || aHeight <= 0)
         return nullptr;
     DWORD bits = (DWORD)aBpp;
     if (aBpp == -1) {
         DDSURFACEDESC2 back;
-        if (!drawMan.backP || !_surfaceSize(drawMan.backP, &back))
+        if (!_back() || !_surfaceSize(_back(), &back))
             return nullptr;
         bits = back.ddpfPixelFormat.dwRGBBitCount;
     }
@@ -693,14 +710,14 @@ IDirectDrawSurface7 *sDrawCreateTextureSurface(long aWidth, long aHeight, long a
     ddsd.dwHeight = (DWORD)aHeight;
     ddsd.ddpfPixelFormat = format;
     ddsd.ddsCaps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE;
-    if (!(drawMan.status & (DRAW_STAT_TNLHAL | DRAW_STAT_HAL)))
+    if (!_hardware())
         ddsd.ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY;
     IDirectDrawSurface7 *suf = nullptr;
-    if (SUCCEEDED(drawMan.ddrawP->CreateSurface(&ddsd, &suf, nullptr)) && suf)
+    if (SUCCEEDED(_ddraw()->CreateSurface(&ddsd, &suf, nullptr)) && suf)
         return suf;
     ddsd.ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY;
     suf = nullptr;
-    if (SUCCEEDED(drawMan.ddrawP->CreateSurface(&ddsd, &suf, nullptr)) && suf)
+    if (SUCCEEDED(_ddraw()->CreateSurface(&ddsd, &suf, nullptr)) && suf)
         return suf;
     return nullptr;
 }
@@ -740,7 +757,7 @@ bool sDrawHasDepth(IDirectDrawSurface7 *aSufP)
 
 long sDrawChangeRenderTarget(IDirectDrawSurface7 *aNewRenderTargetP)
 {
-    IDirect3DDevice7 *dev = drawMan.d3dDevP;
+    IDirect3DDevice7 *dev = _device();
     if (!dev || !aNewRenderTargetP)
         return -1;
     IDirectDrawSurface7 *current = nullptr;

@@ -16,6 +16,23 @@
 
 #include "Library/Draw/DrawCore.h"
 
+// The draw manager as the loaders see it. The draw manager fills it in while it runs and zeroes it
+// when it ends; zeroed, no loader makes a surface, textures are sized without device limits and
+// no image registry is looked up.
+struct _drawLibLink {
+    IDirectDraw7 *const *ddrawPP;        // the DirectDraw object
+    IDirect3DDevice7 *const *d3dDevPP;   // the Direct3D device
+    IDirectDrawSurface7 *const *backPP;  // the back buffer
+    const uint32_t *statusP;             // the manager's status word, read through the masks below
+    uint32_t initMask;                   // set while the manager is initialised
+    uint32_t hardwareMask;               // set for a hardware device
+    HINSTANCE instH;                     // module whose bitmap resources come before files
+    // The pixel memory of a registered image (the registry keeps it): 1, or 0 when there is none.
+    long (*findPixelsP)(const char *aNameP, void **aImageP, uint32_t *aWidthP, uint32_t *aHeightP,
+                        uint32_t *aDepthP);
+};
+extern _drawLibLink drawLibLink;
+
 // The opened movie stream of a texture page.
 struct _aviInfo {
     PAVISTREAM aviStreamP;

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "System/Debug/DEBUGWIN.h"
+#include "Common/DEBUGWIN.h"
 
 // Decoder state, owned by one call of sFormatSlideDecode.
 struct _slideWork {

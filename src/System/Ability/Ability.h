@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "App/Scene/SceneCore.h"
+#include "Common/SceneDef.h"
 #include "System/Ability/AbilityCore.h"
 #include "System/Primitive/Primitive.h"
 

@@ -187,6 +187,15 @@ struct _drawShapeOps {
 };
 void sDrawSetShapeOps(const _drawShapeOps *aOpsP);
 
+// The texture manager's pages, in which the spotlight pass keeps its maps; the texture manager
+// sets them when it starts. Null: no pages (an entry fails, a page has no surface).
+struct _drawPageOps {
+    long (*entryP)(IDirectDrawSurface7 *aSufP, uint16_t aDrawFlg);  // a page holding the surface, or -1
+    void (*freeP)(long aPageNum);
+    IDirectDrawSurface7 *(*surfaceP)(long aPageNum);
+};
+void sDrawSetPageOps(const _drawPageOps *aOpsP);
+
 struct _drawMan {
     uint32_t status;
     long flipErr;  // most present attempts one present needed

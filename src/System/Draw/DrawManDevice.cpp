@@ -1,6 +1,5 @@
 // The draw manager's device: the DirectDraw object and its surfaces, the Direct3D device and
 // Z-buffer, opening and closing them, the start and end of the manager and screen-mode changes.
-// Cycle by design: the device draws into the start-up's render window, and the start-up opens it.
 
 #include "System/Draw/DrawMan.h"
 
@@ -10,6 +9,7 @@
 #include <new>
 
 #include "Common/DrawLink.h"
+#include "Library/Draw/DrawLib.h"
 #include "System/D3DFrame/d3dutil.h"
 #include "System/Sys/SYSTEM.h"
 
@@ -338,12 +338,35 @@ static void _linkViewTransform(const D3DMATRIX *aMatP)
         drawMan.d3dDevP->SetTransform(D3DTRANSFORMSTATE_VIEW, (D3DMATRIX *)aMatP);
 }
 
+// The image registry's pixel memory for the loaders.
+static long _linkFindPixels(const char *aNameP, void **aImageP, uint32_t *aWidthP, uint32_t *aHeightP,
+                            uint32_t *aDepthP)
+{
+    const long slot = sDrawFileCheckList(aNameP);
+    if (slot < 0)
+        return 0;
+    const _drawFile *file = drawMan.fileP[slot];
+    if (file->_type != DRAW_FILE_PIXELS && file->_type != DRAW_FILE_PIXELS2)
+        return 0;
+    file->GetInfo(aImageP, aWidthP, aHeightP, aDepthP);
+    return 1;
+}
+
 static void _setLink(bool aOn)
 {
     if (!aOn) {
         drawManLink = _drawManLink{};
+        drawLibLink = _drawLibLink{};
         return;
     }
+    drawLibLink.ddrawPP = &drawMan.ddrawP;
+    drawLibLink.d3dDevPP = &drawMan.d3dDevP;
+    drawLibLink.backPP = &drawMan.backP;
+    drawLibLink.statusP = &drawMan.status;
+    drawLibLink.initMask = DRAW_STAT_INIT;
+    drawLibLink.hardwareMask = DRAW_STAT_TNLHAL | DRAW_STAT_HAL;
+    drawLibLink.instH = sysWork.instH;
+    drawLibLink.findPixelsP = _linkFindPixels;
     drawManLink.getViewMatrixP = _linkViewMatrix;
     drawManLink.getProjMatrixP = _linkProjMatrix;
     drawManLink.getNearP = _linkNear;
@@ -392,9 +415,29 @@ static long _createObjects(void)
     return 0;
 }
 
+// The render window's requests while another program has or had the display.
+static void _restoreLostFront(void)
+{
+    if ((drawMan.status & DRAW_STAT_DDRAW) && drawMan.frontP && drawMan.frontP->IsLost() == DDERR_SURFACELOST)
+        sDrawRestoreSurface();
+}
+
+static long _showLast(bool aFullScreen)
+{
+    if (!(drawMan.status & DRAW_STAT_INIT))
+        return 0;
+    if (!aFullScreen)
+        sDrawFlipBuffer();
+    else if (drawMan.ddrawP)
+        drawMan.ddrawP->FlipToGDISurface();
+    return 1;
+}
+
 long sDrawManInit(long aWidth, long aHeight, long aDepth, GUID *aDrvGuidP, GUID *aDevGuidP, long aFullFlg,
                   long aBuffFlg)
 {
+    sysDrawHook.restoreLostP = _restoreLostFront;
+    sysDrawHook.showLastP = _showLast;
     std::memset(&drawMan, 0, sizeof drawMan);
     drawMan.screenWidth = aWidth;
     drawMan.screenHeight = aHeight;

@@ -1,6 +1,5 @@
 // The draw manager's frame: clearing, the begin and end of a scene, the present (blit or flip)
 // and bringing lost surfaces back.
-// Cycle by design: the present goes to the start-up's render window, and the start-up calls it.
 
 #include "System/Draw/DrawMan.h"
 

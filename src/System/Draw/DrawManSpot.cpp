@@ -1,6 +1,5 @@
 // The spotlight pass: a spotlight's shadow map (the marked shapes seen from the light) and light
 // map (its cone), and the pass that lays both over the shapes it reaches.
-// Cycle by design: the image loaders and the texture manager make and keep the maps on this device.
 
 #include "System/Draw/DrawMan.h"
 
@@ -9,13 +8,35 @@
 #include "Library/Draw/DrawLib.h"
 #include "Library/Matrix/MATLIB.h"
 #include "System/D3DFrame/d3dutil.h"
-#include "System/Texture/TEXMAN.h"
 
 static _drawShapeOps _shapeOps;
 
 void sDrawSetShapeOps(const _drawShapeOps *aOpsP)
 {
     _shapeOps = aOpsP ? *aOpsP : _drawShapeOps{};
+}
+
+static _drawPageOps _pageOps;
+
+void sDrawSetPageOps(const _drawPageOps *aOpsP)
+{
+    _pageOps = aOpsP ? *aOpsP : _drawPageOps{};
+}
+
+static long _pageEntry(IDirectDrawSurface7 *aSufP, uint16_t aDrawFlg)
+{
+    return _pageOps.entryP ? _pageOps.entryP(aSufP, aDrawFlg) : -1;
+}
+
+static void _pageFree(long aPageNum)
+{
+    if (_pageOps.freeP)
+        _pageOps.freeP(aPageNum);
+}
+
+static IDirectDrawSurface7 *_pageSurface(long aPageNum)
+{
+    return _pageOps.surfaceP ? _pageOps.surfaceP(aPageNum) : nullptr;
 }
 
 static D3DMATRIX _identity(void)
@@ -64,12 +85,12 @@ long _drawLight::InitMapTexture(void)
             shadow->Release();
         return 0;
     }
-    _shadowTexNum = sTexPageSufEntry(shadow, DRAW_FLG_TEXTURE | DRAW_FLG_RENDER);
-    _lightTexNum = sTexPageSufEntry(light, DRAW_FLG_TEXTURE);
+    _shadowTexNum = _pageEntry(shadow, DRAW_FLG_TEXTURE | DRAW_FLG_RENDER);
+    _lightTexNum = _pageEntry(light, DRAW_FLG_TEXTURE);
     // A surface the texture manager could not take would be lost to everyone: give both back.
     if (_shadowTexNum == -1 || _lightTexNum == -1) {
-        sTexPageFree(_shadowTexNum);
-        sTexPageFree(_lightTexNum);
+        _pageFree(_shadowTexNum);
+        _pageFree(_lightTexNum);
         _shadowTexNum = _lightTexNum = -1;
         light->Release();
         shadow->Release();
@@ -83,8 +104,8 @@ long _drawLight::FreeMapTexture(void)
     for (long num : nums) {
         if (num == -1)
             continue;
-        IDirectDrawSurface7 *suf = sTexGetSurfacePtr(num);
-        sTexPageFree(num);
+        IDirectDrawSurface7 *suf = _pageSurface(num);
+        _pageFree(num);
         if (suf)
             suf->Release();
     }
@@ -103,7 +124,7 @@ static D3DMATRIX _mul3(const D3DMATRIX &aA, const D3DMATRIX &aB, const D3DMATRIX
 static void _drawShadowMap(_drawLight &aLight)
 {
     IDirect3DDevice7 *dev = drawMan.d3dDevP;
-    IDirectDrawSurface7 *suf = sTexGetSurfacePtr(aLight._shadowTexNum);
+    IDirectDrawSurface7 *suf = _pageSurface(aLight._shadowTexNum);
     if (!dev || !suf)
         return;
     D3DVIEWPORT7 savedVp = {};
@@ -207,9 +228,9 @@ long _drawLight::DrawMapTexture(void)
     dev->SetTextureStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
 
     DWORD stage = 0;
-    if (IDirectDrawSurface7 *shadow = sTexGetSurfacePtr(_shadowTexNum))
+    if (IDirectDrawSurface7 *shadow = _pageSurface(_shadowTexNum))
         _mapStage(dev, stage++, shadow);
-    if (IDirectDrawSurface7 *light = sTexGetSurfacePtr(_lightTexNum))
+    if (IDirectDrawSurface7 *light = _pageSurface(_lightTexNum))
         _mapStage(dev, stage++, light);
     dev->SetTextureStageState(stage, D3DTSS_COLOROP, D3DTOP_DISABLE);
     dev->SetTextureStageState(stage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "System/Debug/DEBUGWIN.h"
+#include "Common/DEBUGWIN.h"
 
 void sPrintMsgFile(const char *aFormatP, ...)
 {

@@ -7,7 +7,7 @@
 #include <windows.h>
 #include <d3d.h>
 
-#include "App/Scene/SceneCore.h"
+#include "Common/SceneDef.h"
 #include "System/Particle/ParticleCore.h"
 #include "System/Shape/Shape.h"
 #include "System/Sprite/Sprite.h"

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "Library/Matrix/MATLIB.h"
-#include "System/Debug/DEBUGWIN.h"
+#include "Common/DEBUGWIN.h"
 #include "System/Shape/Shape.h"
 #include "System/Sys/SYSTEM.h"
 #include "System/Texture/TEXMAN.h"

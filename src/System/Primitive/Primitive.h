@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "App/Scene/SceneCore.h"
+#include "Common/SceneDef.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Primitive/PrimitiveCore.h"
 

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "Library/Matrix/MATLIB.h"
-#include "System/Debug/DEBUGWIN.h"
+#include "Common/DEBUGWIN.h"
 #include "System/Texture/TEXMAN.h"
 
 static void _error(const char *aMsgP)

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "App/Scene/SceneCore.h"
+#include "Common/SceneDef.h"
 #include "Library/Coord/COORDLIB.h"
 #include "System/Ability/Ability.h"
 #include "System/Draw/DrawMan.h"

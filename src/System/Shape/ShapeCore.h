@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "App/Scene/SceneCore.h"
+#include "Common/SceneDef.h"
 #include "Library/Coord/COORDLIB.h"
 #include "Common/D3DTYPES.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "System/Debug/DEBUGWIN.h"
+#include "Common/DEBUGWIN.h"
 
 void (*soundErrorHookP)(const char *aText) = nullptr;
 

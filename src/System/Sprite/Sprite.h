@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "App/Scene/SceneCore.h"
+#include "Common/SceneDef.h"
 #include "Library/Coord/COORDLIB.h"
 #include "System/Sprite/SpriteCore.h"
 

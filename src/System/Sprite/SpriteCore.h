@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "App/Scene/SceneCore.h"
+#include "Common/SceneDef.h"
 #include "Common/D3DTYPES.h"
 
 // Sprite status bits.

@@ -1,21 +1,12 @@
-// Cycle by design: the start-up runs the control panel and the flows, which read its system record.
-
 #include "System/Sys/SYSTEM.h"
 
 #include <mmsystem.h>
 #include <objbase.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
-#include "App/App/Appflow.h"
-#include "App/App/AppCore.h"
-#include "App/Bench/BENCH.h"
-#include "App/CtrlPanel/CtrlPanel.h"
-#include "App/View/View.h"
-#include "Library/Maths/MathsLib.h"
-#include "Library/Matrix/MATLIB.h"
-#include "Library/Vec/VECLIB.h"
-#include "System/Draw/DrawMan.h"
 #include "System/Flow/FLOWMAN.h"
 #include "resource.h"
 
@@ -26,7 +17,20 @@ char _szProgName[256] = "Kestrel";
 
 _directDrawCreateExProc sysDirectDrawCreateExP;
 
-enum _sysMsg { MSG_NO_DIRECTX, MSG_CAPS_FAILURE, MSG_INSUFFICIENT };
+char msgWork[MSG_WORK_SIZE];
+
+void printMsg(HWND aOwner, const char *aCaption, const char *aFormat, ...)
+{
+    if (!aFormat || !aFormat[0])
+        return;
+    va_list args;
+    va_start(args, aFormat);
+    // Bounded: a text longer than the buffer is cut, never written past it.
+    std::vsnprintf(msgWork, sizeof msgWork, aFormat, args);
+    va_end(args);
+    const WORD lang = sSysJapanese() ? SYS_LANG_JAPANESE : SYS_LANG_ENGLISH;
+    MessageBoxExA(aOwner, msgWork, aCaption, MB_ICONEXCLAMATION, lang);
+}
 
 // A window with a caption, a system menu and a minimise box: not sizeable, not maximisable.
 static const DWORD _windowedStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
@@ -42,15 +46,10 @@ static const char *const _sysMsgTbl[][2] = {
      "ハードウェアの機能が不足しているので、プログラムを実行できません"},
 };
 
-static void _sysMessage(_sysMsg aMsg)
+void sSysMessage(_sysMsg aMsg)
 {
     const int lang = sSysJapanese() ? 1 : 0;
     printMsg(nullptr, lang ? "警告" : "Warning", "%s", _sysMsgTbl[aMsg][lang]);
-}
-
-static uint32_t _timeGetTime(void)
-{
-    return timeGetTime();
 }
 
 // Keeps DDRAW.DLL loaded for the program's life once a DirectDraw 7 object could be made.
@@ -80,12 +79,11 @@ static void _freeLibrary(void)
     }
 }
 
-// Protect mode keeps the task-switching keys away from the system during a full-screen run.
+bool (*sysProtectP)(void);
+
 static bool _checkProtect(void)
 {
-    const _cpEnv &env = cpWork.env[0];
-    const uint32_t option = (sysWork.status & SYS_DEMO) ? env.demoOption : env.benchOption;
-    return (option & CP_OPTION_PROTECT) != 0;
+    return sysProtectP && sysProtectP();
 }
 
 void _moveCenterPos(HWND aWindow)
@@ -164,11 +162,13 @@ static LRESULT CALLBACK _topWinCallBack(HWND aWin, UINT aMsg, WPARAM aWParam, LP
     return DefWindowProcA(aWin, aMsg, aWParam, aLParam);
 }
 
+_sysDrawHook sysDrawHook;
+
 // The front surface is lost after another program had the display: bring every surface back.
 static void _restoreLostFront(void)
 {
-    if ((drawMan.status & DRAW_STAT_DDRAW) && drawMan.frontP && drawMan.frontP->IsLost() == DDERR_SURFACELOST)
-        sDrawRestoreSurface();
+    if (sysDrawHook.restoreLostP)
+        sysDrawHook.restoreLostP();
 }
 
 static LRESULT CALLBACK _rootWinCallBack(HWND aWin, UINT aMsg, WPARAM aWParam, LPARAM aLParam)
@@ -189,15 +189,10 @@ static LRESULT CALLBACK _rootWinCallBack(HWND aWin, UINT aMsg, WPARAM aWParam, L
         break;
     case WM_PAINT:
         // While another program has the display, the last frame is shown again.
-        if (!(sysWork.status & SYS_ACTIVE) && (drawMan.status & DRAW_STAT_INIT)) {
-            if (fullScreen) {
-                if (drawMan.ddrawP)
-                    drawMan.ddrawP->FlipToGDISurface();
-                DrawMenuBar(aWin);
-                RedrawWindow(aWin, nullptr, nullptr, RDW_FRAME);
-            } else {
-                sDrawFlipBuffer();
-            }
+        if (!(sysWork.status & SYS_ACTIVE) && sysDrawHook.showLastP && sysDrawHook.showLastP(fullScreen) &&
+            fullScreen) {
+            DrawMenuBar(aWin);
+            RedrawWindow(aWin, nullptr, nullptr, RDW_FRAME);
         }
         break;
     case WM_KEYDOWN:
@@ -285,42 +280,11 @@ static long _checkHardware(void)
     }
 }
 
-static long _sysInit(void)
+void sSysOpenRun(void)
 {
-    int width = 640, height = 480, depth = 16;
-    sMatrixSetFuncPtr(sysWork.caps.cpuOption);
-    sVecSetFuncPtr(sysWork.caps.cpuOption);
-    sMathsSetFuncPtr(sysWork.caps.cpuOption);
-    sSysGetDisplaySize(sysWork.caps.displayOption, &width, &height, &depth);
-    _sysDDCaps *driver = sSysGetCurDDCaps();
-    _sysD3DCaps *device = sSysGetCurD3DCaps();
-    if (!driver || !device ||
-        sDrawManInit(width, height, depth, driver->guidP, &device->guid, (sysWork.status & SYS_FULLSCREEN) ? 1 : 0,
-                     (sysWork.status & SYS_DEMO) ? 1 : 0) == -1) {
-        _sysMessage(MSG_INSUFFICIENT);
-        return -1;
-    }
-    sFlowManInit(flowTbl);
-    if (sysWork.status & SYS_FULLSCREEN)
-        ShowCursor(FALSE);
-    sysWork.status |= SYS_READY;
-    return 0;
-}
-
-static void _sysExit(void)
-{
-    if (!(sysWork.status & SYS_READY))
-        return;
-    sFlowManExit();
-    sDrawManExit();
-    if (sysWork.status & SYS_FULLSCREEN)
-        ShowCursor(TRUE);
-    sysWork.status &= ~SYS_READY;
-}
-
-// Opens the render window for one run, centred, with its client area the run's screen size.
-static void _openRootWindow(void)
-{
+    uint32_t option;
+    if (!(sysWork.status & SYS_DEMO) && sSysGetDisplayOption(640, 480, 16, &option))
+        sysWork.caps.displayOption = option;
     _registerClass(_szProgName, _rootWinCallBack);
     int width = 640, height = 480, depth = 16;
     sSysGetDisplaySize(sysWork.caps.displayOption, &width, &height, &depth);
@@ -330,42 +294,15 @@ static void _openRootWindow(void)
     ShowWindow(sysWork.rootWinH, sysWork.cmdshow);
     UpdateWindow(sysWork.rootWinH);
     sSysSetWinRect(width, height);
+    SetActiveWindow(sysWork.rootWinH);
 }
 
-static void _runLoop(void)
+void sSysStart(HINSTANCE aInst, HINSTANCE aPrevInst, int aCmdShow)
 {
-    while (cpOpenCtrlPanel(nullptr)) {
-        uint32_t option;
-        if (!(sysWork.status & SYS_DEMO) && sSysGetDisplayOption(640, 480, 16, &option))
-            sysWork.caps.displayOption = option;
-        _openRootWindow();
-        SetActiveWindow(sysWork.rootWinH);
-        if (_sysInit() == -1) {
-            PostMessageA(sysWork.rootWinH, WM_CLOSE, 0, 0);
-            continue;
-        }
-        benchClass.Init();
-        viewClass.Init();
-        sysWork.status |= SYS_RUN;
-        while (sysWork.status & SYS_RUN)
-            sFlowCtrl();
-        viewClass.Exit();
-        benchClass.Exit();
-        _sysExit();
-    }
-}
-
-int WINAPI WinMain(HINSTANCE aInst, HINSTANCE aPrevInst, LPSTR aCmdLine, int aCmdShow)
-{
-    (void)aCmdLine;
     std::memset(&sysWork, 0, sizeof sysWork);
     sysWork.instH = aInst;
     sysWork.cmdshow = aCmdShow;
     sysWork.status |= SYS_FULLSCREEN;
-    appMilliClockP = _timeGetTime;
-    // The panel reads its pictures from the interface package before any device exists.
-    entryKsfDrawHook();
-
     sysWork.verInfo.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
     GetVersionExA(&sysWork.verInfo);
     sysWork.langID = GetSystemDefaultLangID();
@@ -378,26 +315,28 @@ int WINAPI WinMain(HINSTANCE aInst, HINSTANCE aPrevInst, LPSTR aCmdLine, int aCm
                                           640, 480, nullptr, nullptr, aInst, nullptr);
         UpdateWindow(sysWork.topWinH);
     }
+}
 
-    bool fullSpec = false;
+long sSysCheckMachine(void)
+{
     if (!_loadLibrary()) {
-        _sysMessage(MSG_NO_DIRECTX);
-    } else if (!sSysMakeCaps()) {
-        _sysMessage(MSG_CAPS_FAILURE);
-    } else if (!_checkHardware()) {
-        _sysMessage(MSG_INSUFFICIENT);
-    } else {
-        fullSpec = (sysWork.status & SYS_FULLSPEC) != 0;
-        if (fullSpec)
-            benchLoadSceneAll();
-        std::strcat(_szProgName, fullSpec ? " FullSpec" : " Light");
-        cpInitWork();
-        _runLoop();
+        sSysMessage(SYS_MSG_NO_DIRECTX);
+        return 0;
     }
+    if (!sSysMakeCaps()) {
+        sSysMessage(SYS_MSG_CAPS_FAILURE);
+        return 0;
+    }
+    if (!_checkHardware()) {
+        sSysMessage(SYS_MSG_INSUFFICIENT);
+        return 0;
+    }
+    std::strcat(_szProgName, (sysWork.status & SYS_FULLSPEC) ? " FullSpec" : " Light");
+    return 1;
+}
 
-    cpFreeWork();
-    if (fullSpec)
-        benchFreeSceneAll();
+int sSysFinish(void)
+{
     sSysReleaseCaps();
     _freeLibrary();
     CoUninitialize();

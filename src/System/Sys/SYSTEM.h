@@ -1,8 +1,9 @@
 #ifndef KESTREL_SYSTEM_SYS_SYSTEM_H
 #define KESTREL_SYSTEM_SYS_SYSTEM_H
 
-// The program's spine: the global system record, the hidden top window and the render window,
-// the message pump and the end of a run.
+// The start-up's services: the global system record, the machine check, the hidden top window
+// and the render window, the message pump, messages to the user and the end of a run. The
+// program's entry and its run loop are the application's (App/App/AppMain.cpp).
 
 #include <windows.h>
 
@@ -45,6 +46,45 @@ struct _sysWork {
 
 extern _sysWork sysWork;
 extern char _szProgName[256];
+
+// Start of the program: zeroes sysWork, keeps the display awake, starts COM and opens the hidden
+// top window (unless an earlier instance exists).
+void sSysStart(HINSTANCE aInst, HINSTANCE aPrevInst, int aCmdShow);
+// 1 when DirectDraw 7 can be made, the capabilities were gathered and the machine can run the
+// program (SYS_FULLSPEC set for the FullSpec content, the edition added to the title); else 0
+// after telling the user why.
+long sSysCheckMachine(void);
+// End of the program: gives back what sSysStart and sSysCheckMachine took. The exit code.
+int sSysFinish(void);
+
+// Opens the render window of one run in the run's screen size (a benchmark takes the 640 x 480
+// x 16 mode when it exists), active.
+void sSysOpenRun(void);
+
+// What the render window asks of the device that draws into it; the draw manager sets both when
+// it starts, and each does nothing while its device is not up.
+struct _sysDrawHook {
+    void (*restoreLostP)(void);  // the front surface was lost to another program: bring all back
+    // While another program has the display: shows the last frame again (full screen: returns to
+    // the desktop's surface); 1 when the device is up.
+    long (*showLastP)(bool aFullScreen);
+};
+extern _sysDrawHook sysDrawHook;
+
+// The start-up's warnings to the user.
+enum _sysMsg { SYS_MSG_NO_DIRECTX, SYS_MSG_CAPS_FAILURE, SYS_MSG_INSUFFICIENT };
+void sSysMessage(_sysMsg aMsg);
+
+// While it answers true, the render window ignores Escape and F12 and, in a full-screen run, the
+// pump swallows the task-switching keys. Null: never.
+extern bool (*sysProtectP)(void);
+
+enum { MSG_WORK_SIZE = 1024 };
+extern char msgWork[MSG_WORK_SIZE];
+
+// Formatted message box with an exclamation icon, in the system's language; an empty format
+// shows nothing.
+void printMsg(HWND aOwner, const char *aCaption, const char *aFormat, ...);
 
 // Pumps at most one message: 1 when one was dispatched, 0 otherwise.
 long sSysEventCtrl(void);

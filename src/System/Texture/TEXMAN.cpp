@@ -1,5 +1,3 @@
-// Cycle by design: the pages are surfaces of the draw manager's device, whose light maps are pages.
-
 #include "System/Texture/TEXMAN.h"
 
 #include <cstdio>
@@ -211,6 +209,9 @@ IDirectDrawSurface7 *sTexLoadFile(const char *aFileNameP, const char *aAlphaFile
 
 void sTexManInit(long aPageMax, long aTexMax)
 {
+    // The spotlight pass keeps its maps in pages.
+    static const _drawPageOps pageOps = {sTexPageSufEntry, sTexPageFree, sTexGetSurfacePtr};
+    sDrawSetPageOps(&pageOps);
     if (texMan.pageP || texMan.infoP)
         sTexManExit();
     std::memset(&texMan, 0, sizeof texMan);

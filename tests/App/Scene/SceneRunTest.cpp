@@ -576,11 +576,63 @@ long HandleCount()
     return n;
 }
 
+// What the load hook saw, and whether the scene's shapes existed yet.
+struct HookSeen {
+    int calls;
+    const _sceneDef *defP;
+    long shapeCnt;
+    bool shapesBuilt;
+};
+HookSeen hookSeen;
+
+void RecordLoad(const _sceneDef *aDefP, long aShapeCnt)
+{
+    hookSeen.calls++;
+    hookSeen.defP = aDefP;
+    hookSeen.shapeCnt = aShapeCnt;
+    hookSeen.shapesBuilt = aShapeCnt > 0 && drawMan.shapeInfoP && drawMan.shapeInfoP[0].shapeP != nullptr;
+}
+
+TEST_F(SceneRun, LoadHookOfTheRunOptionsSeesTheDefinitionBeforeTheObjects)
+{
+    const std::vector<uint8_t> file = Package(BuildScene());
+    const _sceneRunOpt hooked = {CP_OPTION_CHALLENGE | CP_OPTION_LOOP, RecordLoad};
+    const _sceneRunOpt plain = {CP_OPTION_CHALLENGE | CP_OPTION_LOOP, nullptr};
+    const struct {
+        const char *name;
+        const _sceneRunOpt *runP;
+        bool withDef;
+        int calls;
+    } rows[] = {
+        {"hook", &hooked, true, 1},
+        {"no hook", &plain, true, 0},
+        {"no run options", nullptr, true, 0},
+        {"no definition", &hooked, false, 0},
+    };
+    for (const auto &r : rows) {
+        uint8_t *pack = entryKsxMem(file.data(), (long)file.size());
+        ASSERT_NE(pack, nullptr);
+        _sceneDef *def = r.withDef ? (_sceneDef *)pack : nullptr;
+        hookSeen = HookSeen{};
+        {
+            Scene scene;
+            ASSERT_EQ(scene.Load(def, nullptr, nullptr, nullptr, 0, r.runP), 0) << r.name;
+            EXPECT_EQ(hookSeen.calls, r.calls) << r.name;
+            if (r.calls) {
+                EXPECT_EQ(hookSeen.defP, def) << r.name;
+                EXPECT_EQ(hookSeen.shapeCnt, (long)def->shapeCnt) << r.name;
+                EXPECT_FALSE(hookSeen.shapesBuilt) << r.name;
+            }
+        }
+        std::free(pack);
+    }
+}
+
 TEST_F(SceneRun, HundredLoadDestroyCyclesLeaveNoHandlesOrHeap)
 {
     const std::vector<uint8_t> file = Package(BuildScene());
     const _sceneOptionDef option = {0, 64, 0, nullptr, nullptr, nullptr, nullptr, nullptr};
-    cpWork.env[0].benchOption = CP_OPTION_CHALLENGE | CP_OPTION_LOOP;  // no loading screen to wait for
+    const _sceneRunOpt run = {CP_OPTION_CHALLENGE | CP_OPTION_LOOP, nullptr};  // no loading screen to wait for
     // Pages are shared by equal requests, so the texture manager settles after the first scene;
     // everything the scene itself takes must come back each time.
     auto cycle = [&](uint16_t aFrame) {
@@ -590,7 +642,7 @@ TEST_F(SceneRun, HundredLoadDestroyCyclesLeaveNoHandlesOrHeap)
         def->shapeP[kScreen].aviCnt = 1;
         def->shapeP[kScreen].aviDefP = &kMovieBinding;
         Scene *scene = new Scene;
-        ASSERT_EQ(scene->Load(def, &option, nullptr, kCues, 0), 0);
+        ASSERT_EQ(scene->Load(def, &option, nullptr, kCues, 0, &run), 0);
         scene->SetStatus(scene->GetStatus() | SCENE_FRAME_LOCKED);
         scene->Frame(0);
         scene->SetFramePos(aFrame);

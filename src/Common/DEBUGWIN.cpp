@@ -1,4 +1,4 @@
-#include "System/Debug/DEBUGWIN.h"
+#include "Common/DEBUGWIN.h"
 
 // Internal failures surface only as result codes; the text is accepted and dropped.
 void sDebugWinPrintMsg(const char *aText)

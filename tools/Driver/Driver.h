@@ -1,5 +1,5 @@
-#ifndef KESTREL_TESTS_DRIVER_DRIVER_H
-#define KESTREL_TESTS_DRIVER_DRIVER_H
+#ifndef KESTREL_TOOLS_DRIVER_DRIVER_H
+#define KESTREL_TOOLS_DRIVER_DRIVER_H
 
 // Drives the real Kestrel.exe as a user would: starts it, finds its windows, reads their texts,
 // ticks boxes, presses buttons and keys, and waits for it to end. Texts are UTF-8.

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The layer check against small planted trees: each row is a file, one line it holds, and whether
+# the check passes; a failing row must name the file in the report.
+set -u
+check=$1
+tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
+status=0
+
+rows='Library/Vec/A.cpp|#include "Common/D3DTYPES.h"|pass
+System/Draw/A.cpp|#include "Library/Vec/VECLIB.h"|pass
+App/Scene/A.cpp|#include "System/Shape/Shape.h"|pass
+App/Scene/A.cpp|#include "LW/OBJ2/LWO2.h"|pass
+System/Sys/A.cpp|#include "resource.h"|pass
+App/Bench/A.cpp|#include "BENCHTBL.h"|pass
+Library/Draw/A.cpp|  #  include <windows.h>|pass
+Library/Draw/A.cpp|#include "System/Draw/DrawMan.h"|fail
+System/Shape/A.h|#include "App/Scene/SceneCore.h"|fail
+Common/A.h|#include "Library/Vec/VECLIB.h"|fail
+LW/OBJ2/A.cpp|  # include "System/Debug/X.h"|fail
+System/Sys/A.cpp|#include "Driver/Driver.h"|fail
+Tools/A.cpp|#include "Common/D3DTYPES.h"|fail'
+
+while IFS='|' read -r file line want; do
+    rm -rf "$tmp/src"; mkdir -p "$tmp/src/$(dirname "$file")"
+    printf '// planted\n%s\n' "$line" >"$tmp/src/$file"
+    out=$(bash "$check" "$tmp" 2>&1); rc=$?
+    got=pass; [ $rc = 0 ] || got=fail
+    if [ "$got" != "$want" ]; then
+        echo "FAIL: $file with '$line': expected $want, got $got"; echo "$out"; status=1
+    elif [ "$want" = fail ] && ! grep -q "src/$file:2:" <<<"$out"; then
+        echo "FAIL: $file with '$line': report does not name the line"; echo "$out"; status=1
+    fi
+done <<<"$rows"
+
+# The shipped tree holds no upward include.
+bash "$check" || { echo "FAIL: the source tree has upward includes"; status=1; }
+[ $status = 0 ] && echo "layer check: all rows as expected"
+exit $status
