@@ -30,6 +30,12 @@ k_cleanup() {
     k_display_stop
 }
 
+# A prefix copied with the system's DLLs shared: Wine never writes them, and they are most of it.
+copy_prefix() { # copy_prefix <from> <to>
+    mkdir -p "$2" && tar -C "$1" --exclude=./drive_c/windows/system32 -cf - . | tar -C "$2" -xf - \
+        && cp -al "$1/drive_c/windows/system32" "$2/drive_c/windows/"
+}
+
 # A pristine prefix made once as k_prefix makes the project's (virtual desktop, no Mono or Gecko
 # dialogs); every run starts from a fresh copy of it.
 if [ "$(cat "$CLEAN/.kestrel-ready" 2>/dev/null)" != "$K_PREFIX_VERSION" ]; then
@@ -38,7 +44,7 @@ if [ "$(cat "$CLEAN/.kestrel-ready" 2>/dev/null)" != "$K_PREFIX_VERSION" ]; then
     WINEPREFIX=$CLEAN wineserver -w
 fi
 [ -d "$T/prefix" ] && for d in "$T"/prefix*/drive_c/Program\ Files/Kestrel; do unlock "$d"; done
-rm -rf "$T" && mkdir -p "$T" && cp -a "$CLEAN" "$T/prefix" || die "cannot copy the clean prefix"
+rm -rf "$T" && mkdir -p "$T" && copy_prefix "$CLEAN" "$T/prefix" || die "cannot copy the clean prefix"
 export WINEPREFIX=$T/prefix
 # No desktop entries on the host for the Start-menu entries the installer makes.
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
@@ -50,8 +56,12 @@ inst() { echo "$WINEPREFIX/drive_c/Program Files/Kestrel"; }
 menu() { find "$WINEPREFIX/drive_c" -type d -path '*Start Menu/Programs/Kestrel' 2>/dev/null | head -n 1; }
 appdata() { find "$WINEPREFIX/drive_c/users" -maxdepth 4 -type d -path '*AppData/Roaming' | head -n 1; }
 
-# The installed files are the package's, plus the uninstaller.
-same_files() { diff -r -q "$stage" "$(inst)" | grep -v -x "Only in $(inst): Uninstall.exe" | grep -q . && return 1; return 0; }
+# The installed files are the package's, plus the uninstaller and the files named (the user's).
+same_files() { # same_files [user file...]
+    local allowed=Uninstall.exe f
+    for f in "$@"; do allowed="$allowed|$f"; done
+    ! diff -r -q "$stage" "$(inst)" | grep -v -x -E "Only in $(inst): ($allowed)" | grep -q .
+}
 # The Add/Remove Programs entry's values, from the registry file the server writes on exit.
 uninstall_key() { K="[$key]" awk 'index($0, ENVIRON["K"]) == 1 { on = 1; next } on && /^$/ { exit } on' "$WINEPREFIX/system.reg"; }
 key_has() { uninstall_key | grep -q -F -- "$1"; }
@@ -79,15 +89,16 @@ check "no build stamps shipped" bash -c "! find '$stage' -name '.kb_*' | grep -q
 # The version resource's fixed part (signature, then file version as two dwords) and its strings.
 version_resource() {
     python3 - "$1" "$K_VERSION" <<'EOF'
-import struct, sys
+import re, struct, sys
 data, version = open(sys.argv[1], 'rb').read(), sys.argv[2]
 at = data.find(struct.pack('<I', 0xFEEF04BD))
 if at < 0:
     sys.exit(1)
 ms, ls = struct.unpack_from('<II', data, at + 8)
 numbers = '%d.%d.%d' % (ms >> 16, ms & 0xFFFF, ls >> 16)
-text = ('ProductVersion\0\0' + version).encode('utf-16-le')
-sys.exit(0 if numbers == version and text in data else 1)
+# The string's name, its padding to a dword, then the value.
+text = re.escape('ProductVersion'.encode('utf-16-le')) + b'(?:\0\0)+' + re.escape((version + '\0').encode('utf-16-le'))
+sys.exit(0 if numbers == version and re.search(text, data) else 1)
 EOF
 }
 for exe in Kestrel KestrelRun KsxView; do check "$exe.exe carries version $K_VERSION" version_resource "$stage/$exe.exe"; done
@@ -113,7 +124,7 @@ cp "$(inst)/Kestrel.txt" "$T/saved.txt"
 # --- the systems Kestrel was made for, each in a copy of this prefix
 for v in win98 win2k winxp; do
     WINEPREFIX=$T/prefix-$v
-    cp -a "$T/prefix" "$WINEPREFIX"
+    copy_prefix "$T/prefix" "$WINEPREFIX"
     rm -f "$(inst)/Kestrel.txt" "$(inst)/KestrelFrames.csv"
     wine winecfg -v $v >/dev/null 2>&1; wineserver -w
     want=$(case $v in win98) echo 4.10 ;; win2k) echo 5.0 ;; winxp) echo 5.1 ;; esac)
@@ -138,7 +149,7 @@ export WINEPREFIX=$T/prefix
 
 # --- the installer and uninstaller in Japanese, on a Japanese system
 WINEPREFIX=$T/prefix-ja
-cp -a "$T/prefix" "$WINEPREFIX"
+copy_prefix "$T/prefix" "$WINEPREFIX"
 LC_ALL=ja_JP.UTF-8 wine "$(inst)/Uninstall.exe" /S >/dev/null 2>&1; wineserver -w
 LC_ALL=ja_JP.UTF-8 wine "$K_SETUP" /S >/dev/null 2>&1; wineserver -w
 check "Japanese: Start menu entries in Japanese" test -f "$(menu)/Kestrel ヘルプ.lnk" -a -f "$(menu)/Kestrel のアンインストール.lnk"
@@ -150,7 +161,7 @@ export WINEPREFIX=$T/prefix
 
 # --- a reinstall over the installed copy, into a folder given with /D=, keeps what the user saved
 wine "$K_SETUP" /S "/D=$inst_win" >/dev/null 2>&1; wineserver -w
-check "reinstall with /D= into the installed folder" same_files
+check "reinstall with /D= into the installed folder" same_files Kestrel.txt KestrelFrames.csv
 check "reinstall keeps the user's results" cmp -s "$T/saved.txt" "$(inst)/Kestrel.txt"
 
 # --- the uninstaller removes what it installed and keeps the user's files

@@ -169,11 +169,21 @@ k_package() {
         sort -r "$out/dirs.txt" | sed -e 's|/|\\|g' -e 's|^\(.*\)$|RMDir "$INSTDIR\\\1"|'
     } >"$out/unfiles.nsh"
 
+    # Compressing takes minutes: done again only when a file, the script or the version changed.
+    local sum
+    sum=$({
+        (cd "$stage" && find . -type f ! -name Readme.txt -printf '%P %s %T@\n' | sort)
+        md5sum <"$stage/Readme.txt"; md5sum <"$KROOT/scripts/installer/Kestrel.nsi"; echo "$publisher"
+    } | md5sum | cut -d' ' -f1)
+    if [ -f "$K_SETUP" ] && [ -f "$K_ZIP" ] && [ "$(cat "$out/inputs.md5" 2>/dev/null)" = "$sum" ]; then
+        return 0
+    fi
     kb=$(( $(du -sb "$stage" | cut -f1) / 1024 ))
-    rm -f "$K_SETUP" "$K_ZIP"
+    rm -f "$K_SETUP" "$K_ZIP" "$out/inputs.md5"
     makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$K_VERSION" -DPUBLISHER="$publisher" -DESTIMATED_KB="$kb" \
         -DFILES="$out/files.nsh" -DUNFILES="$out/unfiles.nsh" -DICON="$KROOT/res/Kestrel.ico" \
         -DOUTFILE="$K_SETUP" "$KROOT/scripts/installer/Kestrel.nsi" >"$out/makensis.log" 2>&1 \
         || { cat "$out/makensis.log"; die "makensis failed"; }
     (cd "$out" && zip -q -r -X "$K_ZIP" Kestrel) || die "zip failed"
+    echo "$sum" >"$out/inputs.md5"
 }

@@ -52,6 +52,17 @@ LangString HelpPage ${LANG_JAPANESE} "help_j.html"
 LangString UninstallLink ${LANG_ENGLISH} "Uninstall Kestrel"
 LangString UninstallLink ${LANG_JAPANESE} "Kestrel のアンインストール"
 
+; The Start-menu entries' names are in the language of the install that made them; the
+; uninstall key records them, so a later install or the uninstaller removes exactly those.
+!macro DeleteRecordedLinks
+    ReadRegStr $0 HKLM "${UNINST_KEY}" "HelpLink"
+    StrCmp $0 "" +2
+    Delete "$SMPROGRAMS\Kestrel\$0"
+    ReadRegStr $0 HKLM "${UNINST_KEY}" "UninstallLink"
+    StrCmp $0 "" +2
+    Delete "$SMPROGRAMS\Kestrel\$0"
+!macroend
+
 Section "Kestrel"
     ; Start-menu entries for every user where the system has them (2000 and XP).
     SetShellVarContext all
@@ -60,6 +71,7 @@ Section "Kestrel"
 
     ; Kestrel finds its Data from the folder it starts in: the shortcut starts it in its own.
     SetOutPath "$INSTDIR"
+    !insertmacro DeleteRecordedLinks
     CreateDirectory "$SMPROGRAMS\Kestrel"
     CreateShortCut "$SMPROGRAMS\Kestrel\Kestrel.lnk" "$INSTDIR\Kestrel.exe" "" "$INSTDIR\Kestrel.exe" 0
     CreateShortCut "$SMPROGRAMS\Kestrel\$(HelpLink).lnk" "$INSTDIR\Html\$(HelpPage)"
@@ -75,6 +87,8 @@ Section "Kestrel"
     WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" ${ESTIMATED_KB}
     WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
+    WriteRegStr HKLM "${UNINST_KEY}" "HelpLink" "$(HelpLink).lnk"
+    WriteRegStr HKLM "${UNINST_KEY}" "UninstallLink" "$(UninstallLink).lnk"
 SectionEnd
 
 ; Removes what the installer put there, file by file. What the user saved (results files, the
@@ -85,10 +99,8 @@ Section "Uninstall"
     Delete "$INSTDIR\${UNINSTALLER}"
     RMDir "$INSTDIR"
 
-    ; The uninstaller speaks the system's language, as the installer did.
     Delete "$SMPROGRAMS\Kestrel\Kestrel.lnk"
-    Delete "$SMPROGRAMS\Kestrel\$(HelpLink).lnk"
-    Delete "$SMPROGRAMS\Kestrel\$(UninstallLink).lnk"
+    !insertmacro DeleteRecordedLinks
     RMDir "$SMPROGRAMS\Kestrel"
 
     DeleteRegKey HKLM "${UNINST_KEY}"

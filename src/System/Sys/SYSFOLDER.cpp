@@ -13,12 +13,17 @@
 #define SYS_FOLDER_NAME "Kestrel"
 
 // A probe file created and deleted: the only test that holds for rights, read-only media and
-// full disks alike.
+// full disks alike. Its name is this process's; one left by a crash is taken over.
 static bool _writable(const char *aDirP)
 {
     char probe[MAX_PATH];
-    if (!aDirP[0] || std::strlen(aDirP) > MAX_PATH - 14 || !GetTempFileNameA(aDirP, "kst", 0, probe))
+    const int n = std::snprintf(probe, sizeof probe, "%s\\~kst%08lx.tmp", aDirP, (unsigned long)GetCurrentProcessId());
+    if (!aDirP[0] || n < 0 || n >= (int)sizeof probe)
         return false;
+    HANDLE h = CreateFileA(probe, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
     DeleteFileA(probe);
     return true;
 }
