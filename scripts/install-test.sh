@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The packages as a Windows user meets them, under Wine in a prefix of their own (never the
-# project's build/wineprefix): the installer's silent install, a 2D Graphics run saved from the
-# installed folder, the same on Windows 98, 2000 and XP (XP with the folder read-only, as Program
-# Files is for a limited user), a reinstall and the uninstaller, which must leave only what the
-# user saved. Also the zip's contents and the version resources. Prints one line a check and
+# project's build/wineprefix): the installer's silent install, a 2D Graphics run through
+# KestrelRun from the installed folder with Wine reporting Windows 2000, 98 and XP (XP with the
+# folder read-only, as Program Files is for a limited user), the installer in Japanese, a
+# reinstall and the uninstaller, which must leave only what the user saved. Also the zip's
+# contents and the version resources. Prints one line a check and
 # "install tests: N passed, M failed"; exits non-zero on a failure.
 set -u
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -115,20 +116,27 @@ for v in '"DisplayName"="Kestrel '"$K_VERSION"'"' '"DisplayVersion"="'"$K_VERSIO
     check "Add/Remove Programs: ${v%%=*}" key_has "$v"
 done
 
-# --- a run from the installed folder: the results file and the record beside Kestrel.exe
-check "2D Graphics run from the installed folder" run_2d installed
-check "results file saved in the installed folder" scored "$(inst)/Kestrel.txt"
-check "frame-time record beside Kestrel.exe" test -s "$(inst)/KestrelFrames.csv"
+# Wine reports the system version <v> from here on.
+report_version() { # report_version win98|win2k|winxp
+    local want
+    want=$(case $1 in win98) echo 4.10 ;; win2k) echo 5.0 ;; winxp) echo 5.1 ;; esac)
+    wine winecfg -v "$1" >/dev/null 2>&1; wineserver -w
+    check "$1: Wine reports version $want" bash -c "wine cmd /c ver 2>/dev/null | grep -q -F 'Windows $want.'"
+}
+
+# --- Windows 2000: a run from the installed folder, the results file and the record beside Kestrel.exe
+report_version win2k
+check "win2k: 2D Graphics run from the installed folder" run_2d win2k
+check "win2k: results file saved in the installed folder" scored "$(inst)/Kestrel.txt"
+check "win2k: frame-time record beside Kestrel.exe" test -s "$(inst)/KestrelFrames.csv"
 cp "$(inst)/Kestrel.txt" "$T/saved.txt"
 
-# --- the systems Kestrel was made for, each in a copy of this prefix
-for v in win98 win2k winxp; do
+# --- Windows 98 and XP, each in a copy of this prefix
+for v in win98 winxp; do
     WINEPREFIX=$T/prefix-$v
     copy_prefix "$T/prefix" "$WINEPREFIX"
     rm -f "$(inst)/Kestrel.txt" "$(inst)/KestrelFrames.csv"
-    wine winecfg -v $v >/dev/null 2>&1; wineserver -w
-    want=$(case $v in win98) echo 4.10 ;; win2k) echo 5.0 ;; winxp) echo 5.1 ;; esac)
-    check "$v: Wine reports version $want" bash -c "wine cmd /c ver 2>/dev/null | grep -q -F 'Windows $want.'"
+    report_version $v
     if [ $v = winxp ]; then
         # A limited user: the program's folder cannot be written, so the user's folder is used.
         lock "$(inst)"

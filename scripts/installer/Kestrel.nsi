@@ -55,10 +55,10 @@ LangString UninstallLink ${LANG_JAPANESE} "Kestrel のアンインストール"
 ; The Start-menu entries' names are in the language of the install that made them; the
 ; uninstall key records them, so a later install or the uninstaller removes exactly those.
 !macro DeleteRecordedLinks
-    ReadRegStr $0 HKLM "${UNINST_KEY}" "HelpLink"
+    ReadRegStr $0 HKLM "${UNINST_KEY}" "StartMenuHelp"
     StrCmp $0 "" +2
     Delete "$SMPROGRAMS\Kestrel\$0"
-    ReadRegStr $0 HKLM "${UNINST_KEY}" "UninstallLink"
+    ReadRegStr $0 HKLM "${UNINST_KEY}" "StartMenuUninstall"
     StrCmp $0 "" +2
     Delete "$SMPROGRAMS\Kestrel\$0"
 !macroend
@@ -87,8 +87,8 @@ Section "Kestrel"
     WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" ${ESTIMATED_KB}
     WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
-    WriteRegStr HKLM "${UNINST_KEY}" "HelpLink" "$(HelpLink).lnk"
-    WriteRegStr HKLM "${UNINST_KEY}" "UninstallLink" "$(UninstallLink).lnk"
+    WriteRegStr HKLM "${UNINST_KEY}" "StartMenuHelp" "$(HelpLink).lnk"
+    WriteRegStr HKLM "${UNINST_KEY}" "StartMenuUninstall" "$(UninstallLink).lnk"
 SectionEnd
 
 ; Removes what the installer put there, file by file. What the user saved (results files, the
