@@ -771,7 +771,6 @@ static void _saveResults(HWND aDlg)
     // The dialog opens where the program may write: its own folder, or the user's.
     sSysWriteFolder(nullptr, folder, sizeof folder);
     OPENFILENAMEA ofn = {};
-    ofn.lpstrInitialDir = folder[0] ? folder : nullptr;
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = aDlg;
     ofn.lpstrFilter = "Save Results File(*.txt)\0*.txt\0";
@@ -780,6 +779,7 @@ static void _saveResults(HWND aDlg)
     ofn.lpstrFileTitle = title;
     ofn.nMaxFileTitle = sizeof title;
     ofn.lpstrTitle = "Save Results File";
+    ofn.lpstrInitialDir = folder[0] ? folder : nullptr;
     ofn.lpstrDefExt = "txt";
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
     if (_fileDialog(&ofn, true))
