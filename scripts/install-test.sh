@@ -8,7 +8,8 @@
 # "install tests: N passed, M failed"; exits non-zero on a failure.
 set -u
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-k_build_program
+# The test command has built everything already.
+[ -n "${KESTREL_BUILT:-}" ] || k_build_program
 k_package
 k_display
 trap 'k_cleanup' EXIT

@@ -35,7 +35,7 @@ done
 # The installer and the zip, installed, run and removed under Wine in a prefix of their own.
 say "install tests"
 log=$KBUILD/install.log
-bash "$KROOT/scripts/install-test.sh" >"$log" 2>&1 || { status=1; echo "(full output: $log)"; }
+KESTREL_BUILT=1 bash "$KROOT/scripts/install-test.sh" >"$log" 2>&1 || { status=1; echo "(full output: $log)"; }
 grep -E '^FAIL|^== install tests:' "$log"
 p=$(sed -n -E 's/^install tests: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$log")
 if [ -n "$p" ]; then
