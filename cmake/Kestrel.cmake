@@ -90,3 +90,8 @@ function(kestrel_benchmark)
   add_executable(${B_NAME} ${B_SOURCES})
   target_link_libraries(${B_NAME} PRIVATE kcore benchmark::benchmark ${B_LIBS})
 endfunction()
+
+# kestrel_tool(target): a command-line program that answers --help and --version (tools/ToolArgs.h).
+function(kestrel_tool target)
+  target_include_directories(${target} PRIVATE ${KESTREL_ROOT}/tools ${KESTREL_GENERATED})
+endfunction()

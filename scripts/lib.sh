@@ -137,3 +137,53 @@ k_display_stop() {
     if [ -n "$K_XVFB_PID" ]; then kill "$K_XVFB_PID" 2>/dev/null; wait "$K_XVFB_PID" 2>/dev/null; fi
     K_XVFB_PID=
 }
+
+# The Windows packages under build/package (after k_build_win and k_content): the folder a user
+# gets (Kestrel/), the installer Kestrel-<version>-setup.exe and the same files as a zip.
+# Sets K_VERSION, K_SETUP and K_ZIP.
+k_package() {
+    local out=$KBUILD/package bin=$KBUILD/win/bin header=$KBUILD/win/generated/KestrelVersion.h
+    local stage=$out/Kestrel publisher kb
+    K_VERSION=$(sed -n 's/^#define KESTREL_VERSION "\(.*\)"$/\1/p' "$header")
+    publisher=$(sed -n 's/^#define KESTREL_PUBLISHER "\(.*\)"$/\1/p' "$header")
+    [ -n "$K_VERSION" ] || die "no version in $header"
+    K_SETUP=$out/Kestrel-$K_VERSION-setup.exe
+    K_ZIP=$out/Kestrel-$K_VERSION.zip
+    rm -rf "$stage" && mkdir -p "$stage" || die "cannot make $stage"
+    # The programs, everything the content builders wrote but their stamps, the help pages.
+    cp "$bin/Kestrel.exe" "$bin/KestrelRun.exe" "$bin/KsxView.exe" "$stage/" || die "the Windows build is incomplete"
+    tar -C "$bin" --exclude='.kb_*.done' --exclude='ForceLightList' -cf - Data Html | tar -C "$stage" -xf - \
+        || die "cannot copy Data and Html"
+    sed -e "s/@VERSION@/$K_VERSION/" -e 's/$/\r/' "$KROOT/scripts/installer/Readme.txt" >"$stage/Readme.txt"
+
+    # One list installs the files and the other removes exactly those, deepest folders last.
+    (cd "$stage" && find . -mindepth 1 -type d | sed 's|^\./||' | sort) >"$out/dirs.txt"
+    (cd "$stage" && find . -type f | sed 's|^\./||' | sort) >"$out/files.txt"
+    awk -v stage="$stage" '{
+        d = $0; if (!sub(/\/[^\/]*$/, "", d)) d = ""
+        if (NR == 1 || d != cur) { cur = d; w = d; gsub(/\//, "\\", w); print "SetOutPath \"$INSTDIR" (w == "" ? "" : "\\" w) "\"" }
+        print "File \"" stage "/" $0 "\""
+    }' "$out/files.txt" >"$out/files.nsh"
+    {
+        sed -e 's|/|\\|g' -e 's|^\(.*\)$|Delete "$INSTDIR\\\1"|' "$out/files.txt"
+        sort -r "$out/dirs.txt" | sed -e 's|/|\\|g' -e 's|^\(.*\)$|RMDir "$INSTDIR\\\1"|'
+    } >"$out/unfiles.nsh"
+
+    # Compressing takes minutes: done again only when a file, the script or the version changed.
+    local sum
+    sum=$({
+        (cd "$stage" && find . -type f ! -name Readme.txt -printf '%P %s %T@\n' | sort)
+        md5sum <"$stage/Readme.txt"; md5sum <"$KROOT/scripts/installer/Kestrel.nsi"; echo "$publisher"
+    } | md5sum | cut -d' ' -f1)
+    if [ -f "$K_SETUP" ] && [ -f "$K_ZIP" ] && [ "$(cat "$out/inputs.md5" 2>/dev/null)" = "$sum" ]; then
+        return 0
+    fi
+    kb=$(( $(du -sb "$stage" | cut -f1) / 1024 ))
+    rm -f "$K_SETUP" "$K_ZIP" "$out/inputs.md5"
+    makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$K_VERSION" -DPUBLISHER="$publisher" -DESTIMATED_KB="$kb" \
+        -DFILES="$out/files.nsh" -DUNFILES="$out/unfiles.nsh" -DICON="$KROOT/res/Kestrel.ico" \
+        -DOUTFILE="$K_SETUP" "$KROOT/scripts/installer/Kestrel.nsi" >"$out/makensis.log" 2>&1 \
+        || { cat "$out/makensis.log"; die "makensis failed"; }
+    (cd "$out" && zip -q -r -X "$K_ZIP" Kestrel) || die "zip failed"
+    echo "$sum" >"$out/inputs.md5"
+}

@@ -32,6 +32,17 @@ for tree in native win fuzz; do
         echo "(full output: $log)"
     fi
 done
+# The installer and the zip, installed, run and removed under Wine in a prefix of their own.
+say "install tests"
+log=$KBUILD/install.log
+KESTREL_BUILT=1 bash "$KROOT/scripts/install-test.sh" >"$log" 2>&1 || { status=1; echo "(full output: $log)"; }
+grep -E '^FAIL|^== install tests:' "$log"
+p=$(sed -n -E 's/^install tests: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$log")
+if [ -n "$p" ]; then
+    set -- $p; passed=$((passed + $1)); failed=$((failed + $2))
+else
+    status=1; failed=$((failed + 1)); tail -n 20 "$log"
+fi
 say "all trees: $(( $(date +%s) - start )) s"
 echo "$passed passed, $failed failed"
 exit $status

@@ -7,6 +7,7 @@
 #include "KbKsf.h"
 #include "KbPicture.h"
 #include "KbSample.h"
+#include "ToolArgs.h"
 
 static bool _write(const std::string &aPath, const kbBytes &aData)
 {
@@ -18,12 +19,15 @@ static bool _write(const std::string &aPath, const kbBytes &aData)
     return true;
 }
 
+static const char _usage[] = "usage: builder_seeds <folder>\n";
+
 int main(int aArgc, char **aArgv)
 {
-    if (aArgc != 2) {
-        fprintf(stderr, "usage: builder_seeds <folder>\n");
-        return 2;
-    }
+    const int common = sToolArgsCommon(aArgc, aArgv, "builder_seeds", _usage);
+    if (common >= 0)
+        return common;
+    if (aArgc != 2)
+        return sToolArgsUsage(_usage);
     std::string out = aArgv[1];
     std::string error;
     bool ok = true;

@@ -13,6 +13,7 @@
 #include <stb/stb_image_write.h>
 
 #include "DemoSpaceBattle.h"
+#include "ToolArgs.h"
 
 static void _disc(kbImage *aImgP, float aX, float aY, float aR, uint32_t aRgb, float aAlpha)
 {
@@ -31,12 +32,15 @@ static void _disc(kbImage *aImgP, float aX, float aY, float aR, uint32_t aRgb, f
         }
 }
 
+static const char _usage[] = "usage: dsb_preview <scene> <light 0|1> <out.png> <frame>...\n";
+
 int main(int argc, char **argv)
 {
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: dsb_preview <scene> <light 0|1> <out.png> <frame>...\n");
-        return 2;
-    }
+    const int common = sToolArgsCommon(argc, argv, "dsb_preview", _usage);
+    if (common >= 0)
+        return common;
+    if (argc < 5)
+        return sToolArgsUsage(_usage);
     dsbBuilt b = dsbScene(std::atoi(argv[1]), std::atoi(argv[2]) != 0);
     const kbScene &sc = b.scene.scene;
     const int tw = 320, th = 240, cols = 3, n = argc - 4, rows = (n + cols - 1) / cols;

@@ -8,13 +8,17 @@
 #include <sys/stat.h>
 
 #include "ContentCheck.h"
+#include "ToolArgs.h"
+
+static const char _usage[] = "usage: content_check <Data folder> [--only 02,03,l20]\n";
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: content_check <Data folder>\n");
-        return 2;
-    }
+    const int common = sToolArgsCommon(argc, argv, "content_check", _usage);
+    if (common >= 0)
+        return common;
+    if (argc < 2)
+        return sToolArgsUsage(_usage);
     struct stat st;
     if (stat(argv[1], &st) != 0 || !S_ISDIR(st.st_mode)) {
         std::fprintf(stderr, "content_check: no Data folder at %s (the content builders write it after the builds)\n", argv[1]);

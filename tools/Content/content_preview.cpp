@@ -9,13 +9,17 @@
 #include <stb/stb_image_write.h>
 
 #include "Content.h"
+#include "ToolArgs.h"
+
+static const char _usage[] = "usage: content_preview <scene> <frame> <out.png> [width height]\n";
 
 int main(int argc, char **argv)
 {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: content_preview <scene> <frame> <out.png> [width height]\n");
-        return 2;
-    }
+    const int common = sToolArgsCommon(argc, argv, "content_preview", _usage);
+    if (common >= 0)
+        return common;
+    if (argc < 4)
+        return sToolArgsUsage(_usage);
     std::string n = argv[1];
     std::vector<std::pair<std::string, kbBytes>> loose;
     ctScene s = n == "23" ? ctGame1() : n == "05" ? ctGame2() : n == "10" ? ctGame3() : n == "19" ? ctSurface()

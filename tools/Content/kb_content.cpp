@@ -7,13 +7,17 @@
 #include <cstdio>
 
 #include "Content.h"
+#include "ToolArgs.h"
+
+static const char _usage[] = "usage: kb_content <Data folder>\n";
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: kb_content <Data folder>\n");
-        return 2;
-    }
+    const int common = sToolArgsCommon(argc, argv, "kb_content", _usage);
+    if (common >= 0)
+        return common;
+    if (argc < 2)
+        return sToolArgsUsage(_usage);
     auto start = std::chrono::steady_clock::now();
     if (!kbFontReady()) {
         std::fprintf(stderr, "kb_content: no TrueType font found (fonts-dejavu-core)\n");

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "KbLwo.h"
+#include "ToolArgs.h"
 
 namespace {
 
@@ -45,12 +46,15 @@ std::vector<uint8_t> _panelBmp(int aSize, uint8_t aR, uint8_t aG, uint8_t aB, in
 
 } // namespace
 
+static const char _usage[] = "usage: kb_lwo <Data folder>\n";
+
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: kb_lwo <Data folder>\n");
-        return 2;
-    }
+    const int common = sToolArgsCommon(argc, argv, "kb_lwo", _usage);
+    if (common >= 0)
+        return common;
+    if (argc < 2)
+        return sToolArgsUsage(_usage);
     std::string dir = std::string(argv[1]) + "/Lwo";
     mkdir(dir.c_str(), 0755);
     KbLwoModel m = kbLwoFighter();

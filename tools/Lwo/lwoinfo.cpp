@@ -4,13 +4,17 @@
 #include <cstdio>
 
 #include "LW/OBJ2/OBJ2.h"
+#include "ToolArgs.h"
+
+static const char _usage[] = "usage: lwoinfo <object.lwo>\n";
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: lwoinfo <object.lwo>\n");
-        return 2;
-    }
+    const int common = sToolArgsCommon(argc, argv, "lwoinfo", _usage);
+    if (common >= 0)
+        return common;
+    if (argc != 2)
+        return sToolArgsUsage(_usage);
     // The import's reader settings, with triangles made here after the polygons were counted.
     st_OBJ2_option opt = {46 & ~OBJ2_OPE_TRIPLE, {0}, 0, 0, 10, 255, 8, 0, 2};
     OBJError err = OBJ_NO_ERROR;

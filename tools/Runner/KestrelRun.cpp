@@ -20,6 +20,8 @@
 #include "App/Bench/BenchCore.h"
 #include "Driver.h"
 #include "Profile.h"
+#include "System/Sys/SYSFOLDER.h"
+#include "ToolArgs.h"
 
 namespace {
 
@@ -49,7 +51,7 @@ const char *const kTestName[10] = {
 struct Options {
     unsigned tests = 0; // bit n: row n; 0 = as Kestrel offers
     bool loop = false, bgm = false, protect = false, challenge = false, frameTime = false, profile = false;
-    std::string out = "Kestrel.txt";
+    std::string out; // empty: Kestrel.txt where Kestrel writes
     std::string exe;
     std::string dir; // the folder Kestrel runs in (its Data); empty: beside Kestrel.exe
     bool demo = false;
@@ -57,25 +59,23 @@ struct Options {
     DWORD timeoutMs = 1800 * 1000;
 };
 
-void Usage()
-{
-    std::fputs("usage: KestrelRun [--tests LIST] [--loop] [--bgm] [--protect] [--challenge] [--frametime]\n"
-               "                  [--profile] [--out FILE] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
-               "       KestrelRun --demo [--minutes N] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
-               "  --tests LIST   benchmark tests to run, numbered 0-9, e.g. 0,2,6-8 (default: all offered)\n"
-               "  --frametime    record frame times and print each test's average, 1 % low and 99th percentile\n"
-               "  --profile      sample where Kestrel's main thread runs and print each test's share in\n"
-               "                 Kestrel's own code, in the draw driver and elsewhere\n"
-               "  --out FILE     where the results file is saved (default Kestrel.txt)\n"
-               "  --demo         play the demo to its end with music; with --minutes N, in Continuous Loop\n"
-               "                 for N minutes (a soak), then stop it with Escape\n"
-               "  --timeout      longest time for the whole run (default 1800 s)\n"
-               "  --exe PATH     Kestrel.exe (default: beside KestrelRun.exe)\n"
-               "  --dir PATH     the folder Kestrel runs in, holding its Data (default: Kestrel.exe's)\n"
-               "Tests: 0 Game1 (Low), 1 Game1 (High), 2 Game2 (Low), 3 Game2 (High), 4 Game3 (Low),\n"
-               "       5 Game3 (High), 6 The Surface, 7 2D Graphics, 8 Space Fighter, 9 Your Fighter\n",
-               stderr);
-}
+const char kUsage[] =
+    "usage: KestrelRun [--tests LIST] [--loop] [--bgm] [--protect] [--challenge] [--frametime]\n"
+    "                  [--profile] [--out FILE] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
+    "       KestrelRun --demo [--minutes N] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
+    "  --tests LIST   benchmark tests to run, numbered 0-9, e.g. 0,2,6-8 (default: all offered)\n"
+    "  --frametime    record frame times and print each test's average, 1 % low and 99th percentile\n"
+    "  --profile      sample where Kestrel's main thread runs and print each test's share in\n"
+    "                 Kestrel's own code, in the draw driver and elsewhere\n"
+    "  --out FILE     where the results file is saved (default Kestrel.txt in the folder Kestrel\n"
+    "                 writes to: its own, or the user's application data when that is read-only)\n"
+    "  --demo         play the demo to its end with music; with --minutes N, in Continuous Loop\n"
+    "                 for N minutes (a soak), then stop it with Escape\n"
+    "  --timeout      longest time for the whole run (default 1800 s)\n"
+    "  --exe PATH     Kestrel.exe (default: beside KestrelRun.exe)\n"
+    "  --dir PATH     the folder Kestrel runs in, holding its Data (default: Kestrel.exe's)\n"
+    "Tests: 0 Game1 (Low), 1 Game1 (High), 2 Game2 (Low), 3 Game2 (High), 4 Game3 (Low),\n"
+    "       5 Game3 (High), 6 The Surface, 7 2D Graphics, 8 Space Fighter, 9 Your Fighter\n";
 
 bool ParseTests(const char *aList, unsigned *aBits)
 {
@@ -292,15 +292,24 @@ Resources Measure(HANDLE h)
     PROCESS_MEMORY_COUNTERS_EX mem = {};
     mem.cb = sizeof mem;
     // Committed private memory; where PrivateUsage is left 0 the pagefile figure is the same.
-    if (GetProcessMemoryInfo(h, (PROCESS_MEMORY_COUNTERS *)&mem, sizeof mem))
+    const _psapiFns &psapi = sProfilePsapi();
+    if (psapi.getProcessMemoryInfo && psapi.getProcessMemoryInfo(h, (PROCESS_MEMORY_COUNTERS *)&mem, sizeof mem))
         r.privateBytes = (double)(mem.PrivateUsage ? mem.PrivateUsage : mem.PagefileUsage);
+    // Windows 98 has neither count and 2000 no handle count: looked up, not imported, so the
+    // runner starts there.
+    typedef BOOL(WINAPI * handleCountFn)(HANDLE, PDWORD);
+    typedef DWORD(WINAPI * guiResourcesFn)(HANDLE, DWORD);
+    static const handleCountFn handleCount =
+        (handleCountFn)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessHandleCount");
+    static const guiResourcesFn guiResources =
+        (guiResourcesFn)(void *)GetProcAddress(GetModuleHandleA("user32.dll"), "GetGuiResources");
     DWORD handles = 0;
-    if (GetProcessHandleCount(h, &handles) && handles)
+    if (handleCount && handleCount(h, &handles) && handles)
         r.handles = handles;
     // A process with windows always holds some; 0 means the count is not available.
-    if (const DWORD gdi = GetGuiResources(h, GR_GDIOBJECTS))
+    if (const DWORD gdi = guiResources ? guiResources(h, GR_GDIOBJECTS) : 0)
         r.gdi = gdi;
-    if (const DWORD user = GetGuiResources(h, GR_USEROBJECTS))
+    if (const DWORD user = guiResources ? guiResources(h, GR_USEROBJECTS) : 0)
         r.user = user;
     return r;
 }
@@ -377,8 +386,10 @@ int Benchmark(const Options &aOpt)
     Seen seen = run.Wait([&] { return run.Dialog(IDC_RUNBENCH); }, &panel);
     if (seen != Seen::Wanted)
         return run.Report(seen, "before its control panel appeared");
-    // The record of an earlier run must not pass for this one's.
-    const std::string frames = Folder(aOpt.exe) + "\\" BENCH_FRAME_FILE;
+    // Where Kestrel writes the record; one of an earlier run must not pass for this one's.
+    char framePath[MAX_PATH + 32] = "";
+    sSysWritePath(Folder(aOpt.exe).c_str(), BENCH_FRAME_FILE, framePath, sizeof framePath);
+    const std::string frames = framePath;
     if (aOpt.frameTime)
         DeleteFileA(frames.c_str());
 
@@ -657,11 +668,12 @@ int Demo(const Options &aOpt)
 
 int main(int aArgc, char **aArgv)
 {
+    const int common = sToolArgsCommon(aArgc, aArgv, "KestrelRun", kUsage);
+    if (common >= 0)
+        return common;
     Options opt;
-    if (!ParseArgs(aArgc, aArgv, &opt)) {
-        Usage();
-        return EXIT_USAGE;
-    }
+    if (!ParseArgs(aArgc, aArgv, &opt))
+        return sToolArgsUsage(kUsage);
     if (opt.exe.empty()) {
         char self[MAX_PATH];
         GetModuleFileNameA(nullptr, self, sizeof self);
@@ -669,5 +681,11 @@ int main(int aArgc, char **aArgv)
     }
     opt.exe = FullPath(opt.exe);
     opt.dir = opt.dir.empty() ? Folder(opt.exe) : FullPath(opt.dir);
+    if (!opt.demo && opt.out.empty()) {
+        char out[MAX_PATH + 32];
+        if (!sSysWritePath(Folder(opt.exe).c_str(), "Kestrel.txt", out, sizeof out))
+            return Fail(EXIT_NOT_SAVED, "no folder can be written for the results file");
+        opt.out = out;
+    }
     return opt.demo ? Demo(opt) : Benchmark(opt);
 }

@@ -7,6 +7,24 @@
 #include <fstream>
 #include <sstream>
 
+const _psapiFns &sProfilePsapi()
+{
+    static _psapiFns fns;
+    static bool loaded;
+    if (!loaded) {
+        loaded = true;
+        if (HMODULE dll = LoadLibraryA("psapi.dll")) {
+            fns.enumProcessModules = (decltype(fns.enumProcessModules))(void *)GetProcAddress(dll, "EnumProcessModules");
+            fns.getModuleInformation =
+                (decltype(fns.getModuleInformation))(void *)GetProcAddress(dll, "GetModuleInformation");
+            fns.getModuleBaseNameA = (decltype(fns.getModuleBaseNameA))(void *)GetProcAddress(dll, "GetModuleBaseNameA");
+            fns.getProcessMemoryInfo =
+                (decltype(fns.getProcessMemoryInfo))(void *)GetProcAddress(dll, "GetProcessMemoryInfo");
+        }
+    }
+    return fns;
+}
+
 bool _profile::Start(HANDLE aProcess, HANDLE aThread, const std::string &aRunLog)
 {
     _process = aProcess;
@@ -63,15 +81,17 @@ void _profile::_readModules()
     HMODULE modTbl[MOD_MAX];
     DWORD bytes = 0;
     _modAt = GetTickCount();
-    if (!EnumProcessModules(_process, modTbl, sizeof modTbl, &bytes))
+    const _psapiFns &psapi = sProfilePsapi();
+    if (!psapi.enumProcessModules || !psapi.getModuleInformation || !psapi.getModuleBaseNameA ||
+        !psapi.enumProcessModules(_process, modTbl, sizeof modTbl, &bytes))
         return;
     const int n = (int)(bytes / sizeof(HMODULE)) < MOD_MAX ? (int)(bytes / sizeof(HMODULE)) : MOD_MAX;
     int cnt = 0;
     for (int i = 0; i < n; ++i) {
         MODULEINFO info;
         char name[MAX_PATH];
-        if (!GetModuleInformation(_process, modTbl[i], &info, sizeof info) ||
-            !GetModuleBaseNameA(_process, modTbl[i], name, sizeof name))
+        if (!psapi.getModuleInformation(_process, modTbl[i], &info, sizeof info) ||
+            !psapi.getModuleBaseNameA(_process, modTbl[i], name, sizeof name))
             continue;
         _modTbl[cnt].base = (DWORD)(ULONG_PTR)info.lpBaseOfDll;
         _modTbl[cnt].end = _modTbl[cnt].base + info.SizeOfImage;

@@ -10,6 +10,17 @@
 
 #include <string>
 
+// The process-status functions, looked up at run time: psapi.dll is a Windows NT library, and the
+// runner must start on Windows 98 too (there without --profile and without memory figures).
+struct _psapiFns {
+    BOOL(WINAPI *enumProcessModules)(HANDLE, HMODULE *, DWORD, DWORD *);
+    BOOL(WINAPI *getModuleInformation)(HANDLE, HMODULE, struct _MODULEINFO *, DWORD);
+    DWORD(WINAPI *getModuleBaseNameA)(HANDLE, HMODULE, LPSTR, DWORD);
+    BOOL(WINAPI *getProcessMemoryInfo)(HANDLE, struct _PROCESS_MEMORY_COUNTERS *, DWORD);
+};
+// Null entries where the system lacks them.
+const _psapiFns &sProfilePsapi();
+
 struct _profRow {
     double ownMs;   // in Kestrel.exe
     double driverMs; // in the DirectDraw/Direct3D modules and what they call

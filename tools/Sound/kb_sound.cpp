@@ -13,6 +13,7 @@
 
 #include "AdpcmEncoder.h"
 #include "Music.h"
+#include "ToolArgs.h"
 
 namespace fs = std::filesystem;
 
@@ -90,12 +91,15 @@ static bool _emit(const fs::path &aDir, const char *aName, const std::vector<int
     return true;
 }
 
+static const char _usage[] = "usage: kb_sound <Data folder> [--wav <folder>] [--only <name>]\n";
+
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: kb_sound <Data folder> [--wav <folder>] [--only <name>]\n");
-        return 2;
-    }
+    const int common = sToolArgsCommon(argc, argv, "kb_sound", _usage);
+    if (common >= 0)
+        return common;
+    if (argc < 2)
+        return sToolArgsUsage(_usage);
     fs::path wavDir;
     std::string only;
     for (int i = 2; i + 1 < argc; i += 2) {

@@ -29,6 +29,7 @@
 #include "App/Bench/BENCHTBL.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Sys/SYSTEM.h"
+#include "ToolArgs.h"
 #include "ViewerCore.h"
 
 #pragma GCC diagnostic push
@@ -472,6 +473,9 @@ static int _run(void)
 
 int main(int aArgc, char **aArgv)
 {
+    const int common = sToolArgsCommon(aArgc, aArgv, "KsxView", _usage);
+    if (common >= 0)
+        return common;
     std::vector<std::string> args(aArgv + 1, aArgv + aArgc);
     std::string error;
     if (sViewParseArgs(args, &_args, &error) < 0) {

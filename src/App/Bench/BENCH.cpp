@@ -24,6 +24,7 @@
 #include "System/Sound/Sound.h"
 #include "System/Sys/SysCore.h"
 #include "System/Sys/SYSCAPS.h"
+#include "System/Sys/SYSFOLDER.h"
 #include "System/Sys/SYSTEM.h"
 #include "System/Texture/TEXMAN.h"
 
@@ -179,17 +180,9 @@ static bool _frameRecOn;
 static int64_t _frameFreq, _frameStart, _framePrev, _frameUpdatePrev;
 static int64_t _frameDrawTicks;  // drawing since the last present
 
-static void _frameFilePath(char *aPathP, size_t aSize)
-{
-    char exe[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, exe, sizeof exe);
-    char *slash = std::strrchr(exe, '\\');
-    if (slash)
-        slash[1] = 0;
-    else
-        exe[0] = 0;
-    std::snprintf(aPathP, aSize, "%s%s", exe, BENCH_FRAME_FILE);
-}
+// Beside Kestrel.exe, or where the user's files go when that folder cannot be written; found
+// once a run, as the run begins.
+static char _framePath[MAX_PATH + 32];
 
 void Bench::_frameRecordStart(void)
 {
@@ -227,9 +220,7 @@ void Bench::_frameRecordPresent(int64_t aPresentTicks)
 void Bench::_frameRecordEnd(int aKeepB)
 {
     if (_frameRecOn && aKeepB && !_frameRec.empty()) {
-        char path[MAX_PATH + 32];
-        _frameFilePath(path, sizeof path);
-        if (FILE *fp = std::fopen(path, "ab")) {
+        if (FILE *fp = std::fopen(_framePath, "ab")) {
             char line[128];
             for (const _benchFrameRec &rec : _frameRec)
                 if (sBenchFrameLine(line, sizeof line, &rec) > 0)
@@ -282,9 +273,9 @@ long Bench::Init(void)
     LARGE_INTEGER freq;
     _frameFreq = QueryPerformanceFrequency(&freq) ? freq.QuadPart : 0;
     if (_frameRecOn) {
-        char path[MAX_PATH + 32];
-        _frameFilePath(path, sizeof path);
-        if (FILE *fp = std::fopen(path, "wb")) {
+        FILE *fp = sSysWritePath(nullptr, BENCH_FRAME_FILE, _framePath, sizeof _framePath) ? std::fopen(_framePath, "wb")
+                                                                                         : nullptr;
+        if (fp) {
             std::fputs(BENCH_FRAME_HEAD "\n", fp);
             std::fclose(fp);
             _frameRec.reserve(1 << 16);  // no allocation while a test is timed

@@ -13,6 +13,7 @@
 #include "App/Bench/BENCH.h"
 #include "App/View/ViewLW.h"
 #include "System/Env/Env.h"
+#include "System/Sys/SYSFOLDER.h"
 #include "System/Sys/SYSTEM.h"
 #include "resource.h"
 
@@ -710,6 +711,18 @@ long cpOpenCtrlPanelBench(HWND aOwner)
 
 // ---- Results
 
+// Windows 98 and ME export MoveFileExA only as a stub that fails; there the earlier file is
+// deleted first, once the new one is complete.
+static bool _replaceFile(const char *aFromP, const char *aToP)
+{
+    if (MoveFileExA(aFromP, aToP, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
+        return false;
+    DeleteFileA(aToP);
+    return MoveFileA(aFromP, aToP) != 0;
+}
+
 // Writes the results text to a new file beside aPathP and only then puts it in aPathP's place,
 // so a failed write never leaves a partial file where an earlier one was.
 static int _saveFile(const char *aPathP)
@@ -743,7 +756,7 @@ static int _saveFile(const char *aPathP)
         written = std::fwrite(text.data(), 1, text.size(), fp) == text.size();
         written = (std::fclose(fp) == 0) && written;
     }
-    if (!written || !MoveFileExA(temp, aPathP, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!written || !_replaceFile(temp, aPathP)) {
         DeleteFileA(temp);
         return 0;
     }
@@ -754,7 +767,9 @@ static void _saveResults(HWND aDlg)
 {
     if (!cpWork.scoreUseB)
         return;
-    char path[256] = "Kestrel.txt", title[256] = "";
+    char path[256] = "Kestrel.txt", title[256] = "", folder[MAX_PATH] = "";
+    // The dialog opens where the program may write: its own folder, or the user's.
+    sSysWriteFolder(nullptr, folder, sizeof folder);
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = aDlg;
@@ -764,6 +779,7 @@ static void _saveResults(HWND aDlg)
     ofn.lpstrFileTitle = title;
     ofn.nMaxFileTitle = sizeof title;
     ofn.lpstrTitle = "Save Results File";
+    ofn.lpstrInitialDir = folder[0] ? folder : nullptr;
     ofn.lpstrDefExt = "txt";
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
     if (_fileDialog(&ofn, true))
