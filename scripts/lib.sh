@@ -8,6 +8,8 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # Paths below the checkout's parent are hashed relative, so clones share the compiler cache.
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$KROOT")}
+# With -g the compiler's folder is hashed too, which would make every clone miss the cache.
+export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 JOBS=${JOBS:-$(nproc)}
 
 say() { echo "== $*"; }
