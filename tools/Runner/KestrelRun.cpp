@@ -12,8 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -234,13 +232,14 @@ std::string ScoreOf(const std::string &aText, const char *aName)
 
 std::string ReadText(const std::string &aPath)
 {
-    std::ifstream in(aPath, std::ios::binary);
-    std::ostringstream raw;
-    raw << in.rdbuf();
     std::string text;
-    for (char c : raw.str())
+    FILE *in = std::fopen(aPath.c_str(), "rb");
+    if (!in)
+        return text;
+    for (int c; (c = std::getc(in)) != EOF;)
         if (c != '\r')
-            text += c;
+            text += (char)c;
+    std::fclose(in);
     return text;
 }
 
@@ -294,8 +293,12 @@ Resources Measure(HANDLE h)
     // Committed private memory; where PrivateUsage is left 0 the pagefile figure is the same.
     if (GetProcessMemoryInfo(h, (PROCESS_MEMORY_COUNTERS *)&mem, sizeof mem))
         r.privateBytes = (double)(mem.PrivateUsage ? mem.PrivateUsage : mem.PagefileUsage);
+    // Looked up: GetProcessHandleCount exists from Windows XP SP1, the tool runs from 2000 on.
+    typedef BOOL(WINAPI * _handleCountFunc)(HANDLE, PDWORD);
+    static const _handleCountFunc handleCount =
+        (_handleCountFunc)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessHandleCount");
     DWORD handles = 0;
-    if (GetProcessHandleCount(h, &handles) && handles)
+    if (handleCount && handleCount(h, &handles) && handles)
         r.handles = handles;
     // A process with windows always holds some; 0 means the count is not available.
     if (const DWORD gdi = GetGuiResources(h, GR_GDIOBJECTS))
