@@ -76,7 +76,7 @@ function(kestrel_test)
       list(GET cpu 1 model)
       add_test(NAME ${T_NAME}_qemu_${tag} COMMAND qemu-i386 -cpu ${model} $<TARGET_FILE:${T_NAME}_qemu>
                WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
-      set_tests_properties(${T_NAME}_qemu_${tag} PROPERTIES TIMEOUT ${T_TIMEOUT})
+      set_tests_properties(${T_NAME}_qemu_${tag} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT KESTREL_FLOOR_CPU=${tag})
     endforeach()
   endif()
 endfunction()
