@@ -7,6 +7,10 @@
 //   build std::logic_error and friends on the runtime's copy-on-write string and its random
 //   device, all compiled with CMOV. Nothing in the program catches these errors, so each ends
 //   the program as an uncaught throw would, without building the exception.
+// - CreateSemaphoreW, which the runtime's mutex (libgcc) calls without a name: Windows 98 only
+//   has a stub that fails, so the import slot is filled here with the ANSI function.
+
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +27,20 @@ namespace {
     std::abort();
 }
 
+HANDLE WINAPI _createSemaphore(LPSECURITY_ATTRIBUTES aSecurity, LONG aInitial, LONG aMax, LPCWSTR aName)
+{
+    if (aName) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return nullptr;
+    }
+    return CreateSemaphoreA(aSecurity, aInitial, aMax, nullptr);
+}
+
 } // namespace
+
+// The slot the runtime calls through; defined here, the import library's entry is never linked.
+extern "C" HANDLE(WINAPI *const kCreateSemaphoreW)(LPSECURITY_ATTRIBUTES, LONG, LONG, LPCWSTR) __asm__(
+    "__imp__CreateSemaphoreW@16") = _createSemaphore;
 
 namespace std {
 
