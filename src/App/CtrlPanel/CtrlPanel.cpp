@@ -710,6 +710,19 @@ long cpOpenCtrlPanelBench(HWND aOwner)
 
 // ---- Results
 
+// Puts aFromP in aToP's place. Windows 98 exports MoveFileExA but does not implement it; there
+// the old file goes first, then the new one is renamed.
+static bool _replaceFile(const char *aFromP, const char *aToP)
+{
+    if (MoveFileExA(aFromP, aToP, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
+        return false;
+    if (GetFileAttributesA(aToP) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(aToP))
+        return false;
+    return MoveFileA(aFromP, aToP) != 0;
+}
+
 // Writes the results text to a new file beside aPathP and only then puts it in aPathP's place,
 // so a failed write never leaves a partial file where an earlier one was.
 static int _saveFile(const char *aPathP)
@@ -743,7 +756,7 @@ static int _saveFile(const char *aPathP)
         written = std::fwrite(text.data(), 1, text.size(), fp) == text.size();
         written = (std::fclose(fp) == 0) && written;
     }
-    if (!written || !MoveFileExA(temp, aPathP, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!written || !_replaceFile(temp, aPathP)) {
         DeleteFileA(temp);
         return 0;
     }
