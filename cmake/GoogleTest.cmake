@@ -11,6 +11,10 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 foreach(t gtest gtest_main gmock gmock_main)
   if(TARGET ${t})
     target_compile_options(${t} PRIVATE -w)
+    if(KESTREL_WINDOWS)
+      # GoogleTest's own port header for the win32 thread model (found before Debian's empty one).
+      target_include_directories(${t} BEFORE PUBLIC ${KESTREL_ROOT}/cmake/gtest-win32)
+    endif()
   endif()
 endforeach()
 if(NOT KESTREL_WINDOWS AND KESTREL_BENCH)

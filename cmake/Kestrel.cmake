@@ -23,13 +23,17 @@ function(kestrel_win_sources)
   endif()
 endfunction()
 
-# kestrel_test(NAME n SOURCES ... [QEMU] [WINDOWS] [LIBS ...] [TIMEOUT s])
+# kestrel_test(NAME n SOURCES ... [QEMU] [FLOOR] [WINDOWS] [LIBS ...] [TIMEOUT s])
 #  native build: a test linked with the sanitized core; QEMU adds a run of a plain build
-#                of the same test under qemu-i386 -cpu athlon (3DNow! and AMD paths).
+#                of the same test under qemu-i386 -cpu athlon (3DNow! and AMD paths); FLOOR
+#                adds runs on the floor processors: an i586 with MMX and a K6-2 (MMX, 3DNow!),
+#                neither with SSE. Both carry +cmov only because Debian's i386 ld.so, libc and
+#                libstdc++ use CMOV (qemu -cpu pentium stops in ld.so); our own code holds none,
+#                which tools/Floor's disassembly check proves on the core's objects.
 #  WINDOWS:      built only in the Windows build, linked with the platform layer, run by Wine
 #                from the folder that holds Kestrel.exe and Data.
 function(kestrel_test)
-  cmake_parse_arguments(T "QEMU;WINDOWS" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "QEMU;FLOOR;WINDOWS" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
@@ -56,12 +60,24 @@ function(kestrel_test)
   endif()
   add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
-  if(T_QEMU)
+  if(T_QEMU OR T_FLOOR)
     add_executable(${T_NAME}_qemu ${T_SOURCES})
     target_link_libraries(${T_NAME}_qemu PRIVATE kcore gtest_main ${T_LIBS})
+  endif()
+  if(T_QEMU)
     add_test(NAME ${T_NAME}_qemu COMMAND qemu-i386 -cpu athlon $<TARGET_FILE:${T_NAME}_qemu>
              WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
     set_tests_properties(${T_NAME}_qemu PROPERTIES TIMEOUT ${T_TIMEOUT})
+  endif()
+  if(T_FLOOR)
+    foreach(cpu IN ITEMS "i586:pentium,+mmx,+cmov" "k6-2:pentium,+mmx,+cmov,+3dnow")
+      string(REPLACE ":" ";" cpu "${cpu}")
+      list(GET cpu 0 tag)
+      list(GET cpu 1 model)
+      add_test(NAME ${T_NAME}_qemu_${tag} COMMAND qemu-i386 -cpu ${model} $<TARGET_FILE:${T_NAME}_qemu>
+               WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+      set_tests_properties(${T_NAME}_qemu_${tag} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT KESTREL_FLOOR_CPU=${tag})
+    endforeach()
   endif()
 endfunction()
 

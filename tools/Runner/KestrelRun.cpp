@@ -12,8 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -234,13 +232,14 @@ std::string ScoreOf(const std::string &aText, const char *aName)
 
 std::string ReadText(const std::string &aPath)
 {
-    std::ifstream in(aPath, std::ios::binary);
-    std::ostringstream raw;
-    raw << in.rdbuf();
     std::string text;
-    for (char c : raw.str())
+    FILE *in = std::fopen(aPath.c_str(), "rb");
+    if (!in)
+        return text;
+    for (int c; (c = std::getc(in)) != EOF;)
         if (c != '\r')
-            text += c;
+            text += (char)c;
+    std::fclose(in);
     return text;
 }
 

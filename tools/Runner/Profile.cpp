@@ -4,8 +4,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 const _psapiFns &sProfilePsapi()
 {
@@ -121,20 +119,29 @@ int _profile::_classify(DWORD aEip)
 // The row on now, from the run log's last start or end line.
 int _profile::_rowNow()
 {
-    std::ifstream in(_log, std::ios::binary);
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size <= 0 || (size_t)size == _logSeen)
+    FILE *in = std::fopen(_log.c_str(), "rb");
+    if (!in)
         return _row;
-    in.seekg((std::streamoff)_logSeen);
+    const long size = std::fseek(in, 0, SEEK_END) == 0 ? std::ftell(in) : -1;
+    if (size <= 0 || (size_t)size == _logSeen || std::fseek(in, (long)_logSeen, SEEK_SET) != 0) {
+        std::fclose(in);
+        return _row;
+    }
     std::string line;
-    while (std::getline(in, line)) {
+    for (int c = 0; c != EOF;) {
+        c = std::getc(in);
+        if (c != '\n' && c != EOF) {
+            line += (char)c;
+            continue;
+        }
         unsigned row = 0;
         if (std::sscanf(line.c_str(), "start bench %u", &row) == 1)
             _row = row < ROW_MAX ? (int)row : -1;
         else if (line.compare(0, 9, "end bench") == 0)
             _row = -1;
+        line.clear();
     }
+    std::fclose(in);
     _logSeen = (size_t)size;
     return _row;
 }

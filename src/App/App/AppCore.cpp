@@ -2,14 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,10 +21,19 @@
 
 // ---------------------------------------------------------------- frame rate
 
+// Milliseconds from a clock that only moves forward. On Windows the runtime's clock() counts
+// elapsed time in milliseconds (every system of the era has it); the platform layer replaces
+// this with timeGetTime once it runs.
 static uint32_t _steadyMilli(void)
 {
-    using namespace std::chrono;
-    return (uint32_t)duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+#ifdef _WIN32
+    static_assert(CLOCKS_PER_SEC == 1000, "the Windows runtime counts clock() in milliseconds");
+    return (uint32_t)clock();
+#else
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (uint32_t)now.tv_sec * 1000u + (uint32_t)(now.tv_nsec / 1000000);
+#endif
 }
 
 uint32_t (*appMilliClockP)(void) = _steadyMilli;
@@ -900,15 +906,34 @@ long entryKsfMem(const void *aPackP, long aPackSize)
 
 // ---------------------------------------------------------------- temporary files
 
+// The folder for temporary files, looked up as the system does (GetTempPath on Windows, the
+// TMPDIR family elsewhere); the current folder when none of them names a folder.
+static std::string _tempFolder(void)
+{
+#ifdef _WIN32
+    static const char *const kNames[] = {"TMP", "TEMP", "USERPROFILE"};
+#else
+    static const char *const kNames[] = {"TMPDIR", "TMP", "TEMP", "TEMPDIR"};
+#endif
+    for (const char *name : kNames) {
+        const char *value = getenv(name);
+        struct stat info;
+        if (value && *value && stat(value, &info) == 0 && (info.st_mode & S_IFMT) == S_IFDIR)
+            return value;
+    }
+#ifdef _WIN32
+    return ".";
+#else
+    return "/tmp";
+#endif
+}
+
 long _saveFile(const void *aBufP, long aSize, char *aNameP)
 {
     static uint32_t _unique = 0;
     if (aBufP == nullptr || aSize < 0 || aNameP == nullptr)
         return -1;
-    std::error_code error;
-    std::string folder = std::filesystem::temp_directory_path(error).string();
-    if (error || folder.empty())
-        folder = ".";
+    std::string folder = _tempFolder();
     if (folder.back() != '/' && folder.back() != '\\')
 #ifdef _WIN32
         folder += '\\';

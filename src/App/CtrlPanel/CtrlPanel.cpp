@@ -719,7 +719,8 @@ static bool _replaceFile(const char *aFromP, const char *aToP)
         return true;
     if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
         return false;
-    DeleteFileA(aToP);
+    if (GetFileAttributesA(aToP) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(aToP))
+        return false;
     return MoveFileA(aFromP, aToP) != 0;
 }
 

@@ -5,7 +5,6 @@
 #include "App/View/ViewLW.h"
 
 #include <cctype>
-#include <chrono>
 #include <cstdarg>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "App/App/AppCore.h"
 #include "LW/OBJ2/OBJ2.h"
 #include "Library/Draw/DrawCore.h"
 #include "System/D3DFrame/d3dutil.h"
@@ -74,8 +74,7 @@ void _error(const char *aFormat, ...)
 
 uint32_t _now(void)
 {
-    using namespace std::chrono;
-    return (uint32_t)duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return appMilliClockP();
 }
 
 // Keeps the window alive during a long conversion.

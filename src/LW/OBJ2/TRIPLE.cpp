@@ -341,9 +341,10 @@ bool _covers(const std::vector<_pt> &p, const std::vector<int32_t> &aTris, doubl
 int32_t OBJ2_triangulate(const double *aXY, int32_t aNum, int32_t *aTris)
 {
     if (aNum < 3) return -1;
-    // Reused between calls: most polygons are small and many.
-    static thread_local std::vector<_pt> p;
-    static thread_local std::vector<int32_t> tris;
+    // Reused between calls: most polygons are small and many. Plain statics: objects are converted
+    // on one thread, and thread-local storage would link the runtime's XP-only thread exit hook.
+    static std::vector<_pt> p;
+    static std::vector<int32_t> tris;
     p.resize(aNum);
     tris.clear();
     double area = 0;
@@ -422,9 +423,9 @@ int32_t _objPolyTriple(st_OBJ2 *o, int32_t aPol)
         ax = (x >= y && x >= z) ? 0 : (y >= z ? 1 : 2);
     }
     int u = (ax + 1) % 3, v = (ax + 2) % 3;
-    static thread_local std::vector<double> xy;
-    static thread_local std::vector<int32_t> tri, srcAll, polmMaps;
-    static thread_local std::vector<st_PolygonMap> srcPolms;
+    static std::vector<double> xy;
+    static std::vector<int32_t> tri, srcAll, polmMaps;
+    static std::vector<st_PolygonMap> srcPolms;
     xy.resize(n * 2);
     for (int32_t i = 0; i < n; ++i) {
         const double *q = l->points[src.points[i]].position;

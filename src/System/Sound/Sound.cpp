@@ -13,8 +13,8 @@ _sound::_sound()
     : _status(0), _dsP(nullptr), _dsPrimaryBuffP(nullptr), _2ndBuffP(nullptr), _eventH{}, _threadH(nullptr),
       _seNum(0), _seP(nullptr), _criticalSectionFlg(0)
 {
-    InitializeCriticalSection(&_refillLock);
-    if (_directSoundInit() != 0) {
+    _refillLock = CreateMutexA(nullptr, FALSE, nullptr);
+    if (!_refillLock || _directSoundInit() != 0) {
         sSoundError("DirectSound初期化失敗");
         return;
     }
@@ -45,7 +45,8 @@ _sound::~_sound()
         h = nullptr;
     }
     _directSoundRelease();
-    DeleteCriticalSection(&_refillLock);
+    if (_refillLock)
+        CloseHandle(_refillLock);
 }
 
 int32_t _sound::_directSoundInit()
@@ -127,7 +128,7 @@ uint32_t _sound::Load(const char *aFileName, int32_t aLoopingFlg, int32_t aVol)
 {
     if (!(_status & SOUND_READY) || !aFileName)
         return SOUND_NO_VOICE;
-    EnterCriticalSection(&_refillLock);
+    WaitForSingleObject(_refillLock, INFINITE);
     uint32_t result = SOUND_NO_VOICE;
     int32_t v = _getVoice();
     if (v >= 0) {
@@ -135,7 +136,7 @@ uint32_t _sound::Load(const char *aFileName, int32_t aLoopingFlg, int32_t aVol)
         if (_2ndBuffP[v].Load(_dsP, aFileName, aVol, aLoopingFlg, &_eventH[3 * v]) == 0)
             result = (uint32_t)v;
     }
-    LeaveCriticalSection(&_refillLock);
+    ReleaseMutex(_refillLock);
     return result;
 }
 
@@ -143,9 +144,9 @@ void _sound::Play(uint32_t aVoiceNum)
 {
     if (!(_status & SOUND_READY) || aVoiceNum >= SOUND_VOICE_NUM)
         return;
-    EnterCriticalSection(&_refillLock);
+    WaitForSingleObject(_refillLock, INFINITE);
     _2ndBuffP[aVoiceNum].Play();
-    LeaveCriticalSection(&_refillLock);
+    ReleaseMutex(_refillLock);
 }
 
 int32_t _sound::SetBGMVolume(uint32_t aVoiceNum, int32_t aVolume)
@@ -153,9 +154,9 @@ int32_t _sound::SetBGMVolume(uint32_t aVoiceNum, int32_t aVolume)
     if (!(_status & SOUND_READY) || aVoiceNum >= SOUND_VOICE_NUM)
         return -1;
     // The lock: a refill that reaches the end of a single-pass file frees the voice.
-    EnterCriticalSection(&_refillLock);
+    WaitForSingleObject(_refillLock, INFINITE);
     int32_t result = _2ndBuffP[aVoiceNum].SetVolume(aVolume);
-    LeaveCriticalSection(&_refillLock);
+    ReleaseMutex(_refillLock);
     return result;
 }
 
@@ -198,24 +199,20 @@ int32_t _sound::StopAll()
     if (!(_status & SOUND_READY))
         return 0;
     // Wait for a running refill to end; holding the lock keeps the next one from starting.
-    DWORD start = timeGetTime();
-    while (!TryEnterCriticalSection(&_refillLock)) {
-        if (timeGetTime() - start > SOUND_STOP_WAIT_MS) {
-            sSoundError("サウンドストップ待ちタイムアウト");
-            return -1;
-        }
-        Sleep(1);
+    if (WaitForSingleObject(_refillLock, SOUND_STOP_WAIT_MS) != WAIT_OBJECT_0) {
+        sSoundError("サウンドストップ待ちタイムアウト");
+        return -1;
     }
     // The thread stays suspended while the voices go; without a thread nothing can refill.
     if (_threadH && SuspendThread(_threadH) == (DWORD)-1) {
-        LeaveCriticalSection(&_refillLock);
+        ReleaseMutex(_refillLock);
         return -1;
     }
     for (uint32_t v = 0; v < SOUND_VOICE_NUM; v++)
         StopBgm(v);
     if (_threadH)
         ResumeThread(_threadH);
-    LeaveCriticalSection(&_refillLock);
+    ReleaseMutex(_refillLock);
     return 0;
 }
 
@@ -242,7 +239,7 @@ DWORD WINAPI fThreadFunc(LPVOID aParamP)
             continue; // the stop notice
         // Event 1: the cursor entered the first half, so the second has just played.
         int32_t half = event == 1 ? 1 : 0;
-        EnterCriticalSection(&sound->_refillLock);
+        WaitForSingleObject(sound->_refillLock, INFINITE);
         sound->_criticalSectionFlg = 1;
         _secondaryBuffer &v = sound->_2ndBuffP[voice];
         // Only a playing voice is refilled, and the halves alternate: a notice that outlived
@@ -250,6 +247,6 @@ DWORD WINAPI fThreadFunc(LPVOID aParamP)
         if ((v.GetStatus() & SB_PLAYING) && v._lastHalf != half)
             v.WriteBuff(half);
         sound->_criticalSectionFlg = 0;
-        LeaveCriticalSection(&sound->_refillLock);
+        ReleaseMutex(sound->_refillLock);
     }
 }

@@ -37,9 +37,10 @@ public:
     _soundSE *_seP;
     // Raised by the streaming thread while a refill runs. The refill itself holds _refillLock,
     // which the main thread takes around everything that creates, starts or frees a voice, so a
-    // voice is never freed under a running refill.
+    // voice is never freed under a running refill. A mutex, not a critical section: StopAll waits
+    // for it with a time limit, and Windows 98 has no TryEnterCriticalSection.
     volatile LONG _criticalSectionFlg;
-    CRITICAL_SECTION _refillLock;
+    HANDLE _refillLock;
 
     // Opens DirectSound on sysWork.rootWinH; on failure the object stays without sound
     // (GetDsP() null) and its owner deletes it.

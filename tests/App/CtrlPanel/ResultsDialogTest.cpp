@@ -9,7 +9,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "Driver.h"
 #include "System/Env/Env.h"
@@ -50,11 +49,20 @@ int FilesInFolder()
     return count;
 }
 
+// A Win32 thread: the C++ runtime is built without std::thread (no winpthreads).
+DWORD WINAPI PanelThread(LPVOID)
+{
+    CoInitialize(nullptr);
+    cpOpenCtrlPanelScore(nullptr);
+    CoUninitialize();
+    return 0;
+}
+
 // The results dialog runs on its own thread, as the panel's modal loop would run it; the test
 // thread is the user.
 class ResultsDialog : public ::testing::Test {
 protected:
-    std::thread panel;
+    HANDLE panel = nullptr;
     HWND dlg = nullptr;
     char startFolder[MAX_PATH] = "";
 
@@ -76,8 +84,11 @@ protected:
     {
         if (dlg)
             PostMessageA(dlg, WM_COMMAND, IDC_SCORE_EXIT, 0);
-        if (panel.joinable())
-            panel.join();
+        if (panel) {
+            WaitForSingleObject(panel, INFINITE);
+            CloseHandle(panel);
+            panel = nullptr;
+        }
         cpFreeWork();
         WIN32_FIND_DATAA data;
         HANDLE find = FindFirstFileA((std::string(kFolder) + "\\*").c_str(), &data);
@@ -100,11 +111,8 @@ protected:
     }
     void Open()
     {
-        panel = std::thread([] {
-            CoInitialize(nullptr);
-            cpOpenCtrlPanelScore(nullptr);
-            CoUninitialize();
-        });
+        panel = CreateThread(nullptr, 0, PanelThread, nullptr, 0, nullptr);
+        ASSERT_NE(panel, nullptr);
         const DWORD start = GetTickCount();
         while (!(dlg = drv::FindDialogWith(GetCurrentProcessId(), IDC_SCORE_SAVE)) && GetTickCount() - start < 10000)
             Sleep(50);

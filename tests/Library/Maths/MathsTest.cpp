@@ -3,6 +3,8 @@
 #include "MathsTestUtil.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 using namespace mtest;
@@ -79,6 +81,38 @@ TEST(MathsDispatch, OptionWordSelectsOneColumnForEveryPointer)
         EXPECT_EQ(gMathsAtanPtr, e.atan);
     }
     selectVariant(0);
+}
+
+// The floor runs (qemu as an i586 with MMX and as a K6-2, named by KESTREL_FLOOR_CPU): the
+// processor reports only its own extensions, and the option word built from that report puts
+// the Normal or 3DNow! column on every pointer, never SSE.
+TEST(MathsDispatch, FloorProcessorChoosesOnlyWhatItReports)
+{
+    const char *cpu = std::getenv("KESTREL_FLOOR_CPU");
+    if (!cpu)
+        GTEST_SKIP() << "not a floor processor run";
+    const struct {
+        const char *cpu;
+        bool sse, threeDNow;
+        const Column *column;
+    } cases[] = {
+        {"i586", false, false, &kNormalColumn},
+        {"k6-2", false, true, &k3DNowColumn},
+    };
+    int matched = 0;
+    for (const auto &c : cases) {
+        if (std::strcmp(cpu, c.cpu) != 0)
+            continue;
+        ++matched;
+        EXPECT_EQ(cpuHasSSE(), c.sse);
+        EXPECT_EQ(cpuHas3DNow(), c.threeDNow);
+        selectVariant((cpuHasSSE() ? MATHS_OPT_SSE : 0) | (cpuHas3DNow() ? MATHS_OPT_3DNOW : 0));
+        EXPECT_EQ(sMatrixMul, c.column->mul);
+        EXPECT_EQ(sVecNormalize, c.column->normalize);
+        EXPECT_EQ(gMathsSqrtPtr, c.column->sqrt);
+        selectVariant(0);
+    }
+    EXPECT_EQ(matched, 1) << "unknown floor processor " << cpu;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -253,13 +253,13 @@ struct _hold {
 DWORD WINAPI _holder(LPVOID aP)
 {
     _hold *h = static_cast<_hold *>(aP);
-    EnterCriticalSection(&h->s->_refillLock);
+    WaitForSingleObject(h->s->_refillLock, INFINITE);
     h->s->_criticalSectionFlg = 1;
     SetEvent(h->taken);
     Sleep(h->ms);
     h->statusAtRelease = h->s->_2ndBuffP[0].GetStatus();
     h->s->_criticalSectionFlg = 0;
-    LeaveCriticalSection(&h->s->_refillLock);
+    ReleaseMutex(h->s->_refillLock);
     return 0;
 }
 } // namespace
