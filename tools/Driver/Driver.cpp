@@ -50,7 +50,14 @@ std::string AdapterDescription()
 std::string WindowText(HWND aWin)
 {
     wchar_t text[1024] = L"";
-    GetWindowTextW(aWin, text, 1024);
+    SetLastError(0);
+    // Windows 98 and ME export the wide function as a stub that fails: read the ANSI text there.
+    if (!GetWindowTextW(aWin, text, 1024) && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
+        char ansi[1024] = "";
+        GetWindowTextA(aWin, ansi, sizeof ansi);
+        if (!MultiByteToWideChar(CP_ACP, 0, ansi, -1, text, 1024))
+            text[0] = 0;
+    }
     return _utf8(text);
 }
 
