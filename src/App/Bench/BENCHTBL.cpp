@@ -65,15 +65,15 @@ static void _fadeDraw(uint32_t aColor, _fadeBlend aBlend)
     for (_fadeVertex &v : _fadeQuad)
         v.color = aColor;
     dev->SetTexture(0, nullptr);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, aBlend == FADE_BLACK ? D3DBLEND_ZERO : D3DBLEND_SRCALPHA);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+    sDrawSetState(D3DRENDERSTATE_SRCBLEND, aBlend == FADE_BLACK ? D3DBLEND_ZERO : D3DBLEND_SRCALPHA);
+    sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
     dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE, _fadeQuad, 4, 0);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
     sDrawEndScene();
 }
 
@@ -175,19 +175,19 @@ static _cbResult _sf_ninja_draw(CB_ARGS)
     AfterImage_draw(CB_PASS);
     IDirect3DDevice7 *dev = drawMan.d3dDevP;
     if (dev && _featherP && sDrawBeginScene()) {
-        dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-        dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-        dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
-        dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-        dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-        dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-        dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-        dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
-        dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-        dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-        dev->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
-        dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
-        dev->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+        sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+        sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
+        sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+        sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+        sDrawSetStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        sDrawSetStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        sDrawSetStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+        sDrawSetStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+        sDrawSetStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+        sDrawSetState(D3DRENDERSTATE_LIGHTING, FALSE);
+        sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
+        sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
         dev->SetTexture(0, _featherTex >= 0 ? sTexGetSurfacePtr(_featherTex) : nullptr);
         for (long i = 0; i < BENCH_FEATHER_NUM; ++i) {
             dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &_featherP[i].mat);
@@ -195,12 +195,12 @@ static _cbResult _sf_ninja_draw(CB_ARGS)
                                       (void *)_featherQuad, 4, (WORD *)_featherIndex, 6, 0);
         }
         dev->SetTexture(0, nullptr);
-        dev->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_CCW);
-        dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, TRUE);
-        dev->SetRenderState(D3DRENDERSTATE_LIGHTING, TRUE);
-        dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-        dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-        dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_CCW);
+        sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, TRUE);
+        sDrawSetState(D3DRENDERSTATE_LIGHTING, TRUE);
+        sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+        sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        sDrawSetStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
         sDrawEndScene();
     }
     if (aFrameNum >= 271)
@@ -269,15 +269,15 @@ static void _drawPoints(void)
     unit._11 = unit._22 = unit._33 = unit._44 = 1.0f;
     dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &unit);
     dev->SetTexture(0, nullptr);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    sDrawSetState(D3DRENDERSTATE_LIGHTING, FALSE);
+    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+    sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
+    sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
     dev->DrawPrimitive(D3DPT_POINTLIST, D3DFVF_XYZ | D3DFVF_DIFFUSE, _pointP, (DWORD)_pointNum, 0);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, TRUE);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+    sDrawSetState(D3DRENDERSTATE_LIGHTING, TRUE);
+    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
     sDrawEndScene();
 }
 

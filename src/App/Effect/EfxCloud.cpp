@@ -185,37 +185,37 @@ void EfxCloud::Draw(long aX, long aY)
     enum { STATE_NUM = sizeof(states) / sizeof(states[0]), STAGE_NUM = sizeof(stages) / sizeof(stages[0]) };
     DWORD saved[STATE_NUM], savedStage[STAGE_NUM], savedStage1;
     for (long n = 0; n < STATE_NUM; n++)
-        dev->GetRenderState(states[n], &saved[n]);
+        saved[n] = sDrawGetState(states[n]);
     for (long n = 0; n < STAGE_NUM; n++)
-        dev->GetTextureStageState(0, stages[n], &savedStage[n]);
-    dev->GetTextureStageState(1, D3DTSS_COLOROP, &savedStage1);
+        savedStage[n] = sDrawGetStageState(0, stages[n]);
+    savedStage1 = sDrawGetStageState(1, D3DTSS_COLOROP);
 
     // Far behind everything: the sky shows only where the scene left the depth buffer clear.
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_ZENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_ZFUNC, D3DCMP_LESS);
-    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_FOGENABLE, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+    sDrawSetState(D3DRENDERSTATE_ZENABLE, TRUE);
+    sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
+    sDrawSetState(D3DRENDERSTATE_ZFUNC, D3DCMP_LESS);
+    sDrawSetState(D3DRENDERSTATE_LIGHTING, FALSE);
+    sDrawSetState(D3DRENDERSTATE_FOGENABLE, FALSE);
+    sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
     // The vertices carry white specular; a scene that left specular on would wash the sky white.
-    dev->SetRenderState(D3DRENDERSTATE_SPECULARENABLE, FALSE);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
-    dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    sDrawSetState(D3DRENDERSTATE_SPECULARENABLE, FALSE);
+    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    sDrawSetStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    sDrawSetStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    sDrawSetStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    sDrawSetStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
     dev->SetTexture(0, _drawSufP);
     dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, CLOUD_FVF, _vertex, 4, 0);
     dev->SetTexture(0, nullptr);
 
     for (long n = 0; n < STATE_NUM; n++)
-        dev->SetRenderState(states[n], saved[n]);
+        sDrawSetState(states[n], saved[n]);
     for (long n = 0; n < STAGE_NUM; n++)
-        dev->SetTextureStageState(0, stages[n], savedStage[n]);
-    dev->SetTextureStageState(1, D3DTSS_COLOROP, savedStage1);
+        sDrawSetStageState(0, stages[n], savedStage[n]);
+    sDrawSetStageState(1, D3DTSS_COLOROP, savedStage1);
 }
 
 void *EfxCloudSceneInit(uint8_t *, uint16_t, uint8_t *, uint32_t *)

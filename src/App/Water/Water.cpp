@@ -265,9 +265,9 @@ void _water::Draw(void)
                                0.0f, 1.0f};
             dev->SetViewport(&vp);
             dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-            dev->SetRenderState(D3DRENDERSTATE_ZENABLE, FALSE);
+            sDrawSetState(D3DRENDERSTATE_ZENABLE, FALSE);
             renderScene();
-            dev->SetRenderState(D3DRENDERSTATE_ZENABLE, TRUE);
+            sDrawSetState(D3DRENDERSTATE_ZENABLE, TRUE);
             sDrawChangeRenderTarget(drawMan.backP);
             dev->SetViewport(&keep);
             dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
@@ -281,23 +281,23 @@ void _water::Draw(void)
     dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &ident);
     if (sDrawBeginScene()) {
         if (advanced) {
-            dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-            dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-            dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-            dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-            dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-            dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-            dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+            sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+            sDrawSetStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+            sDrawSetStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+            sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+            sDrawSetStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+            sDrawSetStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+            sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
 
-            dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+            sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
             dev->SetMaterial(&_material);
             dev->SetTexture(0, _textureP);
             dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBufferP, 0, WATER_VERTEX_CNT, _indexP,
                                         WATER_INDEX_CNT, 0);
 
-            dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-            dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCCOLOR);
-            dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCCOLOR);
+            sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+            sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCCOLOR);
+            sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCCOLOR);
             dev->SetMaterial(&_material2);
             dev->SetTexture(0, _skyTextureP);
             dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBuffer2P, 0, WATER_VERTEX_CNT, _indexP,

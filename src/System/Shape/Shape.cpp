@@ -297,19 +297,19 @@ void _shape::_shadowReceive(void)
     };
     DWORD value[sizeof saved / sizeof saved[0]];
     for (size_t i = 0; i < sizeof saved / sizeof saved[0]; ++i)
-        dev->GetRenderState(saved[i], &value[i]);
+        value[i] = sDrawGetState(saved[i]);
     // The receiver's pixels are multiplied by the shadow's alpha, 0.8.
-    dev->SetRenderState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_FLAT);
-    dev->SetRenderState(D3DRENDERSTATE_FILLMODE, D3DFILL_SOLID);
-    dev->SetRenderState(D3DRENDERSTATE_ZENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ZERO);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_SRCALPHA);
-    dev->SetRenderState(D3DRENDERSTATE_ZBIAS, 8);
-    dev->SetRenderState(D3DRENDERSTATE_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    sDrawSetState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_FLAT);
+    sDrawSetState(D3DRENDERSTATE_FILLMODE, D3DFILL_SOLID);
+    sDrawSetState(D3DRENDERSTATE_ZENABLE, TRUE);
+    sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
+    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+    sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ZERO);
+    sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_SRCALPHA);
+    sDrawSetState(D3DRENDERSTATE_ZBIAS, 8);
+    sDrawSetState(D3DRENDERSTATE_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL);
+    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
 
     float plane[4];
     sShapeWorldPlane(_shadowReceiveP, &_coord.world, plane);
@@ -331,7 +331,7 @@ void _shape::_shadowReceive(void)
         }
     }
     for (size_t i = 0; i < sizeof saved / sizeof saved[0]; ++i)
-        dev->SetRenderState(saved[i], value[i]);
+        sDrawSetState(saved[i], value[i]);
 }
 
 void _shape::_drawBlur(_ability *aAbilityP, struct _coord *aCoordP, DWORD aDrawFlg, ShapeEffect *aEffectP)
