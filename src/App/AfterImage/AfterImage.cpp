@@ -86,34 +86,21 @@ void *AfterImage_draw(uint8_t *, uint16_t, uint8_t *, uint32_t *)
     D3DMATRIX world;
     D3DUtil_SetIdentityMatrix(world);
     dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
-    DWORD zWrite, cull, lighting, blend, src, dst;
-    zWrite = sDrawGetState(D3DRENDERSTATE_ZWRITEENABLE);
-    cull = sDrawGetState(D3DRENDERSTATE_CULLMODE);
-    lighting = sDrawGetState(D3DRENDERSTATE_LIGHTING);
-    blend = sDrawGetState(D3DRENDERSTATE_ALPHABLENDENABLE);
-    src = sDrawGetState(D3DRENDERSTATE_SRCBLEND);
-    dst = sDrawGetState(D3DRENDERSTATE_DESTBLEND);
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
     sDrawSetState(D3DRENDERSTATE_LIGHTING, FALSE);
-    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-    sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+    sDrawSetBlend(DRAW_BLEND_ADDITIVE);
     sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
     sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
     dev->SetTexture(0, nullptr);
-    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    sDrawSetStage(0, DRAW_STAGE_OFF);
     for (uint32_t n = 0; n < _imgInfoCnt; n++) {
         const _imgInfo &info = _imgInfoP[n];
         if (info.imgVertP != nullptr)
             dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, IMG_FVF, info.imgVertP, IMG_VERT_NUM, _imgIndexP,
                                       IMG_INDEX_NUM, 0);
     }
-    sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, zWrite);
-    sDrawSetState(D3DRENDERSTATE_CULLMODE, cull);
-    sDrawSetState(D3DRENDERSTATE_LIGHTING, lighting);
-    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, blend);
-    sDrawSetState(D3DRENDERSTATE_SRCBLEND, src);
-    sDrawSetState(D3DRENDERSTATE_DESTBLEND, dst);
+    sDrawCloseStates(&scope);
     sDrawEndScene();
     return nullptr;
 }

@@ -154,19 +154,16 @@ void showLoadingScreen(void)
     };
     if (!sDrawBeginScene())
         return;
-    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
+    sDrawSetBlend(DRAW_BLEND_OFF);
     dev->SetTexture(0, suf);
     sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    sDrawSetStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    sDrawSetStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
-    sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    sDrawSetStageState(0, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
-    sDrawSetStageState(0, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
-    sDrawSetStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    sDrawSetStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    sDrawSetStage(0, DRAW_STAGE_MODULATE_CUR);
+    sDrawSetStage(1, DRAW_STAGE_OFF);
     dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1, quad, 4,
                        0);
+    sDrawCloseStates(&scope);
     sDrawEndScene();
 }
 

@@ -472,9 +472,9 @@ void Bench::_challengeWait(uint32_t aLoadStart)
                 v.color = color;
             k = (k + 1) % (2 * BENCH_BLINK_ON);
             if (sDrawBeginScene()) {
-                sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-                sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-                sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+                _drawStateScope scope;
+                sDrawOpenStates(&scope);
+                sDrawSetBlend(DRAW_BLEND_ADDITIVE);
                 dev->SetTexture(0, prompt);
                 sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
                 sDrawSetStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
@@ -485,7 +485,7 @@ void Bench::_challengeWait(uint32_t aLoadStart)
                 sDrawSetStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
                 dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, quad, 4, 0);
                 dev->SetTexture(0, nullptr);
-                sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+                sDrawCloseStates(&scope);
                 sDrawEndScene();
             }
         }

@@ -64,16 +64,13 @@ static void _fadeDraw(uint32_t aColor, _fadeBlend aBlend)
         return;
     for (_fadeVertex &v : _fadeQuad)
         v.color = aColor;
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
     dev->SetTexture(0, nullptr);
-    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    sDrawSetState(D3DRENDERSTATE_SRCBLEND, aBlend == FADE_BLACK ? D3DBLEND_ZERO : D3DBLEND_SRCALPHA);
-    sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    sDrawSetStage(0, DRAW_STAGE_OFF);
+    sDrawSetBlendFactors(aBlend == FADE_BLACK ? D3DBLEND_ZERO : D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
     dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE, _fadeQuad, 4, 0);
-    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    sDrawCloseStates(&scope);
     sDrawEndScene();
 }
 
@@ -170,24 +167,29 @@ static _cbResult _sf_ninja_exec(CB_ARGS)
     return nullptr;
 }
 
+// Feathers glow: texture colour by vertex colour, vertex alpha, both faces, no depth written.
+static const _drawStateRow _featherStates[] = {
+    {0, D3DTSS_COLOROP, D3DTOP_MODULATE},
+    {0, D3DTSS_COLORARG1, D3DTA_TEXTURE},
+    {0, D3DTSS_COLORARG2, D3DTA_DIFFUSE},
+    {0, D3DTSS_ALPHAOP, D3DTOP_MODULATE},
+    {0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE},
+    {0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE},
+    {1, D3DTSS_COLOROP, D3DTOP_DISABLE},
+    {DRAW_RENDER, D3DRENDERSTATE_LIGHTING, FALSE},
+    {DRAW_RENDER, D3DRENDERSTATE_ZWRITEENABLE, FALSE},
+    {DRAW_RENDER, D3DRENDERSTATE_CULLMODE, D3DCULL_NONE},
+};
+
 static _cbResult _sf_ninja_draw(CB_ARGS)
 {
     AfterImage_draw(CB_PASS);
     IDirect3DDevice7 *dev = drawMan.d3dDevP;
     if (dev && _featherP && sDrawBeginScene()) {
-        sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-        sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-        sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
-        sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-        sDrawSetStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-        sDrawSetStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-        sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-        sDrawSetStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
-        sDrawSetStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-        sDrawSetStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-        sDrawSetState(D3DRENDERSTATE_LIGHTING, FALSE);
-        sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
-        sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+        _drawStateScope scope;
+        sDrawOpenStates(&scope);
+        sDrawSetBlend(DRAW_BLEND_ADDITIVE);
+        sDrawSetStates(_featherStates, sizeof _featherStates / sizeof _featherStates[0]);
         dev->SetTexture(0, _featherTex >= 0 ? sTexGetSurfacePtr(_featherTex) : nullptr);
         for (long i = 0; i < BENCH_FEATHER_NUM; ++i) {
             dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &_featherP[i].mat);
@@ -195,12 +197,7 @@ static _cbResult _sf_ninja_draw(CB_ARGS)
                                       (void *)_featherQuad, 4, (WORD *)_featherIndex, 6, 0);
         }
         dev->SetTexture(0, nullptr);
-        sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_CCW);
-        sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, TRUE);
-        sDrawSetState(D3DRENDERSTATE_LIGHTING, TRUE);
-        sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-        sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-        sDrawSetStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        sDrawCloseStates(&scope);
         sDrawEndScene();
     }
     if (aFrameNum >= 271)
@@ -268,16 +265,14 @@ static void _drawPoints(void)
     std::memset(&unit, 0, sizeof unit);
     unit._11 = unit._22 = unit._33 = unit._44 = 1.0f;
     dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &unit);
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
     dev->SetTexture(0, nullptr);
-    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    sDrawSetStage(0, DRAW_STAGE_COLOROFF);
     sDrawSetState(D3DRENDERSTATE_LIGHTING, FALSE);
-    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-    sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+    sDrawSetBlend(DRAW_BLEND_ADDITIVE);
     dev->DrawPrimitive(D3DPT_POINTLIST, D3DFVF_XYZ | D3DFVF_DIFFUSE, _pointP, (DWORD)_pointNum, 0);
-    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-    sDrawSetState(D3DRENDERSTATE_LIGHTING, TRUE);
-    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    sDrawCloseStates(&scope);
     sDrawEndScene();
 }
 

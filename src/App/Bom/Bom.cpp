@@ -88,29 +88,16 @@ static void _bomDraw(void)
     sMatrixMul(&world, &view, &_bomScreenMat);
     sMatrixMul(&_bomScreenMat, &proj, &_bomScreenMat);
 
-    DWORD blend, src, dst, zWrite, colorKey, specular, alphaTest;
-    blend = sDrawGetState(D3DRENDERSTATE_ALPHABLENDENABLE);
-    src = sDrawGetState(D3DRENDERSTATE_SRCBLEND);
-    dst = sDrawGetState(D3DRENDERSTATE_DESTBLEND);
-    zWrite = sDrawGetState(D3DRENDERSTATE_ZWRITEENABLE);
-    colorKey = sDrawGetState(D3DRENDERSTATE_COLORKEYENABLE);
-    specular = sDrawGetState(D3DRENDERSTATE_SPECULARENABLE);
-    alphaTest = sDrawGetState(D3DRENDERSTATE_ALPHATESTENABLE);
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
     sDrawSetState(D3DRENDERSTATE_COLORKEYENABLE, TRUE);
     sDrawSetState(D3DRENDERSTATE_SPECULARENABLE, FALSE);
     sDrawSetState(D3DRENDERSTATE_ALPHATESTENABLE, FALSE);
     sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
-    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    sDrawSetStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    sDrawSetStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-    sDrawSetStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    sDrawSetStage(0, DRAW_STAGE_TEXCOLOR_DIFFALPHA);
     sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    sDrawSetStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    sDrawSetStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
-    sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+    sDrawSetStage(1, DRAW_STAGE_OFF);
+    sDrawSetBlend(DRAW_BLEND_ALPHAADD);
     const float w = (float)drawMan.screenWidth, h = (float)drawMan.screenHeight;
     for (long n = 0; n < BOM_ONE_MAX; n++) {
         const _bomOne &o = _bomWorkP[n];
@@ -124,13 +111,7 @@ static void _bomDraw(void)
         dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, BOM_FVF, v, 4, 0);
     }
     dev->SetTexture(0, nullptr);
-    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, blend);
-    sDrawSetState(D3DRENDERSTATE_SRCBLEND, src);
-    sDrawSetState(D3DRENDERSTATE_DESTBLEND, dst);
-    sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, zWrite);
-    sDrawSetState(D3DRENDERSTATE_COLORKEYENABLE, colorKey);
-    sDrawSetState(D3DRENDERSTATE_SPECULARENABLE, specular);
-    sDrawSetState(D3DRENDERSTATE_ALPHATESTENABLE, alphaTest);
+    sDrawCloseStates(&scope);
 }
 
 void BomSceneDraw(void)

@@ -203,23 +203,12 @@ void _lightning::Draw(void)
     const float nearDist = drawMan.cameraP != nullptr && drawMan.cameraP->GetNear() > 0.0f ? drawMan.cameraP->GetNear() : 1.0f;
 
     IDirect3DDevice7 *dev = drawMan.d3dDevP;
-    DWORD blend, src, dst, zWrite;
-    blend = sDrawGetState(D3DRENDERSTATE_ALPHABLENDENABLE);
-    src = sDrawGetState(D3DRENDERSTATE_SRCBLEND);
-    dst = sDrawGetState(D3DRENDERSTATE_DESTBLEND);
-    zWrite = sDrawGetState(D3DRENDERSTATE_ZWRITEENABLE);
-    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    sDrawSetStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    sDrawSetStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    sDrawSetStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-    sDrawSetStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
+    sDrawSetStage(0, DRAW_STAGE_MODULATE);
     sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    sDrawSetStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    sDrawSetStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-    sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+    sDrawSetStage(1, DRAW_STAGE_OFF);
+    sDrawSetBlend(DRAW_BLEND_ADDITIVE);
     // Glow does not hide what is behind it.
     sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
     dev->SetTexture(0, _textureP);
@@ -242,10 +231,7 @@ void _lightning::Draw(void)
                                             (DWORD)_vertexCnt, _indexP, (DWORD)_indexCnt, 0);
     }
     dev->SetTexture(0, nullptr);
-    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, blend);
-    sDrawSetState(D3DRENDERSTATE_SRCBLEND, src);
-    sDrawSetState(D3DRENDERSTATE_DESTBLEND, dst);
-    sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, zWrite);
+    sDrawCloseStates(&scope);
 }
 
 static void _deleteList(void)

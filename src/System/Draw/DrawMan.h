@@ -200,7 +200,7 @@ void sDrawSetPageOps(const _drawPageOps *aOpsP);
 // The device's render and texture-stage states as last set through the draw manager, so that a
 // set that changes nothing is not sent. Every state is unknown (sent on its next set) after the
 // device opens and after its surfaces are restored.
-enum { DRAW_RS_MAX = 256, DRAW_STAGE_MAX = 8, DRAW_TSS_MAX = 32, DRAW_SCOPE_MAX = 48 };
+enum { DRAW_RS_MAX = 256, DRAW_STAGE_MAX = 8, DRAW_TSS_MAX = 32, DRAW_SCOPE_MAX = 96 };
 struct _drawStateScope;
 struct _drawStateCache {
     uint32_t rs[DRAW_RS_MAX];

@@ -200,12 +200,7 @@ static void _mapStage(IDirect3DDevice7 *aDevP, DWORD aStage, IDirectDrawSurface7
 {
     aDevP->SetTexture(aStage, aSufP);
     sDrawSetStageState(aStage, D3DTSS_TEXCOORDINDEX, 0);
-    sDrawSetStageState(aStage, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    sDrawSetStageState(aStage, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    sDrawSetStageState(aStage, D3DTSS_COLORARG2, D3DTA_CURRENT);
-    sDrawSetStageState(aStage, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    sDrawSetStageState(aStage, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
-    sDrawSetStageState(aStage, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
+    sDrawSetStage(aStage, DRAW_STAGE_MODULATE_CUR);
 }
 
 long _drawLight::DrawMapTexture(void)
@@ -213,18 +208,11 @@ long _drawLight::DrawMapTexture(void)
     IDirect3DDevice7 *dev = drawMan.d3dDevP;
     if (!dev || !_isSpotMap() || !GetEnable())
         return 0;
-    DWORD alphaBlend, srcBlend, destBlend, lighting, zBias, address;
-    alphaBlend = sDrawGetState(D3DRENDERSTATE_ALPHABLENDENABLE);
-    srcBlend = sDrawGetState(D3DRENDERSTATE_SRCBLEND);
-    destBlend = sDrawGetState(D3DRENDERSTATE_DESTBLEND);
-    lighting = sDrawGetState(D3DRENDERSTATE_LIGHTING);
-    zBias = sDrawGetState(D3DRENDERSTATE_ZBIAS);
-    address = sDrawGetStageState(0, D3DTSS_ADDRESS);
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
     sDrawSetState(D3DRENDERSTATE_ZBIAS, 8);
     sDrawSetState(D3DRENDERSTATE_LIGHTING, FALSE);
-    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-    sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_DESTALPHA);
+    sDrawSetBlendFactors(D3DBLEND_ONE, D3DBLEND_DESTALPHA);
     sDrawSetStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
 
     DWORD stage = 0;
@@ -232,8 +220,7 @@ long _drawLight::DrawMapTexture(void)
         _mapStage(dev, stage++, shadow);
     if (IDirectDrawSurface7 *light = _pageSurface(_lightTexNum))
         _mapStage(dev, stage++, light);
-    sDrawSetStageState(stage, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    sDrawSetStageState(stage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    sDrawSetStage(stage, DRAW_STAGE_OFF);
     D3DMATERIAL7 mtrl = {};
     mtrl.diffuse.r = mtrl.diffuse.g = mtrl.diffuse.b = mtrl.diffuse.a = 0.5f;
     mtrl.ambient = mtrl.specular = mtrl.emissive = mtrl.diffuse;
@@ -259,11 +246,6 @@ long _drawLight::DrawMapTexture(void)
         _shapeOps.spotLightDrawP(shape, &info);
     }
 
-    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, alphaBlend);
-    sDrawSetState(D3DRENDERSTATE_SRCBLEND, srcBlend);
-    sDrawSetState(D3DRENDERSTATE_DESTBLEND, destBlend);
-    sDrawSetState(D3DRENDERSTATE_LIGHTING, lighting);
-    sDrawSetState(D3DRENDERSTATE_ZBIAS, zBias);
-    sDrawSetStageState(0, D3DTSS_ADDRESS, address);
+    sDrawCloseStates(&scope);
     return 0;
 }

@@ -157,8 +157,7 @@ void _sprite::Draw(DWORD aDrawFlg, const D3DMATRIX *aMatrixP)
         sDrawSetStageState(0, D3DTSS_ALPHAOP, t.alphaOp);
         sDrawSetStageState(0, D3DTSS_ALPHAARG1, t.alphaArg1);
         sDrawSetStageState(0, D3DTSS_ALPHAARG2, t.alphaArg2);
-        sDrawSetStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-        sDrawSetStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+        sDrawSetStage(1, DRAW_STAGE_OFF);
     }
     sDrawSetState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD);
     sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
