@@ -341,9 +341,6 @@ DWORD sDrawGetState(D3DRENDERSTATETYPE aType);
 DWORD sDrawGetStageState(DWORD aStage, D3DTEXTURESTAGESTATETYPE aType);
 // Every row of a table, in order.
 void sDrawSetStates(const _drawStateRow *aRowP, long aCnt);
-// The values in force of a table's states into aSaveP, and back.
-void sDrawSaveStates(const _drawStateRow *aRowP, long aCnt, DWORD *aSaveP);
-void sDrawRestoreStates(const _drawStateRow *aRowP, long aCnt, const DWORD *aSaveP);
 void sDrawSetBlend(long aPreset);
 // Blending on with these factors.
 void sDrawSetBlendFactors(DWORD aSrcBlend, DWORD aDestBlend);

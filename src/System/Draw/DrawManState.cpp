@@ -115,18 +115,6 @@ void sDrawSetStates(const _drawStateRow *aRowP, long aCnt)
         _setState(aRowP[i].stage, aRowP[i].type, aRowP[i].value);
 }
 
-void sDrawSaveStates(const _drawStateRow *aRowP, long aCnt, DWORD *aSaveP)
-{
-    for (long i = 0; aRowP != nullptr && i < aCnt; i++)
-        aSaveP[i] = _getState(aRowP[i].stage, aRowP[i].type);
-}
-
-void sDrawRestoreStates(const _drawStateRow *aRowP, long aCnt, const DWORD *aSaveP)
-{
-    for (long i = 0; aRowP != nullptr && i < aCnt; i++)
-        _setState(aRowP[i].stage, aRowP[i].type, aSaveP[i]);
-}
-
 struct _blendRow {
     DWORD enable;
     DWORD src;
