@@ -103,11 +103,10 @@ long OpenScene(long aWidth, long aHeight)
     drawMan.cameraP->SetFovAngle(0.78539816f);
     drawMan.cameraP->SetNearFar(1.0f, 100.0f);
     drawMan.cameraP->Update();
-    IDirect3DDevice7 *dev = drawMan.d3dDevP;
-    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_AMBIENT, 0);
-    dev->SetRenderState(D3DRENDERSTATE_ZENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_ZFUNC, D3DCMP_LESSEQUAL);
+    sDrawSetState(D3DRENDERSTATE_LIGHTING, TRUE);
+    sDrawSetState(D3DRENDERSTATE_AMBIENT, 0);
+    sDrawSetState(D3DRENDERSTATE_ZENABLE, TRUE);
+    sDrawSetState(D3DRENDERSTATE_ZFUNC, D3DCMP_LESSEQUAL);
     Pump();
     return 0;
 }

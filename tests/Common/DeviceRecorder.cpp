@@ -148,6 +148,8 @@ static void _insert(bool aRecord)
     _log.clear();
     _spent.QuadPart = 0;
     _record = aRecord;
+    // Every state set from here on reaches the device, so the log holds the whole setup of a draw.
+    sDrawInvalidateStates();
     if (!_recorder) {
         _recorder = new Recorder(drawMan.d3dDevP);
         drawMan.d3dDevP = _recorder;

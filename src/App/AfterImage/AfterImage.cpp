@@ -86,34 +86,21 @@ void *AfterImage_draw(uint8_t *, uint16_t, uint8_t *, uint32_t *)
     D3DMATRIX world;
     D3DUtil_SetIdentityMatrix(world);
     dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
-    DWORD zWrite, cull, lighting, blend, src, dst;
-    dev->GetRenderState(D3DRENDERSTATE_ZWRITEENABLE, &zWrite);
-    dev->GetRenderState(D3DRENDERSTATE_CULLMODE, &cull);
-    dev->GetRenderState(D3DRENDERSTATE_LIGHTING, &lighting);
-    dev->GetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, &blend);
-    dev->GetRenderState(D3DRENDERSTATE_SRCBLEND, &src);
-    dev->GetRenderState(D3DRENDERSTATE_DESTBLEND, &dst);
-    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
-    dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
+    sDrawSetState(D3DRENDERSTATE_LIGHTING, FALSE);
+    sDrawSetBlend(DRAW_BLEND_ADDITIVE);
+    sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
+    sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
     dev->SetTexture(0, nullptr);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    sDrawSetStage(0, DRAW_STAGE_OFF);
     for (uint32_t n = 0; n < _imgInfoCnt; n++) {
         const _imgInfo &info = _imgInfoP[n];
         if (info.imgVertP != nullptr)
             dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, IMG_FVF, info.imgVertP, IMG_VERT_NUM, _imgIndexP,
                                       IMG_INDEX_NUM, 0);
     }
-    dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, zWrite);
-    dev->SetRenderState(D3DRENDERSTATE_CULLMODE, cull);
-    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, lighting);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, blend);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, src);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, dst);
+    sDrawCloseStates(&scope);
     sDrawEndScene();
     return nullptr;
 }

@@ -154,19 +154,16 @@ void showLoadingScreen(void)
     };
     if (!sDrawBeginScene())
         return;
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
+    sDrawSetBlend(DRAW_BLEND_OFF);
     dev->SetTexture(0, suf);
-    dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
-    dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    dev->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    sDrawSetStage(0, DRAW_STAGE_MODULATE_CUR);
+    sDrawSetStage(1, DRAW_STAGE_OFF);
     dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1, quad, 4,
                        0);
+    sDrawCloseStates(&scope);
     sDrawEndScene();
 }
 

@@ -463,20 +463,20 @@ void Bench::_challengeWait(uint32_t aLoadStart)
                 v.color = color;
             k = (k + 1) % (2 * BENCH_BLINK_ON);
             if (sDrawBeginScene()) {
-                dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-                dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-                dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+                _drawStateScope scope;
+                sDrawOpenStates(&scope);
+                sDrawSetBlend(DRAW_BLEND_ADDITIVE);
                 dev->SetTexture(0, prompt);
-                dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-                dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-                dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
-                dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
-                dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-                dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
-                dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+                sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+                sDrawSetStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+                sDrawSetStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
+                sDrawSetStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+                sDrawSetStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+                sDrawSetStageState(0, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
+                sDrawSetStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
                 dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, quad, 4, 0);
                 dev->SetTexture(0, nullptr);
-                dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+                sDrawCloseStates(&scope);
                 sDrawEndScene();
             }
         }

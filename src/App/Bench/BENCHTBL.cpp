@@ -12,6 +12,7 @@
 #include "App/App/AppCore.h"
 #include "App/Bench2d/Bench2d.h"
 #include "App/Effect/Effect.h"
+#include "App/Effect/EfxBench.h"
 #include "App/Scene/Scene.h"
 #include "App/Space/Space.h"
 #include "App/Water/Water.h"
@@ -35,46 +36,6 @@ static Scene *_scene(uint8_t *aSceneP)
 static long _frameCnt(uint8_t *aSceneP)
 {
     return aSceneP ? _scene(aSceneP)->GetFrameCnt() : 0;
-}
-
-// ---- Fade quad ----------------------------------------------------------------------------
-
-struct _fadeVertex {
-    float x, y, z, rhw;
-    uint32_t color;
-};
-static _fadeVertex _fadeQuad[4];
-
-static void _fadeInit(void)
-{
-    const float w = (float)drawMan.screenWidth, h = (float)drawMan.screenHeight;
-    const float xy[4][2] = {{0.0f, 0.0f}, {w, 0.0f}, {0.0f, h}, {w, h}};
-    for (int i = 0; i < 4; ++i)
-        _fadeQuad[i] = {xy[i][0], xy[i][1], 0.0f, 1.0f, 0};
-}
-
-enum _fadeBlend { FADE_BLACK, FADE_ALPHA };
-
-// Draws the whole screen in aColor: FADE_BLACK darkens by the alpha alone (zero, inverse source
-// alpha); FADE_ALPHA blends the colour in (source alpha, inverse source alpha).
-static void _fadeDraw(uint32_t aColor, _fadeBlend aBlend)
-{
-    IDirect3DDevice7 *dev = drawMan.d3dDevP;
-    if (!dev || !sDrawBeginScene())
-        return;
-    for (_fadeVertex &v : _fadeQuad)
-        v.color = aColor;
-    dev->SetTexture(0, nullptr);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, aBlend == FADE_BLACK ? D3DBLEND_ZERO : D3DBLEND_SRCALPHA);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE, _fadeQuad, 4, 0);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-    sDrawEndScene();
 }
 
 // Locking the back buffer makes the driver finish the frame's work.
@@ -103,18 +64,6 @@ static bool _roomSelected(const uint32_t *aOptionP)
 
 // ---- Benchmark sf_ninja: feathers ---------------------------------------------------------
 
-struct _featherVertex {
-    float x, y, z;
-    uint32_t color;
-    float u, v;
-};
-static const _featherVertex _featherQuad[4] = {
-    {-1.2f, -1.2f, 0.0f, 0x8F8F8F8F, 0.0f, 0.0f},
-    {1.2f, -1.2f, 0.0f, 0x8F8F8F8F, 1.0f, 0.0f},
-    {-1.2f, 1.2f, 0.0f, 0x8F8F8F8F, 0.0f, 1.0f},
-    {1.2f, 1.2f, 0.0f, 0x8F8F8F8F, 1.0f, 1.0f},
-};
-static const WORD _featherIndex[6] = {0, 1, 2, 2, 1, 3};
 static _benchFeather *_featherP;
 static long _featherTex = -1;
 static long _swordNum[BENCH_SWORD_NUM] = {-1, -1};
@@ -132,7 +81,7 @@ static long _findShape(Scene *aSceneP, const char *aNameP)
 
 static _cbResult _sf_ninja_init(CB_ARGS)
 {
-    _fadeInit();
+    sEfxFadeInit();
     _fadeAlpha = 0;
     Scene *scene = _scene(aSceneP);
     _swordNum[0] = _findShape(scene, "L_Sword");
@@ -144,7 +93,7 @@ static _cbResult _sf_ninja_init(CB_ARGS)
     _featherTex = -1;
     uint32_t w = 0, h = 0, d = 0;
     if (void *bmp = loadKsfFile("Data\\Ksf\\03.ksf", "Data\\SF_Ninja\\Fulea.bmp", &w, &h, &d))
-        _featherTex = sTexPageBmpEntry((HBITMAP)bmp, w, h, d, 0x1001);
+        _featherTex = sTexPageBmpEntry((HBITMAP)bmp, w, h, d, DRAW_FLG_BLT | DRAW_FLG_TEXTURE);
     _startAfterImage(CB_PASS, 0x783CFFDC);
     return nullptr;
 }
@@ -173,38 +122,9 @@ static _cbResult _sf_ninja_exec(CB_ARGS)
 static _cbResult _sf_ninja_draw(CB_ARGS)
 {
     AfterImage_draw(CB_PASS);
-    IDirect3DDevice7 *dev = drawMan.d3dDevP;
-    if (dev && _featherP && sDrawBeginScene()) {
-        dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-        dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-        dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
-        dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-        dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-        dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-        dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-        dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
-        dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-        dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-        dev->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
-        dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
-        dev->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
-        dev->SetTexture(0, _featherTex >= 0 ? sTexGetSurfacePtr(_featherTex) : nullptr);
-        for (long i = 0; i < BENCH_FEATHER_NUM; ++i) {
-            dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &_featherP[i].mat);
-            dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1,
-                                      (void *)_featherQuad, 4, (WORD *)_featherIndex, 6, 0);
-        }
-        dev->SetTexture(0, nullptr);
-        dev->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_CCW);
-        dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, TRUE);
-        dev->SetRenderState(D3DRENDERSTATE_LIGHTING, TRUE);
-        dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-        dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-        dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-        sDrawEndScene();
-    }
+    sEfxFeatherDraw(_featherP, BENCH_FEATHER_NUM, _featherTex);
     if (aFrameNum >= 271)
-        _fadeDraw(sBenchFadeBlack(_fadeAlpha), FADE_BLACK);
+        sEfxFadeDraw(sBenchFadeBlack(_fadeAlpha), EFX_FADE_BLACK);
     return nullptr;
 }
 
@@ -237,7 +157,7 @@ static uint32_t _ninjaLastFadeColor(long aFrame, long aFrameCnt)
 
 static _cbResult _ninja_last_init(CB_ARGS)
 {
-    _fadeInit();
+    sEfxFadeInit();
     delete[] _pointP;
     _pointP = new (std::nothrow) _benchPoint[BENCH_POINT_NUM];
     _pointNum = _pointP ? sBenchAttractorInit(_attr, _pointP) : 0;
@@ -259,35 +179,13 @@ static _cbResult _ninja_last_exec(CB_ARGS)
     return nullptr;
 }
 
-static void _drawPoints(void)
-{
-    IDirect3DDevice7 *dev = drawMan.d3dDevP;
-    if (!dev || !_pointP || !_pointNum || !sDrawBeginScene())
-        return;
-    D3DMATRIX unit;
-    std::memset(&unit, 0, sizeof unit);
-    unit._11 = unit._22 = unit._33 = unit._44 = 1.0f;
-    dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &unit);
-    dev->SetTexture(0, nullptr);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
-    dev->DrawPrimitive(D3DPT_POINTLIST, D3DFVF_XYZ | D3DFVF_DIFFUSE, _pointP, (DWORD)_pointNum, 0);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, TRUE);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    sDrawEndScene();
-}
-
 // The closing part shared by the benchmark and demo versions.
 static void _ninjaLastDrawTail(CB_ARGS, bool aShapeB)
 {
     if (aShapeB)
         EffectShapeSceneDraw(CB_PASS);
     if (_ninjaLastFadeIn(aFrameNum) || _ninjaLastFadeOut(aFrameNum))
-        _fadeDraw(_ninjaLastFadeColor(aFrameNum, _frameCnt(aSceneP)), FADE_ALPHA);
+        sEfxFadeDraw(_ninjaLastFadeColor(aFrameNum, _frameCnt(aSceneP)), EFX_FADE_ALPHA);
     if (aFrameNum >= 671 && aFrameNum <= 704)
         _waitDevice();
 }
@@ -298,7 +196,7 @@ static _cbResult _ninja_last_draw(CB_ARGS)
         EffectNeyaSceneDraw(CB_PASS);
     AfterImage_draw(CB_PASS);
     if (aFrameNum >= 296 && aFrameNum <= 629)
-        _drawPoints();
+        sEfxPointDraw(_pointP, _pointNum);
     _ninjaLastDrawTail(CB_PASS, true);
     return nullptr;
 }
@@ -327,7 +225,7 @@ static _cbResult _ninja_last_rest(CB_ARGS)
 
 static _cbResult _demo_sf_ninja_init(CB_ARGS)
 {
-    _fadeInit();
+    sEfxFadeInit();
     _startAfterImage(CB_PASS, 0x783CFFDC);
     if (_roomSelected(aOptionP))
         EffectNeyaSceneInit(CB_PASS);
@@ -348,7 +246,7 @@ static _cbResult _demo_sf_ninja_draw(CB_ARGS)
         EffectNeyaSceneDraw(CB_PASS);
     AfterImage_draw(CB_PASS);
     if (aFrameNum > 650)
-        _fadeDraw(sBenchFadeBlack(sBenchFadeOutAlpha(aFrameNum, 650, _frameCnt(aSceneP))), FADE_BLACK);
+        sEfxFadeDraw(sBenchFadeBlack(sBenchFadeOutAlpha(aFrameNum, 650, _frameCnt(aSceneP))), EFX_FADE_BLACK);
     return nullptr;
 }
 
@@ -371,7 +269,7 @@ static _cbResult _demo_sf_ninja_rest(CB_ARGS)
 
 static void _demoNinjaLastInit(CB_ARGS, bool aShapeB)
 {
-    _fadeInit();
+    sEfxFadeInit();
     if (_roomSelected(aOptionP))
         EffectNeyaSceneInit(CB_PASS);
     if (aShapeB)
@@ -428,7 +326,7 @@ static _cbResult _light_ninja_last_rest(CB_ARGS) { return _demoNinjaLastRest(CB_
 
 static _cbResult _ninja_fusuma_init(CB_ARGS)
 {
-    _fadeInit();
+    sEfxFadeInit();
     EffectShapeSceneInit(CB_PASS);
     return nullptr;
 }
@@ -443,7 +341,7 @@ static _cbResult _ninja_fusuma_draw(CB_ARGS)
 {
     EffectShapeSceneDraw(CB_PASS);
     if (aFrameNum > 1000)
-        _fadeDraw(sBenchFadeWhite(sBenchFadeOutAlpha(aFrameNum, 1000, _frameCnt(aSceneP))), FADE_ALPHA);
+        sEfxFadeDraw(sBenchFadeWhite(sBenchFadeOutAlpha(aFrameNum, 1000, _frameCnt(aSceneP))), EFX_FADE_ALPHA);
     return nullptr;
 }
 
@@ -506,7 +404,7 @@ static _cbResult _ninja_yane_rest(CB_ARGS)
 
 static _cbResult _ninja_init(CB_ARGS)
 {
-    _fadeInit();
+    sEfxFadeInit();
     EfxCloudSceneInit(CB_PASS);
     return nullptr;
 }
@@ -522,7 +420,7 @@ static void _ninjaFade(CB_ARGS)
     (void)aWorkP;
     (void)aOptionP;
     if (aFrameNum > 820)
-        _fadeDraw(sBenchFadeBlack(sBenchFadeOutAlpha(aFrameNum, 820, _frameCnt(aSceneP))), FADE_BLACK);
+        sEfxFadeDraw(sBenchFadeBlack(sBenchFadeOutAlpha(aFrameNum, 820, _frameCnt(aSceneP))), EFX_FADE_BLACK);
 }
 
 static _cbResult _ninja_draw(CB_ARGS)
@@ -554,7 +452,7 @@ static _cbResult _ninja_rest(CB_ARGS)
 
 static _cbResult _water_init(CB_ARGS)
 {
-    _fadeInit();
+    sEfxFadeInit();
     WaterSceneInit(CB_PASS);
     return nullptr;
 }
@@ -569,7 +467,7 @@ static _cbResult _water_draw(CB_ARGS)
 {
     WaterSceneDraw(CB_PASS);
     if (aFrameNum > 1550)
-        _fadeDraw(sBenchFadeBlack(sBenchFadeOutAlpha(aFrameNum, 1550, _frameCnt(aSceneP))), FADE_BLACK);
+        sEfxFadeDraw(sBenchFadeBlack(sBenchFadeOutAlpha(aFrameNum, 1550, _frameCnt(aSceneP))), EFX_FADE_BLACK);
     return nullptr;
 }
 
@@ -589,38 +487,42 @@ static _cbResult _water_rest(CB_ARGS)
 
 #define PROCS(p) p##_init, p##_exec, p##_draw, p##_exit, p##_rest
 
-static _sceneOptionDef _benchSfNinjaOpt = {0x0006, 0, 5000, _sf_ninja_init, _sf_ninja_exec, _sf_ninja_draw,
-                                           _sf_ninja_exit, nullptr};
-static _sceneOptionDef _benchNinjaLastOpt = {0x0006, 0, 5000, PROCS(_ninja_last)};
-static _sceneOptionDef _benchWaterOpt = {0x0006, 0, 5000, WaterSceneInit, WaterSceneExec, WaterSceneDraw,
-                                         WaterSceneExit, WaterSceneRest};
-static _sceneOptionDef _bench2DOpt = {0x0006, 0, 5000, Bench2DSceneInit, Bench2DSceneExec, Bench2DSceneDraw,
-                                      Bench2DSceneExit, Bench2DSceneRest};
-static _sceneOptionDef _benchSpaceOpt = {0x0006, 4, 5000, PROCS(Space)};
-static _sceneOptionDef _benchUnscoredOpt = {0x0014, 0, 5000, nullptr, nullptr, nullptr, nullptr, nullptr};
+static _sceneOptionDef _benchSfNinjaOpt = {SCENE_OPT_PROGRESS_BAR | SCENE_OPT_BENCH_SCREEN, 0, 5000, _sf_ninja_init,
+                                           _sf_ninja_exec, _sf_ninja_draw, _sf_ninja_exit, nullptr};
+static _sceneOptionDef _benchNinjaLastOpt = {SCENE_OPT_PROGRESS_BAR | SCENE_OPT_BENCH_SCREEN, 0, 5000,
+                                             PROCS(_ninja_last)};
+static _sceneOptionDef _benchWaterOpt = {SCENE_OPT_PROGRESS_BAR | SCENE_OPT_BENCH_SCREEN, 0, 5000, WaterSceneInit,
+                                         WaterSceneExec, WaterSceneDraw, WaterSceneExit, WaterSceneRest};
+static _sceneOptionDef _bench2DOpt = {SCENE_OPT_PROGRESS_BAR | SCENE_OPT_BENCH_SCREEN, 0, 5000, Bench2DSceneInit,
+                                      Bench2DSceneExec, Bench2DSceneDraw, Bench2DSceneExit, Bench2DSceneRest};
+static _sceneOptionDef _benchSpaceOpt = {SCENE_OPT_PROGRESS_BAR | SCENE_OPT_BENCH_SCREEN, 4, 5000, PROCS(Space)};
+static _sceneOptionDef _benchUnscoredOpt = {SCENE_OPT_BENCH_SCREEN | SCENE_OPT_SKIP_SCREEN, 0, 5000, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr};
 
-static _sceneOptionDef _demoPlainOpt = {0x0008, 0, 2000, nullptr, nullptr, nullptr, nullptr, nullptr};
-static _sceneOptionDef _demoNinjaOpt = {0x0003, 0, 2000, PROCS(_ninja)};
-static _sceneOptionDef _demoNinjaYaneOpt = {0x0000, 0, 2000, PROCS(_ninja_yane)};
-static _sceneOptionDef _demoNinjaFusumaOpt = {0x0000, 0, 2000, PROCS(_ninja_fusuma)};
-static _sceneOptionDef _demoNinjaLastOpt = {0x0000, 0, 2000, PROCS(_demo_ninja_last)};
-static _sceneOptionDef _demoBarOpt = {0x0003, 0, 2000, nullptr, nullptr, nullptr, nullptr, nullptr};
-static _sceneOptionDef _demoNoneOpt = {0x0000, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr};
-static _sceneOptionDef _demoNeyaOpt = {0x0000, 0, 0, EffectNeyaSceneInit, EffectNeyaSceneExec, EffectNeyaSceneDraw,
+static _sceneOptionDef _demoPlainOpt = {SCENE_OPT_NO_BOX, 0, 2000, nullptr, nullptr, nullptr, nullptr, nullptr};
+static _sceneOptionDef _demoNinjaOpt = {SCENE_OPT_CLOSING_SCREEN | SCENE_OPT_PROGRESS_BAR, 0, 2000, PROCS(_ninja)};
+static _sceneOptionDef _demoNinjaYaneOpt = {0, 0, 2000, PROCS(_ninja_yane)};
+static _sceneOptionDef _demoNinjaFusumaOpt = {0, 0, 2000, PROCS(_ninja_fusuma)};
+static _sceneOptionDef _demoNinjaLastOpt = {0, 0, 2000, PROCS(_demo_ninja_last)};
+static _sceneOptionDef _demoBarOpt = {SCENE_OPT_CLOSING_SCREEN | SCENE_OPT_PROGRESS_BAR, 0, 2000, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr};
+static _sceneOptionDef _demoNoneOpt = {0, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr};
+static _sceneOptionDef _demoNeyaOpt = {0, 0, 0, EffectNeyaSceneInit, EffectNeyaSceneExec, EffectNeyaSceneDraw,
                                        EffectNeyaSceneExit, EffectNeyaSceneRest};
-static _sceneOptionDef _demoSpaceOpt = {0x0000, 4, 0, PROCS(Space)};
-static _sceneOptionDef _demoWarpOpt = {0x0000, 4, 0, Warp_init, Warp_exec, Warp_draw, Warp_exit, nullptr};
-static _sceneOptionDef _demoWaterOpt = {0x0000, 0, 0, PROCS(_water)};
-static _sceneOptionDef _demoSfNinjaOpt = {0x0003, 0, 2000, PROCS(_demo_sf_ninja)};
-static _sceneOptionDef _demoShapeOpt = {0x0000, 0, 2000, EffectShapeSceneInit, EffectShapeSceneExec,
-                                        EffectShapeSceneDraw, EffectShapeSceneExit, EffectShapeSceneRest};
+static _sceneOptionDef _demoSpaceOpt = {0, 4, 0, PROCS(Space)};
+static _sceneOptionDef _demoWarpOpt = {0, 4, 0, Warp_init, Warp_exec, Warp_draw, Warp_exit, nullptr};
+static _sceneOptionDef _demoWaterOpt = {0, 0, 0, PROCS(_water)};
+static _sceneOptionDef _demoSfNinjaOpt = {SCENE_OPT_CLOSING_SCREEN | SCENE_OPT_PROGRESS_BAR, 0, 2000,
+                                          PROCS(_demo_sf_ninja)};
+static _sceneOptionDef _demoShapeOpt = {0, 0, 2000, EffectShapeSceneInit, EffectShapeSceneExec, EffectShapeSceneDraw,
+                                        EffectShapeSceneExit, EffectShapeSceneRest};
 
 // The light editions' own copies: the same values, lighter drawing.
-static _sceneOptionDef _lightNinjaOpt = {0x0003, 0, 2000, _ninja_init, _ninja_exec, _light_ninja_draw, _ninja_exit,
-                                         _ninja_rest};
-static _sceneOptionDef _lightNinjaYaneOpt = {0x0000, 0, 2000, _ninja_yane_init, _ninja_yane_exec,
-                                             _light_ninja_yane_draw, _ninja_yane_exit, _ninja_yane_rest};
-static _sceneOptionDef _lightNinjaLastOpt = {0x0000, 0, 2000, PROCS(_light_ninja_last)};
+static _sceneOptionDef _lightNinjaOpt = {SCENE_OPT_CLOSING_SCREEN | SCENE_OPT_PROGRESS_BAR, 0, 2000, _ninja_init,
+                                         _ninja_exec, _light_ninja_draw, _ninja_exit, _ninja_rest};
+static _sceneOptionDef _lightNinjaYaneOpt = {0, 0, 2000, _ninja_yane_init, _ninja_yane_exec, _light_ninja_yane_draw,
+                                             _ninja_yane_exit, _ninja_yane_rest};
+static _sceneOptionDef _lightNinjaLastOpt = {0, 0, 2000, PROCS(_light_ninja_last)};
 
 // ---- Cue lists ----------------------------------------------------------------------------
 
@@ -833,57 +735,57 @@ _sceneSeDef endingSeDef[] = {
     {-1, "", 0},
 };
 _becnhDef benchDef[BENCH_ROW_NUM] = {
-    {0x30, nullptr, &_benchSfNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\23.ksx", "Data\\Ksf\\03.ksf", 640, 480, 16, "00.kss", nullptr},
-    {0x30, nullptr, &_benchSfNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\23.ksx", "Data\\Ksf\\03.ksf", 1280, 1024, 16, "00.kss", nullptr},
-    {0x30, nullptr, &_benchNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\05.ksx", "Data\\Ksf\\02.ksf", 640, 480, 16, "00.kss", nullptr},
-    {0x30, nullptr, &_benchNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\05.ksx", "Data\\Ksf\\02.ksf", 1280, 1024, 16, "00.kss", nullptr},
-    {0x30, nullptr, &_benchSpaceOpt, {3, 5000, 0, 0, 3}, nullptr, "Data\\Ksx\\10.ksx", "Data\\Ksf\\04.ksf", 640, 480, 16, "00.kss", nullptr},
-    {0x30, nullptr, &_benchSpaceOpt, {3, 5000, 0, 0, 3}, nullptr, "Data\\Ksx\\10.ksx", "Data\\Ksf\\04.ksf", 1280, 1024, 16, "00.kss", nullptr},
-    {0x30, nullptr, &_benchWaterOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\19.ksx", "Data\\Ksf\\05.ksf", 640, 480, 32, "00.kss", nullptr},
-    {0x30, nullptr, &_bench2DOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\21.ksx", "Data\\Ksf\\06.ksf", 640, 480, 16, "00.kss", nullptr},
-    {0x30, nullptr, &_benchSpaceOpt, {5, 4096, 4, 1, NONE}, nullptr, "Data\\Ksx\\24.ksx", "Data\\Ksf\\07.ksf", 640, 480, 16, "00.kss", nullptr},
-    {0x31, nullptr, &_benchSpaceOpt, {5, 4096, 4, 1, NONE}, nullptr, "Data\\Ksx\\25.ksx", "Data\\Ksf\\07.ksf", 640, 480, 16, "00.kss", nullptr},
-    {0x04, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchSfNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\23.ksx", "Data\\Ksf\\03.ksf", 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchSfNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\23.ksx", "Data\\Ksf\\03.ksf", 1280, 1024, 16, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\05.ksx", "Data\\Ksf\\02.ksf", 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\05.ksx", "Data\\Ksf\\02.ksf", 1280, 1024, 16, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchSpaceOpt, {3, 5000, 0, 0, 3}, nullptr, "Data\\Ksx\\10.ksx", "Data\\Ksf\\04.ksf", 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchSpaceOpt, {3, 5000, 0, 0, 3}, nullptr, "Data\\Ksx\\10.ksx", "Data\\Ksf\\04.ksf", 1280, 1024, 16, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchWaterOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\19.ksx", "Data\\Ksf\\05.ksf", 640, 480, 32, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_bench2DOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\21.ksx", "Data\\Ksf\\06.ksf", 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchSpaceOpt, {5, 4096, 4, 1, NONE}, nullptr, "Data\\Ksx\\24.ksx", "Data\\Ksf\\07.ksf", 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_USEROBJ | BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchSpaceOpt, {5, 4096, 4, 1, NONE}, nullptr, "Data\\Ksx\\25.ksx", "Data\\Ksf\\07.ksf", 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_NOSCORE, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
 };
 
 // Each test once, at 640 x 480; the other steps are the closing row.
 _becnhDef lightBenchDef[BENCH_ROW_NUM] = {
-    {0x30, nullptr, &_benchSfNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\23.ksx", "Data\\Ksf\\03.ksf", 640, 480, 16, "00.kss", nullptr},
-    {0x04, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
-    {0x30, nullptr, &_benchNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\05.ksx", "Data\\Ksf\\02.ksf", 640, 480, 16, "00.kss", nullptr},
-    {0x04, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
-    {0x30, nullptr, &_benchSpaceOpt, {3, 5000, 0, 0, 3}, nullptr, "Data\\Ksx\\10.ksx", "Data\\Ksf\\04.ksf", 640, 480, 16, "00.kss", nullptr},
-    {0x04, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
-    {0x30, nullptr, &_benchWaterOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\19.ksx", "Data\\Ksf\\05.ksf", 640, 480, 32, "00.kss", nullptr},
-    {0x30, nullptr, &_bench2DOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\21.ksx", "Data\\Ksf\\06.ksf", 640, 480, 16, "00.kss", nullptr},
-    {0x30, nullptr, &_benchSpaceOpt, {5, 4096, 4, 1, NONE}, nullptr, "Data\\Ksx\\24.ksx", "Data\\Ksf\\07.ksf", 640, 480, 16, "00.kss", nullptr},
-    {0x31, nullptr, &_benchSpaceOpt, {5, 4096, 4, 1, NONE}, nullptr, "Data\\Ksx\\25.ksx", "Data\\Ksf\\07.ksf", 640, 480, 16, "00.kss", nullptr},
-    {0x04, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchSfNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\23.ksx", "Data\\Ksf\\03.ksf", 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_NOSCORE, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\05.ksx", "Data\\Ksf\\02.ksf", 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_NOSCORE, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchSpaceOpt, {3, 5000, 0, 0, 3}, nullptr, "Data\\Ksx\\10.ksx", "Data\\Ksf\\04.ksf", 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_NOSCORE, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchWaterOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\19.ksx", "Data\\Ksf\\05.ksf", 640, 480, 32, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_bench2DOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\21.ksx", "Data\\Ksf\\06.ksf", 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchSpaceOpt, {5, 4096, 4, 1, NONE}, nullptr, "Data\\Ksx\\24.ksx", "Data\\Ksf\\07.ksf", 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_USEROBJ | BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_benchSpaceOpt, {5, 4096, 4, 1, NONE}, nullptr, "Data\\Ksx\\25.ksx", "Data\\Ksf\\07.ksf", 640, 480, 16, "00.kss", nullptr},
+    {BENCH_ROW_NOSCORE, nullptr, &_benchUnscoredOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\27.ksx", nullptr, 640, 480, 16, "00.kss", nullptr},
 };
 
 _becnhDef demoDef[DEMO_ROW_NUM] = {
-    {0x32, nullptr, &_demoPlainOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\01.ksx", "Data\\Ksf\\01.ksf", 0, 0, 0, "01.kss", nullptr},
-    {0x90, nullptr, &_demoNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\02.ksx", "Data\\Ksf\\02.ksf", 0, 0, 0, "02.kss", nullptr},
-    {0x80, nullptr, &_demoNinjaYaneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\03.ksx", nullptr, 0, 0, 0, "02.kss", traNinjya1SeDef},
-    {0x80, nullptr, &_demoNinjaFusumaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\04.ksx", nullptr, 0, 0, 0, "02.kss", nullptr},
-    {0xA2, nullptr, &_demoNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\05.ksx", nullptr, 0, 0, 0, "02.kss", traNinjya2SeDef},
-    {0x50, nullptr, &_demoBarOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\06.ksx", "Data\\Ksf\\04.ksf", 0, 0, 0, "03.kss", nullptr},
-    {0x40, nullptr, &_demoNoneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\07.ksx", nullptr, 0, 0, 0, "03.kss", ss1_1SeDef},
-    {0x40, nullptr, &_demoNoneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\08.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
-    {0x40, nullptr, &_demoNeyaOpt, {0, 0, 0, 0, 2}, nullptr, "Data\\Ksx\\09.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
-    {0x40, nullptr, &_demoSpaceOpt, {3, 3072, 0, 0, 3}, nullptr, "Data\\Ksx\\10.ksx", nullptr, 0, 0, 0, "03.kss", ss2_1SeDef},
-    {0x40, nullptr, &_demoWarpOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\11.ksx", nullptr, 0, 0, 0, "03.kss", ss2_2SeDef},
-    {0x40, nullptr, &_demoSpaceOpt, {1, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\12.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
-    {0x40, nullptr, &_demoSpaceOpt, {2, 3072, 0, 0, 6}, nullptr, "Data\\Ksx\\13.ksx", nullptr, 0, 0, 0, "03.kss", ss2_6SeDef},
-    {0x40, nullptr, &_demoSpaceOpt, {0, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\14.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
-    {0x40, nullptr, &_demoSpaceOpt, {NONE, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\15.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
-    {0x40, nullptr, &_demoSpaceOpt, {0, 3072, 0, 0, 7}, nullptr, "Data\\Ksx\\16.ksx", nullptr, 0, 0, 0, "03.kss", ss3_3SeDef},
-    {0x40, nullptr, &_demoSpaceOpt, {2, 3072, 0, 0, 4}, nullptr, "Data\\Ksx\\17.ksx", nullptr, 0, 0, 0, "03.kss", ss4_1SeDef},
-    {0x62, nullptr, &_demoSpaceOpt, {4, 3072, 0, 0, 8}, nullptr, "Data\\Ksx\\18.ksx", nullptr, 0, 0, 0, "03.kss", ss4_2SeDef},
-    {0xB0, nullptr, &_demoBarOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\28.ksx", "Data\\Ksf\\14.ksf", 0, 0, 0, "06.kss", nullptr},
-    {0xB2, nullptr, &_demoWaterOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\20.ksx", "Data\\Ksf\\05.ksf", 640, 480, 32, "06.kss", nullptr},
-    {0x70, nullptr, &_demoSfNinjaOpt, {0, 0, 0, 0, 9}, nullptr, "Data\\Ksx\\22.ksx", "Data\\Ksf\\03.ksf", 0, 0, 0, "05.kss", sfNinjyaSeDef},
-    {0x72, nullptr, &_demoShapeOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\26.ksx", "Data\\Ksf\\08.ksf", 0, 0, 0, "05.kss", endingSeDef},
+    {BENCH_ROW_FADEBGM | BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_demoPlainOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\01.ksx", "Data\\Ksf\\01.ksf", 0, 0, 0, "01.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_URLLOGO, nullptr, &_demoNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\02.ksx", "Data\\Ksf\\02.ksf", 0, 0, 0, "02.kss", nullptr},
+    {BENCH_ROW_URLLOGO, nullptr, &_demoNinjaYaneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\03.ksx", nullptr, 0, 0, 0, "02.kss", traNinjya1SeDef},
+    {BENCH_ROW_URLLOGO, nullptr, &_demoNinjaFusumaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\04.ksx", nullptr, 0, 0, 0, "02.kss", nullptr},
+    {BENCH_ROW_FADEBGM | BENCH_ROW_CLEARFILE | BENCH_ROW_URLLOGO, nullptr, &_demoNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\05.ksx", nullptr, 0, 0, 0, "02.kss", traNinjya2SeDef},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CPULOGO, nullptr, &_demoBarOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\06.ksx", "Data\\Ksf\\04.ksf", 0, 0, 0, "03.kss", nullptr},
+    {BENCH_ROW_CPULOGO, nullptr, &_demoNoneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\07.ksx", nullptr, 0, 0, 0, "03.kss", ss1_1SeDef},
+    {BENCH_ROW_CPULOGO, nullptr, &_demoNoneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\08.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
+    {BENCH_ROW_CPULOGO, nullptr, &_demoNeyaOpt, {0, 0, 0, 0, 2}, nullptr, "Data\\Ksx\\09.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
+    {BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {3, 3072, 0, 0, 3}, nullptr, "Data\\Ksx\\10.ksx", nullptr, 0, 0, 0, "03.kss", ss2_1SeDef},
+    {BENCH_ROW_CPULOGO, nullptr, &_demoWarpOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\11.ksx", nullptr, 0, 0, 0, "03.kss", ss2_2SeDef},
+    {BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {1, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\12.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
+    {BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {2, 3072, 0, 0, 6}, nullptr, "Data\\Ksx\\13.ksx", nullptr, 0, 0, 0, "03.kss", ss2_6SeDef},
+    {BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {0, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\14.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
+    {BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {NONE, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\15.ksx", nullptr, 0, 0, 0, "03.kss", nullptr},
+    {BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {0, 3072, 0, 0, 7}, nullptr, "Data\\Ksx\\16.ksx", nullptr, 0, 0, 0, "03.kss", ss3_3SeDef},
+    {BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {2, 3072, 0, 0, 4}, nullptr, "Data\\Ksx\\17.ksx", nullptr, 0, 0, 0, "03.kss", ss4_1SeDef},
+    {BENCH_ROW_FADEBGM | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {4, 3072, 0, 0, 8}, nullptr, "Data\\Ksx\\18.ksx", nullptr, 0, 0, 0, "03.kss", ss4_2SeDef},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_URLLOGO, nullptr, &_demoBarOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\28.ksx", "Data\\Ksf\\14.ksf", 0, 0, 0, "06.kss", nullptr},
+    {BENCH_ROW_FADEBGM | BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_URLLOGO, nullptr, &_demoWaterOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\20.ksx", "Data\\Ksf\\05.ksf", 640, 480, 32, "06.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoSfNinjaOpt, {0, 0, 0, 0, 9}, nullptr, "Data\\Ksx\\22.ksx", "Data\\Ksf\\03.ksf", 0, 0, 0, "05.kss", sfNinjyaSeDef},
+    {BENCH_ROW_FADEBGM | BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoShapeOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\26.ksx", "Data\\Ksf\\08.ksf", 0, 0, 0, "05.kss", endingSeDef},
     {0, nullptr, nullptr, {0, 0, 0, 0, 0}, nullptr, nullptr, nullptr, 0, 0, 0, "", nullptr},
     {0, nullptr, nullptr, {0, 0, 0, 0, 0}, nullptr, nullptr, nullptr, 0, 0, 0, "", nullptr},
     {0, nullptr, nullptr, {0, 0, 0, 0, 0}, nullptr, nullptr, nullptr, 0, 0, 0, "", nullptr},
@@ -891,27 +793,27 @@ _becnhDef demoDef[DEMO_ROW_NUM] = {
 
 // The demo with the light packages; every row registers its images and clears them after.
 _becnhDef lightDef[DEMO_ROW_NUM] = {
-    {0x32, nullptr, &_demoPlainOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l01.ksx", "Data\\Ksf\\l01.ksf", 0, 0, 0, "01.kss", nullptr},
-    {0xB0, nullptr, &_lightNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l20.ksx", "Data\\Ksf\\l02.ksf", 0, 0, 0, "02.kss", nullptr},
-    {0xB0, nullptr, &_lightNinjaYaneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l21.ksx", "Data\\Ksf\\l03.ksf", 0, 0, 0, "02.kss", traNinjya1SeDef},
-    {0xB0, nullptr, &_demoNinjaFusumaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l02.ksx", "Data\\Ksf\\l04.ksf", 0, 0, 0, "02.kss", nullptr},
-    {0xB2, nullptr, &_lightNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\l22.ksx", "Data\\Ksf\\l05.ksf", 0, 0, 0, "02.kss", traNinjya2SeDef},
-    {0x70, nullptr, &_demoBarOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l03.ksx", "Data\\Ksf\\l07.ksf", 0, 0, 0, "03.kss", nullptr},
-    {0x70, nullptr, &_demoNoneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l04.ksx", "Data\\Ksf\\l08.ksf", 0, 0, 0, "03.kss", ss1_1SeDef},
-    {0x70, nullptr, &_demoNoneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l05.ksx", "Data\\Ksf\\l09.ksf", 0, 0, 0, "03.kss", nullptr},
-    {0x70, nullptr, &_demoNeyaOpt, {0, 0, 0, 0, 2}, nullptr, "Data\\Ksx\\l06.ksx", "Data\\Ksf\\l10.ksf", 0, 0, 0, "03.kss", nullptr},
-    {0x70, nullptr, &_demoSpaceOpt, {3, 3072, 0, 0, 3}, nullptr, "Data\\Ksx\\l07.ksx", "Data\\Ksf\\l11.ksf", 0, 0, 0, "03.kss", ss2_1SeDef},
-    {0x70, nullptr, &_demoWarpOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l08.ksx", "Data\\Ksf\\l12.ksf", 0, 0, 0, "03.kss", ss2_2SeDef},
-    {0x70, nullptr, &_demoSpaceOpt, {1, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\l09.ksx", "Data\\Ksf\\l13.ksf", 0, 0, 0, "03.kss", nullptr},
-    {0x70, nullptr, &_demoSpaceOpt, {2, 3072, 0, 0, 6}, nullptr, "Data\\Ksx\\l10.ksx", "Data\\Ksf\\l14.ksf", 0, 0, 0, "03.kss", ss2_6SeDef},
-    {0x70, nullptr, &_demoSpaceOpt, {0, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\l11.ksx", "Data\\Ksf\\l15.ksf", 0, 0, 0, "03.kss", nullptr},
-    {0x70, nullptr, &_demoSpaceOpt, {0, 3072, 0, 0, 7}, nullptr, "Data\\Ksx\\l13.ksx", "Data\\Ksf\\l17.ksf", 0, 0, 0, "03.kss", ss3_3SeDef},
-    {0x70, nullptr, &_demoSpaceOpt, {2, 3072, 0, 0, 4}, nullptr, "Data\\Ksx\\l14.ksx", "Data\\Ksf\\l18.ksf", 0, 0, 0, "03.kss", ss4_1SeDef},
-    {0x72, nullptr, &_demoSpaceOpt, {4, 3072, 0, 0, 8}, nullptr, "Data\\Ksx\\l15.ksx", "Data\\Ksf\\l19.ksf", 0, 0, 0, "03.kss", ss4_2SeDef},
-    {0xB0, nullptr, &_demoBarOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l18.ksx", "Data\\Ksf\\l20.ksf", 0, 0, 0, "06.kss", nullptr},
-    {0xB2, nullptr, &_demoWaterOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l19.ksx", "Data\\Ksf\\05.ksf", 640, 480, 32, "06.kss", nullptr},
-    {0x70, nullptr, &_demoSfNinjaOpt, {0, 0, 0, 0, 9}, nullptr, "Data\\Ksx\\l16.ksx", "Data\\Ksf\\l06.ksf", 0, 0, 0, "05.kss", sfNinjyaSeDef},
-    {0x72, nullptr, &_demoShapeOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\26.ksx", "Data\\Ksf\\08.ksf", 0, 0, 0, "05.kss", endingSeDef},
+    {BENCH_ROW_FADEBGM | BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE, nullptr, &_demoPlainOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l01.ksx", "Data\\Ksf\\l01.ksf", 0, 0, 0, "01.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_URLLOGO, nullptr, &_lightNinjaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l20.ksx", "Data\\Ksf\\l02.ksf", 0, 0, 0, "02.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_URLLOGO, nullptr, &_lightNinjaYaneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l21.ksx", "Data\\Ksf\\l03.ksf", 0, 0, 0, "02.kss", traNinjya1SeDef},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_URLLOGO, nullptr, &_demoNinjaFusumaOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l02.ksx", "Data\\Ksf\\l04.ksf", 0, 0, 0, "02.kss", nullptr},
+    {BENCH_ROW_FADEBGM | BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_URLLOGO, nullptr, &_lightNinjaLastOpt, {0, 0, 0, 0, 10}, nullptr, "Data\\Ksx\\l22.ksx", "Data\\Ksf\\l05.ksf", 0, 0, 0, "02.kss", traNinjya2SeDef},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoBarOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l03.ksx", "Data\\Ksf\\l07.ksf", 0, 0, 0, "03.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoNoneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l04.ksx", "Data\\Ksf\\l08.ksf", 0, 0, 0, "03.kss", ss1_1SeDef},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoNoneOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l05.ksx", "Data\\Ksf\\l09.ksf", 0, 0, 0, "03.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoNeyaOpt, {0, 0, 0, 0, 2}, nullptr, "Data\\Ksx\\l06.ksx", "Data\\Ksf\\l10.ksf", 0, 0, 0, "03.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {3, 3072, 0, 0, 3}, nullptr, "Data\\Ksx\\l07.ksx", "Data\\Ksf\\l11.ksf", 0, 0, 0, "03.kss", ss2_1SeDef},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoWarpOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l08.ksx", "Data\\Ksf\\l12.ksf", 0, 0, 0, "03.kss", ss2_2SeDef},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {1, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\l09.ksx", "Data\\Ksf\\l13.ksf", 0, 0, 0, "03.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {2, 3072, 0, 0, 6}, nullptr, "Data\\Ksx\\l10.ksx", "Data\\Ksf\\l14.ksf", 0, 0, 0, "03.kss", ss2_6SeDef},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {0, 3072, 0, 0, NONE}, nullptr, "Data\\Ksx\\l11.ksx", "Data\\Ksf\\l15.ksf", 0, 0, 0, "03.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {0, 3072, 0, 0, 7}, nullptr, "Data\\Ksx\\l13.ksx", "Data\\Ksf\\l17.ksf", 0, 0, 0, "03.kss", ss3_3SeDef},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {2, 3072, 0, 0, 4}, nullptr, "Data\\Ksx\\l14.ksx", "Data\\Ksf\\l18.ksf", 0, 0, 0, "03.kss", ss4_1SeDef},
+    {BENCH_ROW_FADEBGM | BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoSpaceOpt, {4, 3072, 0, 0, 8}, nullptr, "Data\\Ksx\\l15.ksx", "Data\\Ksf\\l19.ksf", 0, 0, 0, "03.kss", ss4_2SeDef},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_URLLOGO, nullptr, &_demoBarOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l18.ksx", "Data\\Ksf\\l20.ksf", 0, 0, 0, "06.kss", nullptr},
+    {BENCH_ROW_FADEBGM | BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_URLLOGO, nullptr, &_demoWaterOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\l19.ksx", "Data\\Ksf\\05.ksf", 640, 480, 32, "06.kss", nullptr},
+    {BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoSfNinjaOpt, {0, 0, 0, 0, 9}, nullptr, "Data\\Ksx\\l16.ksx", "Data\\Ksf\\l06.ksf", 0, 0, 0, "05.kss", sfNinjyaSeDef},
+    {BENCH_ROW_FADEBGM | BENCH_ROW_ENTRYKSF | BENCH_ROW_CLEARFILE | BENCH_ROW_CPULOGO, nullptr, &_demoShapeOpt, {0, 0, 0, 0, 0}, nullptr, "Data\\Ksx\\26.ksx", "Data\\Ksf\\08.ksf", 0, 0, 0, "05.kss", endingSeDef},
     {0, nullptr, nullptr, {0, 0, 0, 0, 0}, nullptr, nullptr, nullptr, 0, 0, 0, "", nullptr},
     {0, nullptr, nullptr, {0, 0, 0, 0, 0}, nullptr, nullptr, nullptr, 0, 0, 0, "", nullptr},
     {0, nullptr, nullptr, {0, 0, 0, 0, 0}, nullptr, nullptr, nullptr, 0, 0, 0, "", nullptr},

@@ -88,29 +88,16 @@ static void _bomDraw(void)
     sMatrixMul(&world, &view, &_bomScreenMat);
     sMatrixMul(&_bomScreenMat, &proj, &_bomScreenMat);
 
-    DWORD blend, src, dst, zWrite, colorKey, specular, alphaTest;
-    dev->GetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, &blend);
-    dev->GetRenderState(D3DRENDERSTATE_SRCBLEND, &src);
-    dev->GetRenderState(D3DRENDERSTATE_DESTBLEND, &dst);
-    dev->GetRenderState(D3DRENDERSTATE_ZWRITEENABLE, &zWrite);
-    dev->GetRenderState(D3DRENDERSTATE_COLORKEYENABLE, &colorKey);
-    dev->GetRenderState(D3DRENDERSTATE_SPECULARENABLE, &specular);
-    dev->GetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, &alphaTest);
-    dev->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_SPECULARENABLE, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
-    dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    dev->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
+    sDrawSetState(D3DRENDERSTATE_COLORKEYENABLE, TRUE);
+    sDrawSetState(D3DRENDERSTATE_SPECULARENABLE, FALSE);
+    sDrawSetState(D3DRENDERSTATE_ALPHATESTENABLE, FALSE);
+    sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
+    sDrawSetStage(0, DRAW_STAGE_TEXCOLOR_DIFFALPHA);
+    sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    sDrawSetStage(1, DRAW_STAGE_OFF);
+    sDrawSetBlend(DRAW_BLEND_ALPHAADD);
     const float w = (float)drawMan.screenWidth, h = (float)drawMan.screenHeight;
     for (long n = 0; n < BOM_ONE_MAX; n++) {
         const _bomOne &o = _bomWorkP[n];
@@ -124,13 +111,7 @@ static void _bomDraw(void)
         dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, BOM_FVF, v, 4, 0);
     }
     dev->SetTexture(0, nullptr);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, blend);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, src);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, dst);
-    dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, zWrite);
-    dev->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, colorKey);
-    dev->SetRenderState(D3DRENDERSTATE_SPECULARENABLE, specular);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, alphaTest);
+    sDrawCloseStates(&scope);
 }
 
 void BomSceneDraw(void)

@@ -174,48 +174,28 @@ void EfxCloud::Draw(long aX, long aY)
     DrawImage(&desc, aX, aY);
     _drawSufP->Unlock(nullptr);
 
-    static const D3DRENDERSTATETYPE states[] = {
-        D3DRENDERSTATE_ALPHABLENDENABLE, D3DRENDERSTATE_ZENABLE,  D3DRENDERSTATE_ZWRITEENABLE,
-        D3DRENDERSTATE_ZFUNC,            D3DRENDERSTATE_LIGHTING, D3DRENDERSTATE_FOGENABLE,
-        D3DRENDERSTATE_CULLMODE,         D3DRENDERSTATE_SPECULARENABLE,
+    // Far behind everything: the sky shows only where the scene left the depth buffer clear. The
+    // vertices carry white specular; a scene that left specular on would wash the sky white.
+    static const _drawStateRow sky[] = {
+        {DRAW_RENDER, D3DRENDERSTATE_ALPHABLENDENABLE, FALSE},
+        {DRAW_RENDER, D3DRENDERSTATE_ZENABLE, TRUE},
+        {DRAW_RENDER, D3DRENDERSTATE_ZWRITEENABLE, FALSE},
+        {DRAW_RENDER, D3DRENDERSTATE_ZFUNC, D3DCMP_LESS},
+        {DRAW_RENDER, D3DRENDERSTATE_LIGHTING, FALSE},
+        {DRAW_RENDER, D3DRENDERSTATE_FOGENABLE, FALSE},
+        {DRAW_RENDER, D3DRENDERSTATE_CULLMODE, D3DCULL_NONE},
+        {DRAW_RENDER, D3DRENDERSTATE_SPECULARENABLE, FALSE},
+        {0, D3DTSS_TEXCOORDINDEX, 0},
+        {1, D3DTSS_COLOROP, D3DTOP_DISABLE},
     };
-    static const D3DTEXTURESTAGESTATETYPE stages[] = {
-        D3DTSS_COLOROP, D3DTSS_COLORARG1, D3DTSS_COLORARG2, D3DTSS_ALPHAOP, D3DTSS_ALPHAARG1, D3DTSS_TEXCOORDINDEX,
-    };
-    enum { STATE_NUM = sizeof(states) / sizeof(states[0]), STAGE_NUM = sizeof(stages) / sizeof(stages[0]) };
-    DWORD saved[STATE_NUM], savedStage[STAGE_NUM], savedStage1;
-    for (long n = 0; n < STATE_NUM; n++)
-        dev->GetRenderState(states[n], &saved[n]);
-    for (long n = 0; n < STAGE_NUM; n++)
-        dev->GetTextureStageState(0, stages[n], &savedStage[n]);
-    dev->GetTextureStageState(1, D3DTSS_COLOROP, &savedStage1);
-
-    // Far behind everything: the sky shows only where the scene left the depth buffer clear.
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_ZENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_ZFUNC, D3DCMP_LESS);
-    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_FOGENABLE, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
-    // The vertices carry white specular; a scene that left specular on would wash the sky white.
-    dev->SetRenderState(D3DRENDERSTATE_SPECULARENABLE, FALSE);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
-    dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
+    sDrawSetStates(sky, sizeof sky / sizeof sky[0]);
+    sDrawSetStage(0, DRAW_STAGE_TEXCOLOR_DIFFALPHA);
     dev->SetTexture(0, _drawSufP);
     dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, CLOUD_FVF, _vertex, 4, 0);
     dev->SetTexture(0, nullptr);
-
-    for (long n = 0; n < STATE_NUM; n++)
-        dev->SetRenderState(states[n], saved[n]);
-    for (long n = 0; n < STAGE_NUM; n++)
-        dev->SetTextureStageState(0, stages[n], savedStage[n]);
-    dev->SetTextureStageState(1, D3DTSS_COLOROP, savedStage1);
+    sDrawCloseStates(&scope);
 }
 
 void *EfxCloudSceneInit(uint8_t *, uint16_t, uint8_t *, uint32_t *)

@@ -203,25 +203,14 @@ void _lightning::Draw(void)
     const float nearDist = drawMan.cameraP != nullptr && drawMan.cameraP->GetNear() > 0.0f ? drawMan.cameraP->GetNear() : 1.0f;
 
     IDirect3DDevice7 *dev = drawMan.d3dDevP;
-    DWORD blend, src, dst, zWrite;
-    dev->GetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, &blend);
-    dev->GetRenderState(D3DRENDERSTATE_SRCBLEND, &src);
-    dev->GetRenderState(D3DRENDERSTATE_DESTBLEND, &dst);
-    dev->GetRenderState(D3DRENDERSTATE_ZWRITEENABLE, &zWrite);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-    dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    dev->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
+    sDrawSetStage(0, DRAW_STAGE_MODULATE);
+    sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    sDrawSetStage(1, DRAW_STAGE_OFF);
+    sDrawSetBlend(DRAW_BLEND_ADDITIVE);
     // Glow does not hide what is behind it.
-    dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
+    sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
     dev->SetTexture(0, _textureP);
     // All five strands are written under one lock that discards the last frame's: locking a buffer
     // the device may still be drawing from would wait for it, once per strand.
@@ -242,10 +231,7 @@ void _lightning::Draw(void)
                                             (DWORD)_vertexCnt, _indexP, (DWORD)_indexCnt, 0);
     }
     dev->SetTexture(0, nullptr);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, blend);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, src);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, dst);
-    dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, zWrite);
+    sDrawCloseStates(&scope);
 }
 
 static void _deleteList(void)

@@ -153,10 +153,8 @@ void Scene::_release(void)
         sDrawFreeShapeInfo();
         sDrawFreeParticleInfo();
         sDrawFreeShadowCast();
-        if (IDirect3DDevice7 *dev = drawMan.d3dDevP) {
-            dev->SetRenderState(D3DRENDERSTATE_FOGENABLE, FALSE);
-            dev->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
-        }
+        sDrawSetState(D3DRENDERSTATE_FOGENABLE, FALSE);
+        sDrawSetState(D3DRENDERSTATE_LIGHTING, FALSE);
         for (long i = 0; i < _lightCnt && i < DRAW_LIGHT_MAX; i++) {
             if (_drawLight *slot = drawMan.lightP[i]) {
                 slot->SetEnable(0);
@@ -746,12 +744,11 @@ long Scene::SetIlluminate(void)
     D3DDEVICEDESC7 desc = {};
     // Without lights of its own the device shows everything at full ambient.
     if (FAILED(dev->GetCaps(&desc)) || !(desc.dwVertexProcessingCaps & D3DVTXPCAPS_DIRECTIONALLIGHTS)) {
-        dev->SetRenderState(D3DRENDERSTATE_AMBIENT, 0xFFFFFFFF);
+        sDrawSetState(D3DRENDERSTATE_AMBIENT, 0xFFFFFFFF);
         return 0;
     }
-    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_AMBIENT,
-                        sSceneAmbientColor(_illuminate.ambientColor, _illuminate.ambientIntensity));
+    sDrawSetState(D3DRENDERSTATE_LIGHTING, TRUE);
+    sDrawSetState(D3DRENDERSTATE_AMBIENT, sSceneAmbientColor(_illuminate.ambientColor, _illuminate.ambientIntensity));
     return 0;
 }
 
@@ -761,7 +758,7 @@ long Scene::SetFog(void)
     if (_fog.mode == 0 || dev == nullptr)
         return 0;
     const _sceneFogValue v = sSceneFogValue(&_fog, _backColor);
-    dev->SetRenderState(D3DRENDERSTATE_FOGENABLE, TRUE);
+    sDrawSetState(D3DRENDERSTATE_FOGENABLE, TRUE);
     if (!sDrawTableFogEntry(_fog.mode, v.color, v.start, v.end, v.density))
         sDrawVertexFogEntry(_fog.mode, v.color, v.start, v.end, v.density);
     _debugMsg("MIN:(%f)", v.start);

@@ -102,22 +102,16 @@ void *Space_exec(uint8_t *aSceneP, uint16_t aFrameNum, uint8_t *aWorkP, uint32_t
     return nullptr;
 }
 
-static void _stageOff(IDirect3DDevice7 *aDevP, DWORD aStage)
-{
-    aDevP->SetTextureStageState(aStage, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    aDevP->SetTextureStageState(aStage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-}
-
 static void _starMaterial(IDirect3DDevice7 *aDevP)
 {
     D3DMATERIAL7 mtrl;
     D3DUtil_InitMaterial(mtrl, 5.0f, 5.0f, 5.0f, 1.0f);
     mtrl.emissive.r = mtrl.emissive.g = mtrl.emissive.b = 10.0f;
     aDevP->SetMaterial(&mtrl);
-    aDevP->SetRenderState(D3DRENDERSTATE_LASTPIXEL, TRUE);
-    aDevP->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+    sDrawSetState(D3DRENDERSTATE_LASTPIXEL, TRUE);
+    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
     aDevP->SetTexture(0, nullptr);
-    _stageOff(aDevP, 0);
+    sDrawSetStage(0, DRAW_STAGE_OFF);
 }
 
 static void _drawGalaxy(IDirect3DDevice7 *aDevP)
@@ -140,18 +134,11 @@ static void _drawGalaxy(IDirect3DDevice7 *aDevP)
         v[n].tu = right ? 1.0f : 0.0f;
         v[n].tv = bottom ? 1.0f : 0.0f;
     }
-    aDevP->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    aDevP->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-    aDevP->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+    sDrawSetBlend(DRAW_BLEND_ADDITIVE);
     aDevP->SetTexture(0, sufP);
-    aDevP->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    aDevP->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    aDevP->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    aDevP->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
-    aDevP->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    aDevP->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
-    aDevP->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
-    _stageOff(aDevP, 1);
+    sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    sDrawSetStage(0, DRAW_STAGE_MODULATE_CUR);
+    sDrawSetStage(1, DRAW_STAGE_OFF);
     aDevP->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1, v, 4,
                          0);
 }
@@ -160,11 +147,8 @@ void *Space_draw(uint8_t *aSceneP, uint16_t aFrameNum, uint8_t *aWorkP, uint32_t
 {
     IDirect3DDevice7 *dev = drawMan.d3dDevP;
     if (dev != nullptr && _space._starVertP != nullptr && sDrawBeginScene()) {
-        DWORD blend, src, dst, lastPixel;
-        dev->GetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, &blend);
-        dev->GetRenderState(D3DRENDERSTATE_SRCBLEND, &src);
-        dev->GetRenderState(D3DRENDERSTATE_DESTBLEND, &dst);
-        dev->GetRenderState(D3DRENDERSTATE_LASTPIXEL, &lastPixel);
+        _drawStateScope scope;
+        sDrawOpenStates(&scope);
         if (_galaxyTexNum != -1)
             _drawGalaxy(dev);
         _starMaterial(dev);
@@ -181,10 +165,7 @@ void *Space_draw(uint8_t *aSceneP, uint16_t aFrameNum, uint8_t *aWorkP, uint32_t
         line[0].z = line[1].z = sSpaceStarZ();
         line[0].rhw = line[1].rhw = sSpaceStarRhw();
         dev->DrawPrimitive(D3DPT_LINELIST, STAR_FVF, line, 2, 0);
-        dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, blend);
-        dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, src);
-        dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, dst);
-        dev->SetRenderState(D3DRENDERSTATE_LASTPIXEL, lastPixel);
+        sDrawCloseStates(&scope);
         sDrawEndScene();
     }
     if (_word(aOptionP, 4) != -1)
@@ -231,23 +212,15 @@ void *Warp_draw(uint8_t *, uint16_t, uint8_t *, uint32_t *)
     IDirect3DDevice7 *dev = drawMan.d3dDevP;
     if (dev == nullptr || _warp._starVertP == nullptr || !sDrawBeginScene())
         return nullptr;
-    DWORD blend, src, dst, lastPixel;
-    dev->GetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, &blend);
-    dev->GetRenderState(D3DRENDERSTATE_SRCBLEND, &src);
-    dev->GetRenderState(D3DRENDERSTATE_DESTBLEND, &dst);
-    dev->GetRenderState(D3DRENDERSTATE_LASTPIXEL, &lastPixel);
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
     _starMaterial(dev);
     dev->DrawIndexedPrimitive(D3DPT_LINELIST, STAR_FVF, _warp._starVertP, 2 * WARP_STAR_NUM, _warp._starIndexP,
                               2 * WARP_STAR_NUM, 0);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ZERO);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    _stageOff(dev, 0);
+    sDrawSetBlendFactors(D3DBLEND_ZERO, D3DBLEND_INVSRCALPHA);
+    sDrawSetStage(0, DRAW_STAGE_OFF);
     dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, STAR_FVF, _warp._screenVert, 4, 0);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, blend);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, src);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, dst);
-    dev->SetRenderState(D3DRENDERSTATE_LASTPIXEL, lastPixel);
+    sDrawCloseStates(&scope);
     sDrawEndScene();
     return nullptr;
 }

@@ -256,6 +256,9 @@ void _water::Draw(void)
     if (!dev)
         return;
     const bool advanced = (_sceneP->GetStatus() & SCENE_ADVANCED) != 0;
+    // The scene drawn again here sets the states of its shapes; they go back with the water's.
+    _drawStateScope all;
+    sDrawOpenStates(&all);
 
     if (advanced) {
         D3DVIEWPORT7 keep;
@@ -265,9 +268,12 @@ void _water::Draw(void)
                                0.0f, 1.0f};
             dev->SetViewport(&vp);
             dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-            dev->SetRenderState(D3DRENDERSTATE_ZENABLE, FALSE);
+            // The reflection is drawn without depth.
+            _drawStateScope scope;
+            sDrawOpenStates(&scope);
+            sDrawSetState(D3DRENDERSTATE_ZENABLE, FALSE);
             renderScene();
-            dev->SetRenderState(D3DRENDERSTATE_ZENABLE, TRUE);
+            sDrawCloseStates(&scope);
             sDrawChangeRenderTarget(drawMan.backP);
             dev->SetViewport(&keep);
             dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
@@ -281,31 +287,28 @@ void _water::Draw(void)
     dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &ident);
     if (sDrawBeginScene()) {
         if (advanced) {
-            dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-            dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-            dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-            dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-            dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-            dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-            dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+            _drawStateScope scope;
+            sDrawOpenStates(&scope);
+            sDrawSetStage(0, DRAW_STAGE_MODULATE);
+            sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
 
-            dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+            sDrawSetBlend(DRAW_BLEND_OFF);
             dev->SetMaterial(&_material);
             dev->SetTexture(0, _textureP);
             dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBufferP, 0, WATER_VERTEX_CNT, _indexP,
                                         WATER_INDEX_CNT, 0);
 
-            dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-            dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCCOLOR);
-            dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCCOLOR);
+            sDrawSetBlend(DRAW_BLEND_COLORKEEP);
             dev->SetMaterial(&_material2);
             dev->SetTexture(0, _skyTextureP);
             dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBuffer2P, 0, WATER_VERTEX_CNT, _indexP,
                                         WATER_INDEX_CNT, 0);
             dev->SetTexture(0, nullptr);
+            sDrawCloseStates(&scope);
         }
         sDrawEndScene();
     }
+    sDrawCloseStates(&all);
     conputNormal();
 }
 

@@ -624,14 +624,20 @@ static DWORD _rasterCaps(void)
     return desc.dpcTriCaps.dwRasterCaps;
 }
 
+// The manager keeps the device's states; a set past it would leave its copy wrong.
+static void _setState(D3DRENDERSTATETYPE aType, DWORD aValue)
+{
+    if (drawLibLink.setStateP)
+        drawLibLink.setStateP(aType, aValue);
+}
+
 static void _fogRange(DWORD aMode, float aStart, float aEnd, float aDensity)
 {
-    IDirect3DDevice7 *dev = _device();
     if (aMode == D3DFOG_LINEAR) {
-        dev->SetRenderState(D3DRENDERSTATE_FOGSTART, _floatBits(aStart));
-        dev->SetRenderState(D3DRENDERSTATE_FOGEND, _floatBits(aEnd));
+        _setState(D3DRENDERSTATE_FOGSTART, _floatBits(aStart));
+        _setState(D3DRENDERSTATE_FOGEND, _floatBits(aEnd));
     } else {
-        dev->SetRenderState(D3DRENDERSTATE_FOGDENSITY, _floatBits(aDensity));
+        _setState(D3DRENDERSTATE_FOGDENSITY, _floatBits(aDensity));
     }
 }
 
@@ -640,9 +646,8 @@ long sDrawTableFogEntry(DWORD aMode, D3DCOLOR aColor, float aStart, float aEnd, 
     const DWORD caps = _rasterCaps();
     if (!(caps & D3DPRASTERCAPS_FOGTABLE) || !(caps & D3DPRASTERCAPS_WFOG))
         return 0;
-    IDirect3DDevice7 *dev = _device();
-    dev->SetRenderState(D3DRENDERSTATE_FOGTABLEMODE, aMode);
-    dev->SetRenderState(D3DRENDERSTATE_FOGCOLOR, aColor);
+    _setState(D3DRENDERSTATE_FOGTABLEMODE, aMode);
+    _setState(D3DRENDERSTATE_FOGCOLOR, aColor);
     _fogRange(aMode, aStart, aEnd, aDensity);
     return 1;
 }
@@ -651,10 +656,9 @@ long sDrawVertexFogEntry(DWORD aMode, D3DCOLOR aColor, float aStart, float aEnd,
 {
     if (!(_rasterCaps() & D3DPRASTERCAPS_FOGVERTEX))
         return 0;
-    IDirect3DDevice7 *dev = _device();
-    dev->SetRenderState(D3DRENDERSTATE_FOGVERTEXMODE, aMode);
-    dev->SetRenderState(D3DRENDERSTATE_FOGCOLOR, aColor);
-    dev->SetRenderState(D3DRENDERSTATE_RANGEFOGENABLE, TRUE);
+    _setState(D3DRENDERSTATE_FOGVERTEXMODE, aMode);
+    _setState(D3DRENDERSTATE_FOGCOLOR, aColor);
+    _setState(D3DRENDERSTATE_RANGEFOGENABLE, TRUE);
     _fogRange(aMode, aStart, aEnd, aDensity);
     return 1;
 }

@@ -30,6 +30,8 @@ struct _drawLibLink {
     // The pixel memory of a registered image (the registry keeps it): 1, or 0 when there is none.
     long (*findPixelsP)(const char *aNameP, void **aImageP, uint32_t *aWidthP, uint32_t *aHeightP,
                         uint32_t *aDepthP);
+    // Sets a render state through the manager's copy of the device's states; null: not set.
+    void (*setStateP)(D3DRENDERSTATETYPE aType, DWORD aValue);
 };
 extern _drawLibLink drawLibLink;
 

@@ -53,11 +53,10 @@ long _ability::Init(const _abilityDef *aAblDefP, DWORD aTransmission)
 
 void _ability::_SetRenderState(DWORD aStatus, DWORD aSrcBlend, DWORD aDestBlend)
 {
-    IDirect3DDevice7 *dev = drawMan.d3dDevP;
     _renderState tbl[ABL_STATE_TBL_NUM];
     sAbilityStateTable(aStatus, aSrcBlend, aDestBlend, tbl);
     for (const _renderState &rs : tbl)
-        dev->SetRenderState((D3DRENDERSTATETYPE)rs.type, rs.state);
+        sDrawSetState((D3DRENDERSTATETYPE)rs.type, rs.state);
 }
 
 void _ability::Draw(DWORD aDrawFlg)
@@ -73,14 +72,14 @@ void _ability::Draw(DWORD aDrawFlg)
     for (int i = 0; i < ABL_RENDSTAT_NUM; ++i) {
         if (rs[i].type == 0)
             continue;
-        dev->GetRenderState((D3DRENDERSTATETYPE)rs[i].type, &_saveState[i]);
-        dev->SetRenderState((D3DRENDERSTATETYPE)rs[i].type, rs[i].state);
+        _saveState[i] = sDrawGetState((D3DRENDERSTATETYPE)rs[i].type);
+        sDrawSetState((D3DRENDERSTATETYPE)rs[i].type, rs[i].state);
     }
     _primitive.Draw();
     // Restored in reverse so that an entry repeated in the table ends at the first saved value.
     for (int i = ABL_RENDSTAT_NUM - 1; i >= 0; --i)
         if (rs[i].type != 0)
-            dev->SetRenderState((D3DRENDERSTATETYPE)rs[i].type, _saveState[i]);
+            sDrawSetState((D3DRENDERSTATETYPE)rs[i].type, _saveState[i]);
 }
 
 void _ability::EffectDraw(DWORD aDrawFlg, D3DMATERIAL7 *aMaterialP, DWORD aStatus,
@@ -90,10 +89,10 @@ void _ability::EffectDraw(DWORD aDrawFlg, D3DMATERIAL7 *aMaterialP, DWORD aStatu
     if (!(_status & ABL_STAT_INIT) || !dev || !aMaterialP || !aRenderP || !sAbilityDrawsInPass(aStatus, aDrawFlg))
         return;
     _SetRenderState(aStatus, aRenderP->srcBlend, aRenderP->destBlend);
-    dev->SetRenderState(D3DRENDERSTATE_ZBIAS, aZbias);
+    sDrawSetState(D3DRENDERSTATE_ZBIAS, aZbias);
     dev->SetMaterial(aMaterialP);
     _primitive.Draw();
-    dev->SetRenderState(D3DRENDERSTATE_ZBIAS, 0);
+    sDrawSetState(D3DRENDERSTATE_ZBIAS, 0);
 }
 
 void _ability::SpotLightDraw(const D3DMATRIX *aWorldMatrixP, const _spotLightInfo *aSpotInfoP)

@@ -7,7 +7,8 @@
 // font, the 512-entry image registry, the world and view nodes, and the per-scene registries of
 // shapes, particle systems and shadow casters. One file a concern: DrawManDevice (device, modes),
 // DrawManPresent (frame, present, restore), DrawManCamera, DrawManLight, DrawManText,
-// DrawManRegistry, DrawManSpot (light and shadow maps, the spotlight pass), DrawManShadowVol.
+// DrawManRegistry, DrawManSpot (light and shadow maps, the spotlight pass), DrawManShadowVol,
+// DrawManState (the device's render and stage states: every set goes through it).
 
 #include <windows.h>
 #include <ddraw.h>
@@ -196,6 +197,22 @@ struct _drawPageOps {
 };
 void sDrawSetPageOps(const _drawPageOps *aOpsP);
 
+// The device's render and texture-stage states as last set through the draw manager, so that a
+// set that changes nothing is not sent. Every state is unknown (sent on its next set) after the
+// device opens and after its surfaces are restored.
+enum { DRAW_RS_MAX = 256, DRAW_STAGE_MAX = 8, DRAW_TSS_MAX = 32, DRAW_SCOPE_MAX = 96 };
+struct _drawStateScope;
+struct _drawStateCache {
+    uint32_t rs[DRAW_RS_MAX];
+    uint32_t tss[DRAW_STAGE_MAX][DRAW_TSS_MAX];
+    uint8_t rsKnown[DRAW_RS_MAX];
+    uint8_t tssKnown[DRAW_STAGE_MAX][DRAW_TSS_MAX];
+    uint32_t sentCnt;  // sets that reached the device
+    uint32_t skipCnt;  // sets skipped as already in force
+    uint32_t lostCnt;  // changes a full scope could not give back
+    _drawStateScope *scopeP;  // the innermost open scope, or null
+};
+
 struct _drawMan {
     uint32_t status;
     long flipErr;  // most present attempts one present needed
@@ -241,6 +258,7 @@ struct _drawMan {
     _drawLight *lightP[DRAW_LIGHT_MAX];
     _drawFont *fontP;
     _drawFile *fileP[DRAW_FILE_MAX];
+    _drawStateCache state;
 };
 
 extern _drawMan drawMan;
@@ -277,6 +295,68 @@ void sDrawInitShadowCast(uint16_t aLightNum, uint16_t aShapeNum);
 void sDrawFreeShadowCast(void);
 void sDrawStartShadowCastFrame(void);
 void sDrawEntryShadowCast(_coord *aShapeCoordP, float aSizeU, float aSizeV, long aTexNum);
+
+// ---------------------------------------------------------------- render and stage states
+
+// One state of a table: a render state (stage DRAW_RENDER) or a texture-stage state.
+enum : uint16_t { DRAW_RENDER = 0xFFFF };
+struct _drawStateRow {
+    uint16_t stage;  // DRAW_RENDER, or the texture stage
+    uint16_t type;   // D3DRENDERSTATETYPE or D3DTEXTURESTAGESTATETYPE
+    uint32_t value;
+};
+
+// Named blend setups (alpha-blend enable, source, destination; _blendingMode names where they
+// have one). DRAW_BLEND_OFF turns blending off and leaves the factors as they are.
+enum {
+    DRAW_BLEND_OFF,
+    DRAW_BLEND_TRANSPARENCY,  // source alpha, inverse source alpha
+    DRAW_BLEND_ADDITIVE,      // one, one
+    DRAW_BLEND_ALPHAADD,      // source alpha, one
+    DRAW_BLEND_SUBTRACTIVE,   // inverse source alpha, source alpha
+    DRAW_BLEND_MULTIPLY,      // source alpha, destination alpha
+    DRAW_BLEND_ADDSMOOTH,     // one, inverse source alpha
+    DRAW_BLEND_SUBSMOOTH,     // one, source alpha
+    DRAW_BLEND_SHADE,         // zero, source alpha: darkens by the source's alpha
+    DRAW_BLEND_COLORKEEP,     // source colour, inverse source colour
+    DRAW_BLEND_PRESETS,
+};
+
+// Named texture-stage setups: colour and alpha operations with their arguments.
+enum {
+    DRAW_STAGE_OFF,             // colour and alpha disabled
+    DRAW_STAGE_COLOROFF,        // colour disabled (alpha left as it is)
+    DRAW_STAGE_MODULATE,        // colour and alpha texture × diffuse
+    DRAW_STAGE_MODULATE_CUR,    // colour texture × current, alpha current (× current)
+    DRAW_STAGE_TEXCOLOR_DIFFALPHA,  // colour texture × diffuse, alpha diffuse
+    DRAW_STAGE_PRESETS,
+};
+
+// Sets a render state unless it is already in force.
+void sDrawSetState(D3DRENDERSTATETYPE aType, DWORD aValue);
+// Sets a texture-stage state unless it is already in force.
+void sDrawSetStageState(DWORD aStage, D3DTEXTURESTAGESTATETYPE aType, DWORD aValue);
+// The state in force: the one last set, else read from the device (and kept).
+DWORD sDrawGetState(D3DRENDERSTATETYPE aType);
+DWORD sDrawGetStageState(DWORD aStage, D3DTEXTURESTAGESTATETYPE aType);
+// Every row of a table, in order.
+void sDrawSetStates(const _drawStateRow *aRowP, long aCnt);
+void sDrawSetBlend(long aPreset);
+// Blending on with these factors.
+void sDrawSetBlendFactors(DWORD aSrcBlend, DWORD aDestBlend);
+void sDrawSetStage(DWORD aStage, long aPreset);
+
+// The states changed while a scope is open are given back, in reverse order, when it closes: a
+// draw opens one and leaves the device's states as it found them. Scopes nest.
+struct _drawStateScope {
+    _drawStateScope *outerP;
+    long cnt;
+    _drawStateRow saved[DRAW_SCOPE_MAX];  // the value each state had before its first change
+};
+void sDrawOpenStates(_drawStateScope *aScopeP);
+void sDrawCloseStates(_drawStateScope *aScopeP);
+// Forgets every state: the next set of each is sent.
+void sDrawInvalidateStates(void);
 
 // Slot of the registered image with the base name of aFileNameP (compared in lower case), or -1.
 long sDrawFileCheckList(const char *aFileNameP);

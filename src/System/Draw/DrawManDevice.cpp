@@ -229,6 +229,7 @@ static long _direct3dInit(long aWidth, long aHeight, GUID *aDevGuidP)
         return _direct3dFail(nullptr);
     if (FAILED(drawMan.d3dP->CreateDevice(*aDevGuidP, drawMan.backP, &drawMan.d3dDevP)))
         return _direct3dFail(nullptr);
+    sDrawInvalidateStates();
     for (const auto &dev : _deviceTbl) {
         if (IsEqualGUID(*aDevGuidP, *dev.guidP)) {
             drawMan.status |= dev.bit;
@@ -268,18 +269,18 @@ static long _direct3dInit(long aWidth, long aHeight, GUID *aDevGuidP)
         return _direct3dFail("Ｚバッファのアタッチ失敗");
     }
 
-    dev->SetRenderState(D3DRENDERSTATE_ZENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_TEXTUREPERSPECTIVE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_DITHERENABLE, TRUE);
-    dev->SetTextureStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_WRAP);
-    dev->SetRenderState(D3DRENDERSTATE_NORMALIZENORMALS, TRUE);
+    sDrawSetState(D3DRENDERSTATE_ZENABLE, TRUE);
+    sDrawSetState(D3DRENDERSTATE_TEXTUREPERSPECTIVE, TRUE);
+    sDrawSetState(D3DRENDERSTATE_DITHERENABLE, TRUE);
+    sDrawSetStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_WRAP);
+    sDrawSetState(D3DRENDERSTATE_NORMALIZENORMALS, TRUE);
     // Setting the target again makes the device take up the Z-buffer attached after it was made.
     if (SUCCEEDED(dev->SetRenderTarget(drawMan.backP, 0))) {
-        dev->SetRenderState(D3DRENDERSTATE_ZENABLE, FALSE);
-        dev->SetRenderState(D3DRENDERSTATE_ZENABLE, TRUE);
+        sDrawSetState(D3DRENDERSTATE_ZENABLE, FALSE);
+        sDrawSetState(D3DRENDERSTATE_ZENABLE, TRUE);
         for (DWORD stage = 0; stage < 8; ++stage) {
-            dev->SetTextureStageState(stage, D3DTSS_MAGFILTER, D3DTFG_LINEAR);
-            dev->SetTextureStageState(stage, D3DTSS_MINFILTER, D3DTFN_LINEAR);
+            sDrawSetStageState(stage, D3DTSS_MAGFILTER, D3DTFG_LINEAR);
+            sDrawSetStageState(stage, D3DTSS_MINFILTER, D3DTFN_LINEAR);
         }
     }
     drawMan.status |= DRAW_STAT_D3D;
@@ -367,6 +368,7 @@ static void _setLink(bool aOn)
     drawLibLink.hardwareMask = DRAW_STAT_TNLHAL | DRAW_STAT_HAL;
     drawLibLink.instH = sysWork.instH;
     drawLibLink.findPixelsP = _linkFindPixels;
+    drawLibLink.setStateP = sDrawSetState;
     drawManLink.getViewMatrixP = _linkViewMatrix;
     drawManLink.getProjMatrixP = _linkProjMatrix;
     drawManLink.getNearP = _linkNear;

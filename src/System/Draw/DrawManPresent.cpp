@@ -30,6 +30,8 @@ void sDrawSetBackColor(long aR, long aG, long aB)
 static HRESULT _restoreSurface(void)
 {
     const HRESULT hr = drawMan.ddrawP ? drawMan.ddrawP->RestoreAllSurfaces() : DDERR_NOTINITIALIZED;
+    // A driver may bring the device back with its own states.
+    sDrawInvalidateStates();
     if (drawMan.texCallBackP)
         drawMan.texCallBackP();
     sPrintMsgFile("Restore");

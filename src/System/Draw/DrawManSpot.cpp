@@ -199,13 +199,8 @@ long _drawLight::Update(void)
 static void _mapStage(IDirect3DDevice7 *aDevP, DWORD aStage, IDirectDrawSurface7 *aSufP)
 {
     aDevP->SetTexture(aStage, aSufP);
-    aDevP->SetTextureStageState(aStage, D3DTSS_TEXCOORDINDEX, 0);
-    aDevP->SetTextureStageState(aStage, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    aDevP->SetTextureStageState(aStage, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    aDevP->SetTextureStageState(aStage, D3DTSS_COLORARG2, D3DTA_CURRENT);
-    aDevP->SetTextureStageState(aStage, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    aDevP->SetTextureStageState(aStage, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
-    aDevP->SetTextureStageState(aStage, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
+    sDrawSetStageState(aStage, D3DTSS_TEXCOORDINDEX, 0);
+    sDrawSetStage(aStage, DRAW_STAGE_MODULATE_CUR);
 }
 
 long _drawLight::DrawMapTexture(void)
@@ -213,27 +208,19 @@ long _drawLight::DrawMapTexture(void)
     IDirect3DDevice7 *dev = drawMan.d3dDevP;
     if (!dev || !_isSpotMap() || !GetEnable())
         return 0;
-    DWORD alphaBlend, srcBlend, destBlend, lighting, zBias, address;
-    dev->GetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, &alphaBlend);
-    dev->GetRenderState(D3DRENDERSTATE_SRCBLEND, &srcBlend);
-    dev->GetRenderState(D3DRENDERSTATE_DESTBLEND, &destBlend);
-    dev->GetRenderState(D3DRENDERSTATE_LIGHTING, &lighting);
-    dev->GetRenderState(D3DRENDERSTATE_ZBIAS, &zBias);
-    dev->GetTextureStageState(0, D3DTSS_ADDRESS, &address);
-    dev->SetRenderState(D3DRENDERSTATE_ZBIAS, 8);
-    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_DESTALPHA);
-    dev->SetTextureStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
+    sDrawSetState(D3DRENDERSTATE_ZBIAS, 8);
+    sDrawSetState(D3DRENDERSTATE_LIGHTING, FALSE);
+    sDrawSetBlendFactors(D3DBLEND_ONE, D3DBLEND_DESTALPHA);
+    sDrawSetStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
 
     DWORD stage = 0;
     if (IDirectDrawSurface7 *shadow = _pageSurface(_shadowTexNum))
         _mapStage(dev, stage++, shadow);
     if (IDirectDrawSurface7 *light = _pageSurface(_lightTexNum))
         _mapStage(dev, stage++, light);
-    dev->SetTextureStageState(stage, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    dev->SetTextureStageState(stage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    sDrawSetStage(stage, DRAW_STAGE_OFF);
     D3DMATERIAL7 mtrl = {};
     mtrl.diffuse.r = mtrl.diffuse.g = mtrl.diffuse.b = mtrl.diffuse.a = 0.5f;
     mtrl.ambient = mtrl.specular = mtrl.emissive = mtrl.diffuse;
@@ -259,11 +246,6 @@ long _drawLight::DrawMapTexture(void)
         _shapeOps.spotLightDrawP(shape, &info);
     }
 
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, alphaBlend);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, srcBlend);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, destBlend);
-    dev->SetRenderState(D3DRENDERSTATE_LIGHTING, lighting);
-    dev->SetRenderState(D3DRENDERSTATE_ZBIAS, zBias);
-    dev->SetTextureStageState(0, D3DTSS_ADDRESS, address);
+    sDrawCloseStates(&scope);
     return 0;
 }

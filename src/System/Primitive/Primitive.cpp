@@ -21,12 +21,6 @@ static IDirect3DDevice7 *_dev(void)
     return drawMan.d3dDevP;
 }
 
-static void _disableStage(IDirect3DDevice7 *aDevP, DWORD aStage)
-{
-    aDevP->SetTextureStageState(aStage, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    aDevP->SetTextureStageState(aStage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-}
-
 // Locks a buffer and checks that it holds at least aBytes.
 static uint8_t *_lock(IDirect3DVertexBuffer7 *aVbP, DWORD aFlags, DWORD aBytes)
 {
@@ -421,13 +415,13 @@ void _primVertexSetBump::Draw(void)
         mtrl.diffuse.a = 0.8f;
         mtrl.ambient.a = 1.0f;
         dev->SetMaterial(&mtrl);
-        dev->SetRenderState(D3DRENDERSTATE_LIGHTING, TRUE);
-        dev->SetRenderState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD);
-        dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-        dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
-        dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
-        dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
-        _disableStage(dev, 0);
+        sDrawSetState(D3DRENDERSTATE_LIGHTING, TRUE);
+        sDrawSetState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD);
+        sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+        sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
+        sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
+        sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        sDrawSetStage(0, DRAW_STAGE_OFF);
         dev->DrawIndexedPrimitive(s._primitiveType, _defVertexType, _vertexP, (DWORD)_vertexNum, s._indexP,
                                   (DWORD)s._indexNum, 0);
         // The larger copy must not grow what is drawn after it.
@@ -649,7 +643,7 @@ void _primPrimitive::Draw(void)
         return;
     if (_texStageNum <= 0) {
         for (DWORD s = 0; s < 3; ++s)
-            _disableStage(dev, s);
+            sDrawSetStage(s, DRAW_STAGE_OFF);
         for (long k = 0; k < _vertexSetNum; ++k)
             if (_vertexSetPP[k])
                 _vertexSetPP[k]->Draw();
@@ -662,20 +656,20 @@ void _primPrimitive::Draw(void)
         if (_texInfo *info = sTexGetInfoPtr(t.texNum)) {
             if (IDirectDrawSurface7 *suf = sTexGetSurfacePtr(info->pageNum)) {
                 dev->SetTexture((DWORD)j, suf);
-                dev->SetTextureStageState((DWORD)j, D3DTSS_TEXCOORDINDEX, (DWORD)(t.texUVIndex < 0 ? i : t.texUVIndex));
-                dev->SetTextureStageState((DWORD)j, D3DTSS_COLOROP, t.texOp);
-                dev->SetTextureStageState((DWORD)j, D3DTSS_COLORARG1, t.texArg1);
-                dev->SetTextureStageState((DWORD)j, D3DTSS_COLORARG2, t.texArg2);
-                dev->SetTextureStageState((DWORD)j, D3DTSS_ALPHAOP, t.alphaOp);
-                dev->SetTextureStageState((DWORD)j, D3DTSS_ALPHAARG1, t.alphaArg1);
-                dev->SetTextureStageState((DWORD)j, D3DTSS_ALPHAARG2, t.alphaArg2);
+                sDrawSetStageState((DWORD)j, D3DTSS_TEXCOORDINDEX, (DWORD)(t.texUVIndex < 0 ? i : t.texUVIndex));
+                sDrawSetStageState((DWORD)j, D3DTSS_COLOROP, t.texOp);
+                sDrawSetStageState((DWORD)j, D3DTSS_COLORARG1, t.texArg1);
+                sDrawSetStageState((DWORD)j, D3DTSS_COLORARG2, t.texArg2);
+                sDrawSetStageState((DWORD)j, D3DTSS_ALPHAOP, t.alphaOp);
+                sDrawSetStageState((DWORD)j, D3DTSS_ALPHAARG1, t.alphaArg1);
+                sDrawSetStageState((DWORD)j, D3DTSS_ALPHAARG2, t.alphaArg2);
             }
         } else {
-            _disableStage(dev, (DWORD)j);
+            sDrawSetStage((DWORD)j, DRAW_STAGE_OFF);
         }
         if (sPrimStageEndsPass(i, j, _texStageNum, limit)) {
             if (j < 7)
-                _disableStage(dev, (DWORD)j + 1);
+                sDrawSetStage((DWORD)j + 1, DRAW_STAGE_OFF);
             for (long k = 0; k < _vertexSetNum; ++k)
                 if (_vertexSetPP[k])
                     _vertexSetPP[k]->Draw();

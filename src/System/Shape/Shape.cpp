@@ -289,27 +289,17 @@ void _shape::_shadowReceive(void)
     mtrl.diffuse.a = 0.8f;
     mtrl.ambient = mtrl.diffuse;
     dev->SetMaterial(&mtrl);
-    static const D3DRENDERSTATETYPE saved[] = {
-        D3DRENDERSTATE_SHADEMODE,        D3DRENDERSTATE_FILLMODE,  D3DRENDERSTATE_ZWRITEENABLE,
-        D3DRENDERSTATE_ZFUNC,            D3DRENDERSTATE_ALPHABLENDENABLE, D3DRENDERSTATE_SRCBLEND,
-        D3DRENDERSTATE_DESTBLEND,        D3DRENDERSTATE_ZBIAS,     D3DRENDERSTATE_ZENABLE,
-        D3DRENDERSTATE_EMISSIVEMATERIALSOURCE,
-    };
-    DWORD value[sizeof saved / sizeof saved[0]];
-    for (size_t i = 0; i < sizeof saved / sizeof saved[0]; ++i)
-        dev->GetRenderState(saved[i], &value[i]);
+    _drawStateScope scope;
+    sDrawOpenStates(&scope);
     // The receiver's pixels are multiplied by the shadow's alpha, 0.8.
-    dev->SetRenderState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_FLAT);
-    dev->SetRenderState(D3DRENDERSTATE_FILLMODE, D3DFILL_SOLID);
-    dev->SetRenderState(D3DRENDERSTATE_ZENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-    dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ZERO);
-    dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_SRCALPHA);
-    dev->SetRenderState(D3DRENDERSTATE_ZBIAS, 8);
-    dev->SetRenderState(D3DRENDERSTATE_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    sDrawSetState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_FLAT);
+    sDrawSetState(D3DRENDERSTATE_FILLMODE, D3DFILL_SOLID);
+    sDrawSetState(D3DRENDERSTATE_ZENABLE, TRUE);
+    sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
+    sDrawSetBlend(DRAW_BLEND_SHADE);
+    sDrawSetState(D3DRENDERSTATE_ZBIAS, 8);
+    sDrawSetState(D3DRENDERSTATE_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL);
+    sDrawSetStage(0, DRAW_STAGE_OFF);
 
     float plane[4];
     sShapeWorldPlane(_shadowReceiveP, &_coord.world, plane);
@@ -330,8 +320,7 @@ void _shape::_shadowReceive(void)
             caster->Draw(ShapeDrawFlgNotRenderState | ShapeDrawFlgNotMaterial | ShapeDrawFlgShadowReceive, &m);
         }
     }
-    for (size_t i = 0; i < sizeof saved / sizeof saved[0]; ++i)
-        dev->SetRenderState(saved[i], value[i]);
+    sDrawCloseStates(&scope);
 }
 
 void _shape::_drawBlur(_ability *aAbilityP, struct _coord *aCoordP, DWORD aDrawFlg, ShapeEffect *aEffectP)

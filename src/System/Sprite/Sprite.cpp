@@ -150,30 +150,29 @@ void _sprite::Draw(DWORD aDrawFlg, const D3DMATRIX *aMatrixP)
     if (_pattern(&info, &suf)) {
         const _spriteTexInfo &t = _texInfoP[_curInfoNum];
         dev->SetTexture(0, suf);
-        dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-        dev->SetTextureStageState(0, D3DTSS_COLOROP, t.texOp);
-        dev->SetTextureStageState(0, D3DTSS_COLORARG1, t.texArg1);
-        dev->SetTextureStageState(0, D3DTSS_COLORARG2, t.texArg2);
-        dev->SetTextureStageState(0, D3DTSS_ALPHAOP, t.alphaOp);
-        dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, t.alphaArg1);
-        dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, t.alphaArg2);
-        dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-        dev->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+        sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+        sDrawSetStageState(0, D3DTSS_COLOROP, t.texOp);
+        sDrawSetStageState(0, D3DTSS_COLORARG1, t.texArg1);
+        sDrawSetStageState(0, D3DTSS_COLORARG2, t.texArg2);
+        sDrawSetStageState(0, D3DTSS_ALPHAOP, t.alphaOp);
+        sDrawSetStageState(0, D3DTSS_ALPHAARG1, t.alphaArg1);
+        sDrawSetStageState(0, D3DTSS_ALPHAARG2, t.alphaArg2);
+        sDrawSetStage(1, DRAW_STAGE_OFF);
     }
-    dev->SetRenderState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD);
-    dev->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
-    dev->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, (_status & SPRITE_STAT_COLORKEY) ? TRUE : FALSE);
-    dev->SetRenderState(D3DRENDERSTATE_SPECULARENABLE, FALSE);
+    sDrawSetState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD);
+    sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+    sDrawSetState(D3DRENDERSTATE_COLORKEYENABLE, (_status & SPRITE_STAT_COLORKEY) ? TRUE : FALSE);
+    sDrawSetState(D3DRENDERSTATE_SPECULARENABLE, FALSE);
     if (_status & SPRITE_STAT_ALPHA) {
-        dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
-        dev->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, FALSE);
-        dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, _srcBlend);
-        dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, _destBlend);
+        sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+        sDrawSetState(D3DRENDERSTATE_ALPHATESTENABLE, FALSE);
+        sDrawSetState(D3DRENDERSTATE_SRCBLEND, _srcBlend);
+        sDrawSetState(D3DRENDERSTATE_DESTBLEND, _destBlend);
     } else {
-        dev->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-        dev->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, TRUE);
-        dev->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-        dev->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ZERO);
+        sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+        sDrawSetState(D3DRENDERSTATE_ALPHATESTENABLE, TRUE);
+        sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
+        sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ZERO);
     }
     dev->SetMaterial(&_material);
     dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, SPRITE_FVF, _vertex, 4, 0);

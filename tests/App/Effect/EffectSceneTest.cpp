@@ -155,7 +155,7 @@ protected:
         ASSERT_NE(nullptr, drawMan.d3dDevP);
         for (int i = 0; i < DRAW_LIGHT_MAX; ++i)
             drawMan.lightP[i]->SetEnable(0);
-        drawMan.d3dDevP->SetRenderState(D3DRENDERSTATE_ZFUNC, D3DCMP_LESSEQUAL);
+        sDrawSetState(D3DRENDERSTATE_ZFUNC, D3DCMP_LESSEQUAL);
     }
     static void DrawShapes(std::initializer_list<_shape *> aShapes)
     {
@@ -225,13 +225,13 @@ TEST_F(EffectScene, CloudsShowOnlyWhereNothingElseWasDrawnAndFadeIn)
     drawMan.d3dDevP->GetRenderState(D3DRENDERSTATE_SPECULARENABLE, &specular);
     fx::Clear(kBlack);
     DrawShapes({&shape});
-    drawMan.d3dDevP->SetRenderState(D3DRENDERSTATE_SPECULARENABLE, TRUE);
+    sDrawSetState(D3DRENDERSTATE_SPECULARENABLE, TRUE);
     EfxCloudSceneDraw(nullptr, 40, nullptr, nullptr);
     EXPECT_LE(fx::Distance(sky, fx::Pixel(320, 120)), 8) << "specular left on by the scene";
     DWORD after = FALSE;
     drawMan.d3dDevP->GetRenderState(D3DRENDERSTATE_SPECULARENABLE, &after);
     EXPECT_EQ(after, (DWORD)TRUE) << "the scene's state is given back";
-    drawMan.d3dDevP->SetRenderState(D3DRENDERSTATE_SPECULARENABLE, specular);
+    sDrawSetState(D3DRENDERSTATE_SPECULARENABLE, specular);
     EfxCloudSceneExit(nullptr, 0, nullptr, nullptr);
     EXPECT_EQ(gEfxCloudP, nullptr);
 }

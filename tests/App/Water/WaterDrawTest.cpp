@@ -63,7 +63,7 @@ protected:
         D3DUtil_SetProjectionMatrix(proj, 0.9f, 0.75f, 1.0f, 100.0f);
         drawMan.d3dDevP->SetTransform(D3DTRANSFORMSTATE_VIEW, &view);
         drawMan.d3dDevP->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
-        drawMan.d3dDevP->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+        sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
     }
     void TearDown() override
     {

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "App/App/Appflow.h"
 #include "DeviceFixture.h"
@@ -395,6 +396,101 @@ TEST_F(DrawMan, CameraAndLightsTalkToTheDevice)
     light.SetEnable(0);
     drawMan.d3dDevP->GetLightEnable(2, &on);
     EXPECT_FALSE(on);
+}
+
+// Device calls the recorder saw of one kind.
+long Sets(const std::vector<fx::Call> &aCalls)
+{
+    long n = 0;
+    for (const fx::Call &c : aCalls)
+        n += c.kind == fx::Call::SetState || c.kind == fx::Call::SetStage;
+    return n;
+}
+
+DWORD DeviceState(D3DRENDERSTATETYPE aType)
+{
+    DWORD v = 0xDEADBEEF;
+    drawMan.d3dDevP->GetRenderState(aType, &v);
+    return v;
+}
+
+DWORD DeviceStage(DWORD aStage, D3DTEXTURESTAGESTATETYPE aType)
+{
+    DWORD v = 0xDEADBEEF;
+    drawMan.d3dDevP->GetTextureStageState(aStage, aType, &v);
+    return v;
+}
+
+// The copy of the device's states: a set of the value in force does not reach the device, one
+// after the copy was forgotten (device opened, surfaces restored) does, and nested scopes give
+// back exactly what was in force when each opened.
+TEST_F(DrawMan, StateCopySkipsValuesInForceAndScopesGiveStatesBack)
+{
+    ASSERT_EQ(fx::Open(640, 480, 16, false, false), 0);
+    struct Step {
+        const char *what;
+        bool known;  // the copy holds the states before the step (else it was just forgotten)
+        void (*run)();
+        long sets;   // device calls the step makes
+    };
+    const Step steps[] = {
+        {"first set after forgetting", false, [] { sDrawSetState(D3DRENDERSTATE_ZBIAS, 3); }, 1},
+        {"the same value again", true, [] { sDrawSetState(D3DRENDERSTATE_ZBIAS, 3); }, 0},
+        {"another value", true, [] { sDrawSetState(D3DRENDERSTATE_ZBIAS, 4); }, 1},
+        {"stage state twice", true, [] {
+             sDrawSetStageState(1, D3DTSS_COLOROP, D3DTOP_ADD);
+             sDrawSetStageState(1, D3DTSS_COLOROP, D3DTOP_ADD);
+         }, 1},
+        {"blend presets", true, [] {
+             sDrawSetBlend(DRAW_BLEND_OFF);
+             sDrawSetBlend(DRAW_BLEND_ADDITIVE);
+             sDrawSetBlend(DRAW_BLEND_ADDITIVE);
+         }, 4},
+        {"stage preset", true, [] { sDrawSetStage(0, DRAW_STAGE_OFF); }, 2},
+        {"forgotten after a restore", true, [] {
+             sDrawRestoreSurface();
+             sDrawSetState(D3DRENDERSTATE_ZBIAS, 4);
+         }, 1},
+    };
+    sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+    sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
+    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    for (const Step &s : steps) {
+        fx::Start();  // forgets the copy
+        if (s.known) {
+            sDrawGetState(D3DRENDERSTATE_ZBIAS);
+            sDrawGetState(D3DRENDERSTATE_ALPHABLENDENABLE);
+            sDrawGetState(D3DRENDERSTATE_SRCBLEND);
+            sDrawGetState(D3DRENDERSTATE_DESTBLEND);
+            sDrawGetStageState(0, D3DTSS_COLOROP);
+            sDrawGetStageState(0, D3DTSS_ALPHAOP);
+            sDrawGetStageState(1, D3DTSS_COLOROP);
+        }
+        s.run();
+        EXPECT_EQ(Sets(fx::Stop()), s.sets) << s.what;
+    }
+    EXPECT_EQ(DeviceState(D3DRENDERSTATE_ZBIAS), 4u);
+    EXPECT_EQ(DeviceState(D3DRENDERSTATE_DESTBLEND), (DWORD)D3DBLEND_ONE);
+
+    sDrawSetState(D3DRENDERSTATE_ZBIAS, 0);
+    sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_CCW);
+    sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    _drawStateScope outer, inner;
+    sDrawOpenStates(&outer);
+    sDrawSetState(D3DRENDERSTATE_ZBIAS, 5);
+    sDrawOpenStates(&inner);
+    sDrawSetState(D3DRENDERSTATE_ZBIAS, 6);
+    sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+    sDrawSetStage(0, DRAW_STAGE_OFF);
+    sDrawCloseStates(&inner);
+    EXPECT_EQ(DeviceState(D3DRENDERSTATE_ZBIAS), 5u) << "inner scope gives back the outer's value";
+    EXPECT_EQ(DeviceState(D3DRENDERSTATE_CULLMODE), (DWORD)D3DCULL_CCW);
+    EXPECT_EQ(DeviceStage(0, D3DTSS_COLOROP), (DWORD)D3DTOP_MODULATE);
+    sDrawCloseStates(&outer);
+    EXPECT_EQ(DeviceState(D3DRENDERSTATE_ZBIAS), 0u) << "a give-back is not remembered by the outer scope";
+    EXPECT_EQ(DeviceState(D3DRENDERSTATE_CULLMODE), (DWORD)D3DCULL_CCW);
+    EXPECT_EQ(drawMan.state.scopeP, nullptr);
+    EXPECT_EQ(drawMan.state.lostCnt, 0u);
 }
 
 TEST_F(DrawMan, SpotlightMapsAreMadeRenderedIntoAndFreed)

@@ -39,9 +39,9 @@ protected:
     {
         ASSERT_NE(nullptr, drawMan.d3dDevP);
         // The quad shapes are lit by the scene's ambient light.
-        drawMan.d3dDevP->SetRenderState(D3DRENDERSTATE_AMBIENT, 0xFFFFFFFF);
+        sDrawSetState(D3DRENDERSTATE_AMBIENT, 0xFFFFFFFF);
     }
-    void TearDown() override { drawMan.d3dDevP->SetRenderState(D3DRENDERSTATE_AMBIENT, 0); }
+    void TearDown() override { sDrawSetState(D3DRENDERSTATE_AMBIENT, 0); }
 
     static void Frame(_particle &aP, uint32_t aFrame)
     {

@@ -26,7 +26,7 @@ protected:
         for (int i = 0; i < DRAW_LIGHT_MAX; ++i)
             drawMan.lightP[i]->SetEnable(0);
         sDrawFreeShapeInfo();
-        drawMan.d3dDevP->SetRenderState(D3DRENDERSTATE_ZFUNC, D3DCMP_LESSEQUAL);
+        sDrawSetState(D3DRENDERSTATE_ZFUNC, D3DCMP_LESSEQUAL);
     }
     void TearDown() override { sDrawFreeShapeInfo(); }
 

@@ -50,8 +50,8 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(nullptr, drawMan.d3dDevP);
-        drawMan.d3dDevP->SetRenderState(D3DRENDERSTATE_ZFUNC, D3DCMP_LESSEQUAL);
-        drawMan.d3dDevP->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, TRUE);
+        sDrawSetState(D3DRENDERSTATE_ZFUNC, D3DCMP_LESSEQUAL);
+        sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, TRUE);
     }
     static void Frame(std::initializer_list<_sprite *> aSprites, DWORD aFlg)
     {
