@@ -26,8 +26,8 @@ endfunction()
 # kestrel_test(NAME n SOURCES ... [QEMU] [FLOOR] [WINDOWS] [LIBS ...] [TIMEOUT s])
 #  native build: a test linked with the sanitized core; QEMU adds a run of a plain build
 #                of the same test under qemu-i386 -cpu athlon (3DNow! and AMD paths); FLOOR
-#                adds runs on the floor processors: an i586 with MMX and a K6-2 (MMX, 3DNow!),
-#                neither with SSE. Both carry +cmov only because Debian's i386 ld.so, libc and
+#                adds runs on the floor processors: an i586 with MMX and a K6-2 (an AMD family 5
+#                model 8: MMX, 3DNow!), neither with SSE. Both carry +cmov only because Debian's i386 ld.so, libc and
 #                libstdc++ use CMOV (qemu -cpu pentium stops in ld.so); our own code holds none,
 #                which tools/Floor's disassembly check proves on the core's objects.
 #  WINDOWS:      built only in the Windows build, linked with the platform layer, run by Wine
@@ -70,7 +70,7 @@ function(kestrel_test)
     set_tests_properties(${T_NAME}_qemu PROPERTIES TIMEOUT ${T_TIMEOUT})
   endif()
   if(T_FLOOR)
-    foreach(cpu IN ITEMS "i586:pentium,+mmx,+cmov" "k6-2:pentium,+mmx,+cmov,+3dnow")
+    foreach(cpu IN ITEMS "i586:pentium,+mmx,+cmov" "k6-2:pentium,+mmx,+cmov,+3dnow,vendor=AuthenticAMD,family=5,model=8,stepping=12")
       string(REPLACE ":" ";" cpu "${cpu}")
       list(GET cpu 0 tag)
       list(GET cpu 1 model)
