@@ -36,6 +36,17 @@ static void _trimSeparator(char *aDirP)
         aDirP[--n] = 0;
 }
 
+// The program's own folder inside a shared one (application data, temporary files), made when
+// missing.
+static bool _ownFolder(char *aBaseP, char *aOutP)
+{
+    _trimSeparator(aBaseP);
+    if (std::snprintf(aOutP, MAX_PATH, "%s\\" SYS_FOLDER_NAME, aBaseP) >= MAX_PATH)
+        return false;
+    CreateDirectoryA(aOutP, nullptr);
+    return true;
+}
+
 static bool _programFolder(const char *aProgramDirP, char *aOutP)
 {
     if (aProgramDirP) {
@@ -63,26 +74,14 @@ static bool _appDataFolder(const char *, char *aOutP)
     char base[MAX_PATH] = "";
     const bool found = getFolder && getFolder(nullptr, base, SYS_APPDATA_CSIDL, TRUE) && base[0];
     FreeLibrary(shell);
-    if (!found)
-        return false;
-    _trimSeparator(base);
-    if (std::snprintf(aOutP, MAX_PATH, "%s\\" SYS_FOLDER_NAME, base) >= MAX_PATH)
-        return false;
-    CreateDirectoryA(aOutP, nullptr);
-    return true;
+    return found && _ownFolder(base, aOutP);
 }
 
 static bool _tempFolder(const char *, char *aOutP)
 {
     char base[MAX_PATH];
     const DWORD n = GetTempPathA(sizeof base, base);
-    if (n == 0 || n >= sizeof base)
-        return false;
-    _trimSeparator(base);
-    if (std::snprintf(aOutP, MAX_PATH, "%s\\" SYS_FOLDER_NAME, base) >= MAX_PATH)
-        return false;
-    CreateDirectoryA(aOutP, nullptr);
-    return true;
+    return n != 0 && n < sizeof base && _ownFolder(base, aOutP);
 }
 
 // In order of preference: the first one that takes a file is used.
