@@ -2,7 +2,7 @@
 #define KESTREL_APP_APP_APPFLOW_H
 
 // The flow table and the routines every flow shares: messages to the user, and (with the draw
-// manager) the screen mode, loading screen and frame-rate display.
+// manager) the screen mode, the number texture and frame-rate display.
 
 #include <windows.h>
 
@@ -27,11 +27,6 @@ void sAppRunFlow(void (*aFrameP)(void), void (*aStopP)(void));
 long changeScreenMode(long aWidth, long aHeight, long aDepth);
 // Registers the digit font of the interface package as the number texture (colour 0 transparent).
 void entryNumberTex(void);
-// One step of the viewer's loading display: the picture at 0 %, the bar, then a present.
-void drawLodingBar(long aPercent, uint32_t aBarColor, uint32_t aGuideColor);
-void showLoadingScreen(void);
-// The guide bar and the loading bar over it (colours 0x00RRGGBB), then one message.
-void showLoadingBar(long aPercent, uint32_t aBarColor, uint32_t aGuideColor);
 // Frame rate, its average and an optional title in the top-left corner.
 void drawFps(float aFps, float aFpsAve, const char *aTitleP);
 

@@ -581,8 +581,9 @@ long Bench::Change(void)
             cpSetScore(_step, _fpsPeak, _fpsAve, (float)_sceneP->GetCps(), (float)frameTime);
             scoredB = 1;
         }
-        _runLog("end %s %u played=%lld loops=%llu%s", _runName(), (unsigned)_step, (long long)gSceneFrameCnt,
-                (unsigned long long)gLoopCnt, (_sceneP->GetStatus() & 0x0004) ? " complete" : _cutB ? " cut" : "");
+        _runLog("end %s %u played=%lld loops=%llu%s%s", _runName(), (unsigned)_step, (long long)gSceneFrameCnt,
+                (unsigned long long)gLoopCnt, (_sceneP->GetStatus() & 0x0004) ? " complete" : _cutB ? " cut" : "",
+                scoredB ? " scored" : "");
         _sceneP->CallExit();
         delete _sceneP;
         _sceneP = nullptr;

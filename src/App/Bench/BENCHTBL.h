@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "App/Bench/BenchCore.h"
+#include "App/Bench/BenchCue.h"
 #include "App/Scene/SceneCore.h"
 
 // The current table's row aStep, or null beyond the table.
@@ -18,19 +19,6 @@ long benchGetRowNum(void);
 void benchLoadSceneAll(void);
 // Frees every loaded definition once and clears it from every row.
 void benchFreeSceneAll(void);
-
-// Cue lists of the demo.
-extern _sceneSeDef traNinjya1SeDef[];
-extern _sceneSeDef traNinjya2SeDef[];
-extern _sceneSeDef ss1_1SeDef[];
-extern _sceneSeDef ss2_1SeDef[];
-extern _sceneSeDef ss2_2SeDef[];
-extern _sceneSeDef ss2_6SeDef[];
-extern _sceneSeDef ss3_3SeDef[];
-extern _sceneSeDef ss4_1SeDef[];
-extern _sceneSeDef ss4_2SeDef[];
-extern _sceneSeDef sfNinjyaSeDef[];
-extern _sceneSeDef endingSeDef[];
 
 extern _becnhDef benchDef[BENCH_ROW_NUM];
 extern _becnhDef lightBenchDef[BENCH_ROW_NUM];

@@ -126,11 +126,6 @@ float sBenchFpsAve(long aSceneFps, uint64_t aLoopCnt, long aSceneFrameCnt)
     return (float)((double)aSceneFps * ratio);
 }
 
-int32_t sBenchScore(float aFpsAve)
-{
-    return (int32_t)(32.0f * aFpsAve);
-}
-
 // ---- Row search ---------------------------------------------------------------------------
 
 long sBenchFirstStep(long aRowNum, _benchPlayableProc aPlayableP, void *aCtxP)
@@ -176,11 +171,6 @@ int sBenchChallengeEnds(uint32_t aMsg)
     default:
         return aMsg >= 0x0201 && aMsg <= 0x0209;  // button messages; 0x0200 is a move
     }
-}
-
-int sBenchChallengeDiscards(uint32_t aMsg)
-{
-    return (aMsg >= 0x0100 && aMsg <= 0x0108) || (aMsg >= 0x0200 && aMsg <= 0x0209);
 }
 
 uint32_t sBenchBlinkColor(long aTick)

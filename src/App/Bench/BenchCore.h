@@ -1,7 +1,7 @@
 #ifndef KESTREL_APP_BENCH_BENCHCORE_H
 #define KESTREL_APP_BENCH_BENCHCORE_H
 
-// The arithmetic of benchmark and demo runs that needs no device: the score of a test, the
+// The arithmetic of benchmark and demo runs that needs no device: the loop rate of a test, the
 // choice of the next row, the Challenge Mode input rule and blink, the fade quads' alpha, the
 // seeded generator with the feathers and attractors of the ninja scenes, and the frame-time
 // record with its summary.
@@ -76,8 +76,6 @@ double sBenchFrameTime(int64_t aSceneFrameTime, int64_t aSceneFrameCnt);
 // Loops per second of scene time: the scene's whole-number rate times loops per scene frame;
 // 0 for a scene without frames.
 float sBenchFpsAve(long aSceneFps, uint64_t aLoopCnt, long aSceneFrameCnt);
-// The score the control panel stores for a test.
-int32_t sBenchScore(float aFpsAve);
 
 // ---- Row search ---------------------------------------------------------------------------
 
@@ -99,8 +97,6 @@ enum {
 };
 // 1 when a dispatched message starts the test: quit, a key or any mouse button (not a move).
 int sBenchChallengeEnds(uint32_t aMsg);
-// 1 for the keyboard and mouse messages discarded before the prompt waits.
-int sBenchChallengeDiscards(uint32_t aMsg);
 // Prompt colour of blink tick aTick (0..29).
 uint32_t sBenchBlinkColor(long aTick);
 

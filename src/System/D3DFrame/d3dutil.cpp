@@ -18,33 +18,6 @@ void D3DUtil_InitMaterial(D3DMATERIAL7 &aMtrl, float aR, float aG, float aB, flo
     aMtrl.diffuse.a = aMtrl.ambient.a = aA;
 }
 
-void D3DUtil_SetRotateXMatrix(D3DMATRIX &aMat, float aRads)
-{
-    D3DUtil_SetIdentityMatrix(aMat);
-    aMat._22 = std::cos(aRads);
-    aMat._23 = std::sin(aRads);
-    aMat._32 = -std::sin(aRads);
-    aMat._33 = std::cos(aRads);
-}
-
-void D3DUtil_SetRotateYMatrix(D3DMATRIX &aMat, float aRads)
-{
-    D3DUtil_SetIdentityMatrix(aMat);
-    aMat._11 = std::cos(aRads);
-    aMat._13 = -std::sin(aRads);
-    aMat._31 = std::sin(aRads);
-    aMat._33 = std::cos(aRads);
-}
-
-void D3DUtil_SetRotateZMatrix(D3DMATRIX &aMat, float aRads)
-{
-    D3DUtil_SetIdentityMatrix(aMat);
-    aMat._11 = std::cos(aRads);
-    aMat._12 = std::sin(aRads);
-    aMat._21 = -std::sin(aRads);
-    aMat._22 = std::cos(aRads);
-}
-
 HRESULT D3DUtil_SetProjectionMatrix(D3DMATRIX &aMat, float aFov, float aAspect, float aNearPlane,
                                     float aFarPlane)
 {

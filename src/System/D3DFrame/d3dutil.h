@@ -9,9 +9,6 @@ void D3DUtil_SetIdentityMatrix(D3DMATRIX &aMat);
 // Zeroes the whole material, then diffuse = ambient = (r, g, b, a).
 void D3DUtil_InitMaterial(D3DMATERIAL7 &aMtrl, float aR = 0.0f, float aG = 0.0f, float aB = 0.0f,
                           float aA = 1.0f);
-void D3DUtil_SetRotateXMatrix(D3DMATRIX &aMat, float aRads);
-void D3DUtil_SetRotateYMatrix(D3DMATRIX &aMat, float aRads);
-void D3DUtil_SetRotateZMatrix(D3DMATRIX &aMat, float aRads);
 // Perspective projection; E_INVALIDARG with the matrix untouched when near and far are within
 // 0.01 or the sine of half the field of view is below 0.01.
 HRESULT D3DUtil_SetProjectionMatrix(D3DMATRIX &aMat, float aFov, float aAspect, float aNearPlane,

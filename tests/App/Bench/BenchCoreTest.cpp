@@ -10,14 +10,10 @@
 
 namespace {
 
-TEST(BenchScore, ScoreIsThirtyTwoTimesTheLoopRateTruncated)
+TEST(BenchScore, LoopRateIsSceneRateTimesLoopsPerFrame)
 {
     // 30 fps scene of 300 frames run in 1234 loops: 30 * 1234 / 300 = 123.4 loops per second.
-    const float fpsAve = sBenchFpsAve(30, 1234, 300);
-    EXPECT_FLOAT_EQ(fpsAve, 123.4f);
-    EXPECT_EQ(sBenchScore(fpsAve), 3948);  // 32 * 123.4 = 3948.8
-    EXPECT_EQ(sBenchScore(0.99f), 31);
-    EXPECT_EQ(sBenchScore(0.0f), 0);
+    EXPECT_FLOAT_EQ(sBenchFpsAve(30, 1234, 300), 123.4f);
 }
 
 TEST(BenchScore, SceneRateIsTakenAsAWholeNumber)
@@ -116,15 +112,8 @@ TEST(BenchChallenge, KeysButtonsAndQuitStartTheTestButMovesDoNot)
         EXPECT_FALSE(sBenchChallengeEnds(m)) << std::hex << m;
 }
 
-TEST(BenchChallenge, QueuedInputIsDiscardedAndThePromptBlinksFifteenOnFifteenOff)
+TEST(BenchChallenge, ThePromptBlinksFifteenOnFifteenOff)
 {
-    EXPECT_TRUE(sBenchChallengeDiscards(0x100));
-    EXPECT_TRUE(sBenchChallengeDiscards(0x108));
-    EXPECT_TRUE(sBenchChallengeDiscards(0x200));
-    EXPECT_TRUE(sBenchChallengeDiscards(0x209));
-    EXPECT_FALSE(sBenchChallengeDiscards(0x109));
-    EXPECT_FALSE(sBenchChallengeDiscards(0x20A));
-    EXPECT_FALSE(sBenchChallengeDiscards(0x0F));
     int lit = 0;
     for (long k = 0; k < 30; ++k)
         lit += sBenchBlinkColor(k) == 0xFFFFFFFFu;

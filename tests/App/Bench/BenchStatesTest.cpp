@@ -111,8 +111,8 @@ class BenchStates : public fx::DeviceTest {};
 
 TEST_F(BenchStates, EveryDrawCallbackLeavesTheDeviceStatesAsItFoundThem)
 {
-    if (GetFileAttributesA("Data\\Ksx") == INVALID_FILE_ATTRIBUTES)
-        GTEST_SKIP() << "no built Data beside the test";
+    // The build writes the Data beside the tests; without it every row would pass unplayed.
+    ASSERT_NE(GetFileAttributesA("Data\\Ksx"), INVALID_FILE_ATTRIBUTES) << "no built Data beside the test";
     entryKsfDrawHook();
     const Table tables[] = {
         {"bench", benchDef, BENCH_ROW_NUM, SYS_FULLSPEC},
@@ -188,8 +188,8 @@ TEST_F(BenchStates, EveryDrawCallbackLeavesTheDeviceStatesAsItFoundThem)
 TEST_F(BenchStates, CopySkipsRepeatedSetsInABenchmarkFrame)
 {
     _becnhDef &row = benchDef[0];
-    if (!row.dataPathP || GetFileAttributesA(row.dataPathP) == INVALID_FILE_ATTRIBUTES)
-        GTEST_SKIP() << "no built Data beside the test";
+    ASSERT_NE(row.dataPathP, nullptr);
+    ASSERT_NE(GetFileAttributesA(row.dataPathP), INVALID_FILE_ATTRIBUTES) << row.dataPathP << " was not built";
     entryKsfDrawHook();
     const uint32_t keep = sysWork.status;
     sysWork.status |= SYS_FULLSPEC;

@@ -355,16 +355,19 @@ TEST_P(MatrixCamera, CheckBoxAgainstScreenAndNearDistance)
     EXPECT_EQ(sMatrixCheckBox(&world2, &gCameraView, &gCameraProj, box), 1);
 }
 
-TEST_P(MatrixCamera, DegenerateBoxesDoNotTrap)
+// A box with no screen extent (every corner at the eye, or not finite) is never drawn, and the
+// test does not trap.
+TEST_P(MatrixCamera, DegenerateBoxesAreNotVisibleAndDoNotTrap)
 {
     D3DVECTOR box[8];
     Box(0, 0, 0, 0, box); // w = 0 for every corner
     const D3DMATRIX world = unit();
-    sMatrixCheckBox(&world, &gCameraView, &gCameraProj, box);
-    sMatrixCheckBoxLoose(&world, &gCameraView, &gCameraProj, box);
+    EXPECT_EQ(sMatrixCheckBox(&world, &gCameraView, &gCameraProj, box), 0);
+    EXPECT_EQ(sMatrixCheckBoxLoose(&world, &gCameraView, &gCameraProj, box), 0);
     box[3].x = NAN;
     box[5].z = INFINITY;
-    sMatrixCheckBox(&world, &gCameraView, &gCameraProj, box);
+    EXPECT_EQ(sMatrixCheckBox(&world, &gCameraView, &gCameraProj, box), 0);
+    EXPECT_EQ(sMatrixCheckBoxLoose(&world, &gCameraView, &gCameraProj, box), 0);
     EXPECT_EQ(x87TagWord(), 0xFFFFu);
 }
 

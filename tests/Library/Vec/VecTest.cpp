@@ -64,14 +64,23 @@ TEST_P(VecNormalize, DegenerateInputGivesTheStatedResult)
         EXPECT_TRUE(sameBits(tiny, tinyIn));
     }
 
+    // A non-finite input never comes back as a finite direction: SSE zeroes it, the others keep
+    // the NaN where it was.
     D3DVECTOR withNaN = vec(NAN, 1, 2);
     sVecNormalize(&withNaN);
     if (variant() == MathsVariantSSE) {
         EXPECT_TRUE(sameBits(withNaN, vec(0, 0, 0)));
+    } else {
+        EXPECT_TRUE(std::isnan(withNaN.x));
     }
 
     D3DVECTOR withInf = vec(INFINITY, 1, 2);
-    sVecNormalize(&withInf); // no trap, whatever the variant gives
+    sVecNormalize(&withInf);
+    if (variant() == MathsVariantSSE) {
+        EXPECT_TRUE(sameBits(withInf, vec(0, 0, 0)));
+    } else {
+        EXPECT_FALSE(std::isfinite(withInf.x));
+    }
     EXPECT_EQ(x87TagWord(), 0xFFFFu);
 }
 
@@ -181,19 +190,27 @@ TEST_P(VecProducts, CrossProductMatchesDoubleAndMayOverwriteAnInput)
 // Every 3DNow! routine clears the MMX state (femms) before it returns.
 TEST_P(VecProducts, LeaveTheX87StackEmpty)
 {
+    // The results are read too: a routine that skipped its work would also leave the stack empty.
+    const double k = 1 / std::sqrt(14.0); // 1 / |(1, 2, 3)|
     D3DVECTOR a = vec(1, 2, 3), b = vec(-2, 0.5f, 4), out;
-    float f;
+    float f = 0;
     sVecNormalize(&a);
     EXPECT_EQ(x87TagWord(), 0xFFFFu);
+    EXPECT_NEAR(a.x, k, 1e-3);
+    EXPECT_NEAR(a.z, 3 * k, 1e-3);
     sVecDotProduct(&a, &b, &f);
     EXPECT_EQ(x87TagWord(), 0xFFFFu);
-    f = sVecDotProductRet(&a, &b);
+    EXPECT_NEAR(f, 11 * k, 1e-2); // -2 + 1 + 12
+    EXPECT_NEAR(sVecDotProductRet(&a, &b), f, 1e-5);
     EXPECT_EQ(x87TagWord(), 0xFFFFu);
     sVecCrossProduct(&a, &b, &out);
     EXPECT_EQ(x87TagWord(), 0xFFFFu);
-    f += sVecMagnitude(&b);
+    // (1, 2, 3) x (-2, 0.5, 4) = (6.5, -10, 4.5)
+    EXPECT_NEAR(out.x, 6.5 * k, 1e-2);
+    EXPECT_NEAR(out.y, -10 * k, 1e-2);
+    EXPECT_NEAR(out.z, 4.5 * k, 1e-2);
+    EXPECT_NEAR(sVecMagnitude(&b), std::sqrt(20.25), 1e-3);
     EXPECT_EQ(x87TagWord(), 0xFFFFu);
-    EXPECT_TRUE(std::isfinite(f));
 }
 
 MTEST_INSTANTIATE_VARIANTS(VecProducts);

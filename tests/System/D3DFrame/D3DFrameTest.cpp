@@ -42,37 +42,12 @@ void expectMatrix(const D3DMATRIX &aM, const float (&aWant)[16], float aTol)
 
 } // namespace
 
-TEST(D3DUtil, IdentityAndZeroRotationsAreTheIdentity)
+TEST(D3DUtil, IdentityOverwritesEveryElement)
 {
     const float unit[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     D3DMATRIX m = filled();
     D3DUtil_SetIdentityMatrix(m);
     expectMatrix(m, unit, 0);
-    void (*const rotations[3])(D3DMATRIX &, float) = {
-        D3DUtil_SetRotateXMatrix, D3DUtil_SetRotateYMatrix, D3DUtil_SetRotateZMatrix};
-    for (auto rotate : rotations) {
-        m = filled();
-        rotate(m, 0.0f);
-        expectMatrix(m, unit, 0);
-    }
-}
-
-TEST(D3DUtil, RotationsPlaceCosineAndSine)
-{
-    const float a = 0.5f, c = std::cos(a), s = std::sin(a);
-    const struct {
-        void (*rotate)(D3DMATRIX &, float);
-        float want[16];
-    } cases[] = {
-        {D3DUtil_SetRotateXMatrix, {1, 0, 0, 0, 0, c, s, 0, 0, -s, c, 0, 0, 0, 0, 1}},
-        {D3DUtil_SetRotateYMatrix, {c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, 0, 0, 0, 1}},
-        {D3DUtil_SetRotateZMatrix, {c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}},
-    };
-    for (const auto &k : cases) {
-        D3DMATRIX m = filled();
-        k.rotate(m, a);
-        expectMatrix(m, k.want, 0);
-    }
 }
 
 TEST(D3DUtil, InitMaterialZeroesEverythingButDiffuseAndAmbient)

@@ -239,28 +239,6 @@ TEST_F(DrawMan, ShowTextPutsRedPixelsWhereTheTextIs)
     EXPECT_EQ(fx::ReadRgb(drawMan.backP, 630, 470), 0u);
 }
 
-TEST_F(DrawMan, LoadingBarHasTheExactEdgesAt640x480)
-{
-    ASSERT_EQ(fx::Open(640, 480, 32, false, false), 0);
-    sDrawSetBackColor(0, 0, 0);
-    sDrawClear();
-    showLoadingBar(50, 0x00FF00, 0x0000FF);
-    // Guide: x 63 .. 574, y 384 .. 397; bar: x 63 .. 318.
-    struct Row {
-        long x, y;
-        uint32_t rgb;
-    } rows[] = {
-        {62, 390, 0},         {63, 390, 0x00FF00}, {318, 390, 0x00FF00}, {319, 390, 0x0000FF},
-        {574, 390, 0x0000FF}, {575, 390, 0},       {100, 383, 0},        {100, 384, 0x00FF00},
-        {100, 397, 0x00FF00}, {100, 398, 0},       {400, 384, 0x0000FF}, {400, 397, 0x0000FF},
-    };
-    for (const Row &r : rows)
-        EXPECT_EQ(fx::ReadRgb(drawMan.backP, r.x, r.y), r.rgb) << r.x << "," << r.y;
-    showLoadingBar(100, 0x00FF00, 0x0000FF);
-    EXPECT_EQ(fx::ReadRgb(drawMan.backP, 574, 390), 0x00FF00u);
-    EXPECT_EQ(fx::ReadRgb(drawMan.backP, 575, 390), 0u);
-}
-
 // A loop that only clears and presents, alternating red and blue; its speed is bench_present's.
 // Every present lands on the first attempt and the front surface ends on the last colour.
 void ClearPresentLoop(bool aFull, const char *aWhat)

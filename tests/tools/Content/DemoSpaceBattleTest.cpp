@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <map>
-#include <sstream>
+#include <string>
+#include <vector>
 
+#include "App/Bench/BenchCue.h"
 #include "App/Bom/BomCore.h"
 #include "DemoSpaceBattle.h"
 
@@ -46,29 +48,12 @@ void Turn(const kbScene &aScene, int aFrame, float *aHeadingP, float *aPitchP)
     *aPitchP = std::atan2(d.y, std::sqrt(d.x * d.x + d.z * d.z)) * 57.29578f;
 }
 
-// The frames of one cue list of the demo table, read from its source.
-std::vector<int> CueFrames(const std::string &aList)
+// The frames of one of the demo's cue lists, up to its closing row.
+std::vector<int> CueFrames(const _sceneSeDef *aList)
 {
-    std::ifstream in(KESTREL_ROOT_DIR "/src/App/Bench/BENCHTBL.cpp");
-    std::stringstream all;
-    all << in.rdbuf();
-    std::string text = all.str();
-    size_t at = text.find("_sceneSeDef " + aList + "[] = {");
     std::vector<int> out;
-    if (at == std::string::npos)
-        return out;
-    std::istringstream rows(text.substr(at));
-    std::string line;
-    std::getline(rows, line);
-    while (std::getline(rows, line)) {
-        size_t b = line.find('{');
-        if (b == std::string::npos)
-            break;
-        int f = std::atoi(line.c_str() + b + 1);
-        if (f < 0)
-            break;
-        out.push_back(f);
-    }
+    for (const _sceneSeDef *row = aList; row->frameNum >= 0; ++row)
+        out.push_back(row->frameNum);
     return out;
 }
 
@@ -161,27 +146,30 @@ TEST(DemoSpaceBattle, EveryBlastIsWhereAShipIsAndTheDeadStayDead)
 TEST(DemoSpaceBattle, SoundCuesAreTheDemoTablesAndInTheirRanges)
 {
     struct {
-        const char *list;
+        const char *name;
+        const _sceneSeDef *list;
         int scene, count, from, to;
-    } lists[] = {{"ss2_6SeDef", 13, 19, 4, 117}, {"ss3_3SeDef", 16, 17, 80, 170}, {"ss4_1SeDef", 17, 56, 60, 550},
-                 {"ss4_2SeDef", 18, 40, 5, 220}};
+    } lists[] = {{"ss2_6SeDef", ss2_6SeDef, 13, 19, 4, 117},
+                 {"ss3_3SeDef", ss3_3SeDef, 16, 17, 80, 170},
+                 {"ss4_1SeDef", ss4_1SeDef, 17, 56, 60, 550},
+                 {"ss4_2SeDef", ss4_2SeDef, 18, 40, 5, 220}};
     for (const auto &l : lists) {
         std::vector<int> frames = CueFrames(l.list);
-        ASSERT_EQ((int)frames.size(), l.count) << l.list;
+        ASSERT_EQ((int)frames.size(), l.count) << l.name;
         const std::vector<int> &staged = Built(l.scene, false).cues;
         ASSERT_LE(staged.size(), frames.size());
         for (size_t i = 0; i < frames.size(); i++) {
             if (l.scene == 18 && i == 25) {
                 EXPECT_EQ(frames[i], 505);  // the great blast; the rest wait behind it
             } else {
-                EXPECT_GE(frames[i], l.from) << l.list << " row " << i;
-                EXPECT_LE(frames[i], l.to) << l.list << " row " << i;
+                EXPECT_GE(frames[i], l.from) << l.name << " row " << i;
+                EXPECT_LE(frames[i], l.to) << l.name << " row " << i;
             }
             if (i < staged.size()) {
-                EXPECT_EQ(frames[i], staged[i]) << l.list << " row " << i << " is not where the scene stages it";
+                EXPECT_EQ(frames[i], staged[i]) << l.name << " row " << i << " is not where the scene stages it";
             }
             if (i > 0 && i < staged.size()) {
-                EXPECT_GE(frames[i], frames[i - 1]) << l.list << " row " << i << " would hold back the rows after it";
+                EXPECT_GE(frames[i], frames[i - 1]) << l.name << " row " << i << " would hold back the rows after it";
             }
         }
         EXPECT_LE(frames[std::min(staged.size(), frames.size()) - 1] + 1, (int)Built(l.scene, false).scene.scene.def.frameCnt);

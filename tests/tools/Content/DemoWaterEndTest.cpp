@@ -3,11 +3,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
+#include "App/Bench/BenchCue.h"
 #include "App/Bom/BomCore.h"
 #include "DemoWaterEnd.h"
 
@@ -89,27 +88,12 @@ struct _cue {
     int frame;
     std::string file;
 };
-// A cue list as the program's table holds it.
-std::vector<_cue> _cues(const std::string &aList)
+// One of the demo's cue lists, up to its closing row.
+std::vector<_cue> _cues(const _sceneSeDef *aList)
 {
-    std::ifstream in(std::string(KESTREL_ROOT) + "/src/App/Bench/BENCHTBL.cpp");
-    std::stringstream ss;
-    ss << in.rdbuf();
-    std::string text = ss.str();
-    size_t at = text.find("_sceneSeDef " + aList + "[]");
-    size_t end = text.find("};", at);
     std::vector<_cue> out;
-    if (at == std::string::npos || end == std::string::npos)
-        return out;
-    std::string block = text.substr(at, end - at);
-    std::istringstream lines(block);
-    std::string line;
-    while (std::getline(lines, line)) {
-        int frame, volume;
-        char file[16];
-        if (std::sscanf(line.c_str(), " {%d, \"%15[^\"]\", %d}", &frame, file, &volume) == 3 && frame >= 0)
-            out.push_back({frame, file});
-    }
+    for (const _sceneSeDef *row = aList; row->frameNum >= 0; ++row)
+        out.push_back({(int)row->frameNum, std::string(row->fileName, strnlen(row->fileName, sizeof row->fileName))});
     return out;
 }
 
@@ -251,7 +235,7 @@ TEST(DemoWaterEnd, LightPoolFindsEveryPictureInTheFullPackage)
 
 TEST(DemoWaterEnd, DuelBlowsAndBlastsAreSeenWhenHeard)
 {
-    std::vector<_cue> cues = _cues("sfNinjyaSeDef");
+    std::vector<_cue> cues = _cues(sfNinjyaSeDef);
     ASSERT_EQ(cues.size(), 25u);
     for (size_t i = 0; i < cues.size(); i++) {
         EXPECT_GE(cues[i].frame, 315);
@@ -328,7 +312,7 @@ TEST(DemoWaterEnd, EndingMovesItsBlurredShapesInsideTheirWindows)
             moving += kbLength(_world(sc, s, f + 5) - _world(sc, s, f)) > 0.005f;
         EXPECT_GT(moving, steps / 2) << r.name;
     }
-    std::vector<_cue> cues = _cues("endingSeDef");
+    std::vector<_cue> cues = _cues(endingSeDef);
     ASSERT_EQ(cues.size(), 5u);
     for (const _cue &c : cues) {
         EXPECT_GE(c.frame, 165);
