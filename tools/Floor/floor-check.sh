@@ -102,8 +102,9 @@ _checkCode() {
                 else if (m ~ /^nop[wl]$/) kind = "P6"
                 else if (m ~ /^pf/ || (m in amd)) kind = "3DNow!"
                 else if (insn ~ /%xmm/ || (m in sse)) kind = "SSE"
-                # exception tables: data that the MinGW linker script places inside .text
-                if (kind == "" || (fn in allowed) || fn == ".gcc_except_table") next
+                # data that the MinGW linker script places inside .text: the constructor and
+                # destructor lists and the exception tables; their bytes only look like code
+                if (kind == "" || (fn in allowed) || fn ~ /^(__[CD]TOR_LIST__|\.[cd]tors(\.[0-9]+)?|\.gcc_except_table)$/) next
                 key = fn "\t" m " (" kind ")"
                 if (!(key in count)) order[++n] = key
                 count[key]++
