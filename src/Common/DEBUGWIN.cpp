@@ -1,7 +1,354 @@
 #include "Common/DEBUGWIN.h"
 
-// Internal failures surface only as result codes; the text is accepted and dropped.
+#include <stdio.h>
+#include <string.h>
+
+// The debugger's output (installed by the platform layer) and the log file asked for.
+static _debugWinOut _outP;
+static FILE *_logP;
+static uint32_t _failures;
+
+void sDebugWinSetOutput(_debugWinOut aOutP)
+{
+    _outP = aOutP;
+}
+
+int sDebugWinOpenLog(const char *aPathP)
+{
+    sDebugWinCloseLog();
+    if (!aPathP || !*aPathP)
+        return -1;
+    _logP = fopen(aPathP, "a");
+    return _logP ? 0 : -1;
+}
+
+void sDebugWinCloseLog(void)
+{
+    if (_logP)
+        fclose(_logP);
+    _logP = nullptr;
+}
+
 void sDebugWinPrintMsg(const char *aText)
 {
-    (void)aText;
+    if (!aText)
+        return;
+    if (_outP) {
+        _outP(aText);
+        _outP("\n");
+    }
+    if (_logP) {
+        // One write a line, flushed: the log must hold the last words of a run that crashes.
+        fprintf(_logP, "%s\n", aText);
+        fflush(_logP);
+    }
+}
+
+// Result names from the DirectDraw, Direct3D, DirectSound and COM headers, sorted by value.
+struct _resultName {
+    uint32_t result;
+    const char *name;
+};
+static const _resultName _resultNames[] = {
+    {0x80004001, "E_NOTIMPL"},
+    {0x80004002, "E_NOINTERFACE"},
+    {0x80004003, "E_POINTER"},
+    {0x80004005, "E_FAIL"},
+    {0x8000FFFF, "E_UNEXPECTED"},
+    {0x80040110, "CLASS_E_NOAGGREGATION"},
+    {0x80040154, "REGDB_E_CLASSNOTREG"},
+    {0x800401F0, "CO_E_NOTINITIALIZED"},
+    {0x80070005, "E_ACCESSDENIED"},
+    {0x8007000E, "E_OUTOFMEMORY"},
+    {0x80070057, "E_INVALIDARG"},
+    {0x88760005, "DDERR_ALREADYINITIALIZED"},
+    {0x8876000A, "DDERR_CANNOTATTACHSURFACE"},
+    {0x88760014, "DDERR_CANNOTDETACHSURFACE"},
+    {0x88760028, "DDERR_CURRENTLYNOTAVAIL"},
+    {0x88760037, "DDERR_EXCEPTION"},
+    {0x8876005A, "DDERR_HEIGHTALIGN"},
+    {0x8876005F, "DDERR_INCOMPATIBLEPRIMARY"},
+    {0x88760064, "DDERR_INVALIDCAPS"},
+    {0x8876006E, "DDERR_INVALIDCLIPLIST"},
+    {0x88760078, "DDERR_INVALIDMODE"},
+    {0x88760082, "DDERR_INVALIDOBJECT"},
+    {0x88760091, "DDERR_INVALIDPIXELFORMAT"},
+    {0x88760096, "DDERR_INVALIDRECT"},
+    {0x887600A0, "DDERR_LOCKEDSURFACES"},
+    {0x887600AA, "DDERR_NO3D"},
+    {0x887600B4, "DDERR_NOALPHAHW"},
+    {0x887600B5, "DDERR_NOSTEREOHARDWARE"},
+    {0x887600B6, "DDERR_NOSURFACELEFT"},
+    {0x887600CD, "DDERR_NOCLIPLIST"},
+    {0x887600D2, "DDERR_NOCOLORCONVHW"},
+    {0x887600D4, "DDERR_NOCOOPERATIVELEVELSET"},
+    {0x887600D7, "DDERR_NOCOLORKEY"},
+    {0x887600DC, "DDERR_NOCOLORKEYHW"},
+    {0x887600DE, "DDERR_NODIRECTDRAWSUPPORT"},
+    {0x887600E1, "DDERR_NOEXCLUSIVEMODE"},
+    {0x887600E6, "DDERR_NOFLIPHW"},
+    {0x887600F0, "DDERR_NOGDI"},
+    {0x887600FA, "DDERR_NOMIRRORHW"},
+    {0x887600FF, "DDERR_NOTFOUND"},
+    {0x88760104, "DDERR_NOOVERLAYHW"},
+    {0x8876010E, "DDERR_OVERLAPPINGRECTS"},
+    {0x88760118, "DDERR_NORASTEROPHW"},
+    {0x88760122, "DDERR_NOROTATIONHW"},
+    {0x88760136, "DDERR_NOSTRETCHHW"},
+    {0x8876013C, "DDERR_NOT4BITCOLOR"},
+    {0x8876013D, "DDERR_NOT4BITCOLORINDEX"},
+    {0x88760140, "DDERR_NOT8BITCOLOR"},
+    {0x8876014A, "DDERR_NOTEXTUREHW"},
+    {0x8876014F, "DDERR_NOVSYNCHW"},
+    {0x88760154, "DDERR_NOZBUFFERHW"},
+    {0x8876015E, "DDERR_NOZOVERLAYHW"},
+    {0x88760168, "DDERR_OUTOFCAPS"},
+    {0x8876017C, "DDERR_OUTOFVIDEOMEMORY"},
+    {0x8876017E, "DDERR_OVERLAYCANTCLIP"},
+    {0x88760180, "DDERR_OVERLAYCOLORKEYONLYONEACTIVE"},
+    {0x88760183, "DDERR_PALETTEBUSY"},
+    {0x88760190, "DDERR_COLORKEYNOTSET"},
+    {0x8876019A, "DDERR_SURFACEALREADYATTACHED"},
+    {0x887601A4, "DDERR_SURFACEALREADYDEPENDENT"},
+    {0x887601AE, "DDERR_SURFACEBUSY"},
+    {0x887601B3, "DDERR_CANTLOCKSURFACE"},
+    {0x887601B8, "DDERR_SURFACEISOBSCURED"},
+    {0x887601C2, "DDERR_SURFACELOST"},
+    {0x887601CC, "DDERR_SURFACENOTATTACHED"},
+    {0x887601D6, "DDERR_TOOBIGHEIGHT"},
+    {0x887601E0, "DDERR_TOOBIGSIZE"},
+    {0x887601EA, "DDERR_TOOBIGWIDTH"},
+    {0x887601FE, "DDERR_UNSUPPORTEDFORMAT"},
+    {0x88760208, "DDERR_UNSUPPORTEDMASK"},
+    {0x88760209, "DDERR_INVALIDSTREAM"},
+    {0x88760219, "DDERR_VERTICALBLANKINPROGRESS"},
+    {0x8876021C, "DDERR_WASSTILLDRAWING"},
+    {0x8876021E, "DDERR_DDSCAPSCOMPLEXREQUIRED"},
+    {0x88760230, "DDERR_XALIGN"},
+    {0x88760231, "DDERR_INVALIDDIRECTDRAWGUID"},
+    {0x88760232, "DDERR_DIRECTDRAWALREADYCREATED"},
+    {0x88760233, "DDERR_NODIRECTDRAWHW"},
+    {0x88760234, "DDERR_PRIMARYSURFACEALREADYEXISTS"},
+    {0x88760235, "DDERR_NOEMULATION"},
+    {0x88760236, "DDERR_REGIONTOOSMALL"},
+    {0x88760237, "DDERR_CLIPPERISUSINGHWND"},
+    {0x88760238, "DDERR_NOCLIPPERATTACHED"},
+    {0x88760239, "DDERR_NOHWND"},
+    {0x8876023A, "DDERR_HWNDSUBCLASSED"},
+    {0x8876023B, "DDERR_HWNDALREADYSET"},
+    {0x8876023C, "DDERR_NOPALETTEATTACHED"},
+    {0x8876023D, "DDERR_NOPALETTEHW"},
+    {0x8876023E, "DDERR_BLTFASTCANTCLIP"},
+    {0x8876023F, "DDERR_NOBLTHW"},
+    {0x88760240, "DDERR_NODDROPSHW"},
+    {0x88760241, "DDERR_OVERLAYNOTVISIBLE"},
+    {0x88760242, "DDERR_NOOVERLAYDEST"},
+    {0x88760243, "DDERR_INVALIDPOSITION"},
+    {0x88760244, "DDERR_NOTAOVERLAYSURFACE"},
+    {0x88760245, "DDERR_EXCLUSIVEMODEALREADYSET"},
+    {0x88760246, "DDERR_NOTFLIPPABLE"},
+    {0x88760247, "DDERR_CANTDUPLICATE"},
+    {0x88760248, "DDERR_NOTLOCKED"},
+    {0x88760249, "DDERR_CANTCREATEDC"},
+    {0x8876024A, "DDERR_NODC"},
+    {0x8876024B, "DDERR_WRONGMODE"},
+    {0x8876024C, "DDERR_IMPLICITLYCREATED"},
+    {0x8876024D, "DDERR_NOTPALETTIZED"},
+    {0x8876024E, "DDERR_UNSUPPORTEDMODE"},
+    {0x8876024F, "DDERR_NOMIPMAPHW"},
+    {0x88760250, "DDERR_INVALIDSURFACETYPE"},
+    {0x88760258, "DDERR_NOOPTIMIZEHW"},
+    {0x88760259, "DDERR_NOTLOADED"},
+    {0x8876025A, "DDERR_NOFOCUSWINDOW"},
+    {0x8876025B, "DDERR_NOTONMIPMAPSUBLEVEL"},
+    {0x8876026C, "DDERR_DCALREADYCREATED"},
+    {0x88760276, "DDERR_NONONLOCALVIDMEM"},
+    {0x88760280, "DDERR_CANTPAGELOCK"},
+    {0x88760294, "DDERR_CANTPAGEUNLOCK"},
+    {0x887602A8, "DDERR_NOTPAGELOCKED"},
+    {0x887602B2, "DDERR_MOREDATA"},
+    {0x887602B3, "DDERR_EXPIRED"},
+    {0x887602B4, "DDERR_TESTFINISHED"},
+    {0x887602B5, "DDERR_NEWMODE"},
+    {0x887602B6, "DDERR_D3DNOTINITIALIZED"},
+    {0x887602B7, "DDERR_VIDEONOTACTIVE"},
+    {0x887602B8, "DDERR_NOMONITORINFORMATION"},
+    {0x887602B9, "DDERR_NODRIVERSUPPORT"},
+    {0x887602BB, "DDERR_DEVICEDOESNTOWNSURFACE"},
+    {0x887602BC, "D3DERR_BADMAJORVERSION"},
+    {0x887602BD, "D3DERR_BADMINORVERSION"},
+    {0x887602C1, "D3DERR_INVALID_DEVICE"},
+    {0x887602C2, "D3DERR_INITFAILED"},
+    {0x887602C3, "D3DERR_DEVICEAGGREGATED"},
+    {0x887602C6, "D3DERR_EXECUTE_CREATE_FAILED"},
+    {0x887602C7, "D3DERR_EXECUTE_DESTROY_FAILED"},
+    {0x887602C8, "D3DERR_EXECUTE_LOCK_FAILED"},
+    {0x887602C9, "D3DERR_EXECUTE_UNLOCK_FAILED"},
+    {0x887602CA, "D3DERR_EXECUTE_LOCKED"},
+    {0x887602CB, "D3DERR_EXECUTE_NOT_LOCKED"},
+    {0x887602CC, "D3DERR_EXECUTE_FAILED"},
+    {0x887602CD, "D3DERR_EXECUTE_CLIPPED_FAILED"},
+    {0x887602D0, "D3DERR_TEXTURE_NO_SUPPORT"},
+    {0x887602D1, "D3DERR_TEXTURE_CREATE_FAILED"},
+    {0x887602D2, "D3DERR_TEXTURE_DESTROY_FAILED"},
+    {0x887602D3, "D3DERR_TEXTURE_LOCK_FAILED"},
+    {0x887602D4, "D3DERR_TEXTURE_UNLOCK_FAILED"},
+    {0x887602D5, "D3DERR_TEXTURE_LOAD_FAILED"},
+    {0x887602D6, "D3DERR_TEXTURE_SWAP_FAILED"},
+    {0x887602D7, "D3DERR_TEXTURE_LOCKED"},
+    {0x887602D8, "D3DERR_TEXTURE_NOT_LOCKED"},
+    {0x887602D9, "D3DERR_TEXTURE_GETSURF_FAILED"},
+    {0x887602DA, "D3DERR_MATRIX_CREATE_FAILED"},
+    {0x887602DB, "D3DERR_MATRIX_DESTROY_FAILED"},
+    {0x887602DC, "D3DERR_MATRIX_SETDATA_FAILED"},
+    {0x887602DD, "D3DERR_MATRIX_GETDATA_FAILED"},
+    {0x887602DE, "D3DERR_SETVIEWPORTDATA_FAILED"},
+    {0x887602DF, "D3DERR_INVALIDCURRENTVIEWPORT"},
+    {0x887602E0, "D3DERR_INVALIDPRIMITIVETYPE"},
+    {0x887602E1, "D3DERR_INVALIDVERTEXTYPE"},
+    {0x887602E2, "D3DERR_TEXTURE_BADSIZE"},
+    {0x887602E3, "D3DERR_INVALIDRAMPTEXTURE"},
+    {0x887602E4, "D3DERR_MATERIAL_CREATE_FAILED"},
+    {0x887602E5, "D3DERR_MATERIAL_DESTROY_FAILED"},
+    {0x887602E6, "D3DERR_MATERIAL_SETDATA_FAILED"},
+    {0x887602E7, "D3DERR_MATERIAL_GETDATA_FAILED"},
+    {0x887602E8, "D3DERR_INVALIDPALETTE"},
+    {0x887602E9, "D3DERR_ZBUFF_NEEDS_SYSTEMMEMORY"},
+    {0x887602EA, "D3DERR_ZBUFF_NEEDS_VIDEOMEMORY"},
+    {0x887602EB, "D3DERR_SURFACENOTINVIDMEM"},
+    {0x887602EE, "D3DERR_LIGHT_SET_FAILED"},
+    {0x887602EF, "D3DERR_LIGHTHASVIEWPORT"},
+    {0x887602F0, "D3DERR_LIGHTNOTINTHISVIEWPORT"},
+    {0x887602F8, "D3DERR_SCENE_IN_SCENE"},
+    {0x887602F9, "D3DERR_SCENE_NOT_IN_SCENE"},
+    {0x887602FA, "D3DERR_SCENE_BEGIN_FAILED"},
+    {0x887602FB, "D3DERR_SCENE_END_FAILED"},
+    {0x88760302, "D3DERR_INBEGIN"},
+    {0x88760303, "D3DERR_NOTINBEGIN"},
+    {0x88760304, "D3DERR_NOVIEWPORTS"},
+    {0x88760305, "D3DERR_VIEWPORTDATANOTSET"},
+    {0x88760306, "D3DERR_VIEWPORTHASNODEVICE"},
+    {0x88760307, "D3DERR_NOCURRENTVIEWPORT"},
+    {0x88760800, "D3DERR_INVALIDVERTEXFORMAT"},
+    {0x88760802, "D3DERR_COLORKEYATTACHED"},
+    {0x8876080C, "D3DERR_VERTEXBUFFEROPTIMIZED"},
+    {0x8876080D, "D3DERR_VBUF_CREATE_FAILED"},
+    {0x8876080E, "D3DERR_VERTEXBUFFERLOCKED"},
+    {0x8876080F, "D3DERR_VERTEXBUFFERUNLOCKFAILED"},
+    {0x88760816, "D3DERR_ZBUFFER_NOTPRESENT"},
+    {0x88760817, "D3DERR_STENCILBUFFER_NOTPRESENT"},
+    {0x88760818, "D3DERR_WRONGTEXTUREFORMAT"},
+    {0x88760819, "D3DERR_UNSUPPORTEDCOLOROPERATION"},
+    {0x8876081A, "D3DERR_UNSUPPORTEDCOLORARG"},
+    {0x8876081B, "D3DERR_UNSUPPORTEDALPHAOPERATION"},
+    {0x8876081C, "D3DERR_UNSUPPORTEDALPHAARG"},
+    {0x8876081D, "D3DERR_TOOMANYOPERATIONS"},
+    {0x8876081E, "D3DERR_CONFLICTINGTEXTUREFILTER"},
+    {0x8876081F, "D3DERR_UNSUPPORTEDFACTORVALUE"},
+    {0x88760821, "D3DERR_CONFLICTINGRENDERSTATE"},
+    {0x88760822, "D3DERR_UNSUPPORTEDTEXTUREFILTER"},
+    {0x88760823, "D3DERR_TOOMANYPRIMITIVES"},
+    {0x88760824, "D3DERR_INVALIDMATRIX"},
+    {0x88760825, "D3DERR_TOOMANYVERTICES"},
+    {0x88760826, "D3DERR_CONFLICTINGTEXTUREPALETTE"},
+    {0x88760834, "D3DERR_INVALIDSTATEBLOCK"},
+    {0x88760835, "D3DERR_INBEGINSTATEBLOCK"},
+    {0x88760836, "D3DERR_NOTINBEGINSTATEBLOCK"},
+    {0x8878000A, "DSERR_ALLOCATED"},
+    {0x8878001E, "DSERR_CONTROLUNAVAIL"},
+    {0x88780032, "DSERR_INVALIDCALL"},
+    {0x88780046, "DSERR_PRIOLEVELNEEDED"},
+    {0x88780064, "DSERR_BADFORMAT"},
+    {0x88780078, "DSERR_NODRIVER"},
+    {0x88780082, "DSERR_ALREADYINITIALIZED"},
+    {0x88780096, "DSERR_BUFFERLOST"},
+    {0x887800A0, "DSERR_OTHERAPPHASPRIO"},
+    {0x887800AA, "DSERR_UNINITIALIZED"},
+    {0x887800B4, "DSERR_BUFFERTOOSMALL"},
+    {0x887800BE, "DSERR_DS8_REQUIRED"},
+    {0x887800C8, "DSERR_SENDLOOP"},
+    {0x887800D2, "DSERR_BADSENDBUFFERGUID"},
+    {0x887800DC, "DSERR_FXUNAVAILABLE"},
+    {0x88781161, "DSERR_OBJECTNOTFOUND"},
+};
+
+const char *sDebugWinResultName(int32_t aResult)
+{
+    size_t lo = 0, hi = sizeof _resultNames / sizeof _resultNames[0];
+    const uint32_t key = (uint32_t)aResult;
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        if (_resultNames[mid].result < key)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo < sizeof _resultNames / sizeof _resultNames[0] && _resultNames[lo].result == key ? _resultNames[lo].name
+                                                                                              : nullptr;
+}
+
+// Occurrences of each failing place and result; a full table counts on in its last row.
+enum { DEBUGWIN_PLACE_MAX = 256 };
+struct _failPlace {
+    const char *fileP;
+    int line;
+    int32_t result;
+    uint32_t count;
+};
+static _failPlace _places[DEBUGWIN_PLACE_MAX];
+static uint32_t _placeNum;
+
+static uint32_t _countFailure(const char *aFileP, int aLine, int32_t aResult)
+{
+    for (uint32_t i = 0; i < _placeNum; ++i) {
+        _failPlace &p = _places[i];
+        if (p.line == aLine && p.result == aResult && (p.fileP == aFileP || strcmp(p.fileP, aFileP) == 0))
+            return ++p.count;
+    }
+    if (_placeNum == DEBUGWIN_PLACE_MAX)
+        return ++_places[DEBUGWIN_PLACE_MAX - 1].count;
+    _places[_placeNum++] = _failPlace{aFileP, aLine, aResult, 1};
+    return 1;
+}
+
+// The file's own name is enough to find the place; build folders differ between machines.
+static const char *_baseName(const char *aPathP)
+{
+    const char *nameP = aPathP;
+    for (const char *p = aPathP; *p; ++p)
+        if (*p == '/' || *p == '\\')
+            nameP = p + 1;
+    return nameP;
+}
+
+int32_t sDebugWinCheck(int32_t aResult, const char *aCallP, const char *aFileP, int aLine)
+{
+    if (aResult >= 0)
+        return aResult;
+    ++_failures;
+    if (!aCallP)
+        aCallP = "?";
+    if (!aFileP)
+        aFileP = "?";
+    const uint32_t count = _countFailure(aFileP, aLine, aResult);
+    if (count & (count - 1))
+        return aResult;
+    const char *nameP = sDebugWinResultName(aResult);
+    char text[512];
+    int n = snprintf(text, sizeof text, "%s(%d): %s failed: %s (0x%08X)", _baseName(aFileP), aLine, aCallP,
+                     nameP ? nameP : "unknown result", (unsigned)aResult);
+    if (count > 1 && n > 0 && (size_t)n < sizeof text)
+        snprintf(text + n, sizeof text - (size_t)n, " [%u times]", (unsigned)count);
+    sDebugWinPrintMsg(text);
+    return aResult;
+}
+
+int32_t sDebugWinCheckExpect(int32_t aResult, int32_t aAnswer, const char *aCallP, const char *aFileP, int aLine)
+{
+    return aResult == aAnswer ? aResult : sDebugWinCheck(aResult, aCallP, aFileP, aLine);
+}
+
+uint32_t sDebugWinFailureCount(void)
+{
+    return _failures;
 }

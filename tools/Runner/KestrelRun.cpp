@@ -52,6 +52,7 @@ struct Options {
     std::string out; // empty: Kestrel.txt where Kestrel writes
     std::string exe;
     std::string dir; // the folder Kestrel runs in (its Data); empty: beside Kestrel.exe
+    std::string log; // device and load failures of the run; empty: none asked for
     bool demo = false;
     DWORD minutes = 0; // demo: play this long in Continuous Loop, then stop
     DWORD timeoutMs = 1800 * 1000;
@@ -59,14 +60,16 @@ struct Options {
 
 const char kUsage[] =
     "usage: KestrelRun [--tests LIST] [--loop] [--bgm] [--protect] [--challenge] [--frametime]\n"
-    "                  [--profile] [--out FILE] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
-    "       KestrelRun --demo [--minutes N] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
+    "                  [--profile] [--out FILE] [--log FILE] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
+    "       KestrelRun --demo [--minutes N] [--log FILE] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
     "  --tests LIST   benchmark tests to run, numbered 0-9, e.g. 0,2,6-8 (default: all offered)\n"
     "  --frametime    record frame times and print each test's average, 1 % low and 99th percentile\n"
     "  --profile      sample where Kestrel's main thread runs and print each test's share in\n"
     "                 Kestrel's own code, in the draw driver and elsewhere\n"
     "  --out FILE     where the results file is saved (default Kestrel.txt in the folder Kestrel\n"
     "                 writes to: its own, or the user's application data when that is read-only)\n"
+    "  --log FILE     Kestrel writes every failed device call and load failure of the run to FILE\n"
+    "                 (a new file); the runner prints how many there were\n"
     "  --demo         play the demo to its end with music; with --minutes N, in Continuous Loop\n"
     "                 for N minutes (a soak), then stop it with Escape\n"
     "  --timeout      longest time for the whole run (default 1800 s)\n"
@@ -111,6 +114,8 @@ bool ParseArgs(int aArgc, char **aArgv, Options *aOpt)
                 return false;
         } else if (arg == "--out" && hasValue) {
             aOpt->out = aArgv[++i];
+        } else if (arg == "--log" && hasValue) {
+            aOpt->log = aArgv[++i];
         } else if (arg == "--exe" && hasValue) {
             aOpt->exe = aArgv[++i];
         } else if (arg == "--timeout" && hasValue) {
@@ -144,6 +149,17 @@ bool ParseArgs(int aArgc, char **aArgv, Options *aOpt)
         }
     }
     return true;
+}
+
+unsigned LogLines(const std::string &aPath)
+{
+    unsigned lines = 0;
+    if (FILE *f = std::fopen(aPath.c_str(), "r")) {
+        for (int c; (c = std::fgetc(f)) != EOF;)
+            lines += c == '\n';
+        std::fclose(f);
+    }
+    return lines;
 }
 
 std::string FullPath(const std::string &aPath)
@@ -378,6 +394,8 @@ int Benchmark(const Options &aOpt)
     std::vector<std::string> env;
     if (aOpt.profile)
         env.push_back("KESTREL_RUNLOG=" + log);
+    if (!aOpt.log.empty())
+        env.push_back("KESTREL_LOG=" + aOpt.log);
     if (!run.kestrel.Start(aOpt.exe.c_str(), aOpt.dir.c_str(), env))
         return Fail(EXIT_USAGE, "cannot start " + aOpt.exe);
 
@@ -538,7 +556,10 @@ int Demo(const Options &aOpt)
     run.deadline = GetTickCount() + aOpt.timeoutMs;
     const std::string log = RunLogPath();
     DeleteFileA(log.c_str());
-    if (!run.kestrel.Start(aOpt.exe.c_str(), aOpt.dir.c_str(), {"KESTREL_RUNLOG=" + log}))
+    std::vector<std::string> env = {"KESTREL_RUNLOG=" + log};
+    if (!aOpt.log.empty())
+        env.push_back("KESTREL_LOG=" + aOpt.log);
+    if (!run.kestrel.Start(aOpt.exe.c_str(), aOpt.dir.c_str(), env))
         return Fail(EXIT_USAGE, "cannot start " + aOpt.exe);
 
     HWND panel = nullptr;
@@ -680,11 +701,18 @@ int main(int aArgc, char **aArgv)
     }
     opt.exe = FullPath(opt.exe);
     opt.dir = opt.dir.empty() ? Folder(opt.exe) : FullPath(opt.dir);
+    if (!opt.log.empty()) {
+        opt.log = FullPath(opt.log);
+        DeleteFileA(opt.log.c_str());
+    }
     if (!opt.demo && opt.out.empty()) {
         char out[MAX_PATH + 32];
         if (!sSysWritePath(Folder(opt.exe).c_str(), "Kestrel.txt", out, sizeof out))
             return Fail(EXIT_NOT_SAVED, "no folder can be written for the results file");
         opt.out = out;
     }
-    return opt.demo ? Demo(opt) : Benchmark(opt);
+    const int result = opt.demo ? Demo(opt) : Benchmark(opt);
+    if (!opt.log.empty())
+        std::printf("device log: %u failure line(s) in %s\n", LogLines(opt.log), opt.log.c_str());
+    return result;
 }

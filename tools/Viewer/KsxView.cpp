@@ -483,6 +483,7 @@ int main(int aArgc, char **aArgv)
         std::fputs(_usage, stderr);
         return VIEW_USAGE;
     }
+    sSysOpenDebugLog();
     std::memset(&sysWork, 0, sizeof sysWork);
     sysWork.instH = GetModuleHandleA(nullptr);
     sysWork.langID = GetSystemDefaultLangID();

@@ -18,6 +18,7 @@
 #include "App/CtrlPanel/CtrlPanel.h"
 #include "App/Lightning/Lightning.h"
 #include "App/View/ViewLW.h"
+#include "Common/DEBUGWIN.h"
 #include "Library/Matrix/MATLIB.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Flow/FLOWMAN.h"
@@ -75,8 +76,16 @@ static const char *_runName(void)
 void sPrintError(HWND aWin, const char *aCaptionP, const char *aFormatP, ...)
 {
     (void)aWin;
-    (void)aCaptionP;
-    (void)aFormatP;
+    if (!aFormatP)
+        return;
+    char text[512];
+    va_list args;
+    va_start(args, aFormatP);
+    const int n = std::snprintf(text, sizeof text, "%s: ", aCaptionP ? aCaptionP : "Bench");
+    if (n > 0 && (size_t)n < sizeof text)
+        std::vsnprintf(text + n, sizeof text - (size_t)n, aFormatP, args);
+    va_end(args);
+    sDebugWinPrintMsg(text);
 }
 
 static bool _isDemo(void)

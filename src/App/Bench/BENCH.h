@@ -60,7 +60,7 @@ void benchFlowInit(void);
 void benchFlowExec(void);
 void benchFlowExit(void);
 
-// Error sink of the run: takes the text and shows nothing.
+// Error sink of the run: the text goes to the diagnostic sink; nothing is shown.
 void sPrintError(HWND aWin, const char *aCaptionP, const char *aFormatP, ...);
 
 #endif

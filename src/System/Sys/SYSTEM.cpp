@@ -1,5 +1,7 @@
 #include "System/Sys/SYSTEM.h"
 
+#include "Common/DEBUGWIN.h"
+
 #include <mmsystem.h>
 #include <objbase.h>
 
@@ -297,8 +299,24 @@ void sSysOpenRun(void)
     SetActiveWindow(sysWork.rootWinH);
 }
 
+// The diagnostic texts go to the debugger; to a file as well when KESTREL_LOG names one.
+static void _debugOut(const char *aText)
+{
+    OutputDebugStringA(aText);
+}
+
+void sSysOpenDebugLog(void)
+{
+    sDebugWinSetOutput(_debugOut);
+    char path[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA("KESTREL_LOG", path, sizeof path);
+    if (n > 0 && n < sizeof path)
+        sDebugWinOpenLog(path);
+}
+
 void sSysStart(HINSTANCE aInst, HINSTANCE aPrevInst, int aCmdShow)
 {
+    sSysOpenDebugLog();
     std::memset(&sysWork, 0, sizeof sysWork);
     sysWork.instH = aInst;
     sysWork.cmdshow = aCmdShow;
@@ -341,5 +359,6 @@ int sSysFinish(void)
     _freeLibrary();
     CoUninitialize();
     SetThreadExecutionState(sysWork.exeState);
+    sDebugWinCloseLog();
     return (int)sysWork.eventMsg.wParam;
 }

@@ -47,6 +47,9 @@ struct _sysWork {
 extern _sysWork sysWork;
 extern char _szProgName[256];
 
+// Sends the diagnostic texts to the debugger, and to the file KESTREL_LOG names (the viewer
+// calls it on its own; sSysStart does for Kestrel).
+void sSysOpenDebugLog(void);
 // Start of the program: zeroes sysWork, keeps the display awake, starts COM and opens the hidden
 // top window (unless an earlier instance exists).
 void sSysStart(HINSTANCE aInst, HINSTANCE aPrevInst, int aCmdShow);
