@@ -34,6 +34,39 @@ k_packages() {
     apt-get install -y -qq "${missing[@]}" >/dev/null || die "apt-get install failed"
 }
 
+# The source of the installed MinGW-w64 C runtime, from Debian's source archive (once a
+# version): the Windows build compiles the runtime pieces it links for the processor floor
+# (cmake/FloorRuntime.cmake). Prints the mingw-w64-crt folder.
+K_SRC_CACHE=${KESTREL_SRC_CACHE:-/var/cache/kestrel}
+k_mingw_source() {
+    local ver dir tmp list
+    ver=$(dpkg-query -W -f='${Version}' mingw-w64-common 2>/dev/null) || die "mingw-w64-common is not installed"
+    dir=$K_SRC_CACHE/mingw-w64-crt-$ver
+    if [ ! -f "$dir/crt/crtexe.c" ]; then
+        [ "$(id -u)" = 0 ] || die "the MinGW-w64 runtime source is missing (run as root once)"
+        say "fetching the source of mingw-w64 $ver" >&2
+        tmp=$(mktemp -d) list=$tmp/deb-src.sources
+        # A source list of its own, so the system's package lists stay as they are.
+        local uri suite
+        uri=$(sed -n 's/^URIs: *//p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -n 1)
+        suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
+        printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: %s\n' \
+            "${uri:-http://deb.debian.org/debian}" "$suite" /usr/share/keyrings/debian-archive-keyring.gpg >"$list"
+        local opts=(-o "Dir::Etc::sourcelist=$list" -o Dir::Etc::sourceparts=- -o "Dir::State::Lists=$tmp/lists"
+                    -o APT::Get::List-Cleanup=0)
+        mkdir -p "$tmp/lists/partial"
+        (cd "$tmp" && apt-get "${opts[@]}" update -qq >/dev/null 2>&1 &&
+            apt-get "${opts[@]}" source --download-only -qq "mingw-w64=$ver" >/dev/null 2>&1) ||
+            { rm -rf "$tmp"; die "cannot fetch the source of mingw-w64 $ver"; }
+        mkdir -p "$K_SRC_CACHE"
+        tar -xjf "$tmp"/mingw-w64_*.orig.tar.bz2 -C "$tmp" --wildcards '*/mingw-w64-crt/*' ||
+            { rm -rf "$tmp"; die "cannot unpack the source of mingw-w64 $ver"; }
+        rm -rf "$dir" && mv "$tmp"/mingw-w64-v*/mingw-w64-crt "$dir"
+        rm -rf "$tmp"
+    fi
+    echo "$dir"
+}
+
 # Configure (once) and build one tree: k_build <dir> <toolchain> [cmake args...]
 k_build() {
     local dir=$1 tc=$2; shift 2
@@ -50,7 +83,11 @@ k_build() {
 }
 
 k_build_native() { mkdir -p "$KBUILD"; k_build "$KBUILD/native" toolchain-native-m32.cmake; }
-k_build_win()    { mkdir -p "$KBUILD"; k_build "$KBUILD/win" toolchain-mingw-i686.cmake; }
+k_build_win()    {
+    local crt
+    crt=$(k_mingw_source) || exit 1
+    mkdir -p "$KBUILD"; k_build "$KBUILD/win" toolchain-mingw-i686.cmake -DKESTREL_MINGW_CRT_SOURCE="$crt"
+}
 k_build_fuzz()   {
     mkdir -p "$KBUILD"
     k_build "$KBUILD/fuzz" toolchain-native-m32.cmake -DKESTREL_FUZZ=ON -DKESTREL_BENCH=OFF \

@@ -314,9 +314,9 @@ Resources Measure(HANDLE h)
     // runner starts there.
     typedef BOOL(WINAPI * handleCountFn)(HANDLE, PDWORD);
     typedef DWORD(WINAPI * guiResourcesFn)(HANDLE, DWORD);
-    static const handleCountFn handleCount =
+    const handleCountFn handleCount =
         (handleCountFn)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcessHandleCount");
-    static const guiResourcesFn guiResources =
+    const guiResourcesFn guiResources =
         (guiResourcesFn)(void *)GetProcAddress(GetModuleHandleA("user32.dll"), "GetGuiResources");
     DWORD handles = 0;
     if (handleCount && handleCount(h, &handles) && handles)

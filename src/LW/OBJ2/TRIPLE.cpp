@@ -336,15 +336,22 @@ bool _covers(const std::vector<_pt> &p, const std::vector<int32_t> &aTris, doubl
     return std::fabs(sum - aArea) <= 1e-7 * std::fabs(aArea) + 1e-300;
 }
 
+// Work lists reused between calls: most polygons are small and many. Plain file statics:
+// objects are converted on one thread; thread-local storage would link the runtime's XP-only
+// thread exit hook, and function statics its guard, which throws through the unwinder.
+std::vector<_pt> _triPoints;
+std::vector<int32_t> _triTris;
+std::vector<double> _splitXY;
+std::vector<int32_t> _splitTri, _splitSrcAll, _splitPolmMaps;
+std::vector<st_PolygonMap> _splitPolms;
+
 } // namespace
 
 int32_t OBJ2_triangulate(const double *aXY, int32_t aNum, int32_t *aTris)
 {
     if (aNum < 3) return -1;
-    // Reused between calls: most polygons are small and many. Plain statics: objects are converted
-    // on one thread, and thread-local storage would link the runtime's XP-only thread exit hook.
-    static std::vector<_pt> p;
-    static std::vector<int32_t> tris;
+    std::vector<_pt> &p = _triPoints;
+    std::vector<int32_t> &tris = _triTris;
     p.resize(aNum);
     tris.clear();
     double area = 0;
@@ -423,9 +430,9 @@ int32_t _objPolyTriple(st_OBJ2 *o, int32_t aPol)
         ax = (x >= y && x >= z) ? 0 : (y >= z ? 1 : 2);
     }
     int u = (ax + 1) % 3, v = (ax + 2) % 3;
-    static std::vector<double> xy;
-    static std::vector<int32_t> tri, srcAll, polmMaps;
-    static std::vector<st_PolygonMap> srcPolms;
+    std::vector<double> &xy = _splitXY;
+    std::vector<int32_t> &tri = _splitTri, &srcAll = _splitSrcAll, &polmMaps = _splitPolmMaps;
+    std::vector<st_PolygonMap> &srcPolms = _splitPolms;
     xy.resize(n * 2);
     for (int32_t i = 0; i < n; ++i) {
         const double *q = l->points[src.points[i]].position;

@@ -7,6 +7,8 @@
 //   build std::logic_error and friends on the runtime's copy-on-write string and its random
 //   device, all compiled with CMOV. Nothing in the program catches these errors, so each ends
 //   the program as an uncaught throw would, without building the exception.
+// - operator new and delete: the library's copies throw std::bad_alloc through the runtime's
+//   unwinder; these end the program as that uncaught throw would (the nothrow forms return null).
 // - CreateSemaphoreW, which the runtime's mutex (libgcc) calls without a name: Windows 98 only
 //   has a stub that fails, so the import slot is filled here with the ANSI function.
 
@@ -14,6 +16,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 
 template class std::__cxx11::basic_string<char>;
@@ -61,3 +64,33 @@ void __throw_overflow_error(const char *aWhat) { _runtimeFail(aWhat); }
 void __throw_underflow_error(const char *aWhat) { _runtimeFail(aWhat); }
 
 } // namespace std
+
+void *operator new(std::size_t aSize)
+{
+    void *p = std::malloc(aSize ? aSize : 1);
+    if (!p)
+        _runtimeFail("out of memory");
+    return p;
+}
+
+void *operator new[](std::size_t aSize)
+{
+    return operator new(aSize);
+}
+
+void *operator new(std::size_t aSize, const std::nothrow_t &) noexcept
+{
+    return std::malloc(aSize ? aSize : 1);
+}
+
+void *operator new[](std::size_t aSize, const std::nothrow_t &) noexcept
+{
+    return std::malloc(aSize ? aSize : 1);
+}
+
+void operator delete(void *aP) noexcept { std::free(aP); }
+void operator delete[](void *aP) noexcept { std::free(aP); }
+void operator delete(void *aP, std::size_t) noexcept { std::free(aP); }
+void operator delete[](void *aP, std::size_t) noexcept { std::free(aP); }
+void operator delete(void *aP, const std::nothrow_t &) noexcept { std::free(aP); }
+void operator delete[](void *aP, const std::nothrow_t &) noexcept { std::free(aP); }
