@@ -1,6 +1,7 @@
+// The scene class: life, frames, records into objects, drawing, accessors and callbacks.
+
 #include "App/Scene/Scene.h"
 
-#include <mmsystem.h>
 #include <ddraw.h>
 #include <d3d.h>
 
@@ -8,10 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
-#include "App/App/AppCore.h"
-#include "App/CtrlPanel/CtrlPanel.h"
 #include "Library/Coord/COORDLIB.h"
 #include "Common/DEBUGWIN.h"
 #include "System/Draw/DrawMan.h"
@@ -20,6 +18,7 @@
 #include "System/Sound/Sound.h"
 #include "System/Sprite/Sprite.h"
 #include "System/Texture/TEXMAN.h"
+#include "App/Scene/SceneInt.h"
 
 int64_t gSceneFrameTime = 0;
 
@@ -31,9 +30,8 @@ int64_t mGetPerformanceCounter(void)
 }
 
 static const float _PI = 3.14159265358979f;
-static const char _soundFolder[] = "Data\\Kss\\";
 
-static bool _soundOn(void)
+bool _sceneSoundOn(void)
 {
     return soundClassP != nullptr && soundClassP->GetDsP() != nullptr;
 }
@@ -43,7 +41,7 @@ static bool _musicLoaded(void)
     return bgmVoiceNum != -1;
 }
 
-static void _debugMsg(const char *aFormatP, ...)
+void _sceneDebugMsg(const char *aFormatP, ...)
 {
     char text[300];
     va_list args;
@@ -53,55 +51,10 @@ static void _debugMsg(const char *aFormatP, ...)
     sDebugWinPrintMsg(text);
 }
 
-static D3DVECTOR _vec(const _sceneVectorDef &aV)
-{
-    D3DVECTOR r;
-    r.x = aV.vx, r.y = aV.vy, r.z = aV.vz;
-    return r;
-}
-
-// A copy of a definition's track, owned by the scene; null when the definition has none. *aFailP
-// is set when memory runs out.
-template <class T>
-static T *_copyTrack(const T *aSrcP, uint32_t aCount, bool *aFailP)
-{
-    if (aSrcP == nullptr || aCount == 0)
-        return nullptr;
-    T *p = (T *)std::malloc(sizeof(T) * (size_t)aCount);
-    if (p == nullptr) {
-        *aFailP = true;
-        return nullptr;
-    }
-    std::memcpy(p, aSrcP, sizeof(T) * (size_t)aCount);
-    return p;
-}
-
-// Base pose and expanded frames of any object; false when its key data leaves its tables.
-template <class R, class D>
-static bool _loadMotion(R *aRecP, const D &aDef)
-{
-    aRecP->trans = _vec(aDef.trans);
-    aRecP->angle = _vec(aDef.angle);
-    aRecP->scale = _vec(aDef.scale);
-    const _sceneMotionDef motion = sSceneGetMotion(aDef);
-    const long n = sSceneExpandKeys(&motion, &aRecP->frameP);
-    if (n < 0)
-        return false;
-    aRecP->frameCnt = (uint32_t)n;
-    return true;
-}
-
-static _sceneShape *_parentOf(_sceneShape *aShapeP, uint16_t aShapeCnt, int32_t aNum)
-{
-    return aShapeP != nullptr && aNum >= 0 && aNum < (int32_t)aShapeCnt ? &aShapeP[aNum] : nullptr;
-}
-
-static _coord *_coordOf(_sceneShape *aShapeP)
+_coord *_sceneCoordOf(_sceneShape *aShapeP)
 {
     return aShapeP != nullptr && aShapeP->shapeP != nullptr ? aShapeP->shapeP->GetCoordPtr() : nullptr;
 }
-
-static void _drawLodingBar(const _sceneOptionDef *aOptionDefP, long aPercent);
 
 // ---------------------------------------------------------------- life
 
@@ -221,290 +174,6 @@ void Scene::_release(void)
     _status &= (uint16_t)~(SCENE_LOADED | SCENE_START);
 }
 
-// ---------------------------------------------------------------- loading
-
-long Scene::Load(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP, const char *aSoundNameP,
-                 const _sceneSeDef *aSeDefP, uint32_t aSoundFlg, const _sceneRunOpt *aRunP)
-{
-    // A second Load starts from nothing.
-    _release();
-    _status &= (uint16_t)~(SCENE_ENDED | SCENE_AMBIENT_CHANGED | SCENE_FOG_CHANGED | SCENE_FADE_MUSIC |
-                           SCENE_DRAW_NO_BOX | SCENE_DRAW_LOOSE_BOX);
-    _initProcP = _execProcP = _drawProcP = _exitProcP = _restProcP = nullptr;
-    const uint32_t startTime = timeGetTime();
-
-    if (aDefP != nullptr) {
-        if (_loadObjects(aDefP, aOptionDefP, aRunP) != 0) {
-            _release();
-            return E_INVALIDARG;
-        }
-        _loadSound(aSoundNameP, aSeDefP, aSoundFlg);
-
-        bool fail = false;
-        _illuminate.ambientColor = aDefP->illuminate.ambientColor;
-        _illuminate.ambientIntensity = aDefP->illuminate.ambientIntensity;
-        _illuminate.ambientIntensityP = _copyTrack(aDefP->illuminate.ambientIntensityP, _frameCnt, &fail);
-        const _sceneFogDef &fog = aDefP->fog;
-        _fog.mode = fog.mode;
-        _fog.minDist = fog.minDist;
-        _fog.maxDist = fog.maxDist;
-        _fog.minAmount = fog.minAmount;
-        _fog.maxAmount = fog.maxAmount;
-        _fog.color = fog.color;
-        _fog.backDropB = fog.backDropB;
-        _fog.minDistP = _copyTrack(fog.minDistP, _frameCnt, &fail);
-        _fog.maxDistP = _copyTrack(fog.maxDistP, _frameCnt, &fail);
-        _fog.minAmountP = _copyTrack(fog.minAmountP, _frameCnt, &fail);
-        _fog.maxAmountP = _copyTrack(fog.maxAmountP, _frameCnt, &fail);
-        if (fail) {
-            sDebugWinPrintMsg("シーントラック確保失敗 ");
-            _release();
-            return E_INVALIDARG;
-        }
-        sDrawInitShadowCast(_lightCnt, _shapeCnt);
-    }
-
-    if (aOptionDefP != nullptr) {
-        _workSize = aOptionDefP->workSize;
-        _initProcP = aOptionDefP->initProcP;
-        _execProcP = aOptionDefP->execProcP;
-        _drawProcP = aOptionDefP->drawProcP;
-        _exitProcP = aOptionDefP->exitProcP;
-        _restProcP = aOptionDefP->restProcP;
-        if (_workSize > 0 && (_workP = (uint8_t *)std::calloc(1, _workSize)) == nullptr) {
-            sDebugWinPrintMsg("シーンワーク確保失敗 ");
-            _release();
-            return E_INVALIDARG;
-        }
-        const uint32_t bench = aRunP ? aRunP->benchOption : 0;
-        if (!((bench & CP_OPTION_CHALLENGE) && (bench & CP_OPTION_LOOP)))
-            _keepLoadingScreen(startTime, aOptionDefP->waitTime);
-    }
-
-    _status |= SCENE_LOADED | SCENE_START;
-    return 0;
-}
-
-long Scene::_loadObjects(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP, const _sceneRunOpt *aRunP)
-{
-    const _sceneDef &def = *aDefP;
-    _frameCnt = def.frameCnt;
-    _frameStep = def.frameStep;
-    _fps = def.fps;
-    _vertexCnt = def.vertexCnt;
-    _polyCnt = def.polyCnt;
-    _nearDist = def.nearDist;
-    _farDist = def.farDist;
-    _backColor = def.backColor;
-
-    sDrawInitShapeInfo(def.shapeCnt);
-    sDrawInitParticleInfo(def.particleCnt);
-    _drawHeldB = true;
-    if (aRunP && aRunP->loadProcP)
-        aRunP->loadProcP(aDefP, def.shapeCnt);
-
-    if (aOptionDefP != nullptr) {
-        if (aOptionDefP->status & SCENE_OPT_NO_BOX)
-            _status |= SCENE_DRAW_NO_BOX;
-        if (aOptionDefP->status & SCENE_OPT_LOOSE_BOX)
-            _status |= SCENE_DRAW_LOOSE_BOX;
-    }
-
-    // Each array is counted only once it exists, so a failure part way leaves nothing to trip on.
-    bool fail = false;
-    if (def.shapeCnt && (def.shapeP == nullptr ||
-                         (_shapeP = (_sceneShape *)std::calloc(def.shapeCnt, sizeof(_sceneShape))) == nullptr))
-        return -1;
-    _shapeCnt = def.shapeCnt;
-    for (long i = 0; i < _shapeCnt; i++) {
-        const _sceneShapeDef &d = def.shapeP[i];
-        _sceneShape &s = _shapeP[i];
-        if (!_loadMotion(&s, d)) {
-            _debugMsg("シェイプ %ld のキーが範囲外", i);
-            return -1;
-        }
-        s.parentP = _parentOf(_shapeP, _shapeCnt, d.parentShapeNum);
-        s.shapeP = new (std::nothrow) _shape(d.defP, d.shadowOptions);
-        if (s.shapeP == nullptr)
-            return -1;
-        s.nameP = d.name;
-        if (d.aviCnt && d.aviDefP) {
-            if ((s.aviP = (_sceneAvi *)std::calloc(d.aviCnt, sizeof(_sceneAvi))) == nullptr)
-                return -1;
-            s.aviCnt = d.aviCnt;
-            for (uint32_t k = 0; k < d.aviCnt; k++) {
-                const _sceneAviDef &a = d.aviDefP[k];
-                s.aviP[k].texPageNum = sTexPageCheckEntry(a.fileNameP);
-                s.aviP[k].type = a.type;
-                s.aviP[k].startFrame = a.startFrame;
-                s.aviP[k].endFrame = a.endFrame;
-                s.aviP[k].frameUnit = a.frameUnit;
-            }
-        }
-        s.dissolveFrameP = _copyTrack(d.dissolveFrameP, d.dissolveFrameCnt, &fail);
-        s.dissolveFrameCnt = s.dissolveFrameP ? d.dissolveFrameCnt : 0;
-        s.morphFrameP = _copyTrack(d.morphFrameP, d.morphFrameCnt, &fail);
-        s.morphFrameCnt = s.morphFrameP ? d.morphFrameCnt : 0;
-        if (fail)
-            return -1;
-        sDrawEntryShapeInfo((uint16_t)i, s.shapeP);
-        _drawLodingBar(aOptionDefP, 10 + 70 * i / _shapeCnt);
-    }
-    for (long i = 0; i < _shapeCnt; i++)
-        _shapeP[i].shapeP->ConnectCoordSuper(_coordOf(_shapeP[i].parentP));
-    _drawLodingBar(aOptionDefP, 80);
-
-    if (def.lightCnt && (def.lightP == nullptr ||
-                         (_lightP = (_sceneLight *)std::calloc(def.lightCnt, sizeof(_sceneLight))) == nullptr))
-        return -1;
-    _lightCnt = def.lightCnt;
-    for (long i = 0; i < _lightCnt; i++) {
-        const _sceneLightDef &d = def.lightP[i];
-        _sceneLight &l = _lightP[i];
-        if (!_loadMotion(&l, d))
-            return -1;
-        l.parentP = _parentOf(_shapeP, _shapeCnt, d.parentShapeNum);
-        l.colorP = _copyTrack(d.colorP, _frameCnt, &fail);
-        l.intensityP = _copyTrack(d.intensityP, _frameCnt, &fail);
-        l.type = (D3DLIGHTTYPE)d.type;
-        l.fallOffType = d.fallOffType;
-        l.shadowType = d.shadowType;
-        l.baseColor = d.baseColor;
-        l.color = d.color;
-        l.range = d.range;
-        l.intensity = d.intensity;
-        l.fallOff = d.fallOff;
-        l.coneAngle = d.coneAngle;
-        l.edgeAngle = d.edgeAngle;
-        if (fail)
-            return -1;
-    }
-
-    if (def.cameraCnt && (def.cameraP == nullptr ||
-                          (_cameraP = (_sceneCamera *)std::calloc(def.cameraCnt, sizeof(_sceneCamera))) == nullptr))
-        return -1;
-    _cameraCnt = def.cameraCnt;
-    for (long i = 0; i < _cameraCnt; i++) {
-        const _sceneCameraDef &d = def.cameraP[i];
-        _sceneCamera &c = _cameraP[i];
-        if (!_loadMotion(&c, d))
-            return -1;
-        c.parentP = _parentOf(_shapeP, _shapeCnt, d.parentShapeNum);
-        c.lookAt = _vec(d.lookAt);
-        c.eyePos = _vec(d.eyePos);
-        c.fovAngle = d.fovAngle;
-        c.focalDistance = d.focalDistance;
-        c.width = d.width;
-        c.height = d.height;
-        c.targetP = _parentOf(_shapeP, _shapeCnt, d.targetShapeNum);
-        c.zoomFactorP = _copyTrack(d.zoomFactorP, _frameCnt, &fail);
-        if (fail)
-            return -1;
-    }
-
-    if (def.spriteCnt && (def.spriteP == nullptr ||
-                          (_spriteP = (_sceneSprite *)std::calloc(def.spriteCnt, sizeof(_sceneSprite))) == nullptr))
-        return -1;
-    _spriteCnt = def.spriteCnt;
-    for (long i = 0; i < _spriteCnt; i++) {
-        const _sceneSpriteDef &d = def.spriteP[i];
-        _sceneSprite &s = _spriteP[i];
-        if (!_loadMotion(&s, d))
-            return -1;
-        s.patternFrameP = _copyTrack(d.patternFrameP, d.patternFrameCnt, &fail);
-        s.patternFrameCnt = s.patternFrameP ? d.patternFrameCnt : 0;
-        s.parentP = _parentOf(_shapeP, _shapeCnt, d.parentShapeNum);
-        if (fail)
-            return -1;
-        if (d.defP != nullptr && (s.spriteP = new (std::nothrow) _sprite(d.defP, _coordOf(s.parentP))) == nullptr)
-            return -1;
-        _drawLodingBar(aOptionDefP, 80 + 10 * i / _spriteCnt);
-    }
-    _drawLodingBar(aOptionDefP, 90);
-
-    if (def.particleCnt &&
-        (def.particleP == nullptr ||
-         (_particleP = (_sceneParticle *)std::calloc(def.particleCnt, sizeof(_sceneParticle))) == nullptr))
-        return -1;
-    _particleCnt = def.particleCnt;
-    for (long i = 0; i < _particleCnt; i++) {
-        const _sceneParticleDef &d = def.particleP[i];
-        _sceneParticle &p = _particleP[i];
-        if (!_loadMotion(&p, d))
-            return -1;
-        p.parentP = _parentOf(_shapeP, _shapeCnt, d.parentShapeNum);
-        if (d.defP != nullptr) {
-            if ((p.particleP = new (std::nothrow) _particle(d.defP, _coordOf(p.parentP))) == nullptr)
-                return -1;
-            sDrawEntryParticleInfo((uint16_t)i, p.particleP, d.defP, d.name);
-        }
-        _drawLodingBar(aOptionDefP, 90 + 10 * i / _particleCnt);
-    }
-    _drawLodingBar(aOptionDefP, 100);
-    return 0;
-}
-
-void Scene::_loadSound(const char *aSoundNameP, const _sceneSeDef *aSeDefP, uint32_t aSoundFlg)
-{
-    char path[sizeof _soundFolder + SCENE_NAME_SIZE];
-    if ((aSoundFlg & 0x1) && aSoundNameP != nullptr && _soundOn()) {
-        soundClassP->StopAll();
-        std::snprintf(path, sizeof path, "%s%s", _soundFolder, aSoundNameP);
-        bgmVoiceNum = (int32_t)soundClassP->Load(path, 1, 120);
-    }
-    if (aSoundFlg & 0x2)
-        _status |= SCENE_FADE_MUSIC;
-
-    if (aSeDefP == nullptr || !_soundOn())
-        return;
-    const long n = sSceneSeCount(aSeDefP);
-    if (n <= 0)
-        return;
-    _sceneSe *listP = (_sceneSe *)std::calloc((size_t)n + 1, sizeof(_sceneSe));
-    soundClassP->ReleaseSE();
-    _soundSE *objP = listP ? soundClassP->AllocSE((int32_t)n) : nullptr;
-    if (objP == nullptr) {
-        _debugMsg("%d SEオブジェクト生成失敗", (int)n);
-        std::free(listP);
-        return;
-    }
-    IDirectSound *ds = soundClassP->GetDsP();
-    for (long i = 0; i < n; i++) {
-        const _sceneSeDef &row = aSeDefP[i];
-        listP[i].frameNum = (uint32_t)row.frameNum;
-        listP[i].seObjP = &objP[i];
-        long first = 0;
-        while (first < i && std::strncmp(aSeDefP[first].fileName, row.fileName, SCENE_NAME_SIZE) != 0)
-            first++;
-        if (first < i) {
-            objP[i].Duplicate(ds, &objP[first]);
-        } else {
-            std::snprintf(path, sizeof path, "%s%.*s", _soundFolder, (int)SCENE_NAME_SIZE, row.fileName);
-            objP[i].Load(ds, path, row.vol);
-        }
-    }
-    listP[n].frameNum = SCENE_SE_END;
-    listP[n].seObjP = nullptr;
-    _seP = _curSeP = listP;
-    _seCnt = (uint16_t)(n + 1);
-}
-
-// Keeps the loading screen up until waitTime has passed since loading began.
-static uint32_t _lastFlipTime = 0;
-
-void Scene::_keepLoadingScreen(uint32_t aStartTime, uint32_t aWaitTime)
-{
-    while ((int64_t)(int32_t)(_lastFlipTime - aStartTime) <= (int64_t)aWaitTime) {
-        const uint32_t now = timeGetTime();
-        if (now - _lastFlipTime > 33) {
-            sDrawFlipBuffer();
-            _lastFlipTime = now;
-        } else {
-            Sleep(1);
-        }
-    }
-}
-
 // ---------------------------------------------------------------- frames
 
 uint16_t Scene::Frame(uint32_t aMilliSeconds)
@@ -517,7 +186,7 @@ uint16_t Scene::Frame(uint32_t aMilliSeconds)
     _framePos = clock.framePos;
     if (run == SCENE_CLOCK_IDLE)
         return _status;
-    if (run == SCENE_CLOCK_STARTED && _soundOn() && _musicLoaded())
+    if (run == SCENE_CLOCK_STARTED && _sceneSoundOn() && _musicLoaded())
         soundClassP->Play((uint32_t)bgmVoiceNum);
 
     if (_status & SCENE_ADVANCED) {
@@ -531,7 +200,7 @@ uint16_t Scene::Frame(uint32_t aMilliSeconds)
         const bool wasEnded = (_status & SCENE_ENDED) != 0;
         sSceneClockEnd(&clock);
         _status |= clock.status & SCENE_ENDED;
-        if ((_status & SCENE_FADE_MUSIC) && _soundOn() && _musicLoaded()) {
+        if ((_status & SCENE_FADE_MUSIC) && _sceneSoundOn() && _musicLoaded()) {
             switch (sSceneFadeAction(_framePos, _frameCnt)) {
             case SCENE_FADE_STEP:
                 soundClassP->SetBGMVolume(0, soundClassP->GetBGMVolume(0) - 1);
@@ -574,7 +243,7 @@ void Scene::_updateRecords(void)
     if (sSceneFogFrame(&_fog, _framePos, _frameCnt))
         _status |= SCENE_FOG_CHANGED;
     const uint32_t due = sSceneCueDue(_curSeP, _framePos);
-    const bool sound = _soundOn();
+    const bool sound = _sceneSoundOn();
     for (uint32_t k = 0; k < due; k++, _curSeP++)
         if (sound && _curSeP->seObjP != nullptr)
             _curSeP->seObjP->Play();
@@ -662,7 +331,7 @@ long Scene::SetLight(long aNum)
     if (l == nullptr || aNum >= DRAW_LIGHT_MAX || drawMan.lightP[aNum] == nullptr)
         return 0;
     D3DVECTOR pos = l->trans;
-    if (_coord *super = _coordOf(l->parentP)) {
+    if (_coord *super = _sceneCoordOf(l->parentP)) {
         const D3DVECTOR zero = {};
         _coord tmp;
         _tempCoord(super, l->trans, zero, l->scale, &tmp);
@@ -685,7 +354,7 @@ long Scene::SetCamera(long aNum)
     if (c == nullptr || cam == nullptr)
         return 0;
     D3DVECTOR pos = c->trans, angle = c->angle;
-    if (_coord *super = _coordOf(c->parentP)) {
+    if (_coord *super = _sceneCoordOf(c->parentP)) {
         const float deg = 180.0f * (1.0f / _PI);
         _coord tmp;
         _tempCoord(super, c->trans, c->angle * deg, c->scale, &tmp);
@@ -697,7 +366,7 @@ long Scene::SetCamera(long aNum)
     }
     D3DVECTOR target;
     const D3DVECTOR *targetP = nullptr;
-    if (_coord *t = _coordOf(c->targetP)) {
+    if (_coord *t = _sceneCoordOf(c->targetP)) {
         sCoordUpdate(t);
         target.x = t->world._41, target.y = t->world._42, target.z = t->world._43;
         targetP = &target;
@@ -743,7 +412,7 @@ long Scene::SetIlluminate(void)
         return 0;
     D3DDEVICEDESC7 desc = {};
     // Without lights of its own the device shows everything at full ambient.
-    if (FAILED(dev->GetCaps(&desc)) || !(desc.dwVertexProcessingCaps & D3DVTXPCAPS_DIRECTIONALLIGHTS)) {
+    if (FAILED(DEBUGWIN_CHECK(dev->GetCaps(&desc))) || !(desc.dwVertexProcessingCaps & D3DVTXPCAPS_DIRECTIONALLIGHTS)) {
         sDrawSetState(D3DRENDERSTATE_AMBIENT, 0xFFFFFFFF);
         return 0;
     }
@@ -761,10 +430,10 @@ long Scene::SetFog(void)
     sDrawSetState(D3DRENDERSTATE_FOGENABLE, TRUE);
     if (!sDrawTableFogEntry(_fog.mode, v.color, v.start, v.end, v.density))
         sDrawVertexFogEntry(_fog.mode, v.color, v.start, v.end, v.density);
-    _debugMsg("MIN:(%f)", v.start);
-    _debugMsg("MAX:(%f)", v.end);
-    _debugMsg("DEN:(%f)", v.density);
-    _debugMsg("COL:(%x)", (unsigned)v.color);
+    _sceneDebugMsg("MIN:(%f)", v.start);
+    _sceneDebugMsg("MAX:(%f)", v.end);
+    _sceneDebugMsg("DEN:(%f)", v.density);
+    _sceneDebugMsg("COL:(%x)", (unsigned)v.color);
     return 0;
 }
 
@@ -936,183 +605,6 @@ void Scene::CallExit(void)
 void Scene::CallRest(void)
 {
     _callProc(_restProcP);
-}
-
-// ---------------------------------------------------------------- loading screen
-
-static const char _interfacePack[] = "Data\\Ksf\\09.ksf";
-
-struct _resultDef {
-    const char *thumbNailBmpName;
-    const char *BenchDataBmpName;
-};
-
-static const _resultDef _resultDefTbl[CP_TEST_NUM] = {
-    {"Data\\Com\\sf_ninja_2.bmp", "Data\\Com\\BenchMarkData01.bmp"},
-    {"Data\\Com\\sf_ninja_2.bmp", "Data\\Com\\BenchMarkData02.bmp"},
-    {"Data\\Com\\last_2.bmp", "Data\\Com\\BenchMarkData03.bmp"},
-    {"Data\\Com\\last_2.bmp", "Data\\Com\\BenchMarkData04.bmp"},
-    {"Data\\Com\\space_21_2.bmp", "Data\\Com\\BenchMarkData05.bmp"},
-    {"Data\\Com\\space_21_2.bmp", "Data\\Com\\BenchMarkData06.bmp"},
-    {"Data\\Com\\water_2.bmp", "Data\\Com\\BenchMarkData07.bmp"},
-    {"Data\\Com\\2d_2.bmp", "Data\\Com\\BenchMarkData08.bmp"},
-    {"Data\\Com\\default_ship_2.bmp", "Data\\Com\\BenchMarkData09.bmp"},
-    {"Data\\Com\\user_ship_2.bmp", "Data\\Com\\BenchMarkData10.bmp"},
-};
-
-enum { _BMP_OPAQUE = 0, _BMP_KEY_BLACK = 1, _BMP_KEY_WHITE = 2 };
-
-// A picture of the interface package, loaded for this one call.
-static IDirectDrawSurface7 *_loadBmp(const char *aBmpNameP, long aMode)
-{
-    IDirectDrawSurface7 *suf = loadKsf(_interfacePack, aBmpNameP, nullptr, 0);
-    if (suf != nullptr && aMode != _BMP_OPAQUE) {
-        DDCOLORKEY key;
-        key.dwColorSpaceLowValue = key.dwColorSpaceHighValue = aMode == _BMP_KEY_BLACK ? 0 : 0xFFFFFFFF;
-        suf->SetColorKey(DDCKEY_SRCBLT, &key);
-    }
-    return suf;
-}
-
-static void _blt(IDirectDrawSurface7 *aSufP, RECT *aSrcP, long aX, long aY, long aW, long aH, long aMode)
-{
-    RECT dst = {aX, aY, aX + aW, aY + aH};
-    if (drawMan.backP && aW > 0 && aH > 0)
-        drawMan.backP->Blt(&dst, aSufP, aSrcP, DDBLT_WAIT | (aMode != _BMP_OPAQUE ? DDBLT_KEYSRC : 0), nullptr);
-}
-
-static void _drawBmp(const char *aBmpNameP, long aPosX, long aPosY, long aWidth, long aHeight, long aMode)
-{
-    IDirectDrawSurface7 *suf = _loadBmp(aBmpNameP, aMode);
-    if (suf == nullptr)
-        return;
-    _blt(suf, nullptr, aPosX, aPosY, aWidth, aHeight, aMode);
-    suf->Release();
-}
-
-static void _drawNum(double aNum, long aPosX, long aPosY, long aOption, long aFloatingBeam, long aRightFlg)
-{
-    uint8_t glyph[SCENE_NUM_GLYPH_MAX];
-    const long n = sSceneNumGlyphs(aNum, aFloatingBeam, aOption, glyph);
-    IDirectDrawSurface7 *suf = _loadBmp("Data\\Com\\r_Number.bmp", _BMP_KEY_BLACK);
-    if (suf == nullptr)
-        return;
-    long x = aPosX;
-    if (aRightFlg == 1)
-        for (long i = 0; i < n; i++)
-            x -= sSceneGlyphWidth(glyph[i]);
-    for (long i = 0; i < n; i++) {
-        RECT src = {sceneGlyphTbl[glyph[i]][0], 0, sceneGlyphTbl[glyph[i]][1], SCENE_GLYPH_HEIGHT};
-        const long w = sSceneGlyphWidth(glyph[i]);
-        _blt(suf, &src, x, aPosY, w, SCENE_GLYPH_HEIGHT, _BMP_KEY_BLACK);
-        x += w;
-    }
-    suf->Release();
-}
-
-// The score row of the last finished step: a test, or after the last test the overall score.
-static const _cpScore *_lastScore(void)
-{
-    const int32_t step = cpWork.lastStep;
-    if (step >= 0 && step < CP_TEST_NUM)
-        return &cpWork.score[step];
-    return step == CP_TEST_NUM ? &cpWork.overallScore : nullptr;
-}
-
-static void _drawResult(long aWidth, long aHeight)
-{
-    _drawBmp("Data\\Com\\result3_fin.bmp", 0, 0, aWidth, aHeight, _BMP_OPAQUE);
-    if (const _cpScore *score = _lastScore()) {
-        uint8_t digit[9];
-        const long k = sSceneScoreDigits(score->score, digit);
-        if (IDirectDrawSurface7 *suf = _loadBmp("Data\\Com\\r_Score.bmp", _BMP_KEY_BLACK)) {
-            for (long i = 0; i < k; i++) {
-                RECT src = {64 * digit[i], 0, 64 * digit[i] + 64, 96};
-                const _sceneRect r = sSceneScoreDigitRect(aWidth, aHeight, k, i);
-                _blt(suf, &src, r.left, r.top, r.right - r.left, r.bottom - r.top, _BMP_KEY_BLACK);
-            }
-            suf->Release();
-        }
-        _drawBmp("Data\\Com\\r_FpsTitle.bmp", sSceneScaleX(208, aWidth), sSceneScaleY(64, aHeight),
-                 sSceneScaleX(128, aWidth), sSceneScaleY(64, aHeight), _BMP_KEY_BLACK);
-        _drawNum(score->fpsAve, sSceneScaleX(336, aWidth), sSceneScaleY(112, aHeight), 11, 2, 0);
-    }
-    if (cpWork.lastStep >= 0 && cpWork.lastStep < CP_TEST_NUM) {
-        const _resultDef &row = _resultDefTbl[cpWork.lastStep];
-        _drawBmp(row.thumbNailBmpName, sSceneScaleX(496, aWidth), sSceneScaleY(140, aHeight),
-                 sSceneScaleX(128, aWidth), sSceneScaleY(128, aHeight), _BMP_OPAQUE);
-        _drawBmp(row.BenchDataBmpName, sSceneScaleX(488, aWidth), sSceneScaleY(272, aHeight),
-                 sSceneScaleX(144, aWidth), sSceneScaleY(160, aHeight), _BMP_OPAQUE);
-    }
-}
-
-static void _clearRect(long aLeft, long aTop, long aRight, long aBottom, uint32_t aColor)
-{
-    D3DRECT r = {aLeft, aTop, aRight, aBottom};
-    if (drawMan.d3dDevP && aRight > aLeft && aBottom > aTop)
-        drawMan.d3dDevP->Clear(1, &r, D3DCLEAR_TARGET, aColor, 1.0f, 0);
-}
-
-static void _drawLodingBar(const _sceneOptionDef *aOptionDefP, long aPercent)
-{
-    if (aOptionDefP == nullptr || drawMan.d3dDevP == nullptr || drawMan.backP == nullptr)
-        return;
-    const long w = drawMan.screenWidth, h = drawMan.screenHeight;
-    const uint16_t status = aOptionDefP->status;
-    const uint32_t bench = cpWork.env[0].benchOption;
-    bool bar = false, benchScreen = false;
-    if (status & SCENE_OPT_CLOSING_SCREEN) {
-        if (aPercent == 0) {
-            sDrawSetBackColor(0, 0, 0);
-            sDrawClear();
-            _drawBmp("Data\\Com\\NowLoading_fin.bmp", 0, 0, w, h, _BMP_OPAQUE);
-        }
-        bar = (status & SCENE_OPT_PROGRESS_BAR) != 0;
-    } else if (status & SCENE_OPT_BENCH_SCREEN) {
-        if ((status & SCENE_OPT_SKIP_SCREEN) && (bench & CP_OPTION_LOOP))
-            return;
-        benchScreen = true;
-        if (aPercent == 0) {
-            sDrawSetBackColor(0, 0, 0);
-            sDrawClear();
-            if (cpWork.lastStep == -1)
-                _drawBmp("Data\\Com\\NowLoading_fin.bmp", 0, 0, w, h, _BMP_OPAQUE);
-            else
-                _drawResult(w, h);
-        }
-        if (!(bench & CP_OPTION_CHALLENGE)) {
-            if (status & SCENE_OPT_PROGRESS_BAR) {
-                if (aPercent == 0) {
-                    const long top = (long)((double)h * 0.9395833);
-                    _drawBmp("Data\\Com\\r_NowLoading.bmp", 0, top, w, h - top, _BMP_OPAQUE);
-                }
-                bar = true;
-            }
-        } else {
-            _clearRect(0, h * 15 / 16, w, h, 0);  // 0.9375 of the height
-        }
-    } else {
-        return;
-    }
-    if (bar) {
-        const _sceneRect r = sSceneLoadBarRect(w, h, aPercent, benchScreen);
-        _clearRect(r.left, r.top, r.right, r.bottom, 0x54FCAF);
-    }
-    const uint32_t now = timeGetTime();
-    if (now - _lastFlipTime > 33 || aPercent < 5 || aPercent > 95) {
-        sDrawFlipBufferDirect();
-        _lastFlipTime = now;
-    }
-}
-
-void sceneDrawLodingScreen(const _sceneOptionDef *aOptionDefP)
-{
-    _drawLodingBar(aOptionDefP, 0);
-}
-
-void sceneDrawLodingStart(const _sceneOptionDef *aOptionDefP)
-{
-    _drawLodingBar(aOptionDefP, 10);
 }
 
 void sceneUpdateAll(Scene *aSceneP, uint16_t aStatus)

@@ -8,13 +8,41 @@
 int _objGrow(st_OBJ2 *o, void **aArrP, int32_t *aMaxP, int32_t aNeed, uint32_t aElem);
 void _objDebug(st_OBJ2 *o, const char *aFormat, ...);
 void _objFaceNormal(st_LayerData *l, const st_PolygonData *p, double aN[3]);
+// All three coordinates are numbers (a degenerate face's normal is not).
+int _objFinite3(const double *v);
 st_TextureLayer *_objNewTexture(st_OBJ2 *o, st_SurfaceData *s);
 void _objMakeMaterial(st_OBJ2 *o, st_SurfaceData *s);
 void _objFreeShare(st_OBJ2 *o, st_LayerData *l, int aKind);
 void _objCopyName(char *aDstP, const char *aSrcP, size_t aSize);
+// Notes a bad argument; -1.
+int32_t _objParmError(st_OBJ2 *o);
+// Corners of all polygons of the current layer.
+int32_t _objIndexCount(st_OBJ2 *o);
+st_PolygonData *_objPolyInfo(st_OBJ2 *o, int32_t aIdx);
+st_SurfaceData *_objGetSurf(st_OBJ2 *o, int32_t aIdx);
+// The values of point aPnt (and polygon aPol for a per-polygon map) into aValues; 1 when found.
+int32_t _objGetVMapData(st_OBJ2 *o, const st_VMapData *v, int32_t aPnt, int32_t aPol, float *aValues);
+// A whole file in a new buffer (free()); an OBJ_ error code.
+int32_t _objReadFile(const char *aPath, uint8_t **aDataPP, uint32_t *aSizeP);
+// The object-wide lists, emptied by OBJ2_close and before a second reading attempt.
+void _objClearLayers(st_OBJ2 *o);
+void _objClearSurfs(st_OBJ2 *o);
+void _objClearClips(st_OBJ2 *o);
+void _objClearTags(st_OBJ2 *o);
+void _objClearEnvls(st_OBJ2 *o);
+void _objReset(st_OBJ2 *o);
 // Operations kept in their own files, entered into the table by OBJ2_new.
+void _objGeomOps(st_OBJ2 *o);
+void _objNormalOps(st_OBJ2 *o);
+void _objUVMapOps(st_OBJ2 *o);
+void _objVMapOps(st_OBJ2 *o);
+void _objSurfOps(st_OBJ2 *o);
 void _objShareOps(st_OBJ2 *o);
 void _objSaveOps(st_OBJ2 *o);
+void _objLoadOps(st_OBJ2 *o);
+int32_t _objPolyTriple(st_OBJ2 *o, int32_t aPol);
+int32_t _objTripleAll(st_OBJ2 *o, uint32_t aFlags);
+int32_t _objMakeMeshes(st_OBJ2 *o, const st_MeshOpt *aOptP);
 int32_t _objLoadMem(st_OBJ2 *o, const uint8_t *aDataP, uint32_t aSize, int32_t aType, const st_OBJ2_option *aOptP);
 
 // A bounded big-endian reader: every read checks what is left, and a short read sets 'bad'
