@@ -135,6 +135,9 @@ struct Call {
 // Puts a recorder in front of drawMan's device; Stop takes it out and gives the calls.
 void Start();
 std::vector<Call> Stop();
+// While recording, calls of that kind get aResult instead of reaching the device (still recorded);
+// S_OK passes them on again. Stop ends the refusal.
+void Refuse(Call::Kind aKind, HRESULT aResult);
 // Device calls only timed, not recorded (the benchmarks).
 void StartTiming();
 void StopTiming();

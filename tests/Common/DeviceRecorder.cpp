@@ -10,6 +10,9 @@ namespace fx {
 static std::vector<Call> _log;
 static LARGE_INTEGER _spent;
 static bool _record;
+// Calls of this kind get this result without reaching the real device (S_OK: none refused).
+static Call::Kind _refuseKind;
+static HRESULT _refuseResult = S_OK;
 
 class Recorder final : public IDirect3DDevice7 {
 public:
@@ -58,6 +61,8 @@ public:
     {
         if (_record)
             _log.push_back({Call::SetState, (DWORD)t, v, 0});
+        if (_refuseResult != S_OK && _refuseKind == Call::SetState)
+            return _refuseResult;
         FX_PASS(SetRenderState(t, v));
     }
     HRESULT WINAPI GetRenderState(D3DRENDERSTATETYPE t, LPDWORD v) override { FX_PASS(GetRenderState(t, v)); }
@@ -68,6 +73,8 @@ public:
     {
         if (_record)
             _log.push_back({Call::Draw, (DWORD)p, n, 0});
+        if (_refuseResult != S_OK && _refuseKind == Call::Draw)
+            return _refuseResult;
         FX_PASS(DrawPrimitive(p, fvf, v, n, f));
     }
     HRESULT WINAPI DrawIndexedPrimitive(D3DPRIMITIVETYPE p, DWORD fvf, void *v, DWORD n, WORD *i, DWORD ni,
@@ -75,6 +82,8 @@ public:
     {
         if (_record)
             _log.push_back({Call::Draw, (DWORD)p, n, ni});
+        if (_refuseResult != S_OK && _refuseKind == Call::Draw)
+            return _refuseResult;
         FX_PASS(DrawIndexedPrimitive(p, fvf, v, n, i, ni, f));
     }
     HRESULT WINAPI SetClipStatus(D3DCLIPSTATUS *c) override { FX_PASS(SetClipStatus(c)); }
@@ -94,6 +103,8 @@ public:
     {
         if (_record)
             _log.push_back({Call::Draw, (DWORD)p, n, 0});
+        if (_refuseResult != S_OK && _refuseKind == Call::Draw)
+            return _refuseResult;
         FX_PASS(DrawPrimitiveVB(p, vb, s, n, f));
     }
     HRESULT WINAPI DrawIndexedPrimitiveVB(D3DPRIMITIVETYPE p, IDirect3DVertexBuffer7 *vb, DWORD s, DWORD n,
@@ -101,6 +112,8 @@ public:
     {
         if (_record)
             _log.push_back({Call::Draw, (DWORD)p, n, ni});
+        if (_refuseResult != S_OK && _refuseKind == Call::Draw)
+            return _refuseResult;
         FX_PASS(DrawIndexedPrimitiveVB(p, vb, s, n, i, ni, f));
     }
     HRESULT WINAPI ComputeSphereVisibility(D3DVECTOR *c, D3DVALUE *r, DWORD n, DWORD f, DWORD *ret) override
@@ -112,6 +125,8 @@ public:
     {
         if (_record)
             _log.push_back({Call::SetTexture, s, (DWORD)(uintptr_t)t, 0});
+        if (_refuseResult != S_OK && _refuseKind == Call::SetTexture)
+            return _refuseResult;
         FX_PASS(SetTexture(s, t));
     }
     HRESULT WINAPI GetTextureStageState(DWORD s, D3DTEXTURESTAGESTATETYPE t, LPDWORD v) override
@@ -122,6 +137,8 @@ public:
     {
         if (_record)
             _log.push_back({Call::SetStage, s, (DWORD)t, v});
+        if (_refuseResult != S_OK && _refuseKind == Call::SetStage)
+            return _refuseResult;
         FX_PASS(SetTextureStageState(s, t, v));
     }
     HRESULT WINAPI ValidateDevice(LPDWORD p) override { FX_PASS(ValidateDevice(p)); }
@@ -164,6 +181,7 @@ static void _remove()
         _recorder = nullptr;
     }
     _record = false;
+    _refuseResult = S_OK;
 }
 
 void Start()
@@ -175,6 +193,12 @@ std::vector<Call> Stop()
 {
     _remove();
     return _log;
+}
+
+void Refuse(Call::Kind aKind, HRESULT aResult)
+{
+    _refuseKind = aKind;
+    _refuseResult = aResult;
 }
 
 void StartTiming()

@@ -145,13 +145,45 @@ std::string ShortRunFolder(const char *aName, std::initializer_list<const char *
     return work;
 }
 
+// The lines of a device log that report a failed device call ("file(line): call failed: NAME
+// (0x...)"); the log also holds the scenes' own notes, which are not failures.
+std::vector<std::string> DeviceFailures(const std::string &aPath)
+{
+    std::vector<std::string> failures;
+    if (FILE *fp = std::fopen(aPath.c_str(), "r")) {
+        char line[1024];
+        while (std::fgets(line, sizeof line, fp)) {
+            const std::string s = line;
+            if (s.find(" failed: ") != std::string::npos && s.find(" (0x") != std::string::npos)
+                failures.push_back(s);
+        }
+        std::fclose(fp);
+    }
+    return failures;
+}
+
+std::string Joined(const std::vector<std::string> &aLines)
+{
+    std::string all;
+    for (const std::string &l : aLines)
+        all += l;
+    return all;
+}
+
 TEST(Runner, AShortBenchmarkIsSavedPrintedAndSummarised)
 {
     const std::string work = ShortRunFolder("KestrelRunShort", {"23", "21", "27"});
     const std::string out = work + "\\Results.txt";
+    const std::string log = work + "\\Device.log";
     DeleteFileA(out.c_str());
-    const Outcome r = RunRunner("--tests 0,7 --frametime --profile --timeout 240 --dir \"" + work + "\" --out \"" + out + "\"", [] {});
+    const Outcome r = RunRunner("--tests 0,7 --frametime --profile --timeout 240 --dir \"" + work + "\" --out \"" +
+                                    out + "\" --log \"" + log + "\"",
+                                [] {});
     ASSERT_EQ(r.code, 0u) << r.err << r.out;
+    // Every device call of a normal run succeeds.
+    EXPECT_NE(r.out.find("device log: "), std::string::npos) << r.out;
+    const std::vector<std::string> failures = DeviceFailures(log);
+    EXPECT_TRUE(failures.empty()) << Joined(failures);
     // The printed results are the saved file, with both scores and the frame times of both tests.
     FILE *fp = std::fopen(out.c_str(), "rb");
     ASSERT_NE(fp, nullptr);
@@ -231,8 +263,14 @@ TEST(Runner, EveryDemoSceneOfBothEditionsLoadsAndPlays)
     } editions[] = {{0, "demo", 22, {"01.kss", "02.kss", "02.kss"}}, {16, "light", 21, {"01.kss", "02.kss", "02.kss"}}};
     for (const auto &e : editions) {
         ASSERT_TRUE(drv::SetVideoMemory(e.vramMiB));
-        const Outcome r = RunRunner("--demo --timeout 400", [] {});
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        const std::string devLog = std::string(temp) + "KestrelRun-" + e.run + ".log";
+        const Outcome r = RunRunner("--demo --timeout 400 --log \"" + devLog + "\"", [] {});
         EXPECT_EQ(r.code, 0u) << e.run << "\n" << r.err << r.out;
+        // Every scene kind's device calls succeed on Wine's device.
+        const std::vector<std::string> failures = DeviceFailures(devLog);
+        EXPECT_TRUE(failures.empty()) << e.run << "\n" << Joined(failures);
         const DemoLog log = Rows(r.out, e.run);
         ASSERT_EQ(log.starts.size(), e.rows) << r.out;
         ASSERT_EQ(log.ends.size(), e.rows) << r.out;

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "Common/DEBUGWIN.h"
+
 namespace drv {
 
 static std::string _utf8(const wchar_t *aText)
@@ -38,9 +40,9 @@ std::string AdapterDescription()
 {
     IDirectDraw7 *dd = nullptr;
     std::string name;
-    if (SUCCEEDED(DirectDrawCreateEx(nullptr, (void **)&dd, IID_IDirectDraw7, nullptr)) && dd) {
+    if (SUCCEEDED(DEBUGWIN_CHECK(DirectDrawCreateEx(nullptr, (void **)&dd, IID_IDirectDraw7, nullptr))) && dd) {
         DDDEVICEIDENTIFIER2 id = {};
-        if (SUCCEEDED(dd->GetDeviceIdentifier(&id, 0)))
+        if (SUCCEEDED(DEBUGWIN_CHECK(dd->GetDeviceIdentifier(&id, 0))))
             name = id.szDescription;
         dd->Release();
     }

@@ -27,6 +27,7 @@
 #include "App/App/Appflow.h"
 #include "App/Bench/BENCH.h"
 #include "App/Bench/BENCHTBL.h"
+#include "Common/DEBUGWIN.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Sys/SYSTEM.h"
 #include "ToolArgs.h"
@@ -261,7 +262,7 @@ static bool _readBack(std::vector<uint8_t> *aRgbP, long *aWidthP, long *aHeightP
         return false;
     DDSURFACEDESC2 desc = {};
     desc.dwSize = sizeof desc;
-    if (FAILED(back->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr)))
+    if (FAILED(DEBUGWIN_CHECK(back->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr))))
         return false;
     const DDPIXELFORMAT &pf = desc.ddpfPixelFormat;
     const long w = (long)desc.dwWidth, h = (long)desc.dwHeight;
@@ -282,7 +283,7 @@ static bool _readBack(std::vector<uint8_t> *aRgbP, long *aWidthP, long *aHeightP
             }
         }
     }
-    back->Unlock(nullptr);
+    DEBUGWIN_CHECK(back->Unlock(nullptr));
     *aWidthP = w;
     *aHeightP = h;
     return ok;

@@ -7,6 +7,7 @@
 
 #include "App/AfterImage/AfterImageCore.h"
 #include "App/Scene/Scene.h"
+#include "Common/DEBUGWIN.h"
 #include "Library/Coord/COORDLIB.h"
 #include "System/D3DFrame/d3dutil.h"
 #include "System/Draw/DrawMan.h"
@@ -85,20 +86,20 @@ void *AfterImage_draw(uint8_t *, uint16_t, uint8_t *, uint32_t *)
         return nullptr;
     D3DMATRIX world;
     D3DUtil_SetIdentityMatrix(world);
-    dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
+    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world));
     _drawStateScope scope;
     sDrawOpenStates(&scope);
     sDrawSetState(D3DRENDERSTATE_LIGHTING, FALSE);
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);
     sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
     sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
-    dev->SetTexture(0, nullptr);
+    DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
     sDrawSetStage(0, DRAW_STAGE_OFF);
     for (uint32_t n = 0; n < _imgInfoCnt; n++) {
         const _imgInfo &info = _imgInfoP[n];
         if (info.imgVertP != nullptr)
-            dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, IMG_FVF, info.imgVertP, IMG_VERT_NUM, _imgIndexP,
-                                      IMG_INDEX_NUM, 0);
+            DEBUGWIN_CHECK(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, IMG_FVF, info.imgVertP, IMG_VERT_NUM,
+                                                     _imgIndexP, IMG_INDEX_NUM, 0));
     }
     sDrawCloseStates(&scope);
     sDrawEndScene();

@@ -167,11 +167,11 @@ static void _setColorKey(IDirectDrawSurface7 *aSufP, bool aGreenB)
         return;
     DDPIXELFORMAT pf = {};
     pf.dwSize = sizeof pf;
-    if (FAILED(aSufP->GetPixelFormat(&pf)))
+    if (FAILED(DEBUGWIN_CHECK(aSufP->GetPixelFormat(&pf))))
         return;
     DDCOLORKEY key;
     key.dwColorSpaceLowValue = key.dwColorSpaceHighValue = aGreenB ? pf.dwGBitMask : pf.dwRBitMask;
-    aSufP->SetColorKey(DDCKEY_SRCBLT, &key);
+    DEBUGWIN_CHECK(aSufP->SetColorKey(DDCKEY_SRCBLT, &key));
 }
 
 static void _releaseSurface(IDirectDrawSurface7 **aSufPP)
@@ -465,7 +465,7 @@ void Bench::_challengeWait(uint32_t aLoadStart)
         if (!dev)
             continue;
         D3DRECT strip = {0, (LONG)(0.9375f * h), (LONG)w, (LONG)h};
-        dev->Clear(1, &strip, D3DCLEAR_TARGET, 0, 0.0f, 0);
+        DEBUGWIN_CHECK(dev->Clear(1, &strip, D3DCLEAR_TARGET, 0, 0.0f, 0));
         if (prompt) {
             const uint32_t color = sBenchBlinkColor(k);
             for (_promptVertex &v : quad)
@@ -475,7 +475,7 @@ void Bench::_challengeWait(uint32_t aLoadStart)
                 _drawStateScope scope;
                 sDrawOpenStates(&scope);
                 sDrawSetBlend(DRAW_BLEND_ADDITIVE);
-                dev->SetTexture(0, prompt);
+                DEBUGWIN_CHECK(dev->SetTexture(0, prompt));
                 sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
                 sDrawSetStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
                 sDrawSetStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
@@ -483,8 +483,9 @@ void Bench::_challengeWait(uint32_t aLoadStart)
                 sDrawSetStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
                 sDrawSetStageState(0, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
                 sDrawSetStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-                dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, quad, 4, 0);
-                dev->SetTexture(0, nullptr);
+                DEBUGWIN_CHECK(
+                    dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, quad, 4, 0));
+                DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
                 sDrawCloseStates(&scope);
                 sDrawEndScene();
             }
@@ -535,15 +536,15 @@ void Bench::_drawLogos(void)
     if (_status & BENCH_STATUS_CPULOGO) {
         if (_athlonSufP) {
             RECT r = rect(0.021875, 0.82916666667, 0.1140625, 0.15208333333);
-            back->Blt(&r, _athlonSufP, nullptr, DDBLT_WAIT, nullptr);
+            DEBUGWIN_CHECK(back->Blt(&r, _athlonSufP, nullptr, DDBLT_WAIT, nullptr));
         }
         if (_duronSufP) {
             RECT r = rect(0.8671875, 0.82916666667, 0.1125, 0.15);
-            back->Blt(&r, _duronSufP, nullptr, DDBLT_WAIT | DDBLT_KEYSRC, nullptr);
+            DEBUGWIN_CHECK(back->Blt(&r, _duronSufP, nullptr, DDBLT_WAIT | DDBLT_KEYSRC, nullptr));
         }
     } else if ((_status & BENCH_STATUS_URLLOGO) && _urlSufP) {
         RECT r = rect(0.0125, 0.95, 0.30625, 0.04375);
-        back->Blt(&r, _urlSufP, nullptr, DDBLT_WAIT | DDBLT_KEYSRC, nullptr);
+        DEBUGWIN_CHECK(back->Blt(&r, _urlSufP, nullptr, DDBLT_WAIT | DDBLT_KEYSRC, nullptr));
     }
 }
 

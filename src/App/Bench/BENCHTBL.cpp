@@ -16,6 +16,7 @@
 #include "App/Scene/Scene.h"
 #include "App/Space/Space.h"
 #include "App/Water/Water.h"
+#include "Common/DEBUGWIN.h"
 #include "Library/Vec/VECLIB.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Shape/Shape.h"
@@ -46,8 +47,8 @@ static void _waitDevice(void)
         return;
     DDSURFACEDESC2 desc = {};
     desc.dwSize = sizeof desc;
-    if (SUCCEEDED(back->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr)))
-        back->Unlock(nullptr);
+    if (SUCCEEDED(DEBUGWIN_CHECK(back->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr))))
+        DEBUGWIN_CHECK(back->Unlock(nullptr));
 }
 
 static void _startAfterImage(CB_ARGS, uint32_t aWord)

@@ -124,12 +124,12 @@ long _createSurface(IDirectDrawSurface7 **aDDSurfPP, long aWidth, long aHeight, 
     ddsd.dwWidth = (DWORD)aWidth;
     ddsd.dwHeight = (DWORD)aHeight;
     ddsd.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | (aSysFlg ? DDSCAPS_SYSTEMMEMORY : 0);
-    if (FAILED(drawMan.ddrawP->CreateSurface(&ddsd, aDDSurfPP, nullptr)) || !*aDDSurfPP) {
+    if (FAILED(DEBUGWIN_CHECK(drawMan.ddrawP->CreateSurface(&ddsd, aDDSurfPP, nullptr))) || !*aDDSurfPP) {
         *aDDSurfPP = nullptr;
         return 0;
     }
     DDCOLORKEY key = {0, 0};
-    (*aDDSurfPP)->SetColorKey(DDCKEY_SRCBLT, &key);
+    DEBUGWIN_CHECK((*aDDSurfPP)->SetColorKey(DDCKEY_SRCBLT, &key));
     return 1;
 }
 
@@ -208,7 +208,7 @@ static bool _lockPixels(IDirectDrawSurface7 *aSurfP, DDSURFACEDESC2 *aDescP, _b2
 {
     memset(aDescP, 0, sizeof *aDescP);
     aDescP->dwSize = sizeof *aDescP;
-    if (!aSurfP || FAILED(aSurfP->Lock(nullptr, aDescP, DDLOCK_WAIT, nullptr)))
+    if (!aSurfP || FAILED(DEBUGWIN_CHECK(aSurfP->Lock(nullptr, aDescP, DDLOCK_WAIT, nullptr))))
         return false;
     aPixP->bitsP = (uint8_t *)aDescP->lpSurface;
     aPixP->pitch = aDescP->lPitch;
@@ -225,14 +225,14 @@ void _bench2D::_surfFase00Run(void)
     if (!_lockPixels(_surfP->surfP, &surfDesc, &surf))
         return;
     if (!_lockPixels(drawMan.backP, &backDesc, &back)) {
-        _surfP->surfP->Unlock(nullptr);
+        DEBUGWIN_CHECK(_surfP->surfP->Unlock(nullptr));
         return;
     }
     _benchDrawBegin();
     _bltSurfP(_metaP, _metaWidth, _metaHeight, &surf, &back);
     _benchDrawEnd();
-    drawMan.backP->Unlock(nullptr);
-    _surfP->surfP->Unlock(nullptr);
+    DEBUGWIN_CHECK(drawMan.backP->Unlock(nullptr));
+    DEBUGWIN_CHECK(_surfP->surfP->Unlock(nullptr));
 }
 
 void _bench2D::Draw(void)

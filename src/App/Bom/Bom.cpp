@@ -4,6 +4,7 @@
 #include <d3d.h>
 
 #include "App/App/AppCore.h"
+#include "Common/DEBUGWIN.h"
 #include "Library/Draw/DrawCore.h"
 #include "Library/Matrix/MATLIB.h"
 #include "System/Draw/DrawMan.h"
@@ -82,9 +83,9 @@ static void _bomDraw(void)
         return;
     D3DMATRIX world, view, proj;
     sMatrixCreateUnit(&world);
-    dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
-    dev->GetTransform(D3DTRANSFORMSTATE_VIEW, &view);
-    dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
+    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world));
+    DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_VIEW, &view));
+    DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj));
     sMatrixMul(&world, &view, &_bomScreenMat);
     sMatrixMul(&_bomScreenMat, &proj, &_bomScreenMat);
 
@@ -107,10 +108,10 @@ static void _bomDraw(void)
         IDirectDrawSurface7 *texP = _picture(o);
         if (texP == nullptr || !sBomSpriteQuad(&o, &_bomScreenMat, w, h, _bomOffset, v))
             continue;
-        dev->SetTexture(0, texP);
-        dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, BOM_FVF, v, 4, 0);
+        DEBUGWIN_CHECK(dev->SetTexture(0, texP));
+        DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, BOM_FVF, v, 4, 0));
     }
-    dev->SetTexture(0, nullptr);
+    DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
     sDrawCloseStates(&scope);
 }
 

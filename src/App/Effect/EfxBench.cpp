@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "Common/DEBUGWIN.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Texture/TEXMAN.h"
 
@@ -34,10 +35,10 @@ void sEfxFadeDraw(uint32_t aColor, EfxFadeBlend aBlend)
         v.color = aColor;
     _drawStateScope scope;
     sDrawOpenStates(&scope);
-    dev->SetTexture(0, nullptr);
+    DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
     sDrawSetStage(0, DRAW_STAGE_OFF);
     sDrawSetBlendFactors(aBlend == EFX_FADE_BLACK ? D3DBLEND_ZERO : D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
-    dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE, _fadeQuad, 4, 0);
+    DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE, _fadeQuad, 4, 0));
     sDrawCloseStates(&scope);
     sDrawEndScene();
 }
@@ -80,14 +81,14 @@ void sEfxFeatherDraw(const _benchFeather *aFeatherP, long aNum, long aTexNum)
     sDrawOpenStates(&scope);
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);
     sDrawSetStates(_featherStates, sizeof _featherStates / sizeof _featherStates[0]);
-    dev->SetTexture(0, aTexNum >= 0 ? sTexGetSurfacePtr(aTexNum) : nullptr);
+    DEBUGWIN_CHECK(dev->SetTexture(0, aTexNum >= 0 ? sTexGetSurfacePtr(aTexNum) : nullptr));
     for (long i = 0; i < aNum; ++i) {
         D3DMATRIX m = aFeatherP[i].mat;
-        dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &m);
-        dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1, (void *)_featherQuad,
-                                  4, (WORD *)_featherIndex, 6, 0);
+        DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &m));
+        DEBUGWIN_CHECK(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1,
+                                                 (void *)_featherQuad, 4, (WORD *)_featherIndex, 6, 0));
     }
-    dev->SetTexture(0, nullptr);
+    DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
     sDrawCloseStates(&scope);
     sDrawEndScene();
 }
@@ -102,14 +103,14 @@ void sEfxPointDraw(const _benchPoint *aPointP, long aNum)
     D3DMATRIX unit;
     std::memset(&unit, 0, sizeof unit);
     unit._11 = unit._22 = unit._33 = unit._44 = 1.0f;
-    dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &unit);
+    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &unit));
     _drawStateScope scope;
     sDrawOpenStates(&scope);
-    dev->SetTexture(0, nullptr);
+    DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
     sDrawSetStage(0, DRAW_STAGE_COLOROFF);
     sDrawSetState(D3DRENDERSTATE_LIGHTING, FALSE);
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);
-    dev->DrawPrimitive(D3DPT_POINTLIST, D3DFVF_XYZ | D3DFVF_DIFFUSE, (void *)aPointP, (DWORD)aNum, 0);
+    DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_POINTLIST, D3DFVF_XYZ | D3DFVF_DIFFUSE, (void *)aPointP, (DWORD)aNum, 0));
     sDrawCloseStates(&scope);
     sDrawEndScene();
 }

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "App/Effect/Effect.h"
+#include "Common/DEBUGWIN.h"
 #include "System/Draw/DrawMan.h"
 
 EfxCloud *gEfxCloudP;
@@ -119,7 +120,7 @@ void EfxCloud::Load(void)
         return;
     _formatSearch search;
     memset(&search, 0, sizeof(search));
-    drawMan.d3dDevP->EnumTextureFormats(_textureSearchCallback, &search);
+    DEBUGWIN_CHECK(drawMan.d3dDevP->EnumTextureFormats(_textureSearchCallback, &search));
     if (search.bits == 0)
         return;
     _format = search.best;
@@ -132,7 +133,7 @@ void EfxCloud::Load(void)
     desc.ddpfPixelFormat = _format;
     desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE;
     desc.ddsCaps.dwCaps2 = DDSCAPS2_TEXTUREMANAGE;
-    if (FAILED(drawMan.ddrawP->CreateSurface(&desc, &_drawSufP, nullptr)))
+    if (FAILED(DEBUGWIN_CHECK(drawMan.ddrawP->CreateSurface(&desc, &_drawSufP, nullptr))))
         _drawSufP = nullptr;
 }
 
@@ -169,10 +170,10 @@ void EfxCloud::Draw(long aX, long aY)
     DDSURFACEDESC2 desc;
     memset(&desc, 0, sizeof(desc));
     desc.dwSize = sizeof(desc);
-    if (FAILED(_drawSufP->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr)))
+    if (FAILED(DEBUGWIN_CHECK(_drawSufP->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr))))
         return;
     DrawImage(&desc, aX, aY);
-    _drawSufP->Unlock(nullptr);
+    DEBUGWIN_CHECK(_drawSufP->Unlock(nullptr));
 
     // Far behind everything: the sky shows only where the scene left the depth buffer clear. The
     // vertices carry white specular; a scene that left specular on would wash the sky white.
@@ -192,9 +193,9 @@ void EfxCloud::Draw(long aX, long aY)
     sDrawOpenStates(&scope);
     sDrawSetStates(sky, sizeof sky / sizeof sky[0]);
     sDrawSetStage(0, DRAW_STAGE_TEXCOLOR_DIFFALPHA);
-    dev->SetTexture(0, _drawSufP);
-    dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, CLOUD_FVF, _vertex, 4, 0);
-    dev->SetTexture(0, nullptr);
+    DEBUGWIN_CHECK(dev->SetTexture(0, _drawSufP));
+    DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, CLOUD_FVF, _vertex, 4, 0));
+    DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
     sDrawCloseStates(&scope);
 }
 

@@ -5,6 +5,7 @@
 
 #include "App/App/AppCore.h"
 #include "App/Scene/Scene.h"
+#include "Common/DEBUGWIN.h"
 #include "Library/Coord/COORDLIB.h"
 #include "Library/Matrix/MATLIB.h"
 #include "Library/Vec/VECLIB.h"
@@ -103,17 +104,17 @@ long _lightning::Rest(void)
     desc.dwCaps = (drawMan.status & DRAW_STAT_TNLHAL) ? 0 : D3DVBCAPS_SYSTEMMEMORY;
     desc.dwFVF = LIGHTNING_FVF;
     desc.dwNumVertices = (DWORD)_vertexCnt * LIGHTNING_STRAND_NUM;
-    if (FAILED(drawMan.d3dP->CreateVertexBuffer(&desc, &_vertexBufferP, 0)))
+    if (FAILED(DEBUGWIN_CHECK(drawMan.d3dP->CreateVertexBuffer(&desc, &_vertexBufferP, 0))))
         return 0;
     _lightningVertex *v = nullptr;
-    if (FAILED(_vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, (void **)&v, nullptr))) {
+    if (FAILED(DEBUGWIN_CHECK(_vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, (void **)&v, nullptr)))) {
         _vertexBufferP->Release();
         _vertexBufferP = nullptr;
         return 0;
     }
     for (long s = 0; s < LIGHTNING_STRAND_NUM; s++)
         sLightningVertexInit(v + s * _vertexCnt, _vertexHeightCnt);
-    _vertexBufferP->Unlock();
+    DEBUGWIN_CHECK(_vertexBufferP->Unlock());
     _textureP = loadKsf(_lightningKsf, _lightningTex, nullptr, DRAW_FLG_TEXTURE | DRAW_FLG_BLT);
     return _textureP != nullptr;
 }
@@ -181,8 +182,8 @@ void _lightning::Run(void)
 static void _frameMatrices(D3DMATRIX *aViewP, D3DMATRIX *aProjP)
 {
     IDirect3DDevice7 *dev = drawMan.d3dDevP;
-    dev->GetTransform(D3DTRANSFORMSTATE_VIEW, aViewP);
-    dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, aProjP);
+    DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_VIEW, aViewP));
+    DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, aProjP));
 }
 
 void _lightning::Draw(void)
@@ -211,26 +212,26 @@ void _lightning::Draw(void)
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);
     // Glow does not hide what is behind it.
     sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
-    dev->SetTexture(0, _textureP);
+    DEBUGWIN_CHECK(dev->SetTexture(0, _textureP));
     // All five strands are written under one lock that discards the last frame's: locking a buffer
     // the device may still be drawing from would wait for it, once per strand.
     _lightningVertex *v = nullptr;
     long drawn[LIGHTNING_STRAND_NUM] = {};
-    if (SUCCEEDED(_vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY | DDLOCK_DISCARDCONTENTS, (void **)&v,
-                                       nullptr))) {
+    if (SUCCEEDED(DEBUGWIN_CHECK(
+            _vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY | DDLOCK_DISCARDCONTENTS, (void **)&v, nullptr)))) {
         for (long s = 0; s < LIGHTNING_STRAND_NUM; s++) {
             _lightningVertex *strandP = v + s * _vertexCnt;
             sLightningVertexInit(strandP, _vertexHeightCnt);
             drawn[s] = sLightningStrandVertices(_thunderWorkP[s], _vertexHeightCnt, &view, &proj, nearDist, w, h,
                                                 _polyWidthRange, _raitioDisp, strandP);
         }
-        _vertexBufferP->Unlock();
+        DEBUGWIN_CHECK(_vertexBufferP->Unlock());
         for (long s = 0; s < LIGHTNING_STRAND_NUM; s++)
             if (drawn[s])
-                dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBufferP, (DWORD)(s * _vertexCnt),
-                                            (DWORD)_vertexCnt, _indexP, (DWORD)_indexCnt, 0);
+                DEBUGWIN_CHECK(dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBufferP, (DWORD)(s * _vertexCnt),
+                                                           (DWORD)_vertexCnt, _indexP, (DWORD)_indexCnt, 0));
     }
-    dev->SetTexture(0, nullptr);
+    DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
     sDrawCloseStates(&scope);
 }
 

@@ -10,6 +10,7 @@
 #include "App/Effect/Effect.h"
 #include "App/Scene/Scene.h"
 #include "App/Space/SpaceCore.h"
+#include "Common/DEBUGWIN.h"
 #include "Library/Draw/DrawCore.h"
 #include "Library/Vec/VECLIB.h"
 #include "System/D3DFrame/d3dutil.h"
@@ -107,10 +108,10 @@ static void _starMaterial(IDirect3DDevice7 *aDevP)
     D3DMATERIAL7 mtrl;
     D3DUtil_InitMaterial(mtrl, 5.0f, 5.0f, 5.0f, 1.0f);
     mtrl.emissive.r = mtrl.emissive.g = mtrl.emissive.b = 10.0f;
-    aDevP->SetMaterial(&mtrl);
+    DEBUGWIN_CHECK(aDevP->SetMaterial(&mtrl));
     sDrawSetState(D3DRENDERSTATE_LASTPIXEL, TRUE);
     sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-    aDevP->SetTexture(0, nullptr);
+    DEBUGWIN_CHECK(aDevP->SetTexture(0, nullptr));
     sDrawSetStage(0, DRAW_STAGE_OFF);
 }
 
@@ -135,12 +136,12 @@ static void _drawGalaxy(IDirect3DDevice7 *aDevP)
         v[n].tv = bottom ? 1.0f : 0.0f;
     }
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);
-    aDevP->SetTexture(0, sufP);
+    DEBUGWIN_CHECK(aDevP->SetTexture(0, sufP));
     sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
     sDrawSetStage(0, DRAW_STAGE_MODULATE_CUR);
     sDrawSetStage(1, DRAW_STAGE_OFF);
-    aDevP->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1, v, 4,
-                         0);
+    DEBUGWIN_CHECK(aDevP->DrawPrimitive(D3DPT_TRIANGLESTRIP,
+                                        D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1, v, 4, 0));
 }
 
 void *Space_draw(uint8_t *aSceneP, uint16_t aFrameNum, uint8_t *aWorkP, uint32_t *aOptionP)
@@ -154,17 +155,18 @@ void *Space_draw(uint8_t *aSceneP, uint16_t aFrameNum, uint8_t *aWorkP, uint32_t
         _starMaterial(dev);
         const long n = _space.num;
         if (_space.option & SPACE_OPT_TRAIL)
-            dev->DrawIndexedPrimitive(D3DPT_LINELIST, STAR_FVF, _space._starVertP, (DWORD)(SPACE_LAYER_NUM * n),
-                                      _space._starIndexP, (DWORD)_space.indexCnt, 0);
+            DEBUGWIN_CHECK(dev->DrawIndexedPrimitive(D3DPT_LINELIST, STAR_FVF, _space._starVertP,
+                                                     (DWORD)(SPACE_LAYER_NUM * n), _space._starIndexP,
+                                                     (DWORD)_space.indexCnt, 0));
         else
-            dev->DrawPrimitive(D3DPT_POINTLIST, STAR_FVF, _space._starVertP, (DWORD)n, 0);
+            DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_POINTLIST, STAR_FVF, _space._starVertP, (DWORD)n, 0));
         // The top pixel row stays black.
         _STAR_VERTEX line[2];
         memset(line, 0, sizeof(line));
         line[1].x = (float)drawMan.screenWidth;
         line[0].z = line[1].z = sSpaceStarZ();
         line[0].rhw = line[1].rhw = sSpaceStarRhw();
-        dev->DrawPrimitive(D3DPT_LINELIST, STAR_FVF, line, 2, 0);
+        DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_LINELIST, STAR_FVF, line, 2, 0));
         sDrawCloseStates(&scope);
         sDrawEndScene();
     }
@@ -215,11 +217,11 @@ void *Warp_draw(uint8_t *, uint16_t, uint8_t *, uint32_t *)
     _drawStateScope scope;
     sDrawOpenStates(&scope);
     _starMaterial(dev);
-    dev->DrawIndexedPrimitive(D3DPT_LINELIST, STAR_FVF, _warp._starVertP, 2 * WARP_STAR_NUM, _warp._starIndexP,
-                              2 * WARP_STAR_NUM, 0);
+    DEBUGWIN_CHECK(dev->DrawIndexedPrimitive(D3DPT_LINELIST, STAR_FVF, _warp._starVertP, 2 * WARP_STAR_NUM,
+                                             _warp._starIndexP, 2 * WARP_STAR_NUM, 0));
     sDrawSetBlendFactors(D3DBLEND_ZERO, D3DBLEND_INVSRCALPHA);
     sDrawSetStage(0, DRAW_STAGE_OFF);
-    dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, STAR_FVF, _warp._screenVert, 4, 0);
+    DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, STAR_FVF, _warp._screenVert, 4, 0));
     sDrawCloseStates(&scope);
     sDrawEndScene();
     return nullptr;

@@ -130,7 +130,7 @@ static IDirect3DVertexBuffer7 *_createLayer(void)
     desc.dwFVF = WATER_FVF;
     desc.dwNumVertices = WATER_VERTEX_CNT;
     IDirect3DVertexBuffer7 *vb = nullptr;
-    if (!drawMan.d3dP || FAILED(drawMan.d3dP->CreateVertexBuffer(&desc, &vb, 0)))
+    if (!drawMan.d3dP || FAILED(DEBUGWIN_CHECK(drawMan.d3dP->CreateVertexBuffer(&desc, &vb, 0))))
         return nullptr;
     return vb;
 }
@@ -146,23 +146,23 @@ long _water::Rest(void)
     _vertexBuffer2P = _createLayer();
     _waterVertex *surf = nullptr, *sky = nullptr;
     bool ok = _vertexBufferP && _vertexBuffer2P;
-    if (ok && FAILED(_vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, (void **)&surf, nullptr)))
+    if (ok && FAILED(DEBUGWIN_CHECK(_vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, (void **)&surf, nullptr))))
         ok = false, surf = nullptr;
-    if (ok && FAILED(_vertexBuffer2P->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, (void **)&sky, nullptr)))
+    if (ok && FAILED(DEBUGWIN_CHECK(_vertexBuffer2P->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, (void **)&sky, nullptr))))
         ok = false, sky = nullptr;
     if (surf && sky) {
         sWaterRestVertex(surf, &_trans, _range);
         memcpy(sky, surf, WATER_VERTEX_CNT * sizeof(_waterVertex));
     }
     if (surf)
-        _vertexBufferP->Unlock();
+        DEBUGWIN_CHECK(_vertexBufferP->Unlock());
     if (sky)
-        _vertexBuffer2P->Unlock();
+        DEBUGWIN_CHECK(_vertexBuffer2P->Unlock());
 
     if (ok) {
         DDPIXELFORMAT format = {};
         if (drawMan.d3dDevP)
-            drawMan.d3dDevP->EnumTextureFormats(_texFormatCb, &format);
+            DEBUGWIN_CHECK(drawMan.d3dDevP->EnumTextureFormats(_texFormatCb, &format));
         format.dwSize = sizeof format;
         _skyTextureP = loadKsf(_skyKsf, _skyImage, &format, DRAW_FLG_TEXTURE);
         _textureP = sDrawCreateTextureSurface((long)_texRange, (long)_texRange, -1);
@@ -196,8 +196,8 @@ void _water::Run(void)
     ident._11 = ident._22 = ident._33 = ident._44 = 1.0f;
     view = proj = ident;
     if (dev) {
-        dev->GetTransform(D3DTRANSFORMSTATE_VIEW, &view);
-        dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
+        DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_VIEW, &view));
+        DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj));
     }
     sMatrixMul(&ident, &view, &m);
     sMatrixMul(&m, &proj, &_screenMat);
@@ -216,28 +216,28 @@ void _water::Run(void)
 
     // The step reads the heights back: the lock must not be write-only.
     _waterVertex *surf = nullptr;
-    if (FAILED(_vertexBufferP->Lock(DDLOCK_WAIT, (void **)&surf, nullptr)) || !surf)
+    if (FAILED(DEBUGWIN_CHECK(_vertexBufferP->Lock(DDLOCK_WAIT, (void **)&surf, nullptr))) || !surf)
         return;
     _benchBegin();
     _conWaveP(surf, _waveP, WATER_GRID, WATER_GRID);
     _benchEnd();
     sWaterMove(surf, _waveP, _normalsP, &param);
-    _vertexBufferP->Unlock();
+    DEBUGWIN_CHECK(_vertexBufferP->Unlock());
 
     _waterVertex *sky = nullptr;
-    if (FAILED(_vertexBuffer2P->Lock(DDLOCK_WAIT, (void **)&sky, nullptr)) || !sky)
+    if (FAILED(DEBUGWIN_CHECK(_vertexBuffer2P->Lock(DDLOCK_WAIT, (void **)&sky, nullptr))) || !sky)
         return;
     sWaterSkyUV(sky, _normalsP);
-    _vertexBuffer2P->Unlock();
+    DEBUGWIN_CHECK(_vertexBuffer2P->Unlock());
 }
 
 void _water::conputNormal(void)
 {
     _waterVertex *surf = nullptr;
-    if (FAILED(_vertexBufferP->Lock(DDLOCK_WAIT, (void **)&surf, nullptr)) || !surf)
+    if (FAILED(DEBUGWIN_CHECK(_vertexBufferP->Lock(DDLOCK_WAIT, (void **)&surf, nullptr))) || !surf)
         return;
     sWaterNormals(surf, _indexP, _normalsP);
-    _vertexBufferP->Unlock();
+    DEBUGWIN_CHECK(_vertexBufferP->Unlock());
 }
 
 void _water::renderScene(void)
@@ -262,12 +262,12 @@ void _water::Draw(void)
 
     if (advanced) {
         D3DVIEWPORT7 keep;
-        dev->GetViewport(&keep);
+        DEBUGWIN_CHECK(dev->GetViewport(&keep));
         if (sDrawChangeRenderTarget(_textureP) == 0) {
             D3DVIEWPORT7 vp = {0, 0, (DWORD)(drawMan.screenWidth / _dispZip), (DWORD)(drawMan.screenHeight / _dispZip),
                                0.0f, 1.0f};
-            dev->SetViewport(&vp);
-            dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+            DEBUGWIN_CHECK(dev->SetViewport(&vp));
+            DEBUGWIN_CHECK(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0));
             // The reflection is drawn without depth.
             _drawStateScope scope;
             sDrawOpenStates(&scope);
@@ -275,8 +275,8 @@ void _water::Draw(void)
             renderScene();
             sDrawCloseStates(&scope);
             sDrawChangeRenderTarget(drawMan.backP);
-            dev->SetViewport(&keep);
-            dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+            DEBUGWIN_CHECK(dev->SetViewport(&keep));
+            DEBUGWIN_CHECK(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0));
         }
     }
     renderScene();
@@ -284,7 +284,7 @@ void _water::Draw(void)
     D3DMATRIX ident;
     memset(&ident, 0, sizeof ident);
     ident._11 = ident._22 = ident._33 = ident._44 = 1.0f;
-    dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &ident);
+    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &ident));
     if (sDrawBeginScene()) {
         if (advanced) {
             _drawStateScope scope;
@@ -293,17 +293,17 @@ void _water::Draw(void)
             sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
 
             sDrawSetBlend(DRAW_BLEND_OFF);
-            dev->SetMaterial(&_material);
-            dev->SetTexture(0, _textureP);
-            dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBufferP, 0, WATER_VERTEX_CNT, _indexP,
-                                        WATER_INDEX_CNT, 0);
+            DEBUGWIN_CHECK(dev->SetMaterial(&_material));
+            DEBUGWIN_CHECK(dev->SetTexture(0, _textureP));
+            DEBUGWIN_CHECK(dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBufferP, 0, WATER_VERTEX_CNT, _indexP,
+                                                       WATER_INDEX_CNT, 0));
 
             sDrawSetBlend(DRAW_BLEND_COLORKEEP);
-            dev->SetMaterial(&_material2);
-            dev->SetTexture(0, _skyTextureP);
-            dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBuffer2P, 0, WATER_VERTEX_CNT, _indexP,
-                                        WATER_INDEX_CNT, 0);
-            dev->SetTexture(0, nullptr);
+            DEBUGWIN_CHECK(dev->SetMaterial(&_material2));
+            DEBUGWIN_CHECK(dev->SetTexture(0, _skyTextureP));
+            DEBUGWIN_CHECK(dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBuffer2P, 0, WATER_VERTEX_CNT,
+                                                       _indexP, WATER_INDEX_CNT, 0));
+            DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
             sDrawCloseStates(&scope);
         }
         sDrawEndScene();
@@ -317,12 +317,12 @@ void _water::Clic(long aPosX, long aPosY, float aPower)
     if (aPosX < 1 || aPosX > WATER_GRID - 2 || aPosY < 1 || aPosY > WATER_GRID - 2 || !_vertexBufferP)
         return;
     _waterVertex *surf = nullptr;
-    if (FAILED(_vertexBufferP->Lock(DDLOCK_WAIT, (void **)&surf, nullptr)) || !surf) {
+    if (FAILED(DEBUGWIN_CHECK(_vertexBufferP->Lock(DDLOCK_WAIT, (void **)&surf, nullptr))) || !surf) {
         sDebugWinPrintMsg("頂点バッファロック失敗！");
         return;
     }
     sWaterDrop(surf, aPosX, aPosY, aPower, _trans.y);
-    _vertexBufferP->Unlock();
+    DEBUGWIN_CHECK(_vertexBufferP->Unlock());
 }
 
 void _water::GetBenchTime(int64_t *aTimeMinP, int64_t *aTimeMaxP, int64_t *aTimeArvP, int64_t *aLoopCntP)

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "Common/DEBUGWIN.h"
+
 _drawLibLink drawLibLink;
 
 static IDirectDraw7 *_ddraw(void)
@@ -53,7 +55,7 @@ static bool _lock(IDirectDrawSurface7 *aSufP, DDSURFACEDESC2 *aDescP, DWORD aFla
     aDescP->dwSize = sizeof *aDescP;
     HRESULT hr;
     do {
-        hr = aSufP->Lock(nullptr, aDescP, aFlags | DDLOCK_WAIT, nullptr);
+        hr = DEBUGWIN_EXPECT(aSufP->Lock(nullptr, aDescP, aFlags | DDLOCK_WAIT, nullptr), DDERR_WASSTILLDRAWING);
     } while (hr == DDERR_WASSTILLDRAWING);
     return SUCCEEDED(hr) && aDescP->lpSurface;
 }
@@ -62,7 +64,7 @@ void sDrawCalcTexSize(uint32_t aWidth, uint32_t aHeight, uint32_t *aTexWidthP, u
 {
     _drawTexCaps caps = {};
     D3DDEVICEDESC7 desc = {};
-    if (_device() && SUCCEEDED(_device()->GetCaps(&desc))) {
+    if (_device() && SUCCEEDED(DEBUGWIN_CHECK(_device()->GetCaps(&desc)))) {
         caps.textureCaps = desc.dpcTriCaps.dwTextureCaps;
         caps.maxWidth = desc.dwMaxTextureWidth;
         caps.maxHeight = desc.dwMaxTextureHeight;
@@ -105,11 +107,11 @@ IDirectDrawSurface7 *sDrawCreateSurface(uint32_t aWidth, uint32_t aHeight, DDPIX
     DDSURFACEDESC2 ddsd;
     IDirectDrawSurface7 *suf = nullptr;
     _setTexDDSD(&ddsd, aWidth, aHeight, aPixelP, aDrawFlg, false);
-    if (SUCCEEDED(_ddraw()->CreateSurface(&ddsd, &suf, nullptr)) && suf)
+    if (SUCCEEDED(DEBUGWIN_CHECK(_ddraw()->CreateSurface(&ddsd, &suf, nullptr))) && suf)
         return suf;
     _setTexDDSD(&ddsd, aWidth, aHeight, aPixelP, aDrawFlg, true);
     suf = nullptr;
-    if (SUCCEEDED(_ddraw()->CreateSurface(&ddsd, &suf, nullptr)) && suf)
+    if (SUCCEEDED(DEBUGWIN_CHECK(_ddraw()->CreateSurface(&ddsd, &suf, nullptr))) && suf)
         return suf;
     return nullptr;
 }
@@ -118,7 +120,7 @@ static bool _surfaceSize(IDirectDrawSurface7 *aSufP, DDSURFACEDESC2 *aDescP)
 {
     std::memset(aDescP, 0, sizeof *aDescP);
     aDescP->dwSize = sizeof *aDescP;
-    return SUCCEEDED(aSufP->GetSurfaceDesc(aDescP));
+    return SUCCEEDED(DEBUGWIN_CHECK(aSufP->GetSurfaceDesc(aDescP)));
 }
 
 // ---------------------------------------------------------------- bitmaps
@@ -292,7 +294,7 @@ long sDrawCopyBitMap2YUV(IDirectDrawSurface7 *aSufP, HBITMAP aBitmapH)
                 sDrawRgbPairToYuv(p0, p1, uyvy, out + x * 2);
             }
         }
-        aSufP->Unlock(nullptr);
+        DEBUGWIN_CHECK(aSufP->Unlock(nullptr));
         result = 0;
     }
     DeleteObject(rgb);
@@ -321,11 +323,11 @@ long sDrawCopyBitMap(IDirectDrawSurface7 *aSufP, HBITMAP aBitmapH, long aX, long
     HGDIOBJ old = SelectObject(mem, aBitmapH);
     long result = -1;
     HDC dc = nullptr;
-    if (SUCCEEDED(aSufP->GetDC(&dc))) {
+    if (SUCCEEDED(DEBUGWIN_CHECK(aSufP->GetDC(&dc)))) {
         SetStretchBltMode(dc, COLORONCOLOR);
         if (StretchBlt(dc, aX, aY, aW, aH, mem, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY))
             result = 0;
-        aSufP->ReleaseDC(dc);
+        DEBUGWIN_CHECK(aSufP->ReleaseDC(dc));
     }
     SelectObject(mem, old);
     DeleteDC(mem);
@@ -375,7 +377,7 @@ long sDrawCopyRgba(IDirectDrawSurface7 *aSufP, const uint32_t *aImageP, long aX,
         return -1;
     const DWORD bits = ddsd.ddpfPixelFormat.dwRGBBitCount;
     if (bits != 16 && bits != 32) {
-        aSufP->Unlock(nullptr);
+        DEBUGWIN_CHECK(aSufP->Unlock(nullptr));
         return -1;
     }
     const _drawMasks masks = sDrawSurfaceMasks(ddsd.ddpfPixelFormat);
@@ -392,7 +394,7 @@ long sDrawCopyRgba(IDirectDrawSurface7 *aSufP, const uint32_t *aImageP, long aX,
                 ((uint32_t *)row)[x + aX] = value;
         }
     }
-    aSufP->Unlock(nullptr);
+    DEBUGWIN_CHECK(aSufP->Unlock(nullptr));
     return 0;
 }
 
@@ -501,11 +503,11 @@ uint32_t sDrawGetColor(IDirectDrawSurface7 *aSufP, COLORREF aColor)
     if (!aSufP)
         return 0;
     HDC dc = nullptr;
-    if (FAILED(aSufP->GetDC(&dc)))
+    if (FAILED(DEBUGWIN_CHECK(aSufP->GetDC(&dc))))
         return 0;
     const COLORREF saved = GetPixel(dc, 0, 0);
     SetPixel(dc, 0, 0, aColor);
-    aSufP->ReleaseDC(dc);
+    DEBUGWIN_CHECK(aSufP->ReleaseDC(dc));
     uint32_t value = 0;
     DDSURFACEDESC2 ddsd;
     if (_lock(aSufP, &ddsd, DDLOCK_READONLY)) {
@@ -513,11 +515,11 @@ uint32_t sDrawGetColor(IDirectDrawSurface7 *aSufP, COLORREF aColor)
         const DWORD bits = ddsd.ddpfPixelFormat.dwRGBBitCount;
         if (bits < 32)
             value &= (1u << bits) - 1;
-        aSufP->Unlock(nullptr);
+        DEBUGWIN_CHECK(aSufP->Unlock(nullptr));
     }
-    if (SUCCEEDED(aSufP->GetDC(&dc))) {
+    if (SUCCEEDED(DEBUGWIN_CHECK(aSufP->GetDC(&dc)))) {
         SetPixel(dc, 0, 0, saved);
-        aSufP->ReleaseDC(dc);
+        DEBUGWIN_CHECK(aSufP->ReleaseDC(dc));
     }
     return value;
 }
@@ -528,7 +530,7 @@ void sDrawSetColorKey(IDirectDrawSurface7 *aSufP, COLORREF aColor)
         return;
     DDCOLORKEY key;
     key.dwColorSpaceLowValue = key.dwColorSpaceHighValue = sDrawGetColor(aSufP, aColor);
-    aSufP->SetColorKey(DDCKEY_SRCBLT, &key);
+    DEBUGWIN_CHECK(aSufP->SetColorKey(DDCKEY_SRCBLT, &key));
 }
 
 // ---------------------------------------------------------------- normal map
@@ -573,7 +575,7 @@ IDirectDrawSurface7 *sDrawMakeHightSuf(IDirectDrawSurface7 *aBumpSrcSufP, long a
         return nullptr;
     }
     if (!_lock(dst, &out, DDLOCK_WRITEONLY)) {
-        aBumpSrcSufP->Unlock(nullptr);
+        DEBUGWIN_CHECK(aBumpSrcSufP->Unlock(nullptr));
         dst->Release();
         return nullptr;
     }
@@ -602,8 +604,8 @@ IDirectDrawSurface7 *sDrawMakeHightSuf(IDirectDrawSurface7 *aBumpSrcSufP, long a
             }
         }
     }
-    dst->Unlock(nullptr);
-    aBumpSrcSufP->Unlock(nullptr);
+    DEBUGWIN_CHECK(dst->Unlock(nullptr));
+    DEBUGWIN_CHECK(aBumpSrcSufP->Unlock(nullptr));
     return dst;
 }
 
@@ -619,7 +621,7 @@ static DWORD _floatBits(float aValue)
 static DWORD _rasterCaps(void)
 {
     D3DDEVICEDESC7 desc = {};
-    if (!_device() || FAILED(_device()->GetCaps(&desc)))
+    if (!_device() || FAILED(DEBUGWIN_CHECK(_device()->GetCaps(&desc))))
         return 0;
     return desc.dpcTriCaps.dwRasterCaps;
 }
@@ -687,7 +689,7 @@ static HRESULT CALLBACK _enumTargetFormat(DDPIXELFORMAT *aFormatP, void *aContex
 static bool _targetFormat(DWORD aBits, DDPIXELFORMAT *aFormatP)
 {
     _formatSearch search = {aBits, false, {}};
-    _device()->EnumTextureFormats(_enumTargetFormat, &search);
+    DEBUGWIN_CHECK(_device()->EnumTextureFormats(_enumTargetFormat, &search));
     if (search.found)
         *aFormatP = search.format;
     return search.found;
@@ -717,11 +719,11 @@ IDirectDrawSurface7 *sDrawCreateTextureSurface(long aWidth, long aHeight, long a
     if (!_hardware())
         ddsd.ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY;
     IDirectDrawSurface7 *suf = nullptr;
-    if (SUCCEEDED(_ddraw()->CreateSurface(&ddsd, &suf, nullptr)) && suf)
+    if (SUCCEEDED(DEBUGWIN_CHECK(_ddraw()->CreateSurface(&ddsd, &suf, nullptr))) && suf)
         return suf;
     ddsd.ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY;
     suf = nullptr;
-    if (SUCCEEDED(_ddraw()->CreateSurface(&ddsd, &suf, nullptr)) && suf)
+    if (SUCCEEDED(DEBUGWIN_CHECK(_ddraw()->CreateSurface(&ddsd, &suf, nullptr))) && suf)
         return suf;
     return nullptr;
 }
@@ -734,7 +736,7 @@ static IDirectDrawSurface7 *_moveDepth(IDirectDrawSurface7 *aFromP, IDirectDrawS
     DDSCAPS2 caps = {};
     caps.dwCaps = DDSCAPS_ZBUFFER;
     IDirectDrawSurface7 *z = nullptr;
-    if (!aFromP || FAILED(aFromP->GetAttachedSurface(&caps, &z)) || !z)
+    if (!aFromP || FAILED(DEBUGWIN_EXPECT(aFromP->GetAttachedSurface(&caps, &z), DDERR_NOTFOUND)) || !z)
         return nullptr;
     DDSURFACEDESC2 zDesc, toDesc;
     if (!_surfaceSize(z, &zDesc) || !_surfaceSize(aToP, &toDesc) || zDesc.dwWidth < toDesc.dwWidth ||
@@ -742,8 +744,8 @@ static IDirectDrawSurface7 *_moveDepth(IDirectDrawSurface7 *aFromP, IDirectDrawS
         z->Release();
         return nullptr;
     }
-    aFromP->DeleteAttachedSurface(0, z);
-    aToP->AddAttachedSurface(z);
+    DEBUGWIN_CHECK(aFromP->DeleteAttachedSurface(0, z));
+    DEBUGWIN_CHECK(aToP->AddAttachedSurface(z));
     z->Release();
     return z;
 }
@@ -753,7 +755,7 @@ bool sDrawHasDepth(IDirectDrawSurface7 *aSufP)
     DDSCAPS2 caps = {};
     caps.dwCaps = DDSCAPS_ZBUFFER;
     IDirectDrawSurface7 *z = nullptr;
-    if (!aSufP || FAILED(aSufP->GetAttachedSurface(&caps, &z)) || !z)
+    if (!aSufP || FAILED(DEBUGWIN_EXPECT(aSufP->GetAttachedSurface(&caps, &z), DDERR_NOTFOUND)) || !z)
         return false;
     z->Release();
     return true;
@@ -765,13 +767,13 @@ long sDrawChangeRenderTarget(IDirectDrawSurface7 *aNewRenderTargetP)
     if (!dev || !aNewRenderTargetP)
         return -1;
     IDirectDrawSurface7 *current = nullptr;
-    dev->GetRenderTarget(&current);
+    DEBUGWIN_CHECK(dev->GetRenderTarget(&current));
     if (current == aNewRenderTargetP) {
         current->Release();
         return 0;
     }
     const bool moved = _moveDepth(current, aNewRenderTargetP) != nullptr;
-    if (FAILED(dev->SetRenderTarget(aNewRenderTargetP, 0))) {
+    if (FAILED(DEBUGWIN_CHECK(dev->SetRenderTarget(aNewRenderTargetP, 0)))) {
         // The old target keeps its depth buffer when the device refuses the new one.
         if (moved)
             _moveDepth(aNewRenderTargetP, current);

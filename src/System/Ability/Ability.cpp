@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "Common/DEBUGWIN.h"
 #include "System/Draw/DrawMan.h"
 
 // The portable rules name the render states by number.
@@ -65,7 +66,7 @@ void _ability::Draw(DWORD aDrawFlg)
     if (!(_status & ABL_STAT_INIT) || !dev || !sAbilityDrawsInPass(_status, aDrawFlg))
         return;
     if (!(aDrawFlg & ShapeDrawFlgNotMaterial))
-        dev->SetMaterial(&_material);
+        DEBUGWIN_CHECK(dev->SetMaterial(&_material));
     if (!(aDrawFlg & ShapeDrawFlgNotRenderState))
         _SetRenderState(_status, _ablRenderState.srcBlend, _ablRenderState.destBlend);
     const _renderState *rs = _ablRenderState.rendStat;
@@ -90,7 +91,7 @@ void _ability::EffectDraw(DWORD aDrawFlg, D3DMATERIAL7 *aMaterialP, DWORD aStatu
         return;
     _SetRenderState(aStatus, aRenderP->srcBlend, aRenderP->destBlend);
     sDrawSetState(D3DRENDERSTATE_ZBIAS, aZbias);
-    dev->SetMaterial(aMaterialP);
+    DEBUGWIN_CHECK(dev->SetMaterial(aMaterialP));
     _primitive.Draw();
     sDrawSetState(D3DRENDERSTATE_ZBIAS, 0);
 }

@@ -2,6 +2,7 @@
 
 #include "System/Draw/DrawMan.h"
 
+#include "Common/DEBUGWIN.h"
 #include "System/D3DFrame/d3dutil.h"
 
 _drawCamera::_drawCamera()
@@ -19,11 +20,11 @@ long _drawCamera::Update(void)
     if (!dev)
         return 0;
     D3DVIEWPORT7 vp = {};
-    dev->GetViewport(&vp);
+    DEBUGWIN_CHECK(dev->GetViewport(&vp));
     const float aspect = vp.dwWidth ? (float)vp.dwHeight / (float)vp.dwWidth : 1.0f;
     sCoordSetProjectionMatrix(&_projMatrix, _fovAngle, aspect, _nearDist, _farDist);
-    dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &_projMatrix);
+    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &_projMatrix));
     sCoordSetViewMatrix(&_viewMatrix, &_eyePos, &_lookAtPos, &_upVec);
-    dev->SetTransform(D3DTRANSFORMSTATE_VIEW, &_viewMatrix);
+    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_VIEW, &_viewMatrix));
     return 0;
 }

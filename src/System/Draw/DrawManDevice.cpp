@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "Common/DEBUGWIN.h"
 #include "Common/DrawLink.h"
 #include "Library/Draw/DrawLib.h"
 #include "System/D3DFrame/d3dutil.h"
@@ -37,7 +38,7 @@ static IDirectDrawSurface7 *_createPlain(long aWidth, long aHeight)
     ddsd.dwWidth = (DWORD)aWidth;
     ddsd.dwHeight = (DWORD)aHeight;
     IDirectDrawSurface7 *suf = nullptr;
-    if (FAILED(drawMan.ddrawP->CreateSurface(&ddsd, &suf, nullptr)))
+    if (FAILED(DEBUGWIN_CHECK(drawMan.ddrawP->CreateSurface(&ddsd, &suf, nullptr))))
         return nullptr;
     return suf;
 }
@@ -45,7 +46,7 @@ static IDirectDrawSurface7 *_createPlain(long aWidth, long aHeight)
 static void _directDrawRelease(void)
 {
     if (drawMan.ddrawP)
-        drawMan.ddrawP->SetCooperativeLevel(sysWork.rootWinH, DDSCL_NORMAL);
+        DEBUGWIN_CHECK(drawMan.ddrawP->SetCooperativeLevel(sysWork.rootWinH, DDSCL_NORMAL));
     _release(drawMan.palP);
     _release(drawMan.clipP);
     _release(drawMan.thirdP);
@@ -60,7 +61,7 @@ static long _directDrawFail(const char *aTextP)
     if (aTextP)
         _dwError(aTextP);
     if (drawMan.ddrawP && (drawMan.status & DRAW_STAT_FULLSCREEN))
-        drawMan.ddrawP->RestoreDisplayMode();
+        DEBUGWIN_CHECK(drawMan.ddrawP->RestoreDisplayMode());
     _directDrawRelease();
     return -1;
 }
@@ -85,15 +86,15 @@ static long _setPalette(bool aFull)
     ReleaseDC(nullptr, dc);
     for (int i = 0; i < 256; ++i)
         drawMan.palEntry[i].peFlags = (i < 10 || i >= 246) ? 0x40 : 0x1;
-    if (FAILED(drawMan.ddrawP->CreatePalette(DDPCAPS_8BIT, drawMan.palEntry, &drawMan.palP, nullptr)))
+    if (FAILED(DEBUGWIN_CHECK(drawMan.ddrawP->CreatePalette(DDPCAPS_8BIT, drawMan.palEntry, &drawMan.palP, nullptr))))
         return -1;
     if (aFull) {
-        drawMan.backP->SetPalette(drawMan.palP);
+        DEBUGWIN_CHECK(drawMan.backP->SetPalette(drawMan.palP));
     } else {
         if (drawMan.thirdP)
-            drawMan.thirdP->SetPalette(drawMan.palP);
-        drawMan.backP->SetPalette(drawMan.palP);
-        drawMan.frontP->SetPalette(drawMan.palP);
+            DEBUGWIN_CHECK(drawMan.thirdP->SetPalette(drawMan.palP));
+        DEBUGWIN_CHECK(drawMan.backP->SetPalette(drawMan.palP));
+        DEBUGWIN_CHECK(drawMan.frontP->SetPalette(drawMan.palP));
     }
     return 0;
 }
@@ -105,7 +106,7 @@ static void _colorFill(IDirectDrawSurface7 *aSufP)
     DDBLTFX fx = {};
     fx.dwSize = sizeof fx;
     fx.dwFillColor = 0;
-    aSufP->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    DEBUGWIN_CHECK(aSufP->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx));
 }
 
 static long _directDrawInit(long aWidth, long aHeight, long aDepth, GUID *aDrvGuidP)
@@ -116,47 +117,49 @@ static long _directDrawInit(long aWidth, long aHeight, long aDepth, GUID *aDrvGu
     const bool full = (drawMan.status & DRAW_STAT_FULLSCREEN) != 0;
     const bool triple = (drawMan.status & DRAW_STAT_TRIPLE) != 0;
 
-    if (FAILED(create(aDrvGuidP, (void **)&drawMan.ddrawP, IID_IDirectDraw7, nullptr)) || !drawMan.ddrawP) {
+    if (FAILED(DEBUGWIN_CHECK(create(aDrvGuidP, (void **)&drawMan.ddrawP, IID_IDirectDraw7, nullptr))) ||
+        !drawMan.ddrawP) {
         drawMan.ddrawP = nullptr;
         return _directDrawFail(nullptr);
     }
     if (full) {
-        if (FAILED(drawMan.ddrawP->SetCooperativeLevel(win, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)))
+        if (FAILED(DEBUGWIN_CHECK(drawMan.ddrawP->SetCooperativeLevel(win, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN))))
             return _directDrawFail(nullptr);
-        if (FAILED(drawMan.ddrawP->SetDisplayMode((DWORD)aWidth, (DWORD)aHeight, (DWORD)aDepth, 0, 0)))
+        if (FAILED(DEBUGWIN_CHECK(drawMan.ddrawP->SetDisplayMode((DWORD)aWidth, (DWORD)aHeight, (DWORD)aDepth, 0, 0))))
             return _directDrawFail(nullptr);
         DDSURFACEDESC2 ddsd = {};
         ddsd.dwSize = sizeof ddsd;
         ddsd.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
         ddsd.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE;
         ddsd.dwBackBufferCount = 1;
-        if (FAILED(drawMan.ddrawP->CreateSurface(&ddsd, &drawMan.frontP, nullptr)))
+        if (FAILED(DEBUGWIN_CHECK(drawMan.ddrawP->CreateSurface(&ddsd, &drawMan.frontP, nullptr))))
             return _directDrawFail("フロントサーフェイス作成でエラー");
         DDSCAPS2 caps = {};
         caps.dwCaps = DDSCAPS_BACKBUFFER;
         if (triple) {
-            if (FAILED(drawMan.frontP->GetAttachedSurface(&caps, &drawMan.thirdP)))
+            if (FAILED(DEBUGWIN_CHECK(drawMan.frontP->GetAttachedSurface(&caps, &drawMan.thirdP))))
                 return _directDrawFail("トリプルサーフェイス作成でエラー");
             if (!(drawMan.backP = _createPlain(aWidth, aHeight)))
                 return _directDrawFail("バックサーフェイス作成でエラー");
-        } else if (FAILED(drawMan.frontP->GetAttachedSurface(&caps, &drawMan.backP))) {
+        } else if (FAILED(DEBUGWIN_CHECK(drawMan.frontP->GetAttachedSurface(&caps, &drawMan.backP)))) {
             return _directDrawFail("バックサーフェイス作成でエラー");
         }
     } else {
-        if (FAILED(drawMan.ddrawP->SetCooperativeLevel(win, DDSCL_NORMAL)))
+        if (FAILED(DEBUGWIN_CHECK(drawMan.ddrawP->SetCooperativeLevel(win, DDSCL_NORMAL))))
             return _directDrawFail(nullptr);
         DDSURFACEDESC2 ddsd = {};
         ddsd.dwSize = sizeof ddsd;
         ddsd.dwFlags = DDSD_CAPS;
         ddsd.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-        if (FAILED(drawMan.ddrawP->CreateSurface(&ddsd, &drawMan.frontP, nullptr)))
+        if (FAILED(DEBUGWIN_CHECK(drawMan.ddrawP->CreateSurface(&ddsd, &drawMan.frontP, nullptr))))
             return _directDrawFail("フロントサーフェイス作成でエラー");
         if (!(drawMan.backP = _createPlain(aWidth, aHeight)))
             return _directDrawFail("バックサーフェイス作成でエラー");
         if (triple && !(drawMan.thirdP = _createPlain(aWidth, aHeight)))
             return _directDrawFail("トリプルサーフェイス作成でエラー");
-        if (FAILED(drawMan.ddrawP->CreateClipper(0, &drawMan.clipP, nullptr)) ||
-            FAILED(drawMan.clipP->SetHWnd(0, win)) || FAILED(drawMan.frontP->SetClipper(drawMan.clipP)))
+        if (FAILED(DEBUGWIN_CHECK(drawMan.ddrawP->CreateClipper(0, &drawMan.clipP, nullptr))) ||
+            FAILED(DEBUGWIN_CHECK(drawMan.clipP->SetHWnd(0, win))) ||
+            FAILED(DEBUGWIN_CHECK(drawMan.frontP->SetClipper(drawMan.clipP))))
             return _directDrawFail(nullptr);
     }
     if ((!full || triple) && _desktopBits() == 8 && _setPalette(full) != 0)
@@ -173,7 +176,7 @@ static long _directDrawInit(long aWidth, long aHeight, long aDepth, GUID *aDrvGu
 static void _direct3dRelease(void)
 {
     if (drawMan.zBufP && drawMan.backP)
-        drawMan.backP->DeleteAttachedSurface(0, drawMan.zBufP);
+        DEBUGWIN_CHECK(drawMan.backP->DeleteAttachedSurface(0, drawMan.zBufP));
     _release(drawMan.zBufP);
     _release(drawMan.d3dDevP);
     _release(drawMan.d3dP);
@@ -203,7 +206,7 @@ static bool _findZFormat(const GUID &aDevGuid, DWORD aBits, DDPIXELFORMAT *aForm
     DDPIXELFORMAT want = {};
     want.dwSize = sizeof want;
     want.dwZBufferBitDepth = aBits;
-    drawMan.d3dP->EnumZBufferFormats(aDevGuid, _enumZBufBppCallback, &want);
+    DEBUGWIN_CHECK(drawMan.d3dP->EnumZBufferFormats(aDevGuid, _enumZBufBppCallback, &want));
     if (want.dwFlags != DDPF_ZBUFFER)
         return false;
     *aFormatP = want;
@@ -225,9 +228,9 @@ static long _direct3dInit(long aWidth, long aHeight, GUID *aDevGuidP)
 {
     if (!aDevGuidP)
         return -1;
-    if (FAILED(drawMan.ddrawP->QueryInterface(IID_IDirect3D7, (void **)&drawMan.d3dP)))
+    if (FAILED(DEBUGWIN_CHECK(drawMan.ddrawP->QueryInterface(IID_IDirect3D7, (void **)&drawMan.d3dP))))
         return _direct3dFail(nullptr);
-    if (FAILED(drawMan.d3dP->CreateDevice(*aDevGuidP, drawMan.backP, &drawMan.d3dDevP)))
+    if (FAILED(DEBUGWIN_CHECK(drawMan.d3dP->CreateDevice(*aDevGuidP, drawMan.backP, &drawMan.d3dDevP))))
         return _direct3dFail(nullptr);
     sDrawInvalidateStates();
     for (const auto &dev : _deviceTbl) {
@@ -238,19 +241,19 @@ static long _direct3dInit(long aWidth, long aHeight, GUID *aDevGuidP)
     }
     IDirect3DDevice7 *dev = drawMan.d3dDevP;
     D3DVIEWPORT7 vp = {0, 0, (DWORD)aWidth, (DWORD)aHeight, 0.0f, 1.0f};
-    dev->SetViewport(&vp);
+    DEBUGWIN_CHECK(dev->SetViewport(&vp));
     D3DMATRIX world;
     D3DUtil_SetIdentityMatrix(world);
-    dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
+    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world));
     drawMan.viewRec.nowStat.tz = -15.0f;
     sCoordStandByUpdate();
     D3DMATRIX proj;
     D3DUtil_SetProjectionMatrix(proj, _FOV, (float)aHeight / (float)aWidth, 1.0f, 1024.0f);
-    dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
+    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj));
 
     DDSURFACEDESC2 ddsd = {};
     ddsd.dwSize = sizeof ddsd;
-    drawMan.backP->GetSurfaceDesc(&ddsd);
+    DEBUGWIN_CHECK(drawMan.backP->GetSurfaceDesc(&ddsd));
     const bool software = (drawMan.status & (DRAW_STAT_RGB | DRAW_STAT_REF)) != 0;
     DDPIXELFORMAT zFormat = {};
     if (!_findZFormat(*aDevGuidP, ddsd.ddpfPixelFormat.dwRGBBitCount, &zFormat) &&
@@ -260,11 +263,11 @@ static long _direct3dInit(long aWidth, long aHeight, GUID *aDevGuidP)
     ddsd.ddsCaps.dwCaps = DDSCAPS_ZBUFFER | (software ? DDSCAPS_SYSTEMMEMORY : DDSCAPS_VIDEOMEMORY);
     ddsd.ddsCaps.dwCaps2 = 0;
     ddsd.ddpfPixelFormat = zFormat;
-    if (FAILED(drawMan.ddrawP->CreateSurface(&ddsd, &drawMan.zBufP, nullptr))) {
+    if (FAILED(DEBUGWIN_CHECK(drawMan.ddrawP->CreateSurface(&ddsd, &drawMan.zBufP, nullptr)))) {
         drawMan.zBufP = nullptr;
         return _direct3dFail("Ｚバッファの生成失敗");
     }
-    if (FAILED(drawMan.backP->AddAttachedSurface(drawMan.zBufP))) {
+    if (FAILED(DEBUGWIN_CHECK(drawMan.backP->AddAttachedSurface(drawMan.zBufP)))) {
         _release(drawMan.zBufP);
         return _direct3dFail("Ｚバッファのアタッチ失敗");
     }
@@ -275,7 +278,7 @@ static long _direct3dInit(long aWidth, long aHeight, GUID *aDevGuidP)
     sDrawSetStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_WRAP);
     sDrawSetState(D3DRENDERSTATE_NORMALIZENORMALS, TRUE);
     // Setting the target again makes the device take up the Z-buffer attached after it was made.
-    if (SUCCEEDED(dev->SetRenderTarget(drawMan.backP, 0))) {
+    if (SUCCEEDED(DEBUGWIN_CHECK(dev->SetRenderTarget(drawMan.backP, 0)))) {
         sDrawSetState(D3DRENDERSTATE_ZENABLE, FALSE);
         sDrawSetState(D3DRENDERSTATE_ZENABLE, TRUE);
         for (DWORD stage = 0; stage < 8; ++stage) {
@@ -302,7 +305,7 @@ static long _openDevice(void)
 static void _closeDevice(void)
 {
     if (drawMan.ddrawP && (drawMan.status & DRAW_STAT_FULLSCREEN))
-        drawMan.ddrawP->RestoreDisplayMode();
+        DEBUGWIN_CHECK(drawMan.ddrawP->RestoreDisplayMode());
     _direct3dRelease();
     _directDrawRelease();
 }
@@ -336,7 +339,7 @@ static long _linkNear(float *aNearP)
 static void _linkViewTransform(const D3DMATRIX *aMatP)
 {
     if (drawMan.d3dDevP)
-        drawMan.d3dDevP->SetTransform(D3DTRANSFORMSTATE_VIEW, (D3DMATRIX *)aMatP);
+        DEBUGWIN_CHECK(drawMan.d3dDevP->SetTransform(D3DTRANSFORMSTATE_VIEW, (D3DMATRIX *)aMatP));
 }
 
 // The image registry's pixel memory for the loaders.
@@ -420,7 +423,8 @@ static long _createObjects(void)
 // The render window's requests while another program has or had the display.
 static void _restoreLostFront(void)
 {
-    if ((drawMan.status & DRAW_STAT_DDRAW) && drawMan.frontP && drawMan.frontP->IsLost() == DDERR_SURFACELOST)
+    if ((drawMan.status & DRAW_STAT_DDRAW) && drawMan.frontP &&
+        DEBUGWIN_EXPECT(drawMan.frontP->IsLost(), DDERR_SURFACELOST) == DDERR_SURFACELOST)
         sDrawRestoreSurface();
 }
 
@@ -431,7 +435,7 @@ static long _showLast(bool aFullScreen)
     if (!aFullScreen)
         sDrawFlipBuffer();
     else if (drawMan.ddrawP)
-        drawMan.ddrawP->FlipToGDISurface();
+        DEBUGWIN_CHECK(drawMan.ddrawP->FlipToGDISurface());
     return 1;
 }
 

@@ -3,6 +3,7 @@
 
 #include "System/Draw/DrawMan.h"
 
+#include "Common/DEBUGWIN.h"
 #include "System/D3DFrame/d3dutil.h"
 
 _drawLight::_drawLight()
@@ -20,7 +21,7 @@ long _drawLight::SetEnable(long aEnableB)
     else
         _status &= ~1;
     if (drawMan.d3dDevP)
-        drawMan.d3dDevP->LightEnable(_lightNum, aEnableB ? TRUE : FALSE);
+        DEBUGWIN_CHECK(drawMan.d3dDevP->LightEnable(_lightNum, aEnableB ? TRUE : FALSE));
     return 0;
 }
 

@@ -3,23 +3,25 @@
 
 #include "System/Draw/DrawMan.h"
 
+#include "Common/DEBUGWIN.h"
 #include "System/Sys/SYSTEM.h"
 
 void sDrawClear(void)
 {
     if ((drawMan.status & DRAW_STAT_CLEAR) && drawMan.d3dDevP)
-        drawMan.d3dDevP->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, drawMan.backCol, 1.0f, 0);
+        DEBUGWIN_CHECK(
+            drawMan.d3dDevP->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, drawMan.backCol, 1.0f, 0));
 }
 
 int sDrawBeginScene(void)
 {
-    return drawMan.d3dDevP && SUCCEEDED(drawMan.d3dDevP->BeginScene()) ? 1 : 0;
+    return drawMan.d3dDevP && SUCCEEDED(DEBUGWIN_CHECK(drawMan.d3dDevP->BeginScene())) ? 1 : 0;
 }
 
 void sDrawEndScene(void)
 {
     if (drawMan.d3dDevP)
-        drawMan.d3dDevP->EndScene();
+        DEBUGWIN_CHECK(drawMan.d3dDevP->EndScene());
 }
 
 void sDrawSetBackColor(long aR, long aG, long aB)
@@ -29,7 +31,7 @@ void sDrawSetBackColor(long aR, long aG, long aB)
 
 static HRESULT _restoreSurface(void)
 {
-    const HRESULT hr = drawMan.ddrawP ? drawMan.ddrawP->RestoreAllSurfaces() : DDERR_NOTINITIALIZED;
+    const HRESULT hr = drawMan.ddrawP ? DEBUGWIN_CHECK(drawMan.ddrawP->RestoreAllSurfaces()) : DDERR_NOTINITIALIZED;
     // A driver may bring the device back with its own states.
     sDrawInvalidateStates();
     if (drawMan.texCallBackP)
@@ -56,8 +58,30 @@ static void _updateClientRect(void)
 
 static bool _surfacesLost(void)
 {
-    return drawMan.frontP->IsLost() == DDERR_SURFACELOST || drawMan.backP->IsLost() == DDERR_SURFACELOST;
+    return DEBUGWIN_EXPECT(drawMan.frontP->IsLost(), DDERR_SURFACELOST) == DDERR_SURFACELOST ||
+           DEBUGWIN_EXPECT(drawMan.backP->IsLost(), DDERR_SURFACELOST) == DDERR_SURFACELOST;
 }
+
+// Results a present outlasts by trying again: the device still busy with an earlier frame, or
+// surfaces that come back. Any other result fails again however often it is asked.
+static const HRESULT _presentTransient[] = {
+    DDERR_WASSTILLDRAWING,
+    DDERR_SURFACEBUSY,
+    DDERR_SURFACELOST,
+    DDERR_VERTICALBLANKINPROGRESS,
+};
+
+static bool _presentMayMend(HRESULT aResult)
+{
+    for (HRESULT r : _presentTransient)
+        if (aResult == r)
+            return true;
+    return false;
+}
+
+// Failed attempts give up the processor's turn only while few; later ones sleep a tick so that a
+// busy driver gets the processor it needs to finish.
+enum { _PRESENT_SPIN = 8 };
 
 static void _present(bool aDirect)
 {
@@ -68,30 +92,36 @@ static void _present(bool aDirect)
     if (triple) {
         HRESULT hr = DDERR_SURFACELOST;
         if (!_surfacesLost())
-            hr = drawMan.thirdP->Blt(&sysWork.winRect, drawMan.backP, &sysWork.winRect, DDBLT_WAIT, nullptr);
+            hr = DEBUGWIN_CHECK(
+                drawMan.thirdP->Blt(&sysWork.winRect, drawMan.backP, &sysWork.winRect, DDBLT_WAIT, nullptr));
         if (hr == DDERR_SURFACELOST && FAILED(_restoreSurface()))
             return;
     }
     long attempts = 0;
-    HRESULT hr;
-    do {
+    for (;;) {
         ++attempts;
         _updateClientRect();
+        HRESULT hr;
         // Some drivers take a present onto a lost surface without a word; asking first restores
         // the surfaces here, as a driver that reports the loss would.
         if (_surfacesLost())
             hr = DDERR_SURFACELOST;
         else if (!triple)
-            hr = drawMan.frontP->Blt(&sysWork.clientRect, drawMan.backP, &sysWork.winRect, DDBLT_WAIT, nullptr);
+            hr = DEBUGWIN_CHECK(
+                drawMan.frontP->Blt(&sysWork.clientRect, drawMan.backP, &sysWork.winRect, DDBLT_WAIT, nullptr));
         else if (full)
-            hr = drawMan.frontP->Flip(nullptr, 0);
+            hr = DEBUGWIN_EXPECT(drawMan.frontP->Flip(nullptr, 0), DDERR_WASSTILLDRAWING);
         else
-            hr = drawMan.frontP->Blt(&sysWork.clientRect, drawMan.thirdP, &sysWork.winRect, 0, nullptr);
+            hr = DEBUGWIN_EXPECT(drawMan.frontP->Blt(&sysWork.clientRect, drawMan.thirdP, &sysWork.winRect, 0, nullptr),
+                                 DDERR_WASSTILLDRAWING);
         // While another program holds the display the surfaces cannot come back: this frame is
         // dropped rather than reloading every texture thousands of times.
         if (hr == DDERR_SURFACELOST && FAILED(_restoreSurface()))
             break;
-    } while (FAILED(hr) && attempts < DRAW_FLIP_MAX);
+        if (SUCCEEDED(hr) || !_presentMayMend(hr) || attempts >= DRAW_FLIP_MAX)
+            break;
+        Sleep(attempts < _PRESENT_SPIN ? 0 : 1);
+    }
     if (attempts > drawMan.flipErr)
         drawMan.flipErr = attempts;
 }

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "Common/DEBUGWIN.h"
+
 static uint32_t _shadowVolSerial;
 
 _shadowVol *_primShadowCreateVol(uint32_t aVertNum)
@@ -18,7 +20,7 @@ _shadowVol *_primShadowCreateVol(uint32_t aVertNum)
     desc.dwCaps = D3DVBCAPS_SYSTEMMEMORY;
     desc.dwFVF = D3DFVF_XYZ | D3DFVF_DIFFUSE;
     desc.dwNumVertices = 2 * aVertNum;
-    if (FAILED(drawMan.d3dP->CreateVertexBuffer(&desc, &vol->vertBufP, 0))) {
+    if (FAILED(DEBUGWIN_CHECK(drawMan.d3dP->CreateVertexBuffer(&desc, &vol->vertBufP, 0)))) {
         std::free(vol);
         return nullptr;
     }

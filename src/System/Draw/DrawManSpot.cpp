@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "Common/DEBUGWIN.h"
 #include "Library/Draw/DrawLib.h"
 #include "Library/Matrix/MATLIB.h"
 #include "System/D3DFrame/d3dutil.h"
@@ -51,7 +52,7 @@ static long _fillLightMap(IDirectDrawSurface7 *aSufP, const D3DLIGHT7 &aLight)
 {
     DDSURFACEDESC2 ddsd = {};
     ddsd.dwSize = sizeof ddsd;
-    if (FAILED(aSufP->Lock(nullptr, &ddsd, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr)))
+    if (FAILED(DEBUGWIN_CHECK(aSufP->Lock(nullptr, &ddsd, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr))))
         return -1;
     const _drawMasks masks = sDrawSurfaceMasks(ddsd.ddpfPixelFormat);
     const bool bits16 = ddsd.ddpfPixelFormat.dwRGBBitCount == 16;
@@ -67,7 +68,7 @@ static long _fillLightMap(IDirectDrawSurface7 *aSufP, const D3DLIGHT7 &aLight)
                 ((uint32_t *)row)[j] = texel;
         }
     }
-    aSufP->Unlock(nullptr);
+    DEBUGWIN_CHECK(aSufP->Unlock(nullptr));
     return 0;
 }
 
@@ -128,24 +129,25 @@ static void _drawShadowMap(_drawLight &aLight)
     if (!dev || !suf)
         return;
     D3DVIEWPORT7 savedVp = {};
-    dev->GetViewport(&savedVp);
+    DEBUGWIN_CHECK(dev->GetViewport(&savedVp));
     if (sDrawChangeRenderTarget(suf) != 0)
         return;
     D3DVIEWPORT7 vp = {0, 0, DRAW_MAP_SIZE, DRAW_MAP_SIZE, 0.0f, 1.0f};
-    dev->SetViewport(&vp);
-    dev->Clear(0, nullptr, D3DCLEAR_TARGET | (sDrawHasDepth(suf) ? D3DCLEAR_ZBUFFER : 0), 0x80FFFFFF, 1.0f, 0);
+    DEBUGWIN_CHECK(dev->SetViewport(&vp));
+    DEBUGWIN_CHECK(
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET | (sDrawHasDepth(suf) ? D3DCLEAR_ZBUFFER : 0), 0x80FFFFFF, 1.0f, 0));
 
     D3DMATRIX savedProj, savedView;
-    dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &savedProj);
-    dev->GetTransform(D3DTRANSFORMSTATE_VIEW, &savedView);
+    DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &savedProj));
+    DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_VIEW, &savedView));
     const D3DLIGHT7 &l = aLight._light;
     const float fov = std::tan(l.dvPhi * 0.5f) * 4.0f;
     D3DMATERIAL7 mtrl;
     D3DUtil_InitMaterial(mtrl, 0.2f, 0.2f, 0.2f, 0.2f);
-    dev->SetMaterial(&mtrl);
+    DEBUGWIN_CHECK(dev->SetMaterial(&mtrl));
     const D3DMATRIX ident = _identity();
-    dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, (D3DMATRIX *)&ident);
-    dev->SetTransform(D3DTRANSFORMSTATE_VIEW, (D3DMATRIX *)&ident);
+    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, (D3DMATRIX *)&ident));
+    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_VIEW, (D3DMATRIX *)&ident));
     D3DMATRIX camView = ident, camProj = ident;
     if (drawMan.cameraP) {
         camView = drawMan.cameraP->GetViewMatrix();
@@ -176,9 +178,9 @@ static void _drawShadowMap(_drawLight &aLight)
     }
 
     sDrawChangeRenderTarget(drawMan.backP);
-    dev->SetViewport(&savedVp);
-    dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &savedProj);
-    dev->SetTransform(D3DTRANSFORMSTATE_VIEW, &savedView);
+    DEBUGWIN_CHECK(dev->SetViewport(&savedVp));
+    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &savedProj));
+    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_VIEW, &savedView));
     if (drawMan.cameraP) {
         drawMan.cameraP->SetViewMatrix(&camView);
         drawMan.cameraP->SetProjMatrix(&camProj);
@@ -189,7 +191,7 @@ long _drawLight::Update(void)
 {
     if (!drawMan.d3dDevP)
         return 0;
-    drawMan.d3dDevP->SetLight(_lightNum, &_light);
+    DEBUGWIN_CHECK(drawMan.d3dDevP->SetLight(_lightNum, &_light));
     if (_isSpotMap() && _shadowTexNum != -1)
         _drawShadowMap(*this);
     return 0;
@@ -198,7 +200,7 @@ long _drawLight::Update(void)
 // Stage states of one map: modulate the texture onto what the stages before made.
 static void _mapStage(IDirect3DDevice7 *aDevP, DWORD aStage, IDirectDrawSurface7 *aSufP)
 {
-    aDevP->SetTexture(aStage, aSufP);
+    DEBUGWIN_CHECK(aDevP->SetTexture(aStage, aSufP));
     sDrawSetStageState(aStage, D3DTSS_TEXCOORDINDEX, 0);
     sDrawSetStage(aStage, DRAW_STAGE_MODULATE_CUR);
 }
@@ -225,7 +227,7 @@ long _drawLight::DrawMapTexture(void)
     mtrl.diffuse.r = mtrl.diffuse.g = mtrl.diffuse.b = mtrl.diffuse.a = 0.5f;
     mtrl.ambient = mtrl.specular = mtrl.emissive = mtrl.diffuse;
     mtrl.power = 0.5f;
-    dev->SetMaterial(&mtrl);
+    DEBUGWIN_CHECK(dev->SetMaterial(&mtrl));
 
     D3DMATRIX view = _identity(), proj = _identity();
     if (drawMan.cameraP) {

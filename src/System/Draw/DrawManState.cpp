@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "Common/DEBUGWIN.h"
+
 void sDrawInvalidateStates(void)
 {
     _drawStateCache &c = drawMan.state;
@@ -50,8 +52,8 @@ static void _setState(uint16_t aStage, uint16_t aType, DWORD aValue)
     if (c.scopeP != nullptr)
         _remember(c.scopeP, aStage, aType);
     const HRESULT hr = aStage == DRAW_RENDER
-                           ? dev->SetRenderState((D3DRENDERSTATETYPE)aType, aValue)
-                           : dev->SetTextureStageState(aStage, (D3DTEXTURESTAGESTATETYPE)aType, aValue);
+                           ? DEBUGWIN_CHECK(dev->SetRenderState((D3DRENDERSTATETYPE)aType, aValue))
+                           : DEBUGWIN_CHECK(dev->SetTextureStageState(aStage, (D3DTEXTURESTAGESTATETYPE)aType, aValue));
     c.sentCnt++;
     if (knownP == nullptr)
         return;
@@ -74,8 +76,8 @@ static DWORD _getState(uint16_t aStage, uint16_t aType)
     if (dev == nullptr)
         return 0;
     const HRESULT hr = aStage == DRAW_RENDER
-                           ? dev->GetRenderState((D3DRENDERSTATETYPE)aType, &value)
-                           : dev->GetTextureStageState(aStage, (D3DTEXTURESTAGESTATETYPE)aType, &value);
+                           ? DEBUGWIN_CHECK(dev->GetRenderState((D3DRENDERSTATETYPE)aType, &value))
+                           : DEBUGWIN_CHECK(dev->GetTextureStageState(aStage, (D3DTEXTURESTAGESTATETYPE)aType, &value));
     if (FAILED(hr) || !kept)
         return value;
     if (aStage == DRAW_RENDER) {

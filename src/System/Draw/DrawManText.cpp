@@ -69,12 +69,12 @@ void sDrawShowText(long aPosX, long aPosY, const char *aFormatP, ...)
     if (len <= 0)
         return;
     HDC dc = nullptr;
-    if (FAILED(drawMan.backP->GetDC(&dc)))
+    if (FAILED(DEBUGWIN_CHECK(drawMan.backP->GetDC(&dc))))
         return;
     HGDIOBJ old = SelectObject(dc, drawMan.fontP->GetFontHandle());
     SetTextColor(dc, RGB(255, 0, 0));
     SetBkMode(dc, TRANSPARENT);
     ExtTextOutA(dc, (int)aPosX, (int)aPosY, 0, nullptr, text, (UINT)std::strlen(text), nullptr);
     SelectObject(dc, old);
-    drawMan.backP->ReleaseDC(dc);
+    DEBUGWIN_CHECK(drawMan.backP->ReleaseDC(dc));
 }

@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "Common/DEBUGWIN.h"
+
 // The spotlight pass and the shadow-volume records of a vertex set.
 
 long _primVertexSetBase::_CreateShadowWork(void)
@@ -36,8 +38,8 @@ void _primVertexSetBase::SpotLightDraw(const D3DMATRIX *aWorldMatrixP, const _sp
         for (long i = 0; i < _indexSetNum; ++i)
             kept += sPrimSpotLightFilter(vtx, proj, _indexSetP[i]._indexP, _indexSetP[i]._indexNum, idx + kept);
         if (kept > 0)
-            dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1, vtx,
-                                      (DWORD)_vertexNum, idx, (DWORD)kept, 0);
+            DEBUGWIN_CHECK(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1, vtx,
+                                                     (DWORD)_vertexNum, idx, (DWORD)kept, 0));
     }
     delete[] vtx;
     delete[] proj;

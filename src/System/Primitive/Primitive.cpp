@@ -26,11 +26,11 @@ static uint8_t *_lock(IDirect3DVertexBuffer7 *aVbP, DWORD aFlags, DWORD aBytes)
 {
     void *p = nullptr;
     DWORD size = 0;
-    if (FAILED(aVbP->Lock(aFlags, &p, &size)) || !p)
+    if (FAILED(DEBUGWIN_CHECK(aVbP->Lock(aFlags, &p, &size))) || !p)
         return nullptr;
     if (size < aBytes) {
         _error("頂点バッファロックサイズと頂点テーブルサイズが違う");
-        aVbP->Unlock();
+        DEBUGWIN_CHECK(aVbP->Unlock());
         return nullptr;
     }
     return (uint8_t *)p;
@@ -43,7 +43,7 @@ long sPrimGetStageLimit(void)
     if (_sysD3DCaps *caps = sSysGetCurD3DCaps())
         return caps->desc.wMaxSimultaneousTextures;
     D3DDEVICEDESC7 desc = {};
-    if (_dev() && SUCCEEDED(_dev()->GetCaps(&desc)))
+    if (_dev() && SUCCEEDED(DEBUGWIN_CHECK(_dev()->GetCaps(&desc))))
         return desc.wMaxSimultaneousTextures;
     return 0;
 }
@@ -159,7 +159,7 @@ long _primVertexSetBase::_CreateVB(void)
     desc.dwCaps = (drawMan.status & DRAW_STAT_TNLHAL) ? 0 : D3DVBCAPS_SYSTEMMEMORY;
     desc.dwFVF = _vertexType;
     desc.dwNumVertices = (DWORD)_vertexNum;
-    if (FAILED(drawMan.d3dP->CreateVertexBuffer(&desc, &_vertexBufferP, 0))) {
+    if (FAILED(DEBUGWIN_CHECK(drawMan.d3dP->CreateVertexBuffer(&desc, &_vertexBufferP, 0)))) {
         _vertexBufferP = nullptr;
         _error("頂点バッファ作成失敗");
         return -1;
@@ -171,7 +171,7 @@ long _primVertexSetBase::_FillVB(void)
 {
     void *p = nullptr;
     DWORD size = 0;
-    if (FAILED(_vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, &p, &size)) || !p) {
+    if (FAILED(DEBUGWIN_CHECK(_vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, &p, &size))) || !p) {
         _error("頂点バッファロック失敗");
         return -1;
     }
@@ -182,7 +182,7 @@ long _primVertexSetBase::_FillVB(void)
             bytes = size;
     }
     std::memcpy(p, _vertexP, bytes);
-    _vertexBufferP->Unlock();
+    DEBUGWIN_CHECK(_vertexBufferP->Unlock());
     return 0;
 }
 
@@ -194,8 +194,8 @@ void _primVertexSetBase::_DrawIndexed(void)
     for (long i = 0; i < _indexSetNum; ++i) {
         const _primIndexSet &s = _indexSetP[i];
         if (s._indexNum > 0)
-            dev->DrawIndexedPrimitiveVB(s._primitiveType, _vertexBufferP, 0, (DWORD)_vertexNum, s._indexP,
-                                        (DWORD)s._indexNum, 0);
+            DEBUGWIN_CHECK(dev->DrawIndexedPrimitiveVB(s._primitiveType, _vertexBufferP, 0, (DWORD)_vertexNum,
+                                                       s._indexP, (DWORD)s._indexNum, 0));
     }
 }
 
@@ -280,7 +280,7 @@ void _primVertexSet::Update(const D3DMATRIX *aWorldMatrixP, long aTexStageNum, c
             std::memcpy(vtx + l.tex[s], uv, sizeof uv);
         }
     }
-    _vertexBufferP->Unlock();
+    DEBUGWIN_CHECK(_vertexBufferP->Unlock());
 }
 
 void _primVertexSet::MulUVRate(long aTexStageNum, const float *aURateP, const float *aVRateP)
@@ -304,7 +304,7 @@ void _primVertexSet::MulUVRate(long aTexStageNum, const float *aURateP, const fl
             std::memcpy(buf + v * l.size + l.tex[j], uv, sizeof uv);
         }
     }
-    _vertexBufferP->Unlock();
+    DEBUGWIN_CHECK(_vertexBufferP->Unlock());
 }
 
 void _primVertexSet::Morph(float aRate)
@@ -331,7 +331,7 @@ void _primVertexSet::Morph(float aRate)
             std::memcpy(buf + v * ld.size + ld.normal, &n, sizeof n);
         }
     }
-    _vertexBufferP->Unlock();
+    DEBUGWIN_CHECK(_vertexBufferP->Unlock());
 }
 
 // ---------------------------------------------------------------- DOT3 bump
@@ -383,7 +383,7 @@ long _primVertexSetBump::Init(const _primVertexDefSet *aVertexDefP, long aTexSta
             for (long j = 0; j < texNum; ++j)
                 std::memcpy(dst + lb.tex[j], src + ld.tex[j], (size_t)ld.texSize[j]);
         }
-        _vertexBufferP->Unlock();
+        DEBUGWIN_CHECK(_vertexBufferP->Unlock());
     }
     if (aTransmission & PRIM_TRANS_SHADOWVOL)
         _CreateShadowWork();
@@ -400,21 +400,21 @@ void _primVertexSetBump::Draw(void)
         if (s._indexNum <= 0)
             continue;
         // The DOT3 pass: the stages combine the vertex colours with the normal map.
-        dev->DrawIndexedPrimitiveVB(s._primitiveType, _vertexBufferP, 0, (DWORD)_vertexNum, s._indexP,
-                                    (DWORD)s._indexNum, 0);
+        DEBUGWIN_CHECK(dev->DrawIndexedPrimitiveVB(s._primitiveType, _vertexBufferP, 0, (DWORD)_vertexNum, s._indexP,
+                                                   (DWORD)s._indexNum, 0));
         // A lit, translucent copy 1 % larger lays the material's shading over it.
         D3DMATRIX world, grown;
-        dev->GetTransform(D3DTRANSFORMSTATE_WORLD, &world);
+        DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_WORLD, &world));
         grown = world;
         float *row = &grown._11;
         for (int k = 0; k < 12; ++k)
             row[k] *= 1.01f;
-        dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &grown);
+        DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &grown));
         D3DMATERIAL7 mtrl = {};
         mtrl.diffuse.r = mtrl.diffuse.g = mtrl.diffuse.b = 1.0f;
         mtrl.diffuse.a = 0.8f;
         mtrl.ambient.a = 1.0f;
-        dev->SetMaterial(&mtrl);
+        DEBUGWIN_CHECK(dev->SetMaterial(&mtrl));
         sDrawSetState(D3DRENDERSTATE_LIGHTING, TRUE);
         sDrawSetState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD);
         sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
@@ -422,10 +422,10 @@ void _primVertexSetBump::Draw(void)
         sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
         sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
         sDrawSetStage(0, DRAW_STAGE_OFF);
-        dev->DrawIndexedPrimitive(s._primitiveType, _defVertexType, _vertexP, (DWORD)_vertexNum, s._indexP,
-                                  (DWORD)s._indexNum, 0);
+        DEBUGWIN_CHECK(dev->DrawIndexedPrimitive(s._primitiveType, _defVertexType, _vertexP, (DWORD)_vertexNum,
+                                                 s._indexP, (DWORD)s._indexNum, 0));
         // The larger copy must not grow what is drawn after it.
-        dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
+        DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world));
     }
 }
 
@@ -450,11 +450,11 @@ void _primVertexSetBump::Update(const D3DMATRIX *aWorldMatrixP, long aTexStageNu
     sPrimGetLayout(_vertexType, &lb);
     void *p = nullptr;
     DWORD size = 0;
-    if (FAILED(_vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, &p, &size)) || !p)
+    if (FAILED(DEBUGWIN_CHECK(_vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, &p, &size))) || !p)
         return;
     if (size != (DWORD)(_getStructSizeP(_vertexType) * _vertexNum) || size < (DWORD)(lb.size * _vertexNum)) {
         _error("頂点バッファロックサイズと頂点テーブルサイズが違う");
-        _vertexBufferP->Unlock();
+        DEBUGWIN_CHECK(_vertexBufferP->Unlock());
         return;
     }
     uint8_t *buf = (uint8_t *)p;
@@ -465,7 +465,7 @@ void _primVertexSetBump::Update(const D3DMATRIX *aWorldMatrixP, long aTexStageNu
         const uint32_t color = sPrimDot3ColorRot(&q, &_rotTblP[v], lights, lightNum);
         std::memcpy(buf + v * lb.size + lb.diffuse, &color, sizeof color);
     }
-    _vertexBufferP->Unlock();
+    DEBUGWIN_CHECK(_vertexBufferP->Unlock());
 }
 
 // ---------------------------------------------------------------- sphere environment map
@@ -512,7 +512,7 @@ void _primVertexSetEnv::Update(const D3DMATRIX *aWorldMatrixP, long aTexStageNum
         if (sPrimSphereUV(&n, c, uv))
             std::memcpy(buf + v * l.size + l.tex[s], uv, sizeof uv);
     }
-    _vertexBufferP->Unlock();
+    DEBUGWIN_CHECK(_vertexBufferP->Unlock());
 }
 
 // ---------------------------------------------------------------- points
@@ -527,7 +527,7 @@ void _primVertexSetDotPoly::Draw(void)
 {
     IDirect3DDevice7 *dev = _dev();
     if (dev && _vertexBufferP)
-        dev->DrawPrimitiveVB(D3DPT_POINTLIST, _vertexBufferP, 0, (DWORD)_vertexNum, 0);
+        DEBUGWIN_CHECK(dev->DrawPrimitiveVB(D3DPT_POINTLIST, _vertexBufferP, 0, (DWORD)_vertexNum, 0));
 }
 
 // ---------------------------------------------------------------- primitive
@@ -655,7 +655,7 @@ void _primPrimitive::Draw(void)
         const _primitiveTexInfo &t = _texInfoP[i];
         if (_texInfo *info = sTexGetInfoPtr(t.texNum)) {
             if (IDirectDrawSurface7 *suf = sTexGetSurfacePtr(info->pageNum)) {
-                dev->SetTexture((DWORD)j, suf);
+                DEBUGWIN_CHECK(dev->SetTexture((DWORD)j, suf));
                 sDrawSetStageState((DWORD)j, D3DTSS_TEXCOORDINDEX, (DWORD)(t.texUVIndex < 0 ? i : t.texUVIndex));
                 sDrawSetStageState((DWORD)j, D3DTSS_COLOROP, t.texOp);
                 sDrawSetStageState((DWORD)j, D3DTSS_COLORARG1, t.texArg1);

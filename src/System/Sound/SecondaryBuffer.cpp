@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "Common/DEBUGWIN.h"
 #include "System/Sound/SoundSE.h"
 
 _secondaryBuffer::_secondaryBuffer()
@@ -14,7 +15,7 @@ _secondaryBuffer::_secondaryBuffer()
 _secondaryBuffer::~_secondaryBuffer()
 {
     if (_ds2ndBuffP)
-        _ds2ndBuffP->Stop();
+        DEBUGWIN_CHECK(_ds2ndBuffP->Stop());
     _freeSecondaryBuff();
 }
 
@@ -76,7 +77,7 @@ int32_t _secondaryBuffer::_createSecondaryBuff(IDirectSound *aDsP, HANDLE *aEven
     desc.dwBufferBytes = half * 2 > DSBSIZE_MAX ? 0 : (DWORD)(half * 2);
     desc.lpwfxFormat = reinterpret_cast<WAVEFORMATEX *>(const_cast<_waveFormatEx *>(aWaveFormatP));
     _ds2ndBuffP = nullptr;
-    if (FAILED(aDsP->CreateSoundBuffer(&desc, &_ds2ndBuffP, nullptr)) || !_ds2ndBuffP) {
+    if (FAILED(DEBUGWIN_CHECK(aDsP->CreateSoundBuffer(&desc, &_ds2ndBuffP, nullptr))) || !_ds2ndBuffP) {
         _ds2ndBuffP = nullptr;
         sSoundError("DirectSoundセカンダリバッファ生成失敗");
         return -1;
@@ -91,14 +92,15 @@ int32_t _secondaryBuffer::_createSecondaryBuff(IDirectSound *aDsP, HANDLE *aEven
 
 int32_t _secondaryBuffer::_makeNotify(HANDLE *aEventHP)
 {
-    if (FAILED(_ds2ndBuffP->QueryInterface(IID_IDirectSoundNotify, reinterpret_cast<void **>(&_dsNotifyP)))) {
+    if (FAILED(DEBUGWIN_CHECK(
+            _ds2ndBuffP->QueryInterface(IID_IDirectSoundNotify, reinterpret_cast<void **>(&_dsNotifyP))))) {
         _dsNotifyP = nullptr;
         sSoundError("DirectSoundNotify生成失敗");
         return -1;
     }
     DSBPOSITIONNOTIFY pos[3] = {
         {(DWORD)DSBPN_OFFSETSTOP, aEventHP[0]}, {0, aEventHP[1]}, {_readBuffSize, aEventHP[2]}};
-    if (FAILED(_dsNotifyP->SetNotificationPositions(3, pos))) {
+    if (FAILED(DEBUGWIN_CHECK(_dsNotifyP->SetNotificationPositions(3, pos)))) {
         sSoundError("イベント通知位置設定失敗");
         return -1;
     }
@@ -133,7 +135,7 @@ int32_t _secondaryBuffer::Play()
         return 0;
     if (!_ds2ndBuffP)
         return -1;
-    if (FAILED(_ds2ndBuffP->Play(0, 0, DSBPLAY_LOOPING))) {
+    if (FAILED(DEBUGWIN_CHECK(_ds2ndBuffP->Play(0, 0, DSBPLAY_LOOPING)))) {
         sSoundError("再生失敗");
         _freeSecondaryBuff();
         return -1;
@@ -145,7 +147,7 @@ int32_t _secondaryBuffer::Play()
 int32_t _secondaryBuffer::Stop()
 {
     if (_ds2ndBuffP) {
-        _ds2ndBuffP->Stop();
+        DEBUGWIN_CHECK(_ds2ndBuffP->Stop());
         _status &= (uint16_t)~SB_PLAYING;
         _freeSecondaryBuff();
     }

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "Common/DEBUGWIN.h"
 #include "System/Sys/SYSTEM.h"
 
 _sound *soundClassP = nullptr;
@@ -51,13 +52,13 @@ _sound::~_sound()
 
 int32_t _sound::_directSoundInit()
 {
-    if (FAILED(DirectSoundCreate(nullptr, &_dsP, nullptr)) || !_dsP) {
+    if (FAILED(DEBUGWIN_CHECK(DirectSoundCreate(nullptr, &_dsP, nullptr))) || !_dsP) {
         _dsP = nullptr;
         sSoundError("DirectSoundオブジェクト生成失敗");
         _directSoundRelease();
         return -1;
     }
-    if (FAILED(_dsP->SetCooperativeLevel(sysWork.rootWinH, DSSCL_PRIORITY))) {
+    if (FAILED(DEBUGWIN_CHECK(_dsP->SetCooperativeLevel(sysWork.rootWinH, DSSCL_PRIORITY)))) {
         sSoundError("DirectSound協調レベル設定失敗");
         _directSoundRelease();
         return -1;
@@ -65,7 +66,7 @@ int32_t _sound::_directSoundInit()
     DSBUFFERDESC desc{};
     desc.dwSize = sizeof desc;
     desc.dwFlags = DSBCAPS_PRIMARYBUFFER | DSBCAPS_CTRLVOLUME;
-    if (FAILED(_dsP->CreateSoundBuffer(&desc, &_dsPrimaryBuffP, nullptr)) || !_dsPrimaryBuffP) {
+    if (FAILED(DEBUGWIN_CHECK(_dsP->CreateSoundBuffer(&desc, &_dsPrimaryBuffP, nullptr))) || !_dsPrimaryBuffP) {
         _dsPrimaryBuffP = nullptr;
         sSoundError("DirectSoundプライマリバッファ生成失敗");
         _directSoundRelease();
@@ -78,7 +79,7 @@ int32_t _sound::_directSoundInit()
     wfx.wBitsPerSample = 16;
     wfx.nBlockAlign = (WORD)(wfx.wBitsPerSample / 8 * wfx.nChannels);
     wfx.nAvgBytesPerSec = wfx.nSamplesPerSec * wfx.nBlockAlign;
-    if (FAILED(_dsPrimaryBuffP->SetFormat(&wfx))) {
+    if (FAILED(DEBUGWIN_CHECK(_dsPrimaryBuffP->SetFormat(&wfx)))) {
         sSoundError("Waveフォーマット設定失敗");
         _directSoundRelease();
         return -1;
@@ -219,7 +220,7 @@ int32_t _sound::StopAll()
 int32_t _sound::SetMainVolume(int32_t aVolume)
 {
     int32_t level = aVolume < 0 ? 0 : (aVolume > 127 ? 127 : aVolume);
-    if (!_dsPrimaryBuffP || FAILED(_dsPrimaryBuffP->SetVolume(level ? DSBVOLUME_MAX : DSBVOLUME_MIN)))
+    if (!_dsPrimaryBuffP || FAILED(DEBUGWIN_CHECK(_dsPrimaryBuffP->SetVolume(level ? DSBVOLUME_MAX : DSBVOLUME_MIN))))
         return -1;
     return 0;
 }

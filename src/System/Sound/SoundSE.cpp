@@ -35,7 +35,7 @@ int32_t sSoundBufferVolume(IDirectSoundBuffer *aBuffP, int32_t aVolume, const ch
         sSoundError("%s", aMissingP);
         return -1;
     }
-    if (FAILED(aBuffP->SetVolume(sSoundVolumeToDb(aVolume)))) {
+    if (FAILED(DEBUGWIN_CHECK(aBuffP->SetVolume(sSoundVolumeToDb(aVolume))))) {
         sSoundError("ボリューム設定失敗");
         return -1;
     }
@@ -57,8 +57,8 @@ static HRESULT _lock(IDirectSoundBuffer *aBuffP, uint32_t aOffset, uint32_t aSiz
     for (int attempt = 0;; attempt++) {
         *aP1 = *aP2 = nullptr;
         *aN1 = *aN2 = 0;
-        hr = aBuffP->Lock(aOffset, aSize, aP1, aN1, aP2, aN2, 0);
-        if (hr != DSERR_BUFFERLOST || attempt >= 8 || FAILED(aBuffP->Restore()))
+        hr = DEBUGWIN_CHECK(aBuffP->Lock(aOffset, aSize, aP1, aN1, aP2, aN2, 0));
+        if (hr != DSERR_BUFFERLOST || attempt >= 8 || FAILED(DEBUGWIN_CHECK(aBuffP->Restore())))
             break;
     }
     if (FAILED(hr))
@@ -84,7 +84,7 @@ int32_t sSoundBlockCopy(IDirectSoundBuffer *aBuffP, uint32_t aLockOffset, uint32
     if (p2)
         std::memset(p2, 0, n2);
     *aWaveAddP = pos + copy;
-    aBuffP->Unlock(p1, n1, p2, n2);
+    DEBUGWIN_CHECK(aBuffP->Unlock(p1, n1, p2, n2));
     return 0;
 }
 
@@ -106,7 +106,7 @@ int32_t sSoundBlockCopyWithAdpcmDecode(IDirectSoundBuffer *aBuffP, uint32_t aLoc
     std::memset(static_cast<uint8_t *>(p1) + outBytes, 0, n1 - outBytes);
     if (p2)
         std::memset(p2, 0, n2);
-    aBuffP->Unlock(p1, n1, p2, n2);
+    DEBUGWIN_CHECK(aBuffP->Unlock(p1, n1, p2, n2));
     return 0;
 }
 
@@ -208,7 +208,7 @@ int32_t _soundSE::_createSecondaryBuff(IDirectSound *aDsP, const _waveFormatEx *
     desc.dwBufferBytes = aBuffSize;
     desc.lpwfxFormat = reinterpret_cast<WAVEFORMATEX *>(const_cast<_waveFormatEx *>(aWaveFormatP));
     _ds2ndBuffP = nullptr;
-    if (FAILED(aDsP->CreateSoundBuffer(&desc, &_ds2ndBuffP, nullptr)) || !_ds2ndBuffP) {
+    if (FAILED(DEBUGWIN_CHECK(aDsP->CreateSoundBuffer(&desc, &_ds2ndBuffP, nullptr))) || !_ds2ndBuffP) {
         _ds2ndBuffP = nullptr;
         sSoundError("DirectSoundセカンダリバッファ生成失敗");
         return -1;
@@ -220,7 +220,7 @@ int32_t _soundSE::_createSecondaryBuff(IDirectSound *aDsP, const _waveFormatEx *
 void _soundSE::_freeSecondaryBuff()
 {
     if (_ds2ndBuffP) {
-        _ds2ndBuffP->Stop();
+        DEBUGWIN_CHECK(_ds2ndBuffP->Stop());
         _ds2ndBuffP->Release();
         _ds2ndBuffP = nullptr;
     }
@@ -246,7 +246,7 @@ int32_t _soundSE::Duplicate(IDirectSound *aDsP, _soundSE *aSoundSeP)
         return -1;
     _freeSecondaryBuff();
     IDirectSoundBuffer *dup = nullptr;
-    if (SUCCEEDED(aDsP->DuplicateSoundBuffer(aSoundSeP->_ds2ndBuffP, &dup)))
+    if (SUCCEEDED(DEBUGWIN_CHECK(aDsP->DuplicateSoundBuffer(aSoundSeP->_ds2ndBuffP, &dup))))
         _ds2ndBuffP = dup;
     return 0;
 }
@@ -256,9 +256,9 @@ int32_t _soundSE::Play()
     if (!_ds2ndBuffP)
         return -1;
     DWORD status = 0;
-    if (SUCCEEDED(_ds2ndBuffP->GetStatus(&status)) && (status & DSBSTATUS_PLAYING))
+    if (SUCCEEDED(DEBUGWIN_CHECK(_ds2ndBuffP->GetStatus(&status))) && (status & DSBSTATUS_PLAYING))
         return 0;
-    if (FAILED(_ds2ndBuffP->Play(0, 0, 0))) {
+    if (FAILED(DEBUGWIN_CHECK(_ds2ndBuffP->Play(0, 0, 0)))) {
         sSoundError("再生失敗");
         _freeSecondaryBuff();
         return -1;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "Common/DEBUGWIN.h"
 #include "System/D3DFrame/d3dutil.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Primitive/Primitive.h"
@@ -149,7 +150,7 @@ void _sprite::Draw(DWORD aDrawFlg, const D3DMATRIX *aMatrixP)
     IDirectDrawSurface7 *suf;
     if (_pattern(&info, &suf)) {
         const _spriteTexInfo &t = _texInfoP[_curInfoNum];
-        dev->SetTexture(0, suf);
+        DEBUGWIN_CHECK(dev->SetTexture(0, suf));
         sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
         sDrawSetStageState(0, D3DTSS_COLOROP, t.texOp);
         sDrawSetStageState(0, D3DTSS_COLORARG1, t.texArg1);
@@ -174,6 +175,6 @@ void _sprite::Draw(DWORD aDrawFlg, const D3DMATRIX *aMatrixP)
         sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
         sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ZERO);
     }
-    dev->SetMaterial(&_material);
-    dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, SPRITE_FVF, _vertex, 4, 0);
+    DEBUGWIN_CHECK(dev->SetMaterial(&_material));
+    DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, SPRITE_FVF, _vertex, 4, 0));
 }

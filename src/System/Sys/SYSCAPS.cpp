@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "Common/DEBUGWIN.h"
 #include "System/Sys/SYSTEM.h"
 
 // Device GUIDs by device bit, in bit order.
@@ -75,7 +76,7 @@ static BOOL WINAPI _ddEnumCallback(GUID *aGuid, LPSTR aDesc, LPSTR aName, void *
     if (caps.ddCapsCnt >= SYS_DD_MAX || !sysDirectDrawCreateExP)
         return DDENUMRET_OK;
     IDirectDraw7 *dd = nullptr;
-    if (FAILED(sysDirectDrawCreateExP(aGuid, (void **)&dd, IID_IDirectDraw7, nullptr)) || !dd)
+    if (FAILED(DEBUGWIN_CHECK(sysDirectDrawCreateExP(aGuid, (void **)&dd, IID_IDirectDraw7, nullptr))) || !dd)
         return DDENUMRET_OK;
 
     auto *driver = new (std::nothrow) _sysDDCaps();
@@ -87,10 +88,10 @@ static BOOL WINAPI _ddEnumCallback(GUID *aGuid, LPSTR aDesc, LPSTR aName, void *
         DWORD total = 0, free = 0;
         DDSCAPS2 vidCaps = {};
         vidCaps.dwCaps = DDSCAPS_VIDEOMEMORY;
-        if (SUCCEEDED(dd->GetCaps(&driver->drvCaps, &hel)) &&
-            SUCCEEDED(dd->GetDeviceIdentifier(&driver->devInfo, 0)) &&
-            SUCCEEDED(dd->EnumDisplayModes(0, nullptr, driver, _modeEnumCallback))) {
-            dd->GetAvailableVidMem(&vidCaps, &total, &free);
+        if (SUCCEEDED(DEBUGWIN_CHECK(dd->GetCaps(&driver->drvCaps, &hel))) &&
+            SUCCEEDED(DEBUGWIN_CHECK(dd->GetDeviceIdentifier(&driver->devInfo, 0))) &&
+            SUCCEEDED(DEBUGWIN_CHECK(dd->EnumDisplayModes(0, nullptr, driver, _modeEnumCallback)))) {
+            DEBUGWIN_CHECK(dd->GetAvailableVidMem(&vidCaps, &total, &free));
             _copyName(driver->name, aName);
             if (aGuid) {
                 driver->guid = *aGuid;
@@ -102,8 +103,8 @@ static BOOL WINAPI _ddEnumCallback(GUID *aGuid, LPSTR aDesc, LPSTR aName, void *
             caps.ddCaps[caps.ddCapsCnt++] = driver;
 
             IDirect3D7 *d3d = nullptr;
-            if (SUCCEEDED(dd->QueryInterface(IID_IDirect3D7, (void **)&d3d)) && d3d) {
-                d3d->EnumDevices(_d3dEnumDevicesCallback, driver);
+            if (SUCCEEDED(DEBUGWIN_CHECK(dd->QueryInterface(IID_IDirect3D7, (void **)&d3d))) && d3d) {
+                DEBUGWIN_CHECK(d3d->EnumDevices(_d3dEnumDevicesCallback, driver));
                 d3d->Release();
             }
         } else {
@@ -123,9 +124,9 @@ long sSysMakeCaps(void)
     caps.cpuClock = (uint32_t)sEnvGetClock();
     sysWork.directXVer = _getDXVersion();
 
-    DirectDrawEnumerateExA(_ddEnumCallback, nullptr,
-                           DDENUM_ATTACHEDSECONDARYDEVICES | DDENUM_DETACHEDSECONDARYDEVICES |
-                               DDENUM_NONDISPLAYDEVICES);
+    DEBUGWIN_CHECK(DirectDrawEnumerateExA(_ddEnumCallback, nullptr,
+                                          DDENUM_ATTACHEDSECONDARYDEVICES | DDENUM_DETACHEDSECONDARYDEVICES |
+                                              DDENUM_NONDISPLAYDEVICES));
     if (caps.ddCapsCnt == 0)
         return 0;
     for (uint32_t i = 0; i < caps.ddCapsCnt; ++i) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Common/DEBUGWIN.h"
 #include "System/Draw/DrawMan.h"
 
 _texMan texMan;
@@ -51,11 +52,11 @@ static bool _searchTexFormat(DDPIXELFORMAT *aFormatP, DWORD aDepth, bool aAlpha)
     if (!drawMan.d3dDevP)
         return false;
     _texSearch search = {aDepth, aAlpha, true, false, {}};
-    drawMan.d3dDevP->EnumTextureFormats(_enumTexCallback, &search);
+    DEBUGWIN_CHECK(drawMan.d3dDevP->EnumTextureFormats(_enumTexCallback, &search));
     if (!search.found) {
         search.alpha = true;
         search.palette = false;
-        drawMan.d3dDevP->EnumTextureFormats(_enumTexCallback, &search);
+        DEBUGWIN_CHECK(drawMan.d3dDevP->EnumTextureFormats(_enumTexCallback, &search));
     }
     if (search.found)
         *aFormatP = search.format;
@@ -108,7 +109,7 @@ static bool _lockSurface(IDirectDrawSurface7 *aSufP, DDSURFACEDESC2 *aDescP)
     aDescP->dwSize = sizeof *aDescP;
     HRESULT hr;
     do {
-        hr = aSufP->Lock(nullptr, aDescP, DDLOCK_WAIT, nullptr);
+        hr = DEBUGWIN_EXPECT(aSufP->Lock(nullptr, aDescP, DDLOCK_WAIT, nullptr), DDERR_WASSTILLDRAWING);
     } while (hr == DDERR_WASSTILLDRAWING);
     return SUCCEEDED(hr) && aDescP->lpSurface;
 }
@@ -136,7 +137,7 @@ static uint8_t *_alphaMap(IDirectDrawSurface7 *aAlphaP, DWORD aWidth, DWORD aHei
             }
         }
     }
-    aAlphaP->Unlock(nullptr);
+    DEBUGWIN_CHECK(aAlphaP->Unlock(nullptr));
     return map;
 }
 
@@ -150,14 +151,14 @@ static void _compositTexImage(IDirectDrawSurface7 *aSufP, IDirectDrawSurface7 *a
         key = sDrawGetColor(aSufP, aColor);
     DDSURFACEDESC2 color;
     color.dwSize = sizeof color;
-    if (FAILED(aSufP->GetSurfaceDesc(&color)))
+    if (FAILED(DEBUGWIN_CHECK(aSufP->GetSurfaceDesc(&color))))
         return;
     uint8_t *map = nullptr;
     if (aDrawFlg & DRAW_FLG_ALPHAIMAGE) {
         DDSURFACEDESC2 alpha;
         alpha.dwSize = sizeof alpha;
         // An alpha image that is missing or of another size is ignored.
-        if (aAlphaP && SUCCEEDED(aAlphaP->GetSurfaceDesc(&alpha)) && alpha.dwWidth == color.dwWidth &&
+        if (aAlphaP && SUCCEEDED(DEBUGWIN_CHECK(aAlphaP->GetSurfaceDesc(&alpha))) && alpha.dwWidth == color.dwWidth &&
             alpha.dwHeight == color.dwHeight)
             map = _alphaMap(aAlphaP, color.dwWidth, color.dwHeight);
         if (!map)
@@ -181,7 +182,7 @@ static void _compositTexImage(IDirectDrawSurface7 *aSufP, IDirectDrawSurface7 *a
                 }
             }
         }
-        aSufP->Unlock(nullptr);
+        DEBUGWIN_CHECK(aSufP->Unlock(nullptr));
     }
     std::free(map);
 }

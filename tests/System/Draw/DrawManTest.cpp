@@ -5,9 +5,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "App/App/Appflow.h"
+#include "Common/DEBUGWIN.h"
 #include "DeviceFixture.h"
 #include "System/Draw/DrawMan.h"
 #include "System/Sys/SysCore.h"
@@ -469,6 +471,58 @@ TEST_F(DrawMan, StateCopySkipsValuesInForceAndScopesGiveStatesBack)
     EXPECT_EQ(DeviceState(D3DRENDERSTATE_CULLMODE), (DWORD)D3DCULL_CCW);
     EXPECT_EQ(drawMan.state.scopeP, nullptr);
     EXPECT_EQ(drawMan.state.lostCnt, 0u);
+}
+
+// A refused device call and a present that cannot succeed are each named once in the log, with
+// their place and result, and the recovery still runs: a refused state is sent again, and a
+// present that trying again cannot mend is given up at once instead of tried 32000 times.
+TEST_F(DrawMan, RefusedCallsAreLoggedOnceAndRecoveryStillRuns)
+{
+    ASSERT_EQ(fx::Open(640, 480, 16, false, false), 0);
+    const std::string path = fx::TempPath("DrawManRefused.log");
+    DeleteFileA(path.c_str());
+    ASSERT_EQ(sDebugWinOpenLog(path.c_str()), 0);
+    const uint32_t failures = sDebugWinFailureCount();
+
+    fx::Start();
+    fx::Refuse(fx::Call::SetState, D3DERR_CONFLICTINGRENDERSTATE);
+    sDrawSetState(D3DRENDERSTATE_ZBIAS, 7);
+    fx::Refuse(fx::Call::SetState, S_OK);
+    sDrawSetState(D3DRENDERSTATE_ZBIAS, 7);
+    sDrawSetState(D3DRENDERSTATE_ZBIAS, 7);
+    EXPECT_EQ(Sets(fx::Stop()), 2) << "the refused value is sent again, then known";
+    EXPECT_EQ(DeviceState(D3DRENDERSTATE_ZBIAS), 7u);
+
+    // An empty source rectangle fails the same way every time.
+    const RECT keep = sysWork.winRect;
+    sysWork.winRect.left = sysWork.winRect.right;
+    drawMan.flipErr = 0;
+    sDrawFlipBuffer();
+    sysWork.winRect = keep;
+    EXPECT_EQ(drawMan.flipErr, 1);
+    ExpectRedPresent("after the failed present");
+    sDebugWinCloseLog();
+    EXPECT_EQ(sDebugWinFailureCount() - failures, 2u);
+
+    std::vector<std::string> lines;
+    if (FILE *fp = std::fopen(path.c_str(), "r")) {
+        char line[1024];
+        while (std::fgets(line, sizeof line, fp))
+            lines.push_back(line);
+        std::fclose(fp);
+    }
+    const char *const want[][3] = {
+        {"DrawManState.cpp(", "dev->SetRenderState((D3DRENDERSTATETYPE)aType, aValue) failed",
+         "D3DERR_CONFLICTINGRENDERSTATE (0x88760821)"},
+        {"DrawManPresent.cpp(",
+         "drawMan.frontP->Blt(&sysWork.clientRect, drawMan.backP, &sysWork.winRect, DDBLT_WAIT, nullptr) failed",
+         "DDERR_INVALIDRECT (0x88760096)"},
+    };
+    ASSERT_EQ(lines.size(), 2u) << (lines.empty() ? "" : lines[0]);
+    for (size_t i = 0; i < 2; ++i)
+        for (const char *part : want[i])
+            EXPECT_NE(lines[i].find(part), std::string::npos) << part << "\n" << lines[i];
+    DeleteFileA(path.c_str());
 }
 
 TEST_F(DrawMan, SpotlightMapsAreMadeRenderedIntoAndFreed)
