@@ -39,6 +39,7 @@ enum {
     DRAW_FILE_NAME = 32,
     DRAW_MAP_SIZE = 512,      // spotlight shadow and light maps
     DRAW_FLIP_MAX = 32000,    // present attempts of one present
+    DRAW_FLIP_WAIT_MS = 2000, // and the longest it keeps trying: sleeping attempts add up
     DRAW_TEXT_SIZE = 256,
 };
 

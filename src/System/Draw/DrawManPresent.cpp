@@ -98,6 +98,7 @@ static void _present(bool aDirect)
             return;
     }
     long attempts = 0;
+    const DWORD start = GetTickCount();
     for (;;) {
         ++attempts;
         _updateClientRect();
@@ -118,7 +119,8 @@ static void _present(bool aDirect)
         // dropped rather than reloading every texture thousands of times.
         if (hr == DDERR_SURFACELOST && FAILED(_restoreSurface()))
             break;
-        if (SUCCEEDED(hr) || !_presentMayMend(hr) || attempts >= DRAW_FLIP_MAX)
+        if (SUCCEEDED(hr) || !_presentMayMend(hr) || attempts >= DRAW_FLIP_MAX ||
+            GetTickCount() - start >= DRAW_FLIP_WAIT_MS)
             break;
         Sleep(attempts < _PRESENT_SPIN ? 0 : 1);
     }
