@@ -467,13 +467,15 @@ std::string _frameLine(int aTest, const std::vector<_resultsRun> &aRuns)
             hi[col] = std::max(hi[col], f->deltaMs);
         }
         auto y = [&](double ms) { return top + plotH - plotH * ms / yTop; };
+        // Through each column's longest frame, then its shortest, column after column.
         std::string d;
         for (int c = 0; c < plotW; ++c) {
             if (lo[(size_t)c] < 0)
                 continue;
-            // Half a pixel of height at least, so a flat column still shows.
-            const double y0 = y(lo[(size_t)c]), y1 = std::min(y(hi[(size_t)c]), y0 - 0.5);
-            d += "M" + std::to_string(PAD_L + c) + ".5 " + _num(y0) + "V" + _num(y1);
+            const std::string x = std::to_string(PAD_L + c) + ".5 ";
+            d += (d.empty() ? "M" : "L") + x + _num(y(hi[(size_t)c]));
+            if (lo[(size_t)c] != hi[(size_t)c])
+                d += "L" + x + _num(y(lo[(size_t)c]));
         }
         out += "<path class=\"ft\" stroke=\"" + std::string(_color(r)) + "\" d=\"" + d + "\"/>\n";
     }
@@ -538,8 +540,8 @@ const char *const _css =
     ".wide{overflow-x:auto}.chart{width:100%;height:auto;max-width:720px;display:block;margin:2px 0}"
     ".grid{stroke:#ddd;stroke-width:1}.ax{font-size:11px;fill:#555}.lbl{font-size:12px;fill:#222}"
     ".val{font-size:12px;fill:#222}.ci{stroke:#000;stroke-width:1.5;fill:none}.dot{fill:#000;fill-opacity:.6}"
-    ".ref{stroke:#000;stroke-dasharray:4 3;stroke-width:1.5}.ft{stroke-width:1;fill:none}"
-    ".pc{stroke-width:2;fill:none}.sw{display:inline-block;width:12px;height:12px;margin-right:4px}"
+    ".ref{stroke:#000;stroke-dasharray:4 3;stroke-width:1.5}"
+    ".ft{stroke-width:1.2;fill:none;stroke-linejoin:round}.pc{stroke-width:2;fill:none}.sw{display:inline-block;width:12px;height:12px;margin-right:4px}"
     ".real{font-weight:bold;color:#b00}.note{font-size:12px;color:#555}";
 
 } // namespace

@@ -68,8 +68,8 @@ long sStatsReadFrames(const char *aTextP, size_t aLen, std::vector<_statsFrame> 
 #define STATS_RECORD_HEAD "Kestrel run record 1"
 
 struct _statsRecordRun {
-    long number;            // 1..runs
-    double seconds;         // how long the run took
+    long number = 0;        // 1..runs
+    double seconds = 0;     // how long the run took
     std::string results;    // results file, relative to the record's folder
     std::string frames;     // frame-time record, or empty
 };
@@ -77,7 +77,7 @@ struct _statsRecordRun {
 struct _statsRecord {
     std::string started;    // local time the runner started, as it wrote it
     std::string args;       // the runner's options
-    double stablePct;       // --until-stable target, 0 for a fixed count
+    double stablePct = 0;   // --until-stable target, 0 for a fixed count
     std::vector<_statsRecordRun> runs;
 };
 

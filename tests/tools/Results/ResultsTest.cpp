@@ -55,12 +55,19 @@ std::string _frames(double aSeconds, double aMs, double aSpikeMs)
 
 struct Dir {
     std::string path;
+    bool keep = false;
     Dir()
     {
         char tmpl[] = "/tmp/kestrel-results-XXXXXX";
         path = mkdtemp(tmpl);
     }
-    ~Dir() { std::system(("rm -rf '" + path + "'").c_str()); }
+    // A folder the caller owns, kept.
+    explicit Dir(const char *aPathP) : path(aPathP), keep(true) {}
+    ~Dir()
+    {
+        if (!keep)
+            std::system(("rm -rf '" + path + "'").c_str());
+    }
     std::string Write(const std::string &aName, const std::string &aText) const
     {
         const std::string p = path + "/" + aName;
@@ -227,34 +234,39 @@ TEST(ResultsReport, EscapesNamesAndCarriesEveryScore)
         EXPECT_NE(page.find(mean), std::string::npos) << i;
     }
     // The one 80 ms frame among 200 of 11 ms keeps its pixel column: on the 0..100 ms axis of
-    // 180 pixels under a margin of 8, its column reaches y = 8 + 180 - 144 = 44 (half a pixel tall).
+    // 180 pixels under a margin of 8, its column reaches y = 8 + 180 - 144 = 44.
     const size_t line = page.find("class=\"ft\"");
     ASSERT_NE(line, std::string::npos);
-    EXPECT_NE(page.substr(line, page.find("/>", line) - line).find(" 44.0V43.5"), std::string::npos);
+    EXPECT_NE(page.substr(line, page.find("/>", line) - line).find(".5 44.0L"), std::string::npos);
 }
 
-// Writes the browser check's inputs (driven by report-browser.sh): a report of two machines and
-// one of a ten-minute frame record per test.
+// Writes the browser check's inputs (driven by report-browser.sh): two machines' run records with
+// their files, a report of both, one with a ten-minute frame record, and the texts each page
+// must show.
 TEST(ResultsReport, WritesBrowserInputs)
 {
     const char *out = std::getenv("KESTREL_REPORT_DIR");
     if (!out)
         GTEST_SKIP() << "only for the browser check";
-    Dir dir;
+    Dir dir(out);
     std::vector<_resultsRun> runs(2);
     std::string identity, err;
     ASSERT_EQ(sResultsLoad(_record(dir, "A", "Adapter A", kMachineA, 10), &runs[0], &identity, &err), 0) << err;
-    ASSERT_EQ(sResultsLoad(_record(dir, "B", "Adapter \"B\" <fast>", kMachineB, 12), &runs[1], &identity, &err), 0);
-    const struct { const char *name; std::string page; } pageTbl[] = {
-        {"/two.html", sResultsReportHtml(runs, "browser check")},
-        {"/long.html", ""},
-    };
-    FILE *f = std::fopen((std::string(out) + pageTbl[0].name).c_str(), "wb");
-    std::fputs(pageTbl[0].page.c_str(), f);
-    std::fclose(f);
-    // Ten minutes of one test at 60 fps per pass, three passes.
-    std::vector<_resultsRun> longRun(1);
-    longRun[0] = runs[0];
+    ASSERT_EQ(sResultsLoad(_record(dir, "B", "Adapter \"B\" <fast>", kMachineB, 12), &runs[1], &identity, &err), 0) << err;
+    dir.Write("two.html", sResultsReportHtml(runs, "browser check"));
+    std::string expect = "Adapter \"B\" <fast>\n";
+    for (const _resultsRun &run : runs) {
+        _resultsSum sum;
+        sResultsSummarise(run, &sum);
+        for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
+            char mean[32];
+            std::snprintf(mean, sizeof mean, "%.0f", sum.test[i].score.mean);
+            expect += std::string(sResultsTestName(i)) + "\n" + mean + "\n";
+        }
+    }
+    dir.Write("two.expect", expect);
+    // Ten minutes of 2D Graphics at 60 fps in each of three passes, one 120 ms frame in each.
+    std::vector<_resultsRun> longRun(1, runs[0]);
     for (_resultsPass &p : longRun[0].passes) {
         p.frames.clear();
         double t = 0;
@@ -264,7 +276,5 @@ TEST(ResultsReport, WritesBrowserInputs)
             p.frames.push_back(_statsFrame{7, (int32_t)i, t, d, 1, 8, 1});
         }
     }
-    f = std::fopen((std::string(out) + pageTbl[1].name).c_str(), "wb");
-    std::fputs(sResultsReportHtml(longRun, "ten-minute record").c_str(), f);
-    std::fclose(f);
+    dir.Write("long.html", sResultsReportHtml(longRun, "ten-minute record"));
 }
