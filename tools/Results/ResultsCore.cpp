@@ -215,8 +215,8 @@ std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
     std::string out;
     char line[256];
     for (size_t r = 0; r < aRuns.size(); ++r) {
-        std::snprintf(line, sizeof line, "[%zu] run %ld: %s (%zu pass%s)\n", r + 1, aRuns[r].id,
-                      aRuns[r].label.c_str(), aRuns[r].passes.size(), aRuns[r].passes.size() == 1 ? "" : "es");
+        std::snprintf(line, sizeof line, "[%u] run %ld: %s (%u run%s)\n", (unsigned)r + 1, aRuns[r].id,
+                      aRuns[r].label.c_str(), (unsigned)aRuns[r].passes.size(), aRuns[r].passes.size() == 1 ? "" : "s");
         out += line;
     }
     out += "\nmean ±95 % interval, CV and runs per set; later sets against [1]: * a real difference "
