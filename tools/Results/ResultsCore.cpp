@@ -176,12 +176,13 @@ unsigned sResultsUnsettled(const _resultsSum &aSum, unsigned aTests, double aPct
     return open;
 }
 
-// "12345 ±678" for a set, "-" without one.
+// "12345 +/-678" for a set, "-" without one. ASCII only: the Windows build's narrow strings are
+// in the Japanese code page, and the page and the console both read this.
 static std::string _meanCi(const _statsSet &aS, bool aHave)
 {
     if (!aHave)
         return "-";
-    return aS.n > 1 ? _format("%.0f ±%.0f", aS.mean, aS.ciHalf) : _format("%.0f", aS.mean);
+    return aS.n > 1 ? _format("%.0f +/-%.0f", aS.mean, aS.ciHalf) : _format("%.0f", aS.mean);
 }
 
 // The difference of set aB from aA in percent, and Welch's verdict.
@@ -215,11 +216,12 @@ std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
     std::string out;
     char line[256];
     for (size_t r = 0; r < aRuns.size(); ++r) {
-        std::snprintf(line, sizeof line, "[%u] run %ld: %s (%u run%s)\n", (unsigned)r + 1, aRuns[r].id,
-                      aRuns[r].label.c_str(), (unsigned)aRuns[r].passes.size(), aRuns[r].passes.size() == 1 ? "" : "s");
+        const std::string id = aRuns[r].id > 0 ? "run " + std::to_string(aRuns[r].id) + ": " : std::string();
+        std::snprintf(line, sizeof line, "[%u] %s%s (%u run%s)\n", (unsigned)r + 1, id.c_str(), aRuns[r].label.c_str(),
+                      (unsigned)aRuns[r].passes.size(), aRuns[r].passes.size() == 1 ? "" : "s");
         out += line;
     }
-    out += "\nmean ±95 % interval, CV and runs per set; later sets against [1]: * a real difference "
+    out += "\nmean +/-95 % interval, CV and runs per set; later sets against [1]: * a real difference "
            "(Welch's t, p < 0.05), ? too few runs to tell\n\n";
     std::snprintf(line, sizeof line, "%-16s", "Test");
     out += line;
@@ -317,6 +319,13 @@ std::string sResultsHtml(const std::string &aText)
 }
 
 namespace {
+
+std::string _htmlCi(const _statsSet &aS, bool aHave)
+{
+    std::string text = _meanCi(aS, aHave);
+    const size_t at = text.find("+/-");
+    return at == std::string::npos ? text : text.replace(at, 3, "&plusmn;");
+}
 
 const char *const _colorTbl[] = {"#1f6fb4", "#e0701c", "#2e9a3a", "#c2313a", "#7d55b5", "#8a5a44", "#d257a8", "#6b6b6b"};
 const char *_color(size_t aRun)
@@ -594,7 +603,7 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
     // The summary table.
     out += "<h2>Scores</h2>\n<div class=\"wide\"><table><tr><th>Test</th><th>Reference</th>";
     for (size_t r = 0; r < aRuns.size(); ++r)
-        out += "<th>[" + std::to_string(r + 1) + "] mean ±95 %</th><th>CV</th><th>n</th>" +
+        out += "<th>[" + std::to_string(r + 1) + "] mean &plusmn;95 %</th><th>CV</th><th>n</th>" +
                (r ? "<th>vs [1]</th>" : std::string());
     out += "</tr>\n";
     for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
@@ -602,7 +611,7 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
                _num(sResultsRefScore(i), 0) + "</td>";
         for (size_t r = 0; r < aRuns.size(); ++r) {
             const _resultsTestSum &t = sums[r].test[i];
-            out += "<td class=\"n\">" + sResultsHtml(_meanCi(t.score, t.scoresB)) + "</td><td class=\"n\">" +
+            out += "<td class=\"n\">" + _htmlCi(t.score, t.scoresB) + "</td><td class=\"n\">" +
                    (t.scoresB && t.score.n > 1 ? _num(t.score.cv * 100) + " %" : "-") + "</td><td class=\"n\">" +
                    std::to_string(t.scoresB ? t.score.n : 0) + "</td>";
             if (r) {
@@ -619,7 +628,7 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
     }
     out += "<tr><th>Overall Score</th><td class=\"n\">" + _num(sResultsRefScore(RESULTS_TEST_NUM), 1) + "</td>";
     for (size_t r = 0; r < aRuns.size(); ++r)
-        out += "<td class=\"n\">" + sResultsHtml(_meanCi(sums[r].overall, sums[r].overallB)) +
+        out += "<td class=\"n\">" + _htmlCi(sums[r].overall, sums[r].overallB) +
                "</td><td></td><td></td>" + (r ? "<td></td>" : "");
     out += "</tr>\n<tr><th>Kestrel Index</th><td class=\"n\">100</td>";
     for (size_t r = 0; r < aRuns.size(); ++r)

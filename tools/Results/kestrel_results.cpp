@@ -141,9 +141,9 @@ int Show(const _resultsRun &aRun)
         std::printf("runner options: %s\n", aRun.args.c_str());
     if (!aRun.passes.empty()) {
         for (const _statsField &f : aRun.passes[0].results.system)
-            std::printf("%-28s%s\n", f.label.c_str(), f.value.c_str());
+            std::printf("%-36s %s\n", f.label.c_str(), f.value.c_str());
         for (const _statsField &f : aRun.passes[0].results.options)
-            std::printf("%-28s%s\n", f.label.c_str(), f.value.c_str());
+            std::printf("%-36s %s\n", f.label.c_str(), f.value.c_str());
     }
     _resultsSum sum;
     sResultsSummarise(aRun, &sum);
