@@ -713,7 +713,7 @@ int Repeat(const Options &aOpt, const std::string &aArgs)
                   now.wMinute, now.wSecond);
     std::snprintf(started, sizeof started, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
                   now.wHour, now.wMinute, now.wSecond);
-    const std::string folder = Folder(aOpt.out);
+    const std::string folder = Folder(FullPath(aOpt.out));
     std::string stem = BaseName(aOpt.out);
     if (stem.find('.') != std::string::npos)
         stem.erase(stem.rfind('.'));
