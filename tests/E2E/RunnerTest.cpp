@@ -199,7 +199,9 @@ TEST(Runner, RepeatedRunsKeepEveryRunAndReport)
     // The record names both runs' files, and each of them is there.
     const size_t at = r.out.find("run record: ");
     ASSERT_NE(at, std::string::npos) << r.out;
-    const std::string record = r.out.substr(at + 12, r.out.find('\n', at) - at - 12);
+    std::string record = r.out.substr(at + 12, r.out.find('\n', at) - at - 12);
+    if (!record.empty() && record.back() == '\r')
+        record.pop_back();
     std::string text;
     if (FILE *fp = std::fopen(record.c_str(), "rb")) {
         char buf[4096];

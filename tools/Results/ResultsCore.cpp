@@ -217,9 +217,15 @@ std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
     char line[256];
     for (size_t r = 0; r < aRuns.size(); ++r) {
         const std::string id = aRuns[r].id > 0 ? "run " + std::to_string(aRuns[r].id) + ": " : std::string();
-        std::snprintf(line, sizeof line, "[%u] %s%s (%u run%s)\n", (unsigned)r + 1, id.c_str(), aRuns[r].label.c_str(),
+        std::snprintf(line, sizeof line, "[%u] %s%s (%u run%s)", (unsigned)r + 1, id.c_str(), aRuns[r].label.c_str(),
                       (unsigned)aRuns[r].passes.size(), aRuns[r].passes.size() == 1 ? "" : "s");
         out += line;
+        // The machine beside it: what a comparison of two machines is about.
+        if (!aRuns[r].passes.empty()) {
+            const std::vector<_statsField> &sys = aRuns[r].passes[0].results.system;
+            out += ": " + sStatsField(sys, "Display Adapter") + ", " + sStatsField(sys, "Processor Type");
+        }
+        out += '\n';
     }
     out += "\nmean +/-95 % interval, CV and runs per set; later sets against [1]: * a real difference "
            "(Welch's t, p < 0.05), ? too few runs to tell\n\n";
@@ -551,7 +557,7 @@ const char *const _css =
     ".val{font-size:12px;fill:#222}.ci{stroke:#000;stroke-width:1.5;fill:none}.dot{fill:#000;fill-opacity:.6}"
     ".ref{stroke:#000;stroke-dasharray:4 3;stroke-width:1.5}"
     ".ft{stroke-width:1.2;fill:none;stroke-linejoin:round}.pc{stroke-width:2;fill:none}.sw{display:inline-block;width:12px;height:12px;margin-right:4px}"
-    ".real{font-weight:bold;color:#b00}.note{font-size:12px;color:#555}";
+    ".real{font-weight:bold;color:#b00}tr.differ td{font-weight:bold;background:#fff4d6}.note{font-size:12px;color:#555}";
 
 } // namespace
 
@@ -568,37 +574,55 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
            ". Scores are means over each set's runs with their 95 % interval (Student's t); a difference from set "
            "[1] marked <span class=\"real\">*</span> is real by Welch's t test (p &lt; 0.05).</p>\n";
 
-    // Machines and options side by side.
-    out += "<h2>Machines and options</h2>\n<div class=\"wide\"><table><tr><th></th>";
+    // Machines and options side by side, after the scores; a row whose sets differ is marked.
+    std::string machines = "<h2>Machines and options</h2>\n<div class=\"wide\"><table><tr><th></th>";
     for (size_t r = 0; r < aRuns.size(); ++r)
-        out += "<th><span class=\"sw\" style=\"background:" + std::string(_color(r)) + "\"></span>[" +
-               std::to_string(r + 1) + "] " + sResultsHtml(aRuns[r].label) + "</th>";
-    out += "</tr>\n";
+        machines += "<th><span class=\"sw\" style=\"background:" + std::string(_color(r)) + "\"></span>[" +
+                    std::to_string(r + 1) + "] " + sResultsHtml(aRuns[r].label) + "</th>";
+    machines += "</tr>\n";
     auto row = [&](const std::string &aHead, auto aCell) {
-        out += "<tr><th>" + sResultsHtml(aHead) + "</th>";
-        for (size_t r = 0; r < aRuns.size(); ++r)
-            out += "<td>" + sResultsHtml(aCell(aRuns[r])) + "</td>";
-        out += "</tr>\n";
+        std::vector<std::string> cells;
+        for (const _resultsRun &run : aRuns)
+            cells.push_back(aCell(run));
+        const bool differ = std::find_if(cells.begin(), cells.end(),
+                                         [&](const std::string &aC) { return aC != cells[0]; }) != cells.end();
+        machines += std::string(differ ? "<tr class=\"differ\">" : "<tr>") + "<th>" + sResultsHtml(aHead) + "</th>";
+        for (const std::string &c : cells)
+            machines += "<td>" + sResultsHtml(c) + "</td>";
+        machines += "</tr>\n";
+    };
+    auto field = [](const _resultsRun &aR, bool aSystem, const std::string &aLabel) {
+        return aR.passes.empty() ? std::string()
+                                 : sStatsField(aSystem ? aR.passes[0].results.system : aR.passes[0].results.options,
+                                               aLabel.c_str());
     };
     row("Source", [](const _resultsRun &aR) { return aR.source; });
     row("Runs", [](const _resultsRun &aR) { return std::to_string(aR.passes.size()); });
     row("Runner options", [](const _resultsRun &aR) { return aR.args.empty() ? std::string("-") : aR.args; });
     for (const auto &l : _labelTbl)
-        row(l[1], [&](const _resultsRun &aR) {
-            return aR.passes.empty() ? std::string() : sStatsField(aR.passes[0].results.system, l[0]);
-        });
-    // Options: every label any set has, in the first set's order.
+        row(l[1], [&](const _resultsRun &aR) { return field(aR, true, l[0]); });
+    // The tests ticked, in one row; every other option label any set has, in the first set's order.
+    const std::string testGroup = "Benchmark Tests/";
+    row("Benchmark tests", [&](const _resultsRun &aR) {
+        std::string ticked;
+        for (int i = 0; i < RESULTS_TEST_NUM; ++i)
+            if (field(aR, false, testGroup + sResultsTestName(i)) == "Yes")
+                ticked += (ticked.empty() ? "" : ", ") + std::string(sResultsTestName(i));
+        return ticked.empty() ? std::string("-") : ticked;
+    });
     std::vector<std::string> labels;
     for (const _resultsRun &run : aRuns)
         if (!run.passes.empty())
-            for (const _statsField &f : run.passes[0].results.options)
-                if (std::find(labels.begin(), labels.end(), f.label) == labels.end())
+            for (const _statsField &f : run.passes[0].results.options) {
+                bool isTest = false;
+                for (int i = 0; i < RESULTS_TEST_NUM; ++i)
+                    isTest |= f.label == testGroup + sResultsTestName(i);
+                if (!isTest && std::find(labels.begin(), labels.end(), f.label) == labels.end())
                     labels.push_back(f.label);
+            }
     for (const std::string &l : labels)
-        row(l, [&](const _resultsRun &aR) {
-            return aR.passes.empty() ? std::string() : sStatsField(aR.passes[0].results.options, l.c_str());
-        });
-    out += "</table></div>\n";
+        row(l, [&](const _resultsRun &aR) { return field(aR, false, l); });
+    machines += "</table></div>\n";
 
     // The summary table.
     out += "<h2>Scores</h2>\n<div class=\"wide\"><table><tr><th>Test</th><th>Reference</th>";
@@ -638,6 +662,7 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
            "tests' scores, so the fastest tests weigh most). The Kestrel Index is Kestrel's own measure beside it: "
            "100 &times; the geometric mean of each test's score over the reference system's, so the reference "
            "reads 100 and no single test dominates.</p>\n";
+    out += machines;
 
     // Per test: bars, frame-time line, percentile curve, lows.
     for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
