@@ -393,7 +393,8 @@ std::string _barChart(int aTest, const std::vector<_resultsRun> &aRuns, const st
             maxV = std::max({maxV, s.test[aTest].score.max, s.test[aTest].score.ciHigh});
     const double top_ = _niceTop(maxV * 1.05);
     const double plotW = W - PAD_L - PAD_R - 90;
-    auto x = [&](double v) { return PAD_L + plotW * v / top_; };
+    // An interval reaching below zero is cut at the axis.
+    auto x = [&](double v) { return PAD_L + plotW * std::max(0.0, v) / top_; };
     std::string out = _svgOpen(h, std::string(sResultsTestName(aTest)) + " scores");
     for (int k = 0; k <= 4; ++k) {
         const double v = top_ * k / 4;
@@ -631,6 +632,11 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
                (r ? "<th>vs [1]</th>" : std::string());
     out += "</tr>\n";
     for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
+        bool any = false;
+        for (const _resultsSum &s : sums)
+            any |= s.test[i].scoresB != 0;
+        if (!any)
+            continue;
         out += "<tr><th>" + sResultsHtml(sResultsTestName(i)) + "</th><td class=\"n\">" +
                _num(sResultsRefScore(i), 0) + "</td>";
         for (size_t r = 0; r < aRuns.size(); ++r) {
