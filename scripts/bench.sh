@@ -19,13 +19,21 @@ if [ "${KESTREL_BENCH_WINE:-1}" != 0 ]; then
     done
 fi
 
-# The whole program on this machine, unattended, under Wine: KestrelRun starts Kestrel.exe, runs
-# the benchmark tests and prints the results file it saved. KESTREL_RUN_ARGS adds runner options
-# (e.g. "--tests 0,2,6 --frametime"); KESTREL_RUN_TIMEOUT bounds the run in seconds.
-say "unattended benchmark run"
+# The whole program on this machine, unattended, under Wine: KestrelRun starts Kestrel.exe and runs
+# the benchmark again until every test's coefficient of variation is at most KESTREL_STABLE_PCT
+# (default 3) or KESTREL_MAX_RUNS runs (default 10) are done. Every run's results file and
+# frame-time record are kept in build/runs with the run record, the report goes to
+# build/report.html, and the runs are stored in the results database (kestrel-results list).
+# KESTREL_RUN_ARGS adds runner options (e.g. "--tests 0,2,6"); KESTREL_RUN_TIMEOUT bounds one run
+# in seconds.
+say "unattended benchmark runs until stable"
 k_build_program
 k_display
 trap k_display_stop EXIT
 k_prefix
-(cd "$KBUILD/win/bin" && wine KestrelRun.exe --out "$KBUILD/results.txt" \
+mkdir -p "$KBUILD/runs"
+(cd "$KBUILD/win/bin" && wine KestrelRun.exe --out "$KBUILD/runs/Kestrel.txt" --report "$KBUILD/report.html" \
+    --until-stable "${KESTREL_STABLE_PCT:-3}" --max-runs "${KESTREL_MAX_RUNS:-10}" \
     --timeout "${KESTREL_RUN_TIMEOUT:-1200}" ${KESTREL_RUN_ARGS:-})
+record=$(ls -t "$KBUILD"/runs/Kestrel-*-record.txt | head -n 1)
+"$KBUILD/native/bin/kestrel-results" import "$record"

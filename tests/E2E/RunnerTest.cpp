@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "KbScene.h"
+#include "Library/Stats/StatsFile.h"
 
 namespace {
 
@@ -212,6 +213,48 @@ TEST(Runner, AShortBenchmarkIsSavedPrintedAndSummarised)
     }
     EXPECT_GT(ownAll, 0.0) << r.out.substr(prof);
     EXPECT_NE(r.err.find("results saved to"), std::string::npos) << r.err;
+}
+
+// Repeated runs keep every run's results file and frame-time record under numbered names with a
+// run record naming them, show their progress and write the report of them.
+TEST(Runner, RepeatedRunsKeepEveryRunAndReport)
+{
+    const std::string work = ShortRunFolder("KestrelRunRepeat", {"21", "27"});
+    const std::string out = work + "\\Results.txt", report = work + "\\report.html";
+    DeleteFileA(report.c_str());
+    const Outcome r = RunRunner("--tests 7 --runs 2 --timeout 100 --dir \"" + work + "\" --out \"" + out +
+                                    "\" --report \"" + report + "\"",
+                                [] {});
+    ASSERT_EQ(r.code, 0u) << r.err << r.out;
+    for (const char *want : {"run 1 of 2: 2D Graphics", "run 2 of 2: 2D Graphics", "[Runs]", "Kestrel Index"})
+        EXPECT_NE(r.out.find(want), std::string::npos) << want << "\n" << r.out;
+    // The record names both runs' files, and each of them is there.
+    const size_t at = r.out.find("run record: ");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    std::string record = r.out.substr(at + 12, r.out.find('\n', at) - at - 12);
+    if (!record.empty() && record.back() == '\r')
+        record.pop_back();
+    std::string text;
+    if (FILE *fp = std::fopen(record.c_str(), "rb")) {
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;)
+            text.append(buf, n);
+        std::fclose(fp);
+    }
+    _statsRecord rec;
+    _statsError err;
+    ASSERT_EQ(sStatsReadRecord(text.data(), text.size(), &rec, &err), 0) << record << ":" << err.line << ": "
+                                                                           << err.reason;
+    ASSERT_EQ(rec.runs.size(), 2u);
+    for (const _statsRecordRun &run : rec.runs)
+        for (const std::string &name : {run.results, run.frames})
+            EXPECT_NE(GetFileAttributesA((work + "\\" + name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
+    FILE *page = std::fopen(report.c_str(), "rb");
+    EXPECT_NE(page, nullptr);
+    if (page)
+        std::fclose(page);
+    // A count and a stability target together are refused.
+    EXPECT_EQ(RunRunner("--runs 2 --until-stable", [] {}).code, 1u);
 }
 
 TEST(Runner, ADemoWithScenesMissingIsReportedScenebyScene)

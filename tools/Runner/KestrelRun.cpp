@@ -9,15 +9,19 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "App/Bench/BenchCore.h"
 #include "Driver.h"
 #include "Profile.h"
+#include "ResultsCore.h"
 #include "System/Sys/SYSFOLDER.h"
 #include "ToolArgs.h"
 
@@ -56,11 +60,17 @@ struct Options {
     bool demo = false;
     DWORD minutes = 0; // demo: play this long in Continuous Loop, then stop
     DWORD timeoutMs = 1800 * 1000;
+    // Repeated runs: a fixed count, or until every test's CV is at most stablePct.
+    long runs = 0;          // 0: one run as before, files unnumbered
+    double stablePct = 0;   // --until-stable
+    long maxRuns = 10;      // with --until-stable
+    std::string report;     // the HTML report of the runs made
 };
 
 const char kUsage[] =
     "usage: KestrelRun [--tests LIST] [--loop] [--bgm] [--protect] [--challenge] [--frametime]\n"
     "                  [--profile] [--out FILE] [--log FILE] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
+    "                  [--runs N | --until-stable [P] [--max-runs M]] [--report FILE.html]\n"
     "       KestrelRun --demo [--minutes N] [--log FILE] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
     "  --tests LIST   benchmark tests to run, numbered 0-9, e.g. 0,2,6-8 (default: all offered)\n"
     "  --frametime    record frame times and print each test's average, 1 % low and 99th percentile\n"
@@ -72,7 +82,14 @@ const char kUsage[] =
     "                 (a new file); the runner prints how many calls failed\n"
     "  --demo         play the demo to its end with music; with --minutes N, in Continuous Loop\n"
     "                 for N minutes (a soak), then stop it with Escape\n"
-    "  --timeout      longest time for the whole run (default 1800 s)\n"
+    "  --runs N       run the benchmark N times; every run's results file and frame-time record\n"
+    "                 are kept, numbered, beside --out (FILE-<time>-<k>.txt, ...-<k>-frames.csv) with\n"
+    "                 a run record (...-record.txt) that kestrel-results imports\n"
+    "  --until-stable [P]  repeat until every chosen test's coefficient of variation is at most\n"
+    "                 P % (default 3) or --max-runs M (default 10) runs are done\n"
+    "  --report FILE.html  write the report of the runs made: scores with their 95 % intervals,\n"
+    "                 frame-time lines, percentiles, lows and stutters\n"
+    "  --timeout      longest time for one run (default 1800 s)\n"
     "  --exe PATH     Kestrel.exe (default: beside KestrelRun.exe)\n"
     "  --dir PATH     the folder Kestrel runs in, holding its Data (default: Kestrel.exe's)\n"
     "Tests: 0 Game1 (Low), 1 Game1 (High), 2 Game2 (Low), 3 Game2 (High), 4 Game3 (Low),\n"
@@ -139,6 +156,25 @@ bool ParseArgs(int aArgc, char **aArgv, Options *aOpt)
             aOpt->dir = aArgv[++i];
         } else if (arg == "--demo") {
             aOpt->demo = true;
+        } else if (arg == "--runs" && hasValue) {
+            aOpt->runs = std::atol(aArgv[++i]);
+            if (aOpt->runs < 1 || aOpt->runs > 1000)
+                return false;
+        } else if (arg == "--until-stable") {
+            aOpt->stablePct = 3;
+            // The target is optional: a number follows or not.
+            if (hasValue && (std::isdigit((unsigned char)aArgv[i + 1][0]) || aArgv[i + 1][0] == '.')) {
+                char *end;
+                aOpt->stablePct = std::strtod(aArgv[++i], &end);
+                if (*end || !(aOpt->stablePct > 0) || aOpt->stablePct > 100)
+                    return false;
+            }
+        } else if (arg == "--max-runs" && hasValue) {
+            aOpt->maxRuns = std::atol(aArgv[++i]);
+            if (aOpt->maxRuns < 2 || aOpt->maxRuns > 1000)
+                return false;
+        } else if (arg == "--report" && hasValue) {
+            aOpt->report = aArgv[++i];
         } else if (arg == "--minutes" && hasValue) {
             const long minutes = std::atol(aArgv[++i]);
             if (minutes <= 0)
@@ -148,7 +184,8 @@ bool ParseArgs(int aArgc, char **aArgv, Options *aOpt)
             return false;
         }
     }
-    return true;
+    // A fixed count and a stability target exclude each other.
+    return !(aOpt->runs && aOpt->stablePct > 0);
 }
 
 // Failed device calls in the log: the check's lines ("...: CALL failed: NAME (0x...)"); the
@@ -191,11 +228,14 @@ public:
     drv::Process kestrel;
     DWORD deadline = 0;
     HWND box = nullptr;
+    std::function<void()> tick; // called while waiting (the progress of repeated runs)
 
     // Waits until aFound returns a window, Kestrel shows a message, ends, or the time is up.
     template <class F> Seen Wait(F aFound, HWND *aWinP)
     {
         for (;;) {
+            if (tick)
+                tick();
             if ((*aWinP = aFound()) != nullptr)
                 return Seen::Wanted;
             if ((box = drv::FindMessageBox(kestrel.Id())) != nullptr) {
@@ -387,16 +427,97 @@ HWND FindRender(const Run &aRun)
     return win ? win : aRun.kestrel.FindWindow("Kestrel Light", "Kestrel Light");
 }
 
-int Benchmark(const Options &aOpt)
+std::string Clock(double aSeconds)
+{
+    char text[32];
+    const long s = aSeconds < 0 ? 0 : (long)(aSeconds + 0.5);
+    if (s >= 3600)
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    else
+        std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+    return text;
+}
+
+// Repeated runs: which run is on, how long runs took, and the progress line as each test starts.
+struct Series {
+    long k = 0, n = 0;          // run k of n (at most n when repeating until stable)
+    bool untilStable = false;
+    unsigned tests = 0;         // the chosen tests
+    DWORD startTick = 0, runTick = 0;
+    std::vector<double> runSeconds;
+    std::string log;            // Kestrel's run log of the run on
+    size_t logSeen = 0;
+    int testsStarted = 0;
+    std::string framePath;      // where Kestrel wrote this run's frame-time record
+
+    int TestCount() const
+    {
+        int n = 0;
+        for (int i = 0; i < 10; ++i)
+            n += (tests >> i) & 1;
+        return n ? n : 10;
+    }
+    void BeginRun()
+    {
+        runTick = GetTickCount();
+        logSeen = 0;
+        testsStarted = 0;
+    }
+    // Seconds left: from whole runs once one is done, before that from the tests done so far.
+    double Left(double aRunElapsed) const
+    {
+        const int perRun = TestCount();
+        double runSecs = 0;
+        if (!runSeconds.empty()) {
+            for (double r : runSeconds)
+                runSecs += r;
+            runSecs /= runSeconds.size();
+        } else if (testsStarted > 1) {
+            runSecs = aRunElapsed / (testsStarted - 1) * perRun;
+        } else {
+            return -1;
+        }
+        const double thisRun = runSecs > aRunElapsed ? runSecs - aRunElapsed : 0;
+        return thisRun + runSecs * (double)(n - k);
+    }
+    void Tick()
+    {
+        const std::string text = ReadText(log);
+        for (size_t at; (at = text.find("start ", logSeen)) != std::string::npos;) {
+            const size_t end = text.find('\n', at);
+            if (end == std::string::npos)
+                break;
+            logSeen = end;
+            unsigned row = 99;
+            const size_t space = text.find(' ', at + 6);
+            if (space == std::string::npos || std::sscanf(text.c_str() + space, " %u", &row) != 1)
+                continue;
+            ++testsStarted;
+            const DWORD now = GetTickCount();
+            const double runElapsed = (now - runTick) / 1000.0, left = Left(runElapsed);
+            std::printf("run %ld of %s%ld: %s, elapsed %s, %s\n", k, untilStable ? "at most " : "", n,
+                        row < 10 ? kTestName[row] : "closing scene", Clock((now - startTick) / 1000.0).c_str(),
+                        left < 0 ? "time left not known yet" : ("about " + Clock(left) + " left").c_str());
+            std::fflush(stdout);
+        }
+    }
+};
+
+int Benchmark(const Options &aOpt, Series *aSeriesP = nullptr)
 {
     Run run;
     run.deadline = GetTickCount() + aOpt.timeoutMs;
-    // The profile learns from the run log which test is on.
+    // The profile learns from the run log which test is on, and so does the progress of repeated runs.
     const std::string log = RunLogPath();
     DeleteFileA(log.c_str());
     std::vector<std::string> env;
-    if (aOpt.profile)
+    if (aOpt.profile || aSeriesP)
         env.push_back("KESTREL_RUNLOG=" + log);
+    if (aSeriesP) {
+        aSeriesP->log = log;
+        aSeriesP->BeginRun();
+        run.tick = [aSeriesP] { aSeriesP->Tick(); };
+    }
     if (!aOpt.log.empty())
         env.push_back("KESTREL_LOG=" + aOpt.log);
     if (!run.kestrel.Start(aOpt.exe.c_str(), aOpt.dir.c_str(), env))
@@ -412,6 +533,8 @@ int Benchmark(const Options &aOpt)
     const std::string frames = framePath;
     if (aOpt.frameTime)
         DeleteFileA(frames.c_str());
+    if (aSeriesP)
+        aSeriesP->framePath = frames;
 
     // The benchmark settings, box by box.
     drv::Click(panel, IDC_BENCHSET);
@@ -520,7 +643,8 @@ int Benchmark(const Options &aOpt)
         return Fail(EXIT_NOT_SAVED, "Kestrel did not write the results file " + out);
 
     const std::string text = ReadText(out);
-    std::fputs(text.c_str(), stdout);
+    if (!aSeriesP)
+        std::fputs(text.c_str(), stdout);
     std::fflush(stdout);
 
     // Leave as a user would: close the results, then the panel.
@@ -543,11 +667,138 @@ int Benchmark(const Options &aOpt)
     }
     if (!missing.empty())
         return Fail(EXIT_ENDED_EARLY, "the benchmark ended early: no score for " + missing);
-    if (aOpt.frameTime && !PrintFrameSummary(frames))
+    if (aSeriesP) {
+        if (aOpt.frameTime && GetFileAttributesA(frames.c_str()) == INVALID_FILE_ATTRIBUTES)
+            return Fail(EXIT_NOT_SAVED, "Kestrel did not write the frame-time record " + frames);
+    } else if (aOpt.frameTime && !PrintFrameSummary(frames)) {
         return Fail(EXIT_NOT_SAVED, "Kestrel did not write the frame-time record " + frames);
+    }
     if (aOpt.profile)
         PrintProfile(profile);
-    std::fprintf(stderr, "KestrelRun: results saved to %s\n", out.c_str());
+    if (!aSeriesP)
+        std::fprintf(stderr, "KestrelRun: results saved to %s\n", out.c_str());
+    return 0;
+}
+
+bool WriteText(const std::string &aPath, const std::string &aText)
+{
+    FILE *f = std::fopen(aPath.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(aText.data(), 1, aText.size(), f) == aText.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+std::string BaseName(const std::string &aPath)
+{
+    const size_t cut = aPath.find_last_of("\\/");
+    return cut == std::string::npos ? aPath : aPath.substr(cut + 1);
+}
+
+// Runs the benchmark again and again: a fixed count, or until every chosen test's coefficient of
+// variation is at most the target. Every run's results file and frame-time record are kept under
+// numbered names beside --out, with a run record naming them; the summary and the report come
+// from those files as kestrel-results would read them.
+int Repeat(const Options &aOpt, const std::string &aArgs)
+{
+    Options one = aOpt;
+    one.frameTime = true;
+    Series series;
+    series.untilStable = aOpt.stablePct > 0;
+    series.n = series.untilStable ? aOpt.maxRuns : (aOpt.runs ? aOpt.runs : 1);
+    series.tests = aOpt.tests;
+    series.startTick = GetTickCount();
+    // One name a session, from the local time, so files of an earlier session stay as they were.
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char stamp[32], started[32];
+    std::snprintf(stamp, sizeof stamp, "%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+                  now.wMinute, now.wSecond);
+    std::snprintf(started, sizeof started, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    const std::string folder = Folder(FullPath(aOpt.out));
+    std::string stem = BaseName(aOpt.out);
+    if (stem.find('.') != std::string::npos)
+        stem.erase(stem.rfind('.'));
+    stem += std::string("-") + stamp;
+    const std::string recordPath = folder + "\\" + stem + "-record.txt";
+    _statsRecord record;
+    record.started = started;
+    record.args = aArgs;
+    record.stablePct = aOpt.stablePct;
+
+    _resultsRun run;
+    _resultsSum sum = {};
+    unsigned open = 0;
+    for (series.k = 1; series.k <= series.n; ++series.k) {
+        const std::string name = stem + "-" + std::to_string(series.k);
+        one.out = folder + "\\" + name + ".txt";
+        if (GetFileAttributesA(one.out.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return Fail(EXIT_NOT_SAVED, one.out + " exists already; it is not overwritten");
+        const DWORD t0 = GetTickCount();
+        const int rc = Benchmark(one, &series);
+        if (rc)
+            return Fail(rc, "run " + std::to_string(series.k) + " failed; the runs before it are in " + recordPath);
+        series.runSeconds.push_back((GetTickCount() - t0) / 1000.0);
+        // Kestrel rewrites its record every run: this run's goes to its own numbered file.
+        const std::string frames = name + "-frames.csv";
+        if (!CopyFileA(series.framePath.c_str(), (folder + "\\" + frames).c_str(), TRUE))
+            return Fail(EXIT_NOT_SAVED, "cannot keep the frame-time record as " + folder + "\\" + frames);
+        DeleteFileA(series.framePath.c_str());
+        _statsRecordRun r;
+        r.number = series.k;
+        r.seconds = series.runSeconds.back();
+        r.results = name + ".txt";
+        r.frames = frames;
+        record.runs.push_back(r);
+        if (!WriteText(recordPath, sStatsWriteRecord(record)))
+            return Fail(EXIT_NOT_SAVED, "cannot write the run record " + recordPath);
+        std::string identity, err;
+        if (sResultsLoad(recordPath, &run, &identity, &err))
+            return Fail(EXIT_NOT_SAVED, "the files of run " + std::to_string(series.k) + " do not read back: " + err);
+        sResultsSummarise(run, &sum);
+        const unsigned chosen = aOpt.tests ? aOpt.tests : 0x3FF;
+        std::printf("run %ld done in %s:", series.k, Clock(series.runSeconds.back()).c_str());
+        for (const _statsTestResult &t : run.passes.back().results.tests)
+            if (t.scoredB)
+                std::printf(" %s %ld;", t.name.c_str(), t.score);
+        std::printf("\n");
+        open = sResultsUnsettled(sum, chosen, series.untilStable ? aOpt.stablePct : 100);
+        if (series.untilStable && series.k >= 2) {
+            std::printf("  coefficient of variation so far:");
+            for (int i = 0; i < RESULTS_TEST_NUM; ++i)
+                if ((chosen >> i) & 1 && sum.test[i].scoresB)
+                    std::printf(" %s %.1f %%;", kTestName[i], sum.test[i].score.cv * 100);
+            std::printf("\n");
+            if (!open)
+                break;
+        }
+        std::fflush(stdout);
+    }
+    run.label = stem;
+    std::printf("\n[Runs]\n%s", sResultsCompareText(std::vector<_resultsRun>(1, run)).c_str());
+    if (series.untilStable) {
+        std::string names;
+        for (int i = 0; i < RESULTS_TEST_NUM; ++i)
+            if ((open >> i) & 1)
+                names += (names.empty() ? "" : ", ") + std::string(kTestName[i]);
+        if (open)
+            std::printf("did not settle within %ld runs (CV above %g %%): %s\n", aOpt.maxRuns, aOpt.stablePct,
+                        names.c_str());
+        else
+            std::printf("every test settled (CV at most %g %%) after %u runs\n", aOpt.stablePct,
+                        (unsigned)run.passes.size());
+    }
+    if (!aOpt.report.empty()) {
+        const std::string page = sResultsReportHtml(std::vector<_resultsRun>(1, run),
+                                                    std::string("Made by KestrelRun " KESTREL_VERSION ", started ") +
+                                                        started);
+        if (!WriteText(aOpt.report, page))
+            return Fail(EXIT_NOT_SAVED, "cannot write the report " + aOpt.report);
+        std::printf("report: %s\n", aOpt.report.c_str());
+    }
+    std::printf("run record: %s\n", recordPath.c_str());
+    std::fflush(stdout);
     return 0;
 }
 
@@ -714,7 +965,14 @@ int main(int aArgc, char **aArgv)
             return Fail(EXIT_NOT_SAVED, "no folder can be written for the results file");
         opt.out = out;
     }
-    const int result = opt.demo ? Demo(opt) : Benchmark(opt);
+    if (!opt.report.empty())
+        opt.report = FullPath(opt.report);
+    // What the record keeps of how the runs were asked for.
+    std::string args;
+    for (int i = 1; i < aArgc; ++i)
+        args += (i > 1 ? " " : "") + std::string(aArgv[i]);
+    const bool repeat = opt.runs || opt.stablePct > 0 || !opt.report.empty();
+    const int result = opt.demo ? Demo(opt) : repeat ? Repeat(opt, args) : Benchmark(opt);
     if (!opt.log.empty())
         std::printf("device log: %u failed call(s) in %s\n", FailedCalls(opt.log), opt.log.c_str());
     return result;

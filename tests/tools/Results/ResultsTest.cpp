@@ -1,0 +1,280 @@
+// The results store and what is made from it: a file goes in whole or not at all, the same run
+// twice is stored once, a refused file is named with its line, the comparison marks only real
+// differences, and the report page carries every test and score with names escaped.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "App/Bench/BenchCore.h"
+#include "App/CtrlPanel/CtrlPanelCore.h"
+#include "ResultsCore.h"
+#include "ResultsStore.h"
+#include "System/Env/Env.h"
+
+namespace {
+
+// A results file as Kestrel writes it, every test scored at aScale x its reference score.
+std::string _results(const double *aScaleP, const char *aAdapterP)
+{
+    _cpEnv env = {};
+    env.benchTestOption = 0x3FF;
+    _cpScore scores[CP_TEST_NUM] = {}, overall = {};
+    for (int i = 0; i < CP_TEST_NUM; ++i)
+        cpStoreScore(scores, i, 0, aScaleP[i] / cpRefScoreRate[i] / 32.0, 0, 0);
+    cpMakeOverallScore(scores, &overall);
+    _cpResultInfo info = {"Test CPU", "1.000 GHz", aAdapterP, 1000, 2000, 3000, 0x700, ENV_EX_SSE2,
+                          &env, scores, &overall};
+    return cpMakeResultsText(info);
+}
+
+// aSeconds of frames per test at aMs each, with one long frame in the middle of each test.
+std::string _frames(double aSeconds, double aMs, double aSpikeMs)
+{
+    std::string text = BENCH_FRAME_HEAD "\n";
+    char line[160];
+    for (int test = 0; test < CP_TEST_NUM; ++test) {
+        const long n = (long)(aSeconds * 1000 / aMs);
+        double t = 0;
+        for (long i = 0; i < n; ++i) {
+            const double d = i == n / 2 ? aSpikeMs : aMs + 0.5 * std::sin(i * 0.1);
+            t += d;
+            _benchFrameRec rec = {test, (int32_t)i, t, d, 1.0, aMs / 2, 1.0};
+            sBenchFrameLine(line, sizeof line, &rec);
+            text += line;
+        }
+    }
+    return text;
+}
+
+struct Dir {
+    std::string path;
+    bool keep = false;
+    Dir()
+    {
+        char tmpl[] = "/tmp/kestrel-results-XXXXXX";
+        path = mkdtemp(tmpl);
+    }
+    // A folder the caller owns, kept.
+    explicit Dir(const char *aPathP) : path(aPathP), keep(true) {}
+    ~Dir()
+    {
+        if (!keep)
+            std::system(("rm -rf '" + path + "'").c_str());
+    }
+    std::string Write(const std::string &aName, const std::string &aText) const
+    {
+        const std::string p = path + "/" + aName;
+        FILE *f = std::fopen(p.c_str(), "wb");
+        std::fwrite(aText.data(), 1, aText.size(), f);
+        std::fclose(f);
+        return p;
+    }
+};
+
+// A run record of three passes on one machine, each at its scale.
+std::string _record(const Dir &aDir, const char *aPrefix, const char *aAdapterP, const double (*aScale)[CP_TEST_NUM],
+                    double aFrameMs)
+{
+    _statsRecord rec;
+    rec.started = "2026-12-08 05:00:00";
+    rec.args = "--runs 3 --frametime";
+    for (long k = 1; k <= 3; ++k) {
+        const std::string r = std::string(aPrefix) + "-" + std::to_string(k) + ".txt";
+        const std::string f = std::string(aPrefix) + "Frames-" + std::to_string(k) + ".csv";
+        aDir.Write(r, _results(aScale[k - 1], aAdapterP));
+        aDir.Write(f, _frames(2, aFrameMs + k, 80));
+        rec.runs.push_back({k, 60, r, f});
+    }
+    return aDir.Write(std::string(aPrefix) + ".run", sStatsWriteRecord(rec));
+}
+
+long _count(const std::string &aDb, const char *aTableP)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(aDb.c_str(), &db);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, (std::string("SELECT count(*) FROM ") + aTableP).c_str(), -1, &st, nullptr);
+    long n = st && sqlite3_step(st) == SQLITE_ROW ? (long)sqlite3_column_int64(st, 0) : -1;
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return n;
+}
+
+const double kMachineA[3][CP_TEST_NUM] = {
+    {1.00, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 40.0, 1.0, 1.00},
+    {1.01, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 40.5, 1.0, 1.20},
+    {0.99, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 39.5, 1.0, 0.85},
+};
+// Game1 (Low) 20 % faster, Your Fighter 10 % faster but noisy.
+const double kMachineB[3][CP_TEST_NUM] = {
+    {1.20, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 40.0, 1.0, 1.25},
+    {1.21, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 40.5, 1.0, 0.90},
+    {1.19, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 39.5, 1.0, 1.15},
+};
+
+} // namespace
+
+TEST(ResultsStore, ImportIsWholeOrNothingAndOnce)
+{
+    Dir dir;
+    const std::string db = dir.path + "/results.db";
+    const std::string rec = _record(dir, "A", "Adapter A", kMachineA, 10);
+    _storeHandle h = {};
+    std::string err;
+    ASSERT_EQ(sStoreOpen(storeSqliteOps, db, &h, &err), 0) << err;
+    _resultsRun run;
+    std::string identity;
+    ASSERT_EQ(sResultsLoad(rec, &run, &identity, &err), 0) << err;
+    ASSERT_EQ(run.passes.size(), 3u);
+
+    // A write that fails half-way leaves nothing behind, at every point it can fail.
+    for (long after : {0L, 1L, 5L, 40L, 80L}) {
+        storeFaultAfter = after;
+        long id = 0;
+        EXPECT_EQ(sStoreImport(&h, run, sStoreHash(identity), &id, &err), -1) << after;
+        storeFaultAfter = -1;
+        for (const char *table : {"run", "pass", "field", "score", "frames"})
+            EXPECT_EQ(_count(db, table), 0) << table << " after a fault at row " << after;
+    }
+    long id = 0, again = 0;
+    ASSERT_EQ(sStoreImport(&h, run, sStoreHash(identity), &id, &err), 1) << err;
+    EXPECT_EQ(sStoreImport(&h, run, sStoreHash(identity), &again, &err), 0);
+    EXPECT_EQ(again, id);
+    EXPECT_EQ(_count(db, "run"), 1);
+    EXPECT_EQ(_count(db, "pass"), 3);
+
+    // What comes back is what went in.
+    _resultsRun back;
+    ASSERT_EQ(storeSqliteOps.load(h.store, id, &back, &err), 1) << err;
+    ASSERT_EQ(back.passes.size(), 3u);
+    EXPECT_EQ(back.args, "--runs 3 --frametime");
+    EXPECT_EQ(back.passes[1].results.tests[7].score, run.passes[1].results.tests[7].score);
+    EXPECT_EQ(sStatsField(back.passes[0].results.system, "Display Adapter"), "Adapter A");
+    ASSERT_EQ(back.passes[2].frames.size(), run.passes[2].frames.size());
+    EXPECT_EQ(back.passes[2].frames[100].deltaMs, run.passes[2].frames[100].deltaMs);
+    EXPECT_EQ(storeSqliteOps.load(h.store, id + 1, &back, &err), 0);
+    sStoreClose(&h);
+
+    // Reopening finds the schema in place and applies nothing twice.
+    ASSERT_EQ(sStoreOpen(storeSqliteOps, db, &h, &err), 0) << err;
+    EXPECT_EQ(storeSqliteOps.version(h.store, &err), storeSchemaVersion);
+    sStoreClose(&h);
+}
+
+TEST(ResultsStore, RefusesAFileOfARecordWithItsNameAndLine)
+{
+    Dir dir;
+    const std::string rec = _record(dir, "A", "Adapter A", kMachineA, 10);
+    // The second pass's results file cut short: the whole record is refused, naming that file.
+    std::string text = _results(kMachineA[1], "Adapter A");
+    dir.Write("A-2.txt", text.substr(0, text.find("[Overall Score]") - 200));
+    _resultsRun run;
+    std::string identity, err;
+    EXPECT_EQ(sResultsLoad(rec, &run, &identity, &err), -1);
+    EXPECT_NE(err.find("A-2.txt:"), std::string::npos) << err;
+    EXPECT_EQ(sResultsLoad(dir.path + "/missing.txt", &run, &identity, &err), -1);
+    EXPECT_EQ(sResultsLoad(dir.Write("x.bin", "\x7f" "ELF\n"), &run, &identity, &err), -1);
+    EXPECT_NE(err.find("x.bin:1: not a Kestrel"), std::string::npos) << err;
+}
+
+TEST(ResultsCompare, MarksOnlyRealDifferences)
+{
+    Dir dir;
+    std::vector<_resultsRun> runs(2);
+    std::string identity, err;
+    ASSERT_EQ(sResultsLoad(_record(dir, "A", "Adapter A", kMachineA, 10), &runs[0], &identity, &err), 0) << err;
+    ASSERT_EQ(sResultsLoad(_record(dir, "B", "Adapter B", kMachineB, 12), &runs[1], &identity, &err), 0) << err;
+    const std::string table = sResultsCompareText(runs);
+    auto rowOf = [&](const char *aTest) {
+        const size_t at = table.find(std::string(aTest) + " ");
+        return at == std::string::npos ? std::string() : table.substr(at, table.find('\n', at) - at);
+    };
+    EXPECT_EQ(rowOf("Game1 (Low)").back(), '*') << table;     // 20 % and steady
+    EXPECT_EQ(rowOf("Your Fighter").back(), ' ') << table;    // 10 % within its noise
+    EXPECT_EQ(rowOf("2D Graphics").back(), ' ') << table;     // the same
+    EXPECT_NE(table.find("Kestrel Index"), std::string::npos);
+
+    // The reference system reads 100 on the index.
+    _resultsSum sum;
+    sResultsSummarise(runs[0], &sum);
+    EXPECT_NEAR(sum.index, 100 * std::pow(40.0, 0.1), 1.0);
+    EXPECT_EQ(sResultsUnsettled(sum, 0x3FF, 3.0), 1u << 9);  // only Your Fighter is noisier than 3 %
+}
+
+TEST(ResultsReport, EscapesNamesAndCarriesEveryScore)
+{
+    Dir dir;
+    std::vector<_resultsRun> runs(1);
+    std::string identity, err;
+    ASSERT_EQ(sResultsLoad(_record(dir, "A", "<script>alert(\"x\")</script> & 'GPU' \xff\xfe", kMachineA, 10),
+                           &runs[0], &identity, &err), 0) << err;
+    runs[0].label = "<b>label</b>";
+    const std::string page = sResultsReportHtml(runs, "made by <test>");
+    EXPECT_EQ(page.find("<script"), std::string::npos);
+    EXPECT_EQ(page.find("<b>label"), std::string::npos);
+    EXPECT_NE(page.find("&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; &#39;GPU&#39; \xEF\xBF\xBD\xEF\xBF\xBD"),
+              std::string::npos);
+    EXPECT_NE(page.find("&lt;b&gt;label&lt;/b&gt;"), std::string::npos);
+    // Nothing is fetched: no script, stylesheet, image or frame from anywhere.
+    for (const char *fetch : {"<script", "<link", "src=", "<iframe", "url("})
+        EXPECT_EQ(page.find(fetch), std::string::npos) << fetch;
+    _resultsSum sum;
+    sResultsSummarise(runs[0], &sum);
+    for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
+        EXPECT_NE(page.find(sResultsHtml(sResultsTestName(i))), std::string::npos) << i;
+        char mean[32];
+        std::snprintf(mean, sizeof mean, "%.0f", sum.test[i].score.mean);
+        EXPECT_NE(page.find(mean), std::string::npos) << i;
+    }
+    // The one 80 ms frame among 200 of 11 ms keeps its pixel column: on the 0..100 ms axis of
+    // 180 pixels under a margin of 8, its column reaches y = 8 + 180 - 144 = 44.
+    const size_t line = page.find("class=\"ft\"");
+    ASSERT_NE(line, std::string::npos);
+    EXPECT_NE(page.substr(line, page.find("/>", line) - line).find(".5 44.0L"), std::string::npos);
+}
+
+// Writes the browser check's inputs (driven by report-browser.sh): two machines' run records with
+// their files, a report of both, one with a ten-minute frame record, and the texts each page
+// must show.
+TEST(ResultsReport, WritesBrowserInputs)
+{
+    const char *out = std::getenv("KESTREL_REPORT_DIR");
+    if (!out)
+        GTEST_SKIP() << "only for the browser check";
+    Dir dir(out);
+    std::vector<_resultsRun> runs(2);
+    std::string identity, err;
+    ASSERT_EQ(sResultsLoad(_record(dir, "A", "Adapter A", kMachineA, 10), &runs[0], &identity, &err), 0) << err;
+    ASSERT_EQ(sResultsLoad(_record(dir, "B", "Adapter \"B\" <fast>", kMachineB, 12), &runs[1], &identity, &err), 0) << err;
+    dir.Write("two.html", sResultsReportHtml(runs, "browser check"));
+    std::string expect = "Adapter \"B\" <fast>\n";
+    for (const _resultsRun &run : runs) {
+        _resultsSum sum;
+        sResultsSummarise(run, &sum);
+        for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
+            char mean[32];
+            std::snprintf(mean, sizeof mean, "%.0f", sum.test[i].score.mean);
+            expect += std::string(sResultsTestName(i)) + "\n" + mean + "\n";
+        }
+    }
+    dir.Write("two.expect", expect);
+    // Ten minutes of 2D Graphics at 60 fps in each of three passes, one 120 ms frame in each.
+    std::vector<_resultsRun> longRun(1, runs[0]);
+    for (_resultsPass &p : longRun[0].passes) {
+        p.frames.clear();
+        double t = 0;
+        for (long i = 0; i < 36000; ++i) {
+            const double d = i == 20000 ? 120.0 : 16.7 + (i % 7) * 0.1;
+            t += d;
+            p.frames.push_back(_statsFrame{7, (int32_t)i, t, d, 1, 8, 1});
+        }
+    }
+    dir.Write("long.html", sResultsReportHtml(longRun, "ten-minute record"));
+}

@@ -1,0 +1,74 @@
+#ifndef KESTREL_TOOLS_RESULTS_RESULTSCORE_H
+#define KESTREL_TOOLS_RESULTS_RESULTSCORE_H
+
+// Sets of repeated benchmark runs as the runner makes them and the results store keeps them:
+// each test's spread and frame times, the comparison of sets, and the report page. Portable: the
+// runner builds it on Windows, kestrel-results natively.
+
+#include <string>
+#include <vector>
+
+#include "Library/Stats/StatsFile.h"
+#include "Library/Stats/StatsLib.h"
+
+enum { RESULTS_TEST_NUM = 10 };
+
+// One pass of the benchmark: its results file and, when recorded, its frame times.
+struct _resultsPass {
+    _statsResults results;
+    std::vector<_statsFrame> frames;
+    double seconds;  // 0 when not known
+};
+
+// A set of passes on one machine with one set of options: what a runner session or one imported
+// file gives.
+struct _resultsRun {
+    long id;              // store id, 0 outside a store
+    std::string label;    // what the page and table call it
+    std::string source;   // the file it came from
+    std::string args;     // the runner's options, when known
+    std::vector<_resultsPass> passes;
+};
+
+struct _resultsTestSum {
+    int scoresB;              // at least one pass scored the test
+    _statsSet score;          // over the passes that scored it
+    std::vector<double> values;
+    int framesB;
+    _statsFrames frames;      // every pass's frames of the test, pooled
+};
+
+struct _resultsSum {
+    _resultsTestSum test[RESULTS_TEST_NUM];
+    double index;             // Kestrel Index of the mean scores, 0 without any
+    int overallB;             // every pass has the overall score
+    _statsSet overall;
+};
+
+// A test's name and the reference system's score, in benchmark row order (the program's tables).
+const char *sResultsTestName(int aTest);
+double sResultsRefScore(int aTest);
+
+// Reads a results file, a frame-time record or a runner's run record (with the files it names,
+// found beside it) into a run. *aIdentityP receives the bytes that make the run what it is (the
+// files' contents), for the store's content hash. 0, or -1 with "file:line: reason" in *aErrP.
+int sResultsLoad(const std::string &aPath, _resultsRun *aRunP, std::string *aIdentityP, std::string *aErrP);
+
+void sResultsSummarise(const _resultsRun &aRun, _resultsSum *aSumP);
+
+// Tests in aSums (any of them) whose CV is above aPct percent, or that have fewer than two
+// scored passes: those a repeat-until-stable run keeps going for.
+unsigned sResultsUnsettled(const _resultsSum &aSum, unsigned aTests, double aPct);
+
+// The comparison table: every test's mean and 95 % interval per set, its CV and runs, and each
+// later set's difference from the first, marked "*" where Welch's test finds it real (p < 0.05)
+// and "?" where a set has too few runs to tell.
+std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns);
+
+// The report: one self-contained HTML page (inline SVG and CSS, no script).
+std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std::string &aMadeBy);
+
+// Text made safe for HTML: markup characters as entities, bytes that are not UTF-8 as U+FFFD.
+std::string sResultsHtml(const std::string &aText);
+
+#endif

@@ -1,0 +1,346 @@
+// The results store in one SQLite file.
+#include <sqlite3.h>
+
+#include <cstring>
+#include <ctime>
+
+#include "ResultsStore.h"
+
+struct _store {
+    sqlite3 *db;
+    long rows;  // written by the open insert, for storeFaultAfter
+};
+
+namespace {
+
+int _error(_store *aS, std::string *aErrP, const char *aWhatP)
+{
+    *aErrP = std::string(aWhatP) + ": " + sqlite3_errmsg(aS->db);
+    return -1;
+}
+
+// A prepared statement that finalizes itself.
+struct _stmt {
+    sqlite3_stmt *st = nullptr;
+    _stmt(_store *aS, const char *aSqlP) { sqlite3_prepare_v2(aS->db, aSqlP, -1, &st, nullptr); }
+    ~_stmt() { sqlite3_finalize(st); }
+    _stmt &text(int aI, const std::string &aV)
+    {
+        sqlite3_bind_text(st, aI, aV.data(), (int)aV.size(), SQLITE_TRANSIENT);
+        return *this;
+    }
+    _stmt &integer(int aI, long long aV)
+    {
+        sqlite3_bind_int64(st, aI, aV);
+        return *this;
+    }
+    _stmt &real(int aI, double aV)
+    {
+        sqlite3_bind_double(st, aI, aV);
+        return *this;
+    }
+    _stmt &blob(int aI, const std::string &aV)
+    {
+        sqlite3_bind_blob(st, aI, aV.data(), (int)aV.size(), SQLITE_TRANSIENT);
+        return *this;
+    }
+    std::string column(int aI) const
+    {
+        const unsigned char *p = sqlite3_column_text(st, aI);
+        return p ? std::string((const char *)p, (size_t)sqlite3_column_bytes(st, aI)) : std::string();
+    }
+};
+
+// Runs a write; counts it against the test fault.
+int _write(_store *aS, _stmt &aSt, std::string *aErrP)
+{
+    if (!aSt.st)
+        return _error(aS, aErrP, "prepare");
+    if (storeFaultAfter >= 0 && aS->rows >= storeFaultAfter) {
+        *aErrP = "write failed (test fault after " + std::to_string(storeFaultAfter) + " rows)";
+        return -1;
+    }
+    if (sqlite3_step(aSt.st) != SQLITE_DONE)
+        return _error(aS, aErrP, "write");
+    ++aS->rows;
+    return 0;
+}
+
+_store *_open(const std::string &aWhere, std::string *aErrP)
+{
+    _store *s = new _store{nullptr, 0};
+    if (sqlite3_open_v2(aWhere.c_str(), &s->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        *aErrP = "cannot open " + aWhere + ": " + (s->db ? sqlite3_errmsg(s->db) : "out of memory");
+        sqlite3_close(s->db);
+        delete s;
+        return nullptr;
+    }
+    sqlite3_busy_timeout(s->db, 5000);
+    sqlite3_exec(s->db, "PRAGMA foreign_keys = ON;", nullptr, nullptr, nullptr);
+    return s;
+}
+
+void _close(_store *aS)
+{
+    sqlite3_close(aS->db);
+    delete aS;
+}
+
+int _script(_store *aS, const char *aSqlP, std::string *aErrP)
+{
+    char *msg = nullptr;
+    if (sqlite3_exec(aS->db, aSqlP, nullptr, nullptr, &msg) != SQLITE_OK) {
+        *aErrP = msg ? msg : "error";
+        sqlite3_free(msg);
+        return -1;
+    }
+    return 0;
+}
+
+int _begin(_store *aS, std::string *aErrP)
+{
+    aS->rows = 0;
+    // Taken for writing at once, so two importers never interleave.
+    return _script(aS, "BEGIN IMMEDIATE;", aErrP);
+}
+
+int _commit(_store *aS, std::string *aErrP)
+{
+    return _script(aS, "COMMIT;", aErrP);
+}
+
+void _rollback(_store *aS)
+{
+    if (!sqlite3_get_autocommit(aS->db))
+        sqlite3_exec(aS->db, "ROLLBACK;", nullptr, nullptr, nullptr);
+}
+
+long _version(_store *aS, std::string *aErrP)
+{
+    _stmt has(aS, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'kestrel_schema';");
+    if (!has.st || sqlite3_step(has.st) != SQLITE_ROW)
+        return _error(aS, aErrP, "reading the schema");
+    if (sqlite3_column_int(has.st, 0) == 0)
+        return 0;
+    _stmt v(aS, "SELECT version FROM kestrel_schema;");
+    if (!v.st || sqlite3_step(v.st) != SQLITE_ROW)
+        return _error(aS, aErrP, "reading the schema version");
+    return (long)sqlite3_column_int64(v.st, 0);
+}
+
+long _find(_store *aS, const std::string &aHash, std::string *aErrP)
+{
+    _stmt st(aS, "SELECT id FROM run WHERE hash = ?;");
+    if (!st.st)
+        return _error(aS, aErrP, "prepare");
+    st.text(1, aHash);
+    const int rc = sqlite3_step(st.st);
+    if (rc == SQLITE_ROW)
+        return (long)sqlite3_column_int64(st.st, 0);
+    return rc == SQLITE_DONE ? 0 : _error(aS, aErrP, "find");
+}
+
+// Frame records packed little-endian: frame (int32), then ms, deltaMs, updateMs, drawMs,
+// presentMs (IEEE doubles), so a database moves between machines as it is.
+const size_t FRAME_BYTES = 4 + 5 * 8;
+
+void _put(std::string &aOut, uint64_t aV, int aBytes)
+{
+    for (int i = 0; i < aBytes; ++i)
+        aOut += (char)(uint8_t)(aV >> (8 * i));
+}
+
+uint64_t _get(const unsigned char *aP, int aBytes)
+{
+    uint64_t v = 0;
+    for (int i = 0; i < aBytes; ++i)
+        v |= (uint64_t)aP[i] << (8 * i);
+    return v;
+}
+
+std::string _pack(const std::vector<_statsFrame> &aFrames, int aTest, long *aCntP)
+{
+    std::string out;
+    long n = 0;
+    for (const _statsFrame &f : aFrames) {
+        if (f.test != aTest)
+            continue;
+        _put(out, (uint32_t)f.frame, 4);
+        for (double v : {f.ms, f.deltaMs, f.updateMs, f.drawMs, f.presentMs}) {
+            uint64_t bits;
+            std::memcpy(&bits, &v, 8);
+            _put(out, bits, 8);
+        }
+        ++n;
+    }
+    *aCntP = n;
+    return out;
+}
+
+std::string _nowUtc()
+{
+    char text[32];
+    const std::time_t t = std::time(nullptr);
+    std::tm tm = {};
+    gmtime_r(&t, &tm);
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return text;
+}
+
+long _insert(_store *aS, const _resultsRun &aRun, const std::string &aHash, std::string *aErrP)
+{
+    _stmt run(aS, "INSERT INTO run (hash, label, source, args, imported) VALUES (?, ?, ?, ?, ?);");
+    run.text(1, aHash).text(2, aRun.label).text(3, aRun.source).text(4, aRun.args).text(5, _nowUtc());
+    if (_write(aS, run, aErrP))
+        return -1;
+    const long long runId = sqlite3_last_insert_rowid(aS->db);
+    for (size_t p = 0; p < aRun.passes.size(); ++p) {
+        const _resultsPass &pass = aRun.passes[p];
+        const _statsResults &r = pass.results;
+        _stmt ps(aS, "INSERT INTO pass (run_id, number, seconds, version, overall_scored, overall, overall_fps)"
+                     " VALUES (?, ?, ?, ?, ?, ?, ?);");
+        ps.integer(1, runId).integer(2, (long long)p + 1).real(3, pass.seconds).text(4, r.version);
+        ps.integer(5, r.overallB).integer(6, r.overall).real(7, r.overallFps);
+        if (_write(aS, ps, aErrP))
+            return -1;
+        const long long passId = sqlite3_last_insert_rowid(aS->db);
+        const struct { const char *section; const std::vector<_statsField> *fields; } sectionTbl[] = {
+            {"system", &r.system}, {"options", &r.options}};
+        for (const auto &sec : sectionTbl)
+            for (size_t i = 0; i < sec.fields->size(); ++i) {
+                _stmt f(aS, "INSERT INTO field (pass_id, section, seq, label, value) VALUES (?, ?, ?, ?, ?);");
+                f.integer(1, passId).text(2, sec.section).integer(3, (long long)i);
+                f.text(4, (*sec.fields)[i].label).text(5, (*sec.fields)[i].value);
+                if (_write(aS, f, aErrP))
+                    return -1;
+            }
+        for (size_t i = 0; i < r.tests.size(); ++i) {
+            const _statsTestResult &t = r.tests[i];
+            _stmt sc(aS, "INSERT INTO score (pass_id, seq, test, scored, score, fps) VALUES (?, ?, ?, ?, ?, ?);");
+            sc.integer(1, passId).integer(2, (long long)i).text(3, t.name).integer(4, t.scoredB);
+            sc.integer(5, t.score).real(6, t.fps);
+            if (_write(aS, sc, aErrP))
+                return -1;
+        }
+        for (int test = 0; test < 64; ++test) {
+            long n = 0;
+            const std::string data = _pack(pass.frames, test, &n);
+            if (!n)
+                continue;
+            _stmt fr(aS, "INSERT INTO frames (pass_id, test, count, data) VALUES (?, ?, ?, ?);");
+            fr.integer(1, passId).integer(2, test).integer(3, n).blob(4, data);
+            if (_write(aS, fr, aErrP))
+                return -1;
+        }
+    }
+    return (long)runId;
+}
+
+int _list(_store *aS, std::vector<_storeRunRow> *aRowsP, std::string *aErrP)
+{
+    _stmt st(aS,
+             "SELECT r.id, r.imported, r.label, r.source, (SELECT count(*) FROM pass p WHERE p.run_id = r.id),"
+             " (SELECT f.value FROM field f JOIN pass p ON f.pass_id = p.id WHERE p.run_id = r.id AND"
+             "  f.section = 'system' AND f.label = 'Display Adapter' ORDER BY p.number LIMIT 1),"
+             " (SELECT f.value FROM field f JOIN pass p ON f.pass_id = p.id WHERE p.run_id = r.id AND"
+             "  f.section = 'system' AND f.label = 'Processor Type' ORDER BY p.number LIMIT 1)"
+             " FROM run r ORDER BY r.id;");
+    if (!st.st)
+        return _error(aS, aErrP, "prepare");
+    int rc;
+    while ((rc = sqlite3_step(st.st)) == SQLITE_ROW) {
+        _storeRunRow row;
+        row.id = (long)sqlite3_column_int64(st.st, 0);
+        row.imported = st.column(1);
+        row.label = st.column(2);
+        row.source = st.column(3);
+        row.passes = (long)sqlite3_column_int64(st.st, 4);
+        row.adapter = st.column(5);
+        row.processor = st.column(6);
+        row.tests = 0;
+        _stmt t(aS, "SELECT DISTINCT s.seq FROM score s JOIN pass p ON s.pass_id = p.id WHERE p.run_id = ? AND"
+                    " s.scored = 1;");
+        t.integer(1, row.id);
+        while (t.st && sqlite3_step(t.st) == SQLITE_ROW) {
+            const int seq = sqlite3_column_int(t.st, 0);
+            if (seq >= 0 && seq < 32)
+                row.tests |= 1u << seq;
+        }
+        aRowsP->push_back(row);
+    }
+    return rc == SQLITE_DONE ? 0 : _error(aS, aErrP, "list");
+}
+
+int _load(_store *aS, long aId, _resultsRun *aRunP, std::string *aErrP)
+{
+    _stmt run(aS, "SELECT label, source, args FROM run WHERE id = ?;");
+    if (!run.st)
+        return _error(aS, aErrP, "prepare");
+    run.integer(1, aId);
+    const int rc = sqlite3_step(run.st);
+    if (rc == SQLITE_DONE)
+        return 0;
+    if (rc != SQLITE_ROW)
+        return _error(aS, aErrP, "load");
+    _resultsRun out;
+    out.id = aId;
+    out.label = run.column(0);
+    out.source = run.column(1);
+    out.args = run.column(2);
+    _stmt ps(aS, "SELECT id, seconds, version, overall_scored, overall, overall_fps FROM pass WHERE run_id = ?"
+                 " ORDER BY number;");
+    ps.integer(1, aId);
+    while (ps.st && sqlite3_step(ps.st) == SQLITE_ROW) {
+        const long long passId = sqlite3_column_int64(ps.st, 0);
+        _resultsPass pass = {};
+        pass.seconds = sqlite3_column_double(ps.st, 1);
+        pass.results.version = ps.column(2);
+        pass.results.overallB = sqlite3_column_int(ps.st, 3);
+        pass.results.overall = (long)sqlite3_column_int64(ps.st, 4);
+        pass.results.overallFps = sqlite3_column_double(ps.st, 5);
+        _stmt f(aS, "SELECT section, label, value FROM field WHERE pass_id = ? ORDER BY section, seq;");
+        f.integer(1, passId);
+        while (f.st && sqlite3_step(f.st) == SQLITE_ROW)
+            (f.column(0) == "system" ? pass.results.system : pass.results.options)
+                .push_back(_statsField{f.column(1), f.column(2)});
+        _stmt sc(aS, "SELECT test, scored, score, fps FROM score WHERE pass_id = ? ORDER BY seq;");
+        sc.integer(1, passId);
+        while (sc.st && sqlite3_step(sc.st) == SQLITE_ROW)
+            pass.results.tests.push_back(_statsTestResult{sc.column(0), sqlite3_column_int(sc.st, 1),
+                                                          (long)sqlite3_column_int64(sc.st, 2),
+                                                          sqlite3_column_double(sc.st, 3)});
+        _stmt fr(aS, "SELECT test, count, data FROM frames WHERE pass_id = ? ORDER BY test;");
+        fr.integer(1, passId);
+        while (fr.st && sqlite3_step(fr.st) == SQLITE_ROW) {
+            const int test = sqlite3_column_int(fr.st, 0);
+            const long long n = sqlite3_column_int64(fr.st, 1);
+            const unsigned char *p = (const unsigned char *)sqlite3_column_blob(fr.st, 2);
+            const size_t bytes = (size_t)sqlite3_column_bytes(fr.st, 2);
+            // A row whose size does not match its count is not read past its end.
+            if (n < 0 || (size_t)n * FRAME_BYTES != bytes) {
+                *aErrP = "frame times of run " + std::to_string(aId) + " test " + std::to_string(test) +
+                         " are damaged";
+                return -1;
+            }
+            for (long long i = 0; i < n; ++i, p += FRAME_BYTES) {
+                _statsFrame f = {};
+                f.test = test;
+                f.frame = (int32_t)(uint32_t)_get(p, 4);
+                double *const valTbl[5] = {&f.ms, &f.deltaMs, &f.updateMs, &f.drawMs, &f.presentMs};
+                for (int k = 0; k < 5; ++k) {
+                    const uint64_t bits = _get(p + 4 + 8 * k, 8);
+                    std::memcpy(valTbl[k], &bits, 8);
+                }
+                pass.frames.push_back(f);
+            }
+        }
+        out.passes.push_back(pass);
+    }
+    *aRunP = out;
+    return 1;
+}
+
+} // namespace
+
+const _storeOps storeSqliteOps = {"sqlite", _open,  _close, _script, _begin, _commit,
+                                  _rollback, _version, _find, _insert, _list,  _load};

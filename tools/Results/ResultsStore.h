@@ -1,0 +1,69 @@
+#ifndef KESTREL_TOOLS_RESULTS_RESULTSSTORE_H
+#define KESTREL_TOOLS_RESULTS_RESULTSSTORE_H
+
+// The results store: sets of runs kept by their content, behind a small table of operations so
+// that another database can stand in for SQLite on the same schema. The schema grows by numbered
+// migrations, each applied once in its own transaction.
+
+#include <string>
+#include <vector>
+
+#include "ResultsCore.h"
+
+// One line of the list.
+struct _storeRunRow {
+    long id;
+    std::string imported;  // UTC, ISO 8601
+    std::string label, source, adapter, processor;
+    long passes;
+    unsigned tests;        // bit n: test n scored in some pass
+};
+
+struct _store;
+
+struct _storeOps {
+    const char *name;
+    _store *(*open)(const std::string &aWhere, std::string *aErrP);
+    void (*close)(_store *aStoreP);
+    // Runs one SQL script of the schema (several statements) inside the open transaction.
+    int (*script)(_store *aStoreP, const char *aSqlP, std::string *aErrP);
+    int (*begin)(_store *aStoreP, std::string *aErrP);
+    int (*commit)(_store *aStoreP, std::string *aErrP);
+    void (*rollback)(_store *aStoreP);
+    // The schema version in force (0 for an empty database), -1 on error.
+    long (*version)(_store *aStoreP, std::string *aErrP);
+    // Id of the run with that content, 0 when none, -1 on error.
+    long (*find)(_store *aStoreP, const std::string &aHash, std::string *aErrP);
+    // Inserts a run with its passes inside the open transaction: the new id, or -1.
+    long (*insert)(_store *aStoreP, const _resultsRun &aRun, const std::string &aHash, std::string *aErrP);
+    int (*list)(_store *aStoreP, std::vector<_storeRunRow> *aRowsP, std::string *aErrP);
+    // 1 loaded, 0 no such run, -1 error.
+    int (*load)(_store *aStoreP, long aId, _resultsRun *aRunP, std::string *aErrP);
+};
+
+extern const _storeOps storeSqliteOps;
+
+// The schema, one script per version; scripts keep to SQL that SQLite and PostgreSQL share.
+extern const char *const storeMigrationTbl[];
+extern const long storeSchemaVersion;
+
+struct _storeHandle {
+    const _storeOps *ops;
+    _store *store;
+};
+
+// Opens (creating when needed) and brings the schema up to date. 0, or -1 with the reason.
+int sStoreOpen(const _storeOps &aOps, const std::string &aWhere, _storeHandle *aHP, std::string *aErrP);
+void sStoreClose(_storeHandle *aHP);
+// Stores a run whole or not at all. 1 stored, 0 already stored (same content), -1 error; *aIdP
+// the run's id either way.
+int sStoreImport(_storeHandle *aHP, const _resultsRun &aRun, const std::string &aHash, long *aIdP, std::string *aErrP);
+
+// SHA-256 of a text, in hex: a run's identity.
+std::string sStoreHash(const std::string &aBytes);
+
+// Tests: an insert fails after writing this many rows (-1, the default: never), as a full disk
+// or a lost connection would.
+extern long storeFaultAfter;
+
+#endif
