@@ -106,11 +106,12 @@ EOF
 for exe in Kestrel KestrelRun KsxView; do check "$exe.exe carries version $K_VERSION" version_resource "$stage/$exe.exe"; done
 check "README names the packages of this version" grep -q -F "Kestrel-$K_VERSION-setup.exe" "$KROOT/README.md"
 # The installer (and the uninstaller it writes, the same stub) keeps the system floor of the
-# program. Its processor floor is the Pentium Pro: Debian's installer stub holds CMOV, so on a
-# Pentium MMX or K6-2 the zip is the way in (the program itself keeps to the i586).
+# program; its processor floor is the Pentium Pro (tools/Floor/installer.txt says why).
 F=$KROOT/tools/Floor
 check "installer imports only what Windows 98 SE exports" \
     bash "$F/floor-check.sh" imports 98 "$F/imports.txt" "$K_SETUP"
+check "installer holds no instruction beyond a Pentium Pro" \
+    bash "$F/floor-check.sh" code "$F/installer.txt" "$K_SETUP"
 
 # --- silent install into the default folder
 wine "$K_SETUP" /S >/dev/null 2>&1; wineserver -w

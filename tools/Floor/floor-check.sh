@@ -8,7 +8,8 @@
 #   floor-check.sh code <list>[:<list>...] <binary>...
 #       No instruction beyond an i586 with MMX (CMOV, FCMOV, FCOMI, long NOP, SSE, SSE2, 3DNow!)
 #       outside the functions that the lists name (one demangled name a line): the processor
-#       variants chosen at run time, and the runtime functions that cannot be rebuilt.
+#       variants chosen at run time. A line "@P6" allows the Pentium Pro's instructions anywhere
+#       (the installer's stub, which cannot be rebuilt here).
 #
 # Each refusal names the import or the function and its instructions; the exit code is 1 then.
 set -u
@@ -72,7 +73,9 @@ _checkCode() {
                     if ((getline line < lists[i]) < 0) { print "floor: cannot read " lists[i]; nolist = 1; exit 2 }
                     do {
                         sub(/[ \t]*#.*/, "", line)
-                        if (line != "") allowed[line] = 1
+                        # "@P6": a kind of instruction allowed everywhere in the binary
+                        if (line ~ /^@/) kinds[substr(line, 2)] = 1
+                        else if (line != "") allowed[line] = 1
                     } while ((getline line < lists[i]) > 0)
                 }
                 # Pentium III (SSE) and Athlon (3DNow!/MMX extensions) instructions that take no
@@ -104,7 +107,7 @@ _checkCode() {
                 else if (insn ~ /%xmm/ || (m in sse)) kind = "SSE"
                 # data that the MinGW linker script places inside .text: the constructor and
                 # destructor lists and the exception tables; their bytes only look like code
-                if (kind == "" || (fn in allowed) || fn ~ /^(__[CD]TOR_LIST__|\.[cd]tors(\.[0-9]+)?|\.gcc_except_table)$/) next
+                if (kind == "" || (fn in allowed) || (kind in kinds) || fn ~ /^(__[CD]TOR_LIST__|\.[cd]tors(\.[0-9]+)?|\.gcc_except_table)$/) next
                 key = fn "\t" m " (" kind ")"
                 if (!(key in count)) order[++n] = key
                 count[key]++
@@ -115,7 +118,8 @@ _checkCode() {
                     split(order[i], k, "\t")
                     printf "%s: %s: %s x%d\n", bin, k[1], k[2], count[order[i]]
                 }
-                if (n == 0) print bin ": no instruction beyond an i586 with MMX outside the listed functions"
+                if (n == 0 && ("P6" in kinds)) print bin ": no instruction beyond a Pentium Pro outside the listed functions"
+                else if (n == 0) print bin ": no instruction beyond an i586 with MMX outside the listed functions"
                 exit n > 0
             }' || status=1
     done
