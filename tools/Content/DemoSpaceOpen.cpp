@@ -321,6 +321,10 @@ ctScene _launch(bool aLight)
         kbSurface lamps = kbSurfaceOf(back, 0xFFE8C0, _lightsTex(&tx, q));
         lamps.emissive = kbColor(0xC0B090);
         kbAddShape(&sc, "HangarBay", kbBodyOf({shellS, lamps}), flag, kbConstant(kbVec3()));
+        // Status and radar screens under the mouth, beacons at its corners.
+        ctAddBayScreens(&out, flag, kbVec3(0, -53, 121));
+        ctAddBayBeacons(&out, flag, {kbVec3(-34, -17, 121.5f), kbVec3(34, -17, 121.5f), kbVec3(-34, -45, 121.5f),
+                                     kbVec3(34, -45, 121.5f)}, 12, q.light ? 64 : 128);
     }
     auto fighter = _fighter(&tx, q);
     for (int i = 0; i < 6; i++)

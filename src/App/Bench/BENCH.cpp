@@ -384,6 +384,7 @@ long Bench::Load(void)
     if (row->status & BENCH_ROW_URLLOGO)
         _status |= BENCH_STATUS_URLLOGO;
 
+    sBenchBindMovies(row->sceneDefP);
     // A package that could not be read leaves an empty scene, which ends at once.
     const _sceneRunOpt run = {cpWork.env[0].benchOption, _loadEffects};
     if (scene->Load(row->sceneDefP, row->sceneOptionDefP, row->soundName, row->seP, flags, &run) < 0) {
