@@ -324,7 +324,7 @@ ctScene _launch(bool aLight)
         // Status and radar screens under the mouth, beacons at its corners.
         ctAddBayScreens(&out, flag, kbVec3(0, -53, 121));
         ctAddBayBeacons(&out, flag, {kbVec3(-34, -17, 121.5f), kbVec3(34, -17, 121.5f), kbVec3(-34, -45, 121.5f),
-                                     kbVec3(34, -45, 121.5f)}, 12, q.light ? 64 : 128);
+                                     kbVec3(34, -45, 121.5f)}, 22, q.light ? 64 : 128);
     }
     auto fighter = _fighter(&tx, q);
     for (int i = 0; i < 6; i++)

@@ -16,22 +16,24 @@ uint32_t _fade(uint32_t aRgba, float aK)
     return kbMixColor(0x000000FF, aRgba, aK < 0 ? 0 : aK > 1 ? 1 : aK);
 }
 
+// Text and rectangles take 0xRRGGBB; pixels are 0xRRGGBBAA.
+
 // Launch status: six bay slots that turn from amber to green as the pairs go, a throughput graph
 // running left and a blinking banner. 128 x 64, the page's own size.
 kbImage _statusFrame(int aK, int aFrames)
 {
     const uint32_t w = 128, h = 64;
     kbImage img = kbImageMake(w, h, 0x06141CFF);
-    kbFillRect(&img, 0, 0, w, 11, 0x0E3040FF);
-    kbDrawText(&img, 3, 1, 9, 0x9FE8FFFF, "LAUNCH BAY 2");
+    kbFillRect(&img, 0, 0, w, 11, 0x0E3040);
+    kbDrawText(&img, 3, 1, 9, 0x9FE8FF, "LAUNCH BAY 2");
     if ((aK / 4) % 2 == 0)
-        kbDrawText(&img, 92, 1, 9, 0xFFD060FF, "GO");
+        kbDrawText(&img, 92, 1, 9, 0xFFD060, "GO");
     // Slots: one more turns green every five frames, the clip's loop starting over.
     int lit = aK * 7 / aFrames;
     for (int s = 0; s < 6; s++) {
         int x = 4 + s * 20, y = 15;
-        uint32_t c = s < lit ? 0x40F070FF : s == lit ? ((aK % 2) ? 0xFFC040FF : 0x805010FF) : 0x403010FF;
-        kbFillRect(&img, x, y, x + 16, y + 12, 0x0A2028FF);
+        uint32_t c = s < lit ? 0x40F070 : s == lit ? ((aK % 2) ? 0xFFC040 : 0x805010) : 0x403010;
+        kbFillRect(&img, x, y, x + 16, y + 12, 0x0A2028);
         kbFillRect(&img, x + 2, y + 2, x + 14, y + 10, c);
     }
     // The graph scrolls one column pair a frame.
@@ -76,13 +78,13 @@ kbImage _radarFrame(int aK, int aFrames)
         float a = -0.6f + 0.24f * b, d = 4 + 3.0f * b + 0.3f * aK;
         int x = (int)(cx + std::cos(a) * d), y = (int)(cy + std::sin(a) * d);
         if (d < r - 1)
-            kbFillRect(&img, x - 1, y - 1, x + 1, y + 1, 0xE0FFE0FF);
+            kbFillRect(&img, x - 1, y - 1, x + 1, y + 1, 0xE0FFE0);
     }
     // The read-out at the right: range and the count of the launched.
-    kbDrawText(&img, 52, 4, 8, 0x60E080FF, "RANGE");
-    kbDrawText(&img, 52, 14, 8, 0xA0FFB0FF, std::to_string(120 + aK * 3));
-    kbDrawText(&img, 52, 28, 8, 0x60E080FF, "OUT");
-    kbDrawText(&img, 76, 28, 8, 0xA0FFB0FF, std::to_string(aK * 6 / aFrames + 1));
+    kbDrawText(&img, 52, 4, 8, 0x60E080, "RANGE");
+    kbDrawText(&img, 52, 14, 8, 0xA0FFB0, std::to_string(120 + aK * 3));
+    kbDrawText(&img, 52, 28, 8, 0x60E080, "OUT");
+    kbDrawText(&img, 76, 28, 8, 0xA0FFB0, std::to_string(aK * 6 / aFrames + 1));
     return img;
 }
 
@@ -101,15 +103,15 @@ kbBytes _clip(kbImage (*aFrame)(int, int), int aFrames, uint32_t aRate, int aDep
     return out;
 }
 
-// A screen facing +Z, aW x aH, lit by itself. Clip frames are stored bottom row first and reach
-// the page as stored, so v runs from the bottom edge up.
+// A screen facing +Z, aW x aH, lit by itself: seen from ahead, u runs toward -X. Clip frames are
+// stored bottom row first and reach the page as stored, so v runs from the bottom edge up.
 kbSurface _screen(float aW, float aH, kbVec3 aAt, const std::string &aClip)
 {
     kbMesh m;
     for (int i = 0; i < 4; i++) {
         float u = (float)(i % 2), v = (float)(i / 2);
         _vertexDef vd = {};
-        vd.vx = aAt.x + (u - 0.5f) * aW, vd.vy = aAt.y + (v - 0.5f) * aH, vd.vz = aAt.z;
+        vd.vx = aAt.x + (0.5f - u) * aW, vd.vy = aAt.y + (v - 0.5f) * aH, vd.vz = aAt.z;
         vd.nz = 1;
         vd.u0 = u, vd.v0 = v;
         m.vertices.push_back(vd);
@@ -142,9 +144,9 @@ void ctAddBayScreens(ctScene *aSceneP, int aParent, kbVec3 aMouth)
     }
     kbScene &sc = aSceneP->scene;
     kbAddShape(&sc, "BayScreenFrame", kbBodyOf({kbSurfaceOf(frame, 0x30343A)}), aParent, kbConstant(kbVec3()));
-    kbAddShape(&sc, "BayScreenStatus", kbBodyOf({_screen(28, 14, aMouth + kbVec3(-17, 0, 0), CT_CLIP_STATUS)}), aParent,
+    kbAddShape(&sc, "BayScreenStatus", kbBodyOf({_screen(28, 14, aMouth + kbVec3(17, 0, 0), CT_CLIP_STATUS)}), aParent,
                kbConstant(kbVec3()));
-    kbAddShape(&sc, "BayScreenRadar", kbBodyOf({_screen(28, 14, aMouth + kbVec3(17, 0, 0), CT_CLIP_RADAR)}), aParent,
+    kbAddShape(&sc, "BayScreenRadar", kbBodyOf({_screen(28, 14, aMouth + kbVec3(-17, 0, 0), CT_CLIP_RADAR)}), aParent,
                kbConstant(kbVec3()));
 }
 
