@@ -84,14 +84,16 @@ kbImage _worldMap(uint32_t aW, uint32_t aH)
             float u = (x + 0.5f) / aW, v = (y + 0.5f) / aH;
             float lat = std::fabs(v - 0.5f) * 2;
             float land = kbFbm(u, v, 5, 5, 611);
-            uint32_t c = land > 0.56f ? kbMixColor(0x5C6A4CFF, 0x8A7A5CFF, _clamp01((land - 0.56f) * 5))
-                                      : kbMixColor(0x123A78FF, 0x2A64A8FF, _clamp01(land * 1.8f));
+            // Shores and ice edges fade over a few texels: a hard edge shows its texel steps as
+            // straight segments when the camera skims the surface.
+            uint32_t c = kbMixColor(kbMixColor(0x123A78FF, 0x2A64A8FF, _clamp01(land * 1.8f)),
+                                    kbMixColor(0x5C6A4CFF, 0x8A7A5CFF, _clamp01((land - 0.56f) * 5)),
+                                    _clamp01((land - 0.545f) / 0.03f));
             float cloud = kbFbm(u * 2, v, 8, 5, 612);
             float band = 0.5f + 0.5f * std::sin(v * 40 + kbFbm(u, v, 4, 3, 613) * 6);
             float k = _clamp01((cloud - 0.45f) * 3.0f) * (0.55f + 0.45f * band);
             c = kbMixColor(c, 0xF4F6FFFF, k * 0.85f);
-            if (lat > 0.82f + 0.06f * kbNoise(u, v, 12, 614))
-                c = kbMixColor(c, 0xEEF4FFFF, 0.9f);
+            c = kbMixColor(c, 0xEEF4FFFF, 0.9f * _clamp01((lat - 0.82f - 0.06f * kbNoise(u, v, 12, 614)) / 0.03f));
             img.pixels[y * aW + x] = c;
         }
     return img;
@@ -184,9 +186,11 @@ std::shared_ptr<kbShapeBody> _trailBody(const std::string &aTex, uint32_t aRgb)
 
 void _addPlanet(kbScene *aSceneP, ctTextures *aTxP, const _quality &q, kbVec3 aCentre, float aRadius)
 {
-    kbSurface globe = kbSurfaceOf(kbMeshSphere(aRadius, q.sky * 2, q.sky), 0xFFFFFF, _worldTex(aTxP, q));
+    // The camera skims the home world: Light's sky detail would show the limb as straight runs.
+    const int slices = q.light ? 48 : q.sky * 2;
+    kbSurface globe = kbSurfaceOf(kbMeshSphere(aRadius, slices, slices / 2), 0xFFFFFF, _worldTex(aTxP, q));
     // The air: a thin additive shell, a blue haze over the disc and a bright band at the limb.
-    kbSurface air = kbSurfaceOf(kbMeshSphere(aRadius * 1.015f, q.sky * 2, q.sky), 0x000000);
+    kbSurface air = kbSurfaceOf(kbMeshSphere(aRadius * 1.015f, slices, slices / 2), 0x000000);
     air.emissive = kbColor(0x182a4a);
     air.blend = 1;
     kbAddShape(aSceneP, "HomeWorld", kbBodyOf({globe, air}), -1, kbConstant(aCentre),
