@@ -218,9 +218,11 @@ void _addLights(kbScene *aSceneP, kbVec3 aSun)
     kbAddLight(aSceneP, kbLightDirectional(aSun * -1 + kbVec3(0, 0.6f, 0), 0x284070, 0.35f));
 }
 
-std::shared_ptr<kbShapeBody> _fighter(ctTextures *aTxP, const _quality &q)
+// aLength 22 beside the 600 of the flagship; the wide shots that hold the whole fleet take a
+// larger escort, or the fighters shrink to specks.
+std::shared_ptr<kbShapeBody> _fighter(ctTextures *aTxP, const _quality &q, float aLength = 22)
 {
-    return ctShipBody(22, q.ship, 0xB0C0E0, _blueTex(aTxP, q), _glowTex(aTxP, q));
+    return ctShipBody(aLength, q.ship, 0xB0C0E0, _blueTex(aTxP, q), _glowTex(aTxP, q));
 }
 
 std::shared_ptr<kbShapeBody> _flagship(ctTextures *aTxP, const _quality &q)
@@ -435,7 +437,7 @@ ctScene _cruise(bool aLight)
 
     int fl = kbAddShape(&sc, "Flagship", _flagship(&tx, q), -1, flag, [](int f) { return kbVec3(0, 0, 0.03f * std::sin(f / 70.0f)); });
     (void)fl;
-    auto fighter = _fighter(&tx, q);
+    auto fighter = _fighter(&tx, q, 40);
     const kbVec3 slots[6] = {kbVec3(-95, 45, 210), kbVec3(95, 45, 210), kbVec3(-150, 20, 60),
                              kbVec3(150, 20, 60), kbVec3(-120, -35, -130), kbVec3(120, -35, -130)};
     for (int i = 0; i < 6; i++) {
@@ -653,7 +655,7 @@ ctScene _vista(bool aLight)
     auto trail = _trailBody(_glowTex(&tx, q), 0x80B0FF);
     _arrival big{flag, 4, 900, 3};
     _addArrival(&sc, "Flagship", _flagship(&tx, q), big, flash, trail, 380, 22, eye);
-    auto fighter = _fighter(&tx, q);
+    auto fighter = _fighter(&tx, q, 40);
     const kbVec3 slots[4] = {kbVec3(-110, 40, 150), kbVec3(110, 40, 150), kbVec3(-160, -30, -60), kbVec3(160, -30, -60)};
     for (int i = 0; i < 4; i++) {
         kbVec3 o = slots[i];
