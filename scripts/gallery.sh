@@ -63,6 +63,13 @@ l19 light 18
 l16 light 19
 "
 
+# Frames captured besides the first, middle and last: the hangar's screens playing their clips
+# under the Targa beacons, in both editions.
+EXTRA="
+06 150
+l03 150
+"
+
 if [ "${GALLERY_BUILD:-1}" != 0 ]; then
     k_build_program
 fi
@@ -103,8 +110,9 @@ for s in $scenes; do
             light) args=(--light --demo "$3") ;;
         esac
     fi
+    extra=$(echo "$EXTRA" | awk -v s="$s" '$1 == s { print "," $2; exit }')
     say "$s ${args[*]}"
-    if ! (cd "$BIN" && wine KsxView.exe "$s" "${args[@]}" --size "$SIZE" --frames start,mid,end --out "$TMP" \
+    if ! (cd "$BIN" && wine KsxView.exe "$s" "${args[@]}" --size "$SIZE" --frames "start,mid,end$extra" --out "$TMP" \
             2>&1 | tr -d '\r' | sed 's/^/   /'); then
         say "$s: the viewer failed, skipped"
         continue
@@ -125,7 +133,8 @@ rm -rf "${BIN:?}/$TMP"
     echo
     echo "Frames captured by the scene viewer (\`KsxView.exe\`) in frame-locked time: the first, middle"
     echo "and last frame of each scene package, played with the effects of its benchmark or demo row."
-    echo "Made by \`bash scripts/gallery.sh\`."
+    echo "Made by \`bash scripts/gallery.sh\`. 06 and l03 add frame 150: the hangar's screens play their"
+    echo "clips (a 24-bit and a 16-bit AVI) under beacon glows from a Targa image with alpha."
     echo
     listed=" "
     order=$(echo "$ROWS" | awk 'NF { print $1 }')

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "KbAnim.h"
+#include "KbLwo.h"
 #include "KbMesh.h"
 #include "KbScene.h"
 
@@ -176,8 +177,9 @@ protected:
         drv::ChooseFile(open, aPath);
         ASSERT_TRUE(drv::WaitFor(10000, [](void *w) { return !IsWindow((HWND)w); }, open));
     }
-    // Only "Your Fighter" runs; its frames are sampled while it plays.
-    Counts RunYourFighter()
+    // Only "Your Fighter" runs; its frames are sampled while it plays. With aLongestP, the
+    // longest the render window took to answer a message while the run loaded and played.
+    Counts RunYourFighter(DWORD *aLongestP = nullptr)
     {
         Counts most;
         HWND bench = OpenBenchSetting();
@@ -194,7 +196,15 @@ protected:
             return most;
         int seen = 0;
         for (int shot = 0; shot < 40 && seen < 3 && IsWindow(render); ++shot) {
-            Sleep(400);
+            for (DWORD start = GetTickCount(); GetTickCount() - start < 400;) {
+                const DWORD asked = GetTickCount();
+                DWORD_PTR got = 0;
+                SendMessageTimeoutA(render, WM_NULL, 0, 0, SMTO_BLOCK, 15000, &got);
+                const DWORD took = GetTickCount() - asked;
+                if (aLongestP && took > *aLongestP)
+                    *aLongestP = took;
+                Sleep(20);
+            }
             int w = 0, h = 0;
             const std::vector<uint32_t> px = Grab(render, &w, &h);
             if (px.empty())
@@ -249,6 +259,26 @@ TEST_F(UserObject, TheChosenSampleShowsItsPathAndFliesInPlaceOfTheShip)
     Exit();
     EXPECT_LT(user.red, own.red / 20) << "the red ship still flies";
     EXPECT_GT(user.grey, 1500) << "the sample fighter is not drawn";
+}
+
+TEST_F(UserObject, AnObjectNearThePolygonLimitConvertsBehindAWindowThatAnswers)
+{
+    // A wavy sphere of about 9,970 triangles, just inside the 10,000 the run accepts.
+    const std::string path = gWork + "\\Data\\Lwo\\large.lwo";
+    ASSERT_TRUE(WriteFile(path, kbLwoWriteLwo2(kbLwoLarge(4900))));
+    Start();
+    HWND bench = OpenBenchSetting();
+    ASSERT_NE(bench, nullptr);
+    Choose(bench, path);
+    EXPECT_EQ(drv::FindMessageBox(kestrel.Id()), nullptr);
+    ASSERT_TRUE(Close(bench, IDOK));
+    DWORD longest = 0;
+    const Counts user = RunYourFighter(&longest);
+    Exit();
+    EXPECT_LT(user.red, 200) << "the object was refused and the red ship flies";
+    EXPECT_GT(user.grey, 1500) << "the object is not drawn";
+    // The loading screen stays up its 5 s without answering; the conversion before it answers.
+    EXPECT_LT(longest, 6500u) << "the window went unanswered while the object converted";
 }
 
 TEST_F(UserObject, ARefusedFileShowsItsReadFailureAndTheChoiceBeforeItStays)

@@ -28,6 +28,8 @@ struct ctTextures {
     double bytes = 0;
     // Adds a 24-bit bitmap under aName ("name.bmp") and returns the name a texture set uses.
     std::string Add(const std::string &aName, const kbImage &aImage, int aDepth = 24);
+    // Adds a 32-bit run-length Targa (its alpha kept) under aName ("name.tga").
+    std::string AddTarga(const std::string &aName, const kbImage &aImage);
     double Megabytes() const { return bytes / (1024.0 * 1024.0); }
 };
 
@@ -37,6 +39,7 @@ struct ctScene {
     std::string package;  // the image package its textures go into ("02.ksf"), "" for none
     kbScene scene;
     ctTextures textures;
+    std::vector<std::pair<std::string, kbBytes>> loose;  // files beside the packages (clips), by Data path
 };
 
 // Image packages by file name. Scenes that share a package add their pictures to it; a picture
@@ -138,6 +141,15 @@ std::vector<float> ctBursts(int aFrameCnt, std::initializer_list<std::pair<int, 
 // shape aName hangs under it, rolling into its turns. Returns the body shape's index.
 int ctAddFlyer(kbScene *aSceneP, const std::string &aName, std::shared_ptr<kbShapeBody> aBody, const kbCurve &aPath,
                float aBank, const std::string &aPathName = std::string());
+
+// The hangar's two movie screens (status, 24-bit; radar, 16-bit) under shape aParent, centred on
+// aMouth and facing +Z; their clips go to the scene's loose files.
+extern const char *const CT_CLIP_STATUS;
+extern const char *const CT_CLIP_RADAR;
+void ctAddBayScreens(ctScene *aSceneP, int aParent, kbVec3 aMouth);
+// Amber beacon glows (a Targa with alpha, aTexSize square) of aSize at each of aAt, facing +Z.
+std::string ctBeaconTex(ctTextures *aTxP, uint32_t aTexSize);
+void ctAddBayBeacons(ctScene *aSceneP, int aParent, const std::vector<kbVec3> &aAt, float aSize, uint32_t aTexSize);
 
 // Scenes.
 ctScene ctGame1();     // 23

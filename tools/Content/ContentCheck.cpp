@@ -11,6 +11,7 @@
 #include <set>
 
 #include "App/App/AppCore.h"
+#include "App/Bench/BenchCore.h"
 #include "Library/Draw/DrawCore.h"
 
 const std::vector<ccSceneRules> &ccBenchmarkScenes()
@@ -184,6 +185,60 @@ void ccCheckNames(const _sceneDef *aSceneP, bool aUserShip, ccFindings *aOutP)
         _find(aOutP, "scene", std::to_string(change) + " shapes hold \"_change2_\", one is wanted");
 }
 
+static bool _isMovie(const std::string &aName)
+{
+    std::string lower = aName;
+    for (char &c : lower)
+        c = (char)std::tolower((unsigned char)c);
+    return lower.find(".avi") != std::string::npos;
+}
+
+bool ccReadAvi(const std::vector<uint8_t> &aFile, ccClip *aOutP)
+{
+    const uint8_t *p = aFile.data();
+    const size_t n = aFile.size();
+    auto le32 = [p](size_t at) { return (uint32_t)(p[at] | p[at + 1] << 8 | p[at + 2] << 16 | (uint32_t)p[at + 3] << 24); };
+    if (n < 12 || std::memcmp(p, "RIFF", 4) != 0 || std::memcmp(p + 8, "AVI ", 4) != 0)
+        return false;
+    *aOutP = ccClip();
+    bool header = false, format = false, index = false;
+    // Chunks nest in lists; every list's contents are walked in place.
+    size_t at = 12;
+    while (at + 8 <= n) {
+        const uint32_t size = le32(at + 4);
+        if (std::memcmp(p + at, "LIST", 4) == 0) {
+            if (size < 4 || size > n - at - 8)
+                return false;
+            if (std::memcmp(p + at + 8, "movi", 4) == 0) {  // frames: skipped whole
+                at += 8 + size + (size & 1);
+                continue;
+            }
+            at += 12;
+            continue;
+        }
+        if (size > n - at - 8)
+            return false;
+        const size_t body = at + 8;
+        if (std::memcmp(p + at, "avih", 4) == 0 && size >= 40) {
+            aOutP->frames = le32(body + 16);
+            header = true;
+        } else if (std::memcmp(p + at, "strh", 4) == 0 && size >= 28 && std::memcmp(p + body, "vids", 4) == 0) {
+            const uint32_t scale = le32(body + 20), rate = le32(body + 24);
+            aOutP->rate = scale ? rate / scale : 0;
+        } else if (std::memcmp(p + at, "strf", 4) == 0 && size >= 40) {
+            aOutP->width = le32(body + 4);
+            aOutP->height = le32(body + 8);
+            aOutP->depth = (uint32_t)(p[body + 14] | p[body + 15] << 8);
+            aOutP->compression = le32(body + 16);
+            format = true;
+        } else if (std::memcmp(p + at, "idx1", 4) == 0) {
+            index = size / 16 >= aOutP->frames;
+        }
+        at = body + size + (size & 1);
+    }
+    return header && format && index;
+}
+
 void ccCheckScene(const uint8_t *aDataP, long aSize, const ccSceneRules &aRules, ccFindings *aOutP,
                   std::vector<std::string> *aTexturesP)
 {
@@ -258,9 +313,26 @@ void ccCheckScene(const uint8_t *aDataP, long aSize, const ccSceneRules &aRules,
             if (!b.In(ab, sizeof(_abilityDef)) ||
                 (ab->texStageNum > 0 && !b.In(ab->texSetP, ab->texStageNum * sizeof(_textureSet))))
                 return _find(aOutP, who, "ability outside the package");
-            for (int t = 0; t < ab->texStageNum && aTexturesP; t++)
-                if (ab->texSetP[t].fileName[0])
-                    aTexturesP->push_back(std::string(ab->texSetP[t].fileName, strnlen(ab->texSetP[t].fileName, SCENE_NAME_SIZE)));
+            for (int t = 0; t < ab->texStageNum; t++) {
+                const _textureSet &ts = ab->texSetP[t];
+                std::string name(ts.fileName, strnlen(ts.fileName, SCENE_NAME_SIZE));
+                if (name.empty())
+                    continue;
+                if (aTexturesP)
+                    aTexturesP->push_back(name);
+                if (!_isMovie(name))
+                    continue;
+                // The scene finds a movie's page by its name alone, and plays it only on a bound shape.
+                if (ts.texFlg != 0x401 || ts.alphaFileName[0])
+                    _find(aOutP, who, "movie " + name + " needs a page of flags 0x0401 without an alpha image");
+                long cnt = 0;
+                const _benchMovie *tbl = sBenchMovieTbl(&cnt);
+                bool bound = false;
+                for (long m = 0; m < cnt; m++)
+                    bound = bound || (std::strncmp(sh.name, tbl[m].shapeNameP, SCENE_NAME_SIZE) == 0 && name == tbl[m].avi.fileNameP);
+                if (!bound)
+                    _find(aOutP, who, "movie " + name + " is bound to this shape by no scene table entry");
+            }
         }
     }
     if (aRules.space && s->backColor != 0)
@@ -395,6 +467,21 @@ static bool _read(const std::string &aPath, std::vector<uint8_t> *aOutP)
     return true;
 }
 
+static bool _exists(const std::string &aPath)
+{
+    std::ifstream f(aPath, std::ios::binary);
+    return (bool)f;
+}
+
+// A name as the program writes it (backslashes), as a path on the host.
+static std::string _hostPath(std::string aName)
+{
+    for (char &c : aName)
+        if (c == '\\')
+            c = '/';
+    return aName;
+}
+
 static bool _ink(const ccPicture &p, uint32_t x0, uint32_t x1, uint32_t y0, uint32_t y1)
 {
     for (uint32_t y = y0; y < y1 && y < p.height; y++)
@@ -460,8 +547,37 @@ void ccCheckData(const std::string &aDataDir, ccFindings *aOutP, const std::vect
                 if (!px)
                     _find(aOutP, std::string("scene ") + r.number, "texture " + t + " cannot be loaded");
                 free(px);
-            } else if (pack.empty() || !ccLoadPicture(pack, t, &p))
+            } else if (_isMovie(t)) {
+                // Clips are loose files the scene table binds (checked below).
+                if (!_exists(aDataDir + "/../" + _hostPath(t)))
+                    _find(aOutP, std::string("scene ") + r.number, "movie " + t + " missing");
+            } else if (pack.empty() || !ccLoadPicture(pack, t, &p)) {
                 _find(aOutP, std::string("scene ") + r.number, "texture " + t + " is not in " + (r.imagePackage[0] ? r.imagePackage : "any package"));
+            } else if (lower.find(".tga") != std::string::npos && p.depth != 32) {
+                _find(aOutP, std::string("scene ") + r.number, "Targa " + t + " carries no alpha (" + std::to_string(p.depth) + " bits)");
+            }
+        }
+    }
+    // Every clip of the scene table: one uncompressed video stream of 16 or 24 bits, at most 256
+    // pixels a side (Light devices), with a frame per index entry and a rate the binding's frame
+    // unit matches at 30 scene frames a second.
+    {
+        long cnt = 0;
+        const _benchMovie *tbl = sBenchMovieTbl(&cnt);
+        for (long m = 0; m < cnt; m++) {
+            const std::string name = tbl[m].avi.fileNameP;
+            ccClip clip;
+            if (!_read(aDataDir + "/../" + _hostPath(name), &bytes) || !ccReadAvi(bytes, &clip)) {
+                _find(aOutP, name, "missing or not a readable clip");
+                continue;
+            }
+            if ((clip.depth != 16 && clip.depth != 24) || clip.compression != 0)
+                _find(aOutP, name, "frames must be uncompressed 16- or 24-bit, not " + std::to_string(clip.depth) + "-bit");
+            if (!clip.width || !clip.height || clip.width > 256 || clip.height > 256 || !clip.frames)
+                _find(aOutP, name, std::to_string(clip.width) + " x " + std::to_string(clip.height) + ", " +
+                                       std::to_string(clip.frames) + " frames");
+            if (std::fabs(tbl[m].avi.frameUnit * 30.0f - (float)clip.rate) > 0.01f)
+                _find(aOutP, name, "plays at " + std::to_string(clip.rate) + " frames a second; its binding assumes another rate");
         }
     }
     // Pictures: package, name, width, height (0: at least the other figure), needs 32 or 16 bits.

@@ -47,6 +47,13 @@ struct ccPicture {
 };
 bool ccLoadPicture(const std::vector<uint8_t> &aPackage, const std::string &aName, ccPicture *aOutP);
 
+// The video stream of an AVI clip as its headers give it; false when the file is no AVI, a chunk
+// runs past its end, or the header, format or index (an entry a frame) is missing.
+struct ccClip {
+    uint32_t width = 0, height = 0, depth = 0, compression = 0, frames = 0, rate = 0;
+};
+bool ccReadAvi(const std::vector<uint8_t> &aFile, ccClip *aOutP);
+
 // Checks every file of the Data folder this content provides. With aOnly given, the scenes are
 // limited to those numbers (the pictures and sounds are always checked).
 void ccCheckData(const std::string &aDataDir, ccFindings *aOutP, const std::vector<std::string> *aOnly = nullptr);

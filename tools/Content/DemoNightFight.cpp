@@ -34,6 +34,9 @@ const ctFighterLook _heroLook(const _quality &q, const std::string &aTex) { retu
 const ctFighterLook _lordLook(const _quality &q, const std::string &aTex) { return {"Lord", 0x4A2A50, 0x302018, 0xC8A888, aTex, q.detail}; }
 
 // Rounded clay tiles in courses: channels across u, each course shading toward its lower lip.
+// Textures have a single level, so the picture is filtered in advance: soft channels, a lip that
+// darkens over a band rather than a step, and no fine grain, or the roofs shimmer where the
+// camera sees them edge on.
 kbImage _texTiles(uint32_t aSize, uint32_t aSeed)
 {
     kbImage img = kbImageMake(aSize, aSize);
@@ -42,9 +45,10 @@ kbImage _texTiles(uint32_t aSize, uint32_t aSeed)
             float u = (float)x / aSize, v = (float)y / aSize;
             float channel = 0.5f + 0.5f * std::cos(u * 8 * 2 * _pi);
             float course = std::fmod(v * 8, 1.0f);
-            float lip = course > 0.88f ? 0.45f : 0.75f + 0.25f * course;
-            float n = kbFbm(u, v, 8, 4, aSeed);
-            float k = (0.45f + 0.55f * channel) * lip * (0.8f + 0.4f * n);
+            float edge = std::min(1.0f, std::max(0.0f, (course - 0.78f) / 0.2f));
+            float lip = (0.8f + 0.2f * course) * (1 - edge) + 0.6f * edge;
+            float n = kbFbm(u, v, 8, 2, aSeed);
+            float k = (0.65f + 0.35f * channel) * lip * (0.9f + 0.2f * n);
             img.pixels[y * aSize + x] = kbShade(0x58606CFF, std::min(1.6f, k * 1.2f));
         }
     return img;
@@ -61,7 +65,8 @@ kbImage _texFusuma(uint32_t aSize, uint32_t aSeed)
             float u = (float)x / aSize, v = (float)y / aSize;
             float leaf = kbFbm(u, v, 6, 3, aSeed);
             bool seam = std::fmod(u * 6, 1.0f) < 0.012f || std::fmod(v * 6, 1.0f) < 0.012f;
-            uint32_t c = kbMixColor(0xB8903CFF, 0xE0C070FF, leaf);
+            // Pale leaf: the lanterns' warm light takes it to gold, a deeper one reads orange.
+            uint32_t c = kbMixColor(0xB89A4CFF, 0xF0DC94FF, leaf);
             if (seam)
                 c = kbShade(c, 0.85f);
             // Pine: a trunk curving up from the lower left and clumps of needles.
@@ -611,7 +616,8 @@ ctScene _interior(const _quality &q)
                              {-4.3f, 0, 14.5f}, {4.3f, 0, 14.5f}, {-2.2f, _dais, 17.8f}, {2.2f, _dais, 17.8f}};
     for (int i = 0; i < 8; i++) {
         kbAddShape(&sc, "Andon", andon, -1, kbConstant(lamps[i]));
-        kbLight l = kbLightPoint(lamps[i] + kbVec3(0, 0.55f, 0), 0xFFA850, i < 2 ? 0.5f : 0.9f, i < 2 ? 4.0f : 7.0f);
+        // Candle light, warm but short of orange: the leaf of the doors has to stay gold under it.
+        kbLight l = kbLightPoint(lamps[i] + kbVec3(0, 0.55f, 0), 0xFFC886, i < 2 ? 0.5f : 0.9f, i < 2 ? 4.0f : 7.0f);
         l.intensities.resize(frames);
         for (int f = 0; f < frames; f++) {
             float flicker = 0.08f * std::sin(f * 0.37f + i * 1.7f) + 0.05f * std::sin(f * 0.91f + i);

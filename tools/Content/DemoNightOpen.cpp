@@ -664,9 +664,11 @@ kbImage _skyPicture(uint32_t aSize, uint32_t aSeed)
     return img;
 }
 
-// The sky dome, the moon and its halo. Returns nothing; aMoon is where the moon hangs.
+// The sky dome, the moon and its halo. Returns nothing; aMoon is where the moon hangs. With
+// aSunP the moon's picture carries its phase, lit from that direction (the moon never turns,
+// and no scene light may shade it alone), so that it reads as a ball where the camera dwells on it.
 void _ownSky(kbScene *aSceneP, ctTextures *aTexP, const std::string &aPrefix, const _quality &aQ, kbVec3 aCentre,
-             float aRadius, kbVec3 aMoon, kbVec3 aViewFrom)
+             float aRadius, kbVec3 aMoon, kbVec3 aViewFrom, const kbVec3 *aSunP = nullptr)
 {
     std::string skyT = aTexP->Add(aPrefix + "sky.bmp", _skyPicture(std::min(aQ.light ? 256u : 512u, aQ.tex * 2), 0x5EA5));
     kbMesh dome = kbMeshSphere(aRadius, aQ.light ? 16 : 32, aQ.light ? 8 : 16);
@@ -683,6 +685,18 @@ void _ownSky(kbScene *aSceneP, ctTextures *aTexP, const std::string &aPrefix, co
     kbImage moonPic = kbTexStone(aQ.tex / 2, 0xC8C8C0, 0x300);
     for (uint32_t &p : moonPic.pixels)
         p = kbMixColor(p, 0xF4F2E8FF, 0.55f);
+    if (aSunP) {
+        // The sphere's texel at (u, v) faces (sin a sin t, -cos a, sin a cos t), a = pi v, t = 2 pi u.
+        const kbVec3 sun = kbNormalize(*aSunP);
+        for (uint32_t y = 0; y < moonPic.height; y++)
+            for (uint32_t x = 0; x < moonPic.width; x++) {
+                float a = _pi * (y + 0.5f) / moonPic.height, t = 2 * _pi * (x + 0.5f) / moonPic.width;
+                float lit = kbDot(kbVec3(std::sin(a) * std::sin(t), -std::cos(a), std::sin(a) * std::cos(t)), sun);
+                float k = std::max(0.0f, std::min(1.0f, (lit + 0.15f) / 0.6f));
+                uint32_t &p = moonPic.pixels[y * moonPic.width + x];
+                p = kbShade(p, 0.1f + 0.9f * k * k * (3 - 2 * k));
+            }
+    }
     std::string moonT = aTexP->Add(aPrefix + "moon.bmp", moonPic);
     kbSurface moon = kbSurfaceOf(kbMeshSphere(aRadius * 0.045f, aQ.detail * 2, aQ.detail), 0x000000, moonT);
     moon.emissive = kbColor(0xFFFFF4);
@@ -761,7 +775,9 @@ ctScene _title(bool aLight)
 
     const kbVec3 eye0(0, 32, -125), moon(0, 250, 800), title(0, 37, -87);
     _townTex tt = _townTextures(&tx, "d01_", q.tex, false);
-    _ownSky(&sc, &tx, "d01_", q, kbVec3(0, 0, 0), 1000.0f, moon, eye0);
+    // A waxing moon, lit from the right of the camera's view and a little toward it.
+    const kbVec3 moonSun(0.85f, 0.3f, -0.45f);
+    _ownSky(&sc, &tx, "d01_", q, kbVec3(0, 0, 0), 1000.0f, moon, eye0, &moonSun);
     _town(&sc, tt, q, true);
     // The hill the view is taken from, and a pine framing the left of the picture.
     kbMesh hill = kbMeshTerrain(160, 90, aLight ? 12 : 24, aLight ? 8 : 16, [](float x, float z) {

@@ -84,14 +84,16 @@ kbImage _worldMap(uint32_t aW, uint32_t aH)
             float u = (x + 0.5f) / aW, v = (y + 0.5f) / aH;
             float lat = std::fabs(v - 0.5f) * 2;
             float land = kbFbm(u, v, 5, 5, 611);
-            uint32_t c = land > 0.56f ? kbMixColor(0x5C6A4CFF, 0x8A7A5CFF, _clamp01((land - 0.56f) * 5))
-                                      : kbMixColor(0x123A78FF, 0x2A64A8FF, _clamp01(land * 1.8f));
+            // Shores and ice edges fade over a few texels: a hard edge shows its texel steps as
+            // straight segments when the camera skims the surface.
+            uint32_t c = kbMixColor(kbMixColor(0x123A78FF, 0x2A64A8FF, _clamp01(land * 1.8f)),
+                                    kbMixColor(0x5C6A4CFF, 0x8A7A5CFF, _clamp01((land - 0.56f) * 5)),
+                                    _clamp01((land - 0.545f) / 0.03f));
             float cloud = kbFbm(u * 2, v, 8, 5, 612);
             float band = 0.5f + 0.5f * std::sin(v * 40 + kbFbm(u, v, 4, 3, 613) * 6);
             float k = _clamp01((cloud - 0.45f) * 3.0f) * (0.55f + 0.45f * band);
             c = kbMixColor(c, 0xF4F6FFFF, k * 0.85f);
-            if (lat > 0.82f + 0.06f * kbNoise(u, v, 12, 614))
-                c = kbMixColor(c, 0xEEF4FFFF, 0.9f);
+            c = kbMixColor(c, 0xEEF4FFFF, 0.9f * _clamp01((lat - 0.82f - 0.06f * kbNoise(u, v, 12, 614)) / 0.03f));
             img.pixels[y * aW + x] = c;
         }
     return img;
@@ -184,9 +186,11 @@ std::shared_ptr<kbShapeBody> _trailBody(const std::string &aTex, uint32_t aRgb)
 
 void _addPlanet(kbScene *aSceneP, ctTextures *aTxP, const _quality &q, kbVec3 aCentre, float aRadius)
 {
-    kbSurface globe = kbSurfaceOf(kbMeshSphere(aRadius, q.sky * 2, q.sky), 0xFFFFFF, _worldTex(aTxP, q));
+    // The camera skims the home world: Light's sky detail would show the limb as straight runs.
+    const int slices = q.light ? 48 : q.sky * 2;
+    kbSurface globe = kbSurfaceOf(kbMeshSphere(aRadius, slices, slices / 2), 0xFFFFFF, _worldTex(aTxP, q));
     // The air: a thin additive shell, a blue haze over the disc and a bright band at the limb.
-    kbSurface air = kbSurfaceOf(kbMeshSphere(aRadius * 1.015f, q.sky * 2, q.sky), 0x000000);
+    kbSurface air = kbSurfaceOf(kbMeshSphere(aRadius * 1.015f, slices, slices / 2), 0x000000);
     air.emissive = kbColor(0x182a4a);
     air.blend = 1;
     kbAddShape(aSceneP, "HomeWorld", kbBodyOf({globe, air}), -1, kbConstant(aCentre),
@@ -214,9 +218,11 @@ void _addLights(kbScene *aSceneP, kbVec3 aSun)
     kbAddLight(aSceneP, kbLightDirectional(aSun * -1 + kbVec3(0, 0.6f, 0), 0x284070, 0.35f));
 }
 
-std::shared_ptr<kbShapeBody> _fighter(ctTextures *aTxP, const _quality &q)
+// aLength 22 beside the 600 of the flagship; the wide shots that hold the whole fleet take a
+// larger escort, or the fighters shrink to specks.
+std::shared_ptr<kbShapeBody> _fighter(ctTextures *aTxP, const _quality &q, float aLength = 22)
 {
-    return ctShipBody(22, q.ship, 0xB0C0E0, _blueTex(aTxP, q), _glowTex(aTxP, q));
+    return ctShipBody(aLength, q.ship, 0xB0C0E0, _blueTex(aTxP, q), _glowTex(aTxP, q));
 }
 
 std::shared_ptr<kbShapeBody> _flagship(ctTextures *aTxP, const _quality &q)
@@ -321,6 +327,10 @@ ctScene _launch(bool aLight)
         kbSurface lamps = kbSurfaceOf(back, 0xFFE8C0, _lightsTex(&tx, q));
         lamps.emissive = kbColor(0xC0B090);
         kbAddShape(&sc, "HangarBay", kbBodyOf({shellS, lamps}), flag, kbConstant(kbVec3()));
+        // Status and radar screens under the mouth, beacons at its corners.
+        ctAddBayScreens(&out, flag, kbVec3(0, -53, 121));
+        ctAddBayBeacons(&out, flag, {kbVec3(-34, -17, 121.5f), kbVec3(34, -17, 121.5f), kbVec3(-34, -45, 121.5f),
+                                     kbVec3(34, -45, 121.5f)}, 22, q.light ? 64 : 128);
     }
     auto fighter = _fighter(&tx, q);
     for (int i = 0; i < 6; i++)
@@ -427,7 +437,7 @@ ctScene _cruise(bool aLight)
 
     int fl = kbAddShape(&sc, "Flagship", _flagship(&tx, q), -1, flag, [](int f) { return kbVec3(0, 0, 0.03f * std::sin(f / 70.0f)); });
     (void)fl;
-    auto fighter = _fighter(&tx, q);
+    auto fighter = _fighter(&tx, q, 40);
     const kbVec3 slots[6] = {kbVec3(-95, 45, 210), kbVec3(95, 45, 210), kbVec3(-150, 20, 60),
                              kbVec3(150, 20, 60), kbVec3(-120, -35, -130), kbVec3(120, -35, -130)};
     for (int i = 0; i < 6; i++) {
@@ -645,7 +655,7 @@ ctScene _vista(bool aLight)
     auto trail = _trailBody(_glowTex(&tx, q), 0x80B0FF);
     _arrival big{flag, 4, 900, 3};
     _addArrival(&sc, "Flagship", _flagship(&tx, q), big, flash, trail, 380, 22, eye);
-    auto fighter = _fighter(&tx, q);
+    auto fighter = _fighter(&tx, q, 40);
     const kbVec3 slots[4] = {kbVec3(-110, 40, 150), kbVec3(110, 40, 150), kbVec3(-160, -30, -60), kbVec3(160, -30, -60)};
     for (int i = 0; i < 4; i++) {
         kbVec3 o = slots[i];

@@ -616,7 +616,7 @@ ctScene ctDemoEnding()
     std::string pathT = tx.Add("d26_flags.bmp", kbTexStone(256, 0xA09888, 2603));
     std::string woodT = tx.Add("d26_pillar.bmp", kbTexWood(256, 0xA8402A, 2604));
     std::string roofT = tx.Add("d26_roof.bmp", kbTexWood(256, 0x3A3230, 2605));
-    std::string lordT = tx.Add("d26_lord.bmp", kbTexHull(512, 0x4A2A50, 2606));
+    std::string lordT = tx.Add("d26_lord.bmp", kbTexHull(512, 0x6A4474, 2606));
     std::string maskT = tx.Add("d26_mask.bmp", kbTexPaper(256, 0xE8E0D0, 2607));
     std::string steelT = tx.Add("d26_steel.bmp", kbTexMetal(128, 0xC8CCD4, 2608));
     std::string barkT = tx.Add("d26_bark.bmp", kbTexWood(128, 0x4A3428, 2609));
@@ -778,6 +778,9 @@ ctScene ctDemoEnding()
     kbAddCamera(&sc, kbCurveOf(eye), kbCurveOf(look), 0.9f);
     kbAddLight(&sc, kbLightDirectional(kbVec3(0.15f, -0.35f, 0.9f), 0xFFB070, 1.0f));
     kbAddLight(&sc, kbLightDirectional(kbVec3(-0.4f, -0.5f, -0.7f), 0x6050A0, 0.45f));
+    // The glow of the sky behind the camera: the sun is ahead of the lord, and without it he is a
+    // silhouette through the whole approach.
+    kbAddLight(&sc, kbLightDirectional(kbVec3(0.25f, -0.3f, -0.9f), 0xE0A080, 0.6f));
     kbSceneCount(&sc);
     return out;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "Content.h"
+#include "KestrelVersion.h"
 
 // Black is the transparent colour of most of these, so drawn black is lifted a step.
 static const uint32_t _ink = 0x000000;
@@ -327,7 +328,8 @@ bool ctWriteInterface(ctOutput *aOutP, const std::vector<const ctScene *> &aTest
         kbImage img = kbImageMake(196, 21, kbRgb(255, 0, 0));
         // Solid letters only: blended edges would pick up the key colour.
         kbImage text = _black(196, 21);
-        _fit(&text, 2, 2, 194, 19, 0xFFFFFF, "www.example.org/kestrel");
+        // The strip names the program and its version: Kestrel has no web address to show.
+        _fit(&text, 2, 2, 194, 19, 0xFFFFFF, std::string("Kestrel ") + KESTREL_VERSION);
         for (size_t i = 0; i < text.pixels.size(); i++)
             if ((text.pixels[i] >> 24) > 100)
                 img.pixels[i] = kbRgb(250, 250, 250);

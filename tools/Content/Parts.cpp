@@ -28,6 +28,18 @@ std::string ctTextures::Add(const std::string &aName, const kbImage &aImage, int
     return aName;
 }
 
+std::string ctTextures::AddTarga(const std::string &aName, const kbImage &aImage)
+{
+    kbKsfEntry e;
+    e.name = aName;
+    std::string err;
+    kbTargaWrite(aImage, 10, 32, false, &e.data, &err);
+    entries.push_back(e);
+    images[aName] = aImage;
+    bytes += (double)aImage.width * aImage.height * 4;
+    return aName;
+}
+
 ctScene ctSceneOf(bool aLight, const char *aFull, const char *aLightNumber, const char *aFullPackage, const char *aLightPackage)
 {
     ctScene out;

@@ -4,6 +4,7 @@
 // every file with its size and each scene's length, polygons and texture megabytes.
 
 #include <chrono>
+#include <map>
 #include <cstdio>
 
 #include "Content.h"
@@ -43,6 +44,23 @@ int main(int argc, char **argv)
         ok = ok && ctWriteScene(&out, *s) && ctAddToPackage(&packages, *s, &out.error);
     for (const auto &p : packages)
         ok = ok && ctWritePackage(&out, p.first, p.second);
+    // The editions share their clips: each is written once, and two different files of one name are an error.
+    std::map<std::string, const kbBytes *> sceneLoose;
+    for (const ctScene *s : scenes)
+        for (const auto &l : s->loose) {
+            auto it = sceneLoose.emplace(l.first, &l.second).first;
+            if (l.second.empty() || *it->second != l.second) {
+                out.error = "scene " + s->number + ": " + l.first + (l.second.empty() ? " could not be made" : " differs from another scene's");
+                ok = false;
+            }
+        }
+    for (const auto &l : sceneLoose) {
+        std::string path = l.first;  // the program's name of the file, written with the host's separator
+        for (char &c : path)
+            if (c == '\\')
+                c = '/';
+        loose.emplace_back(path, *l.second);
+    }
     for (const auto &l : loose)
         ok = ok && out.Write(l.first, l.second);
     ok = ok && ctWriteInterface(&out, {&game1, &game2, &game3, &surface, &flat, &fighter, &user}) && ctWriteEffects(&out) &&

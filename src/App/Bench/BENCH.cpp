@@ -142,6 +142,13 @@ static void _restTex(void)
 }
 
 // Gives the user's object the size of the shape it replaces, in every key frame.
+// The user's object converts behind the loading screen; one message a step keeps the window
+// answering, as the loading bar does.
+static void _lwoProgress(void)
+{
+    sSysEventCtrl();
+}
+
 static void _scalingShape(Scene *aSceneP, long aNum, const _shapeDef *aOldP, const _shapeDef *aNewP)
 {
     _sceneShape *shape = aSceneP->GetShape(aNum);
@@ -354,7 +361,10 @@ long Bench::Load(void)
             std::fclose(fp);
             const long i = sBenchChangeShape(row->sceneDefP);
             _shapeDef *body = nullptr;
-            if (i != -1 && viewLoadLwo(objPath, &body) == S_OK && body) {
+            viewLwoProgressHook = _lwoProgress;
+            const bool converted = i != -1 && viewLoadLwo(objPath, &body) == S_OK && body;
+            viewLwoProgressHook = nullptr;
+            if (converted) {
                 if (viewLwoWithinLimits(body)) {
                     _saveShapeNum = i;
                     _saveShapeDefP = row->sceneDefP->shapeP[i].defP;
@@ -384,6 +394,7 @@ long Bench::Load(void)
     if (row->status & BENCH_ROW_URLLOGO)
         _status |= BENCH_STATUS_URLLOGO;
 
+    sBenchBindMovies(row->sceneDefP);
     // A package that could not be read leaves an empty scene, which ends at once.
     const _sceneRunOpt run = {cpWork.env[0].benchOption, _loadEffects};
     if (scene->Load(row->sceneDefP, row->sceneOptionDefP, row->soundName, row->seP, flags, &run) < 0) {

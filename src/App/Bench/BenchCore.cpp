@@ -76,6 +76,38 @@ void sBenchFreeScenes(_becnhDef *const *aTblP, const long *aRowNumP, long aTblNu
 
 // ---- User object ------------------------------------------------------------------------
 
+// The screens under the flagship's hangar: launch status (24-bit, 15 frames a second) and the
+// radar (16-bit, 10 a second), looping from the scene's first frame on.
+static const _benchMovie _movieTbl[] = {
+    {"BayScreenStatus", {"Data\\Movie\\BayStatus.avi", 2, 0, 0xFFFF, 15.0f / 30.0f}},
+    {"BayScreenRadar", {"Data\\Movie\\BayRadar.avi", 2, 0, 0xFFFF, 10.0f / 30.0f}},
+};
+
+const _benchMovie *sBenchMovieTbl(long *aCntP)
+{
+    if (aCntP)
+        *aCntP = (long)(sizeof _movieTbl / sizeof _movieTbl[0]);
+    return _movieTbl;
+}
+
+long sBenchBindMovies(_sceneDef *aDefP)
+{
+    if (!aDefP || !aDefP->shapeP)
+        return 0;
+    long bound = 0;
+    for (long i = 0; i < aDefP->shapeCnt; ++i) {
+        _sceneShapeDef &shape = aDefP->shapeP[i];
+        for (const _benchMovie &m : _movieTbl)
+            if (std::strncmp(shape.name, m.shapeNameP, SCENE_NAME_SIZE) == 0) {
+                shape.aviCnt = 1;
+                shape.aviDefP = const_cast<_sceneAviDef *>(&m.avi);
+                bound++;
+                break;
+            }
+    }
+    return bound;
+}
+
 long sBenchChangeShape(const _sceneDef *aDefP)
 {
     if (!aDefP || !aDefP->shapeP)

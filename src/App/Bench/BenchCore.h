@@ -68,6 +68,19 @@ long sBenchChangeShape(const _sceneDef *aDefP);
 // either body is flat are left out of the mean; 1.0 when none is left.
 float sBenchScaleFactor(const _shapeDef *aOldP, const _shapeDef *aNewP);
 
+// ---- Movie screens -----------------------------------------------------------------------
+
+// Packages carry no movie bindings, so the scene tables keep them: a shape of this name plays
+// the clip its texture set names (a movie page, flags 0x0401) on the binding's frames.
+struct _benchMovie {
+    const char *shapeNameP;
+    _sceneAviDef avi;
+};
+// The table's bindings; *aCntP gets their number.
+const _benchMovie *sBenchMovieTbl(long *aCntP);
+// Gives every shape of aDefP named in the table its binding; returns how many shapes were bound.
+long sBenchBindMovies(_sceneDef *aDefP);
+
 // ---- Score ------------------------------------------------------------------------------
 
 // Mean performance-counter ticks per computed scene frame (64-bit integer division); 0 when no

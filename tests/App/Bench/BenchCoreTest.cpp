@@ -443,3 +443,45 @@ TEST(BenchUserObject, ScaleIsTheMeanOfTheAxisRatiosAndFlatAxesAreLeftOut)
 }
 
 } // namespace
+
+TEST(BenchMovies, ScreensNamedInTheTableGetTheirClipAndOthersStayUnbound)
+{
+    long cnt = 0;
+    const _benchMovie *tbl = sBenchMovieTbl(&cnt);
+    ASSERT_GE(cnt, 2);
+    // Names are exact: a shape whose name only starts like a screen's is not one.
+    struct {
+        const char *name;
+        long movie;  // table row it takes, -1 none
+    } shapes[] = {{"HangarBay", -1}, {"BayScreenStatus", 0}, {"BayScreenRadar", 1}, {"BayScreenStatusX", -1}, {"", -1}};
+    std::vector<_sceneShapeDef> defs(sizeof shapes / sizeof shapes[0]);
+    for (size_t i = 0; i < defs.size(); i++) {
+        std::memset(&defs[i], 0, sizeof defs[i]);
+        std::strcpy(defs[i].name, shapes[i].name);
+    }
+    _sceneDef scene;
+    std::memset(&scene, 0, sizeof scene);
+    scene.shapeCnt = (uint32_t)defs.size();
+    scene.shapeP = defs.data();
+    EXPECT_EQ(sBenchBindMovies(&scene), 2);
+    for (size_t i = 0; i < defs.size(); i++) {
+        SCOPED_TRACE(shapes[i].name);
+        if (shapes[i].movie < 0) {
+            EXPECT_EQ(defs[i].aviCnt, 0u);
+            EXPECT_EQ(defs[i].aviDefP, nullptr);
+            continue;
+        }
+        ASSERT_EQ(defs[i].aviCnt, 1u);
+        const _sceneAviDef &a = *defs[i].aviDefP;
+        EXPECT_STREQ(a.fileNameP, tbl[shapes[i].movie].avi.fileNameP);
+        EXPECT_EQ(a.type, 2) << "loops";
+        EXPECT_EQ(a.startFrame, 0);
+        EXPECT_EQ(a.endFrame, 0xFFFF) << "plays to the scene's end";
+    }
+    // Binding again changes nothing; a scene without shapes or no scene binds nothing.
+    EXPECT_EQ(sBenchBindMovies(&scene), 2);
+    _sceneDef empty;
+    std::memset(&empty, 0, sizeof empty);
+    EXPECT_EQ(sBenchBindMovies(&empty), 0);
+    EXPECT_EQ(sBenchBindMovies(nullptr), 0);
+}

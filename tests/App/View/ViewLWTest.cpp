@@ -8,6 +8,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "App/App/AppCore.h"
 #include "App/View/ViewLW.h"
 #include "KbLwo.h"
 
@@ -275,4 +276,40 @@ TEST(ViewLw, ScaleFactorMatchesTheLargestExtent)
     EXPECT_DOUBLE_EQ(viewLwoScaleFactor(&a, &b), 0.5);
     _shapeDef empty{};
     EXPECT_DOUBLE_EQ(viewLwoScaleFactor(&a, &empty), 1.0);
+}
+
+namespace {
+uint32_t gClock = 0;
+long gHookCalls = 0;
+uint32_t _stepClock(void) { return gClock += 5; }
+void _countHook(void) { gHookCalls++; }
+}  // namespace
+
+TEST(ViewLw, ALargeConversionKeepsCallingTheProgressHook)
+{
+    TempDir dir;
+    const std::string path = dir.write("large.lwo", kbLwoWriteLwo2(kbLwoLarge(4900)));
+    // A clock that moves 5 ms a look: the hook comes at most every 33 ms of it.
+    struct {
+        void (*hook)(void);
+        bool called;
+    } cases[] = {{_countHook, true}, {nullptr, false}};
+    uint32_t (*saved)(void) = appMilliClockP;
+    for (const auto &c : cases) {
+        gHookCalls = 0;
+        gClock = 0;
+        appMilliClockP = _stepClock;
+        viewLwoProgressHook = c.hook;
+        _shapeDef *d = nullptr;
+        const long result = viewLoadLwo(path.c_str(), &d);
+        viewLwoProgressHook = nullptr;
+        const uint32_t looked = gClock / 5;
+        appMilliClockP = saved;
+        ASSERT_EQ(result, S_OK);
+        EXPECT_LE(d->polyCnt, 10000u);
+        EXPECT_GT(d->polyCnt, 9900u);
+        EXPECT_EQ(gHookCalls > 0, c.called);
+        EXPECT_LE(gHookCalls, (long)(looked / 7 + 1)) << "more often than every 33 ms";
+        viewFreeLwo(d);
+    }
 }

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "App/App/AppCore.h"
 #include "ContentCheck.h"
 #include "KbAnim.h"
+#include "KbAvi.h"
 #include "KbImage.h"
 #include "KbKsf.h"
 
@@ -162,4 +164,42 @@ TEST(ContentCheck, PicturesComeBackThroughThePackageReaderWithTheirDepth)
     EXPECT_FALSE(ccLoadPicture(pack, "c.bmp", &p));
     pack.resize(pack.size() - 10);  // a cut package gives nothing rather than garbage
     EXPECT_FALSE(ccLoadPicture(pack, "b.bmp", &p));
+}
+
+TEST(ContentCheck, ClipsAreReadFromTheirHeadersAndCutFilesRefused)
+{
+    kbAviClip clip;
+    clip.width = 12, clip.height = 6, clip.rate = 15;
+    for (int k = 0; k < 3; k++)
+        clip.frames.push_back(std::vector<uint32_t>(12 * 6, 0x102030FF));
+    struct {
+        int depth;
+        size_t cut;  // bytes taken off the end
+        const char *poke;  // replaces the first four bytes
+        bool ok;
+    } cases[] = {
+        {24, 0, nullptr, true},
+        {16, 0, nullptr, true},
+        {24, 8, nullptr, false},       // the index is cut short
+        {16, 0, "RIFX", false},        // not a RIFF file
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.depth);
+        kbAviBytes avi;
+        std::string err;
+        ASSERT_TRUE(kbAviWrite(clip, c.depth, &avi, &err)) << err;
+        avi.resize(avi.size() - c.cut);
+        if (c.poke)
+            std::memcpy(avi.data(), c.poke, 4);
+        ccClip got;
+        EXPECT_EQ(ccReadAvi(avi, &got), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(got.width, 12u);
+            EXPECT_EQ(got.height, 6u);
+            EXPECT_EQ(got.depth, (uint32_t)c.depth);
+            EXPECT_EQ(got.frames, 3u);
+            EXPECT_EQ(got.rate, 15u);
+            EXPECT_EQ(got.compression, 0u);
+        }
+    }
 }

@@ -1,6 +1,7 @@
 // KsxView.exe started as a content author starts it, on the packages the build wrote into Data:
 // frames captured in frame-locked time show the scene, differ from frame to frame and come out
-// byte for byte the same on every run; missing and damaged packages end it with a message.
+// byte for byte the same on every run; the hangar screens' clips step at their own rates;
+// missing and damaged packages end it with a message.
 
 #include <windows.h>
 
@@ -11,6 +12,10 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include "KbAnim.h"
+#include "KbMesh.h"
+#include "KbScene.h"
 
 namespace {
 
@@ -142,6 +147,89 @@ TEST_F(Viewer, CapturedFramesShowTheSceneDifferAndRepeatByteForByte)
     for (size_t i = 0; i < p12.rgb.size(); ++i)
         moved += p12.rgb[i] != p45.rgb[i] ? 1 : 0;
     EXPECT_GT(moved, p12.rgb.size() / 20) << "the scene moved between frames 12 and 45";
+}
+
+// A still camera on the two hangar screens, side by side and filling the view: the scene table
+// binds the shapes by name, and their texture sets name the clips the content builder wrote.
+std::vector<uint8_t> ScreensPackage()
+{
+    kbScene sc;
+    kbSceneBegin(&sc, 60, 1.0f, 1000.0f, 0x000000, 0x000000, 0.0f);
+    struct {
+        const char *shape, *clip;
+        float x;
+    } screens[] = {{"BayScreenStatus", "Data\\Movie\\BayStatus.avi", -1.0f}, {"BayScreenRadar", "Data\\Movie\\BayRadar.avi", 1.0f}};
+    for (const auto &s : screens) {
+        kbMesh m;
+        for (int i = 0; i < 4; i++) {
+            _vertexDef v = {};
+            v.vx = s.x + (i % 2 ? -1.0f : 1.0f), v.vy = (i / 2 ? 0.5f : -0.5f), v.nz = 1;
+            v.u0 = (float)(i % 2), v.v0 = (float)(i / 2);
+            m.vertices.push_back(v);
+        }
+        m.indices = {0, 1, 2, 2, 1, 3};
+        kbMeshOrient(&m);
+        kbSurface surf = kbSurfaceOf(m, 0x000000, s.clip);
+        surf.emissive = kbColor(0xFFFFFF);
+        surf.twoSided = true;
+        surf.texFlg = 0x401;
+        kbAddShape(&sc, s.shape, kbBodyOf({surf}), -1, kbConstant(kbVec3()));
+    }
+    kbAddCamera(&sc, kbConstant(kbVec3(0, 0, 2.6f)), kbConstant(kbVec3()), 1.2f);
+    kbSceneCount(&sc);
+    kbBytes out;
+    std::string err;
+    kbKsxWrite(sc, &out, &err);
+    return out;
+}
+
+TEST_F(Viewer, MovieScreensStepAtTheirClipsRatesInBothDepths)
+{
+    if (GetFileAttributesA("Data\\Movie\\BayStatus.avi") == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no built clips beside the program";
+    const std::string pkg = gTemp + "\\screens.ksx", dir = gTemp + "\\screens";
+    const std::vector<uint8_t> bytes = ScreensPackage();
+    ASSERT_FALSE(bytes.empty());
+    FILE *fp = std::fopen(pkg.c_str(), "wb");
+    ASSERT_NE(fp, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), fp);
+    std::fclose(fp);
+    std::string err;
+    ASSERT_EQ(RunViewer(pkg + " - --frames 30,31,32,33,34,35,36 --size 320x240 --format bmp --out " + dir, &err), 0u) << err;
+    Picture p[7];
+    for (int k = 0; k < 7; ++k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "\\screens_%04d.bmp", 30 + k);
+        p[k] = ReadBmp(ReadAll(dir + name));
+        ASSERT_EQ(p[k].width, 320) << name;
+    }
+    // Pixels that changed from frame k to k + 1 in one half of the picture (the status clip shows
+    // on the right half, seen from ahead, the radar on the left).
+    auto changed = [&](int k, bool right) {
+        size_t n = 0;
+        for (long y = 0; y < 240; ++y)
+            for (long x = right ? 160 : 0; x < (right ? 320 : 160); ++x)
+                n += p[k].rgb[y * 320 + x] != p[k + 1].rgb[y * 320 + x] ? 1 : 0;
+        return n;
+    };
+    // 24-bit status clip at 15 a second: a new picture on every second scene frame (30 is movie
+    // frame 15). 16-bit radar at 10 a second: on every third.
+    for (int k = 0; k < 6; ++k) {
+        SCOPED_TRACE(30 + k);
+        EXPECT_EQ(changed(k, true) > 50, (30 + k) % 2 == 1) << "status";
+        EXPECT_EQ(changed(k, false) > 50, (30 + k) % 3 == 2) << "radar";
+    }
+    // The radar's sweep is green, the status panel's graph cyan: both clips reached the screen.
+    size_t green = 0, cyan = 0;
+    for (long y = 0; y < 240; ++y)
+        for (long x = 0; x < 320; ++x) {
+            const uint32_t c = p[0].rgb[y * 320 + x];
+            const uint32_t r = c >> 16, g = (c >> 8) & 0xFF, b = c & 0xFF;
+            green += x < 160 && g > 150 && r < 120 && b < 160 ? 1 : 0;
+            cyan += x >= 160 && b > 150 && g > 120 && r < 100 ? 1 : 0;
+        }
+    EXPECT_GT(green, 100u);
+    EXPECT_GT(cyan, 100u);
 }
 
 TEST_F(Viewer, MissingDamagedAndUnknownInputsEndWithAMessage)
