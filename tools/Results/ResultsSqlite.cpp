@@ -236,39 +236,22 @@ long _insert(_store *aS, const _resultsRun &aRun, const std::string &aHash, std:
     return (long)runId;
 }
 
-int _list(_store *aS, std::vector<_storeRunRow> *aRowsP, std::string *aErrP)
+int _query(_store *aS, const char *aSqlP, const std::vector<std::string> &aParams,
+           std::vector<std::vector<std::string>> *aRowsP, std::string *aErrP)
 {
-    _stmt st(aS,
-             "SELECT r.id, r.imported, r.label, r.source, (SELECT count(*) FROM pass p WHERE p.run_id = r.id),"
-             " (SELECT f.value FROM field f JOIN pass p ON f.pass_id = p.id WHERE p.run_id = r.id AND"
-             "  f.section = 'system' AND f.label = 'Display Adapter' ORDER BY p.number LIMIT 1),"
-             " (SELECT f.value FROM field f JOIN pass p ON f.pass_id = p.id WHERE p.run_id = r.id AND"
-             "  f.section = 'system' AND f.label = 'Processor Type' ORDER BY p.number LIMIT 1)"
-             " FROM run r ORDER BY r.id;");
+    _stmt st(aS, aSqlP);
     if (!st.st)
         return _error(aS, aErrP, "prepare");
+    for (size_t i = 0; i < aParams.size(); ++i)
+        st.text((int)i + 1, aParams[i]);
     int rc;
     while ((rc = sqlite3_step(st.st)) == SQLITE_ROW) {
-        _storeRunRow row;
-        row.id = (long)sqlite3_column_int64(st.st, 0);
-        row.imported = st.column(1);
-        row.label = st.column(2);
-        row.source = st.column(3);
-        row.passes = (long)sqlite3_column_int64(st.st, 4);
-        row.adapter = st.column(5);
-        row.processor = st.column(6);
-        row.tests = 0;
-        _stmt t(aS, "SELECT DISTINCT s.seq FROM score s JOIN pass p ON s.pass_id = p.id WHERE p.run_id = ? AND"
-                    " s.scored = 1;");
-        t.integer(1, row.id);
-        while (t.st && sqlite3_step(t.st) == SQLITE_ROW) {
-            const int seq = sqlite3_column_int(t.st, 0);
-            if (seq >= 0 && seq < 32)
-                row.tests |= 1u << seq;
-        }
-        aRowsP->push_back(row);
+        std::vector<std::string> row;
+        for (int c = 0; c < sqlite3_column_count(st.st); ++c)
+            row.push_back(st.column(c));
+        aRowsP->push_back(std::move(row));
     }
-    return rc == SQLITE_DONE ? 0 : _error(aS, aErrP, "list");
+    return rc == SQLITE_DONE ? 0 : _error(aS, aErrP, "query");
 }
 
 int _load(_store *aS, long aId, _resultsRun *aRunP, std::string *aErrP)
@@ -343,4 +326,4 @@ int _load(_store *aS, long aId, _resultsRun *aRunP, std::string *aErrP)
 } // namespace
 
 const _storeOps storeSqliteOps = {"sqlite", _open,  _close, _script, _begin, _commit,
-                                  _rollback, _version, _find, _insert, _list,  _load};
+                                  _rollback, _version, _find, _insert, _query, _load};

@@ -36,12 +36,18 @@ struct _storeOps {
     long (*find)(_store *aStoreP, const std::string &aHash, std::string *aErrP);
     // Inserts a run with its passes inside the open transaction: the new id, or -1.
     long (*insert)(_store *aStoreP, const _resultsRun &aRun, const std::string &aHash, std::string *aErrP);
-    int (*list)(_store *aStoreP, std::vector<_storeRunRow> *aRowsP, std::string *aErrP);
+    // A statement with text parameters in "?" places, its rows' columns as text (NULL as "").
+    int (*query)(_store *aStoreP, const char *aSqlP, const std::vector<std::string> &aParams,
+                 std::vector<std::vector<std::string>> *aRowsP, std::string *aErrP);
     // 1 loaded, 0 no such run, -1 error.
     int (*load)(_store *aStoreP, long aId, _resultsRun *aRunP, std::string *aErrP);
 };
 
 extern const _storeOps storeSqliteOps;
+extern const _storeOps storePgOps;
+
+// The backend a --db names: a postgresql:// or postgres:// address, else an SQLite file.
+const _storeOps &sStoreOpsFor(const std::string &aWhere);
 
 // The schema, one script per version; scripts keep to SQL that SQLite and PostgreSQL share.
 extern const char *const storeMigrationTbl[];
@@ -58,6 +64,21 @@ void sStoreClose(_storeHandle *aHP);
 // Stores a run whole or not at all. 1 stored, 0 already stored (same content), -1 error; *aIdP
 // the run's id either way.
 int sStoreImport(_storeHandle *aHP, const _resultsRun &aRun, const std::string &aHash, long *aIdP, std::string *aErrP);
+
+// Which runs a list shows: newest first, aLimit from aOffset, where the adapter and the processor
+// hold the given texts (empty: any).
+struct _storeFilter {
+    long limit, offset;
+    std::string adapter, processor;
+};
+int sStoreList(_storeHandle *aHP, const _storeFilter &aF, std::vector<_storeRunRow> *aRowsP, std::string *aErrP);
+// How many runs are stored, -1 on error.
+long sStoreCount(_storeHandle *aHP, std::string *aErrP);
+
+// Write tokens: a new one for aName (its text returned once, only its hash kept), and whether a
+// text is one (1 yes, 0 no, -1 error).
+int sStoreTokenAdd(_storeHandle *aHP, const std::string &aName, std::string *aTokenP, std::string *aErrP);
+int sStoreTokenCheck(_storeHandle *aHP, const std::string &aToken, std::string *aErrP);
 
 // SHA-256 of a text, in hex: a run's identity.
 std::string sStoreHash(const std::string &aBytes);

@@ -109,13 +109,16 @@ int List(_storeHandle &aH)
 {
     std::vector<_storeRunRow> rows;
     std::string err;
-    if (aH.ops->list(aH.store, &rows, &err))
+    if (sStoreList(&aH, _storeFilter{2147483647L, 0, "", ""}, &rows, &err))
         return Fail(err);
-    for (const _storeRunRow &r : rows)
+    // Oldest first, as they were imported.
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+        const _storeRunRow &r = *it;
         std::printf("%ld\t%s\t%ld run%s\ttests %s\t%s\t%s\t%s\n", r.id, r.imported.c_str(), r.passes,
                     r.passes == 1 ? "" : "s", TestList(r.tests).c_str(),
                     r.adapter.empty() ? "-" : r.adapter.c_str(), r.processor.empty() ? "-" : r.processor.c_str(),
                     r.label.c_str());
+    }
     return 0;
 }
 
@@ -217,7 +220,7 @@ int main(int aArgc, char **aArgv)
 
     _storeHandle h = {};
     std::string err;
-    if (sStoreOpen(storeSqliteOps, db.empty() ? DefaultDb() : db, &h, &err))
+    if (sStoreOpen(sStoreOpsFor(db), db.empty() ? DefaultDb() : db, &h, &err))
         return Fail(err);
     int rc = 0;
     if (command == "import") {

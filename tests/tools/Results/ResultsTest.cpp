@@ -3,7 +3,7 @@
 // differences, and the report page carries every test and score with names escaped.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
+#include <libpq-fe.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,17 +95,60 @@ std::string _record(const Dir &aDir, const char *aPrefix, const char *aAdapterP,
     return aDir.Write(std::string(aPrefix) + ".run", sStatsWriteRecord(rec));
 }
 
-long _count(const std::string &aDb, const char *aTableP)
+// A fresh, empty database on one backend: an SQLite file, or a database of its own on the test
+// cluster (KESTREL_PG, the maintenance database's address, set by the ctest fixture), dropped after.
+struct Db {
+    const _storeOps *ops;
+    std::string where, error;
+    Dir dir;
+    std::string pgAdmin, pgName;
+
+    explicit Db(const std::string &aBackend)
+    {
+        if (aBackend == "sqlite") {
+            ops = &storeSqliteOps;
+            where = dir.path + "/results.db";
+            return;
+        }
+        ops = &storePgOps;
+        const char *admin = std::getenv("KESTREL_PG");
+        if (!admin || !*admin) {
+            error = "KESTREL_PG is not set (the ctest fixture starts the cluster and sets it)";
+            return;
+        }
+        static int n = 0;
+        pgAdmin = admin;
+        pgName = "kt_" + std::to_string(getpid()) + "_" + std::to_string(++n);
+        error = _admin("CREATE DATABASE " + pgName);
+        const size_t q = pgAdmin.find('?');
+        where = "postgresql:///" + pgName + (q == std::string::npos ? "" : pgAdmin.substr(q));
+    }
+    ~Db()
+    {
+        if (!pgName.empty())
+            _admin("DROP DATABASE IF EXISTS " + pgName + " WITH (FORCE)");
+    }
+    std::string _admin(const std::string &aSql) const
+    {
+        PGconn *c = PQconnectdb(pgAdmin.c_str());
+        PGresult *r = PQexec(c, aSql.c_str());
+        std::string err = PQresultStatus(r) == PGRES_COMMAND_OK ? "" : PQerrorMessage(c);
+        PQclear(r);
+        PQfinish(c);
+        return err;
+    }
+};
+
+long _count(_storeHandle &aH, const char *aTableP)
 {
-    sqlite3 *db = nullptr;
-    sqlite3_open(aDb.c_str(), &db);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, (std::string("SELECT count(*) FROM ") + aTableP).c_str(), -1, &st, nullptr);
-    long n = st && sqlite3_step(st) == SQLITE_ROW ? (long)sqlite3_column_int64(st, 0) : -1;
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return n;
+    std::vector<std::vector<std::string>> rows;
+    std::string err;
+    if (aH.ops->query(aH.store, (std::string("SELECT count(*) FROM ") + aTableP + ";").c_str(), {}, &rows, &err))
+        return -1;
+    return std::atol(rows.at(0).at(0).c_str());
 }
+
+class ResultsStore : public ::testing::TestWithParam<const char *> {};
 
 const double kMachineA[3][CP_TEST_NUM] = {
     {1.00, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 40.0, 1.0, 1.00},
@@ -121,14 +164,16 @@ const double kMachineB[3][CP_TEST_NUM] = {
 
 } // namespace
 
-TEST(ResultsStore, ImportIsWholeOrNothingAndOnce)
+TEST_P(ResultsStore, ImportIsWholeOrNothingAndOnce)
 {
     Dir dir;
-    const std::string db = dir.path + "/results.db";
+    Db db(GetParam());
+    ASSERT_EQ(db.error, "");
+    const _storeOps &ops = *db.ops;
     const std::string rec = _record(dir, "A", "Adapter A", kMachineA, 10);
     _storeHandle h = {};
     std::string err;
-    ASSERT_EQ(sStoreOpen(storeSqliteOps, db, &h, &err), 0) << err;
+    ASSERT_EQ(sStoreOpen(ops, db.where, &h, &err), 0) << err;
     _resultsRun run;
     std::string identity;
     ASSERT_EQ(sResultsLoad(rec, &run, &identity, &err), 0) << err;
@@ -141,34 +186,83 @@ TEST(ResultsStore, ImportIsWholeOrNothingAndOnce)
         EXPECT_EQ(sStoreImport(&h, run, sStoreHash(identity), &id, &err), -1) << after;
         storeFaultAfter = -1;
         for (const char *table : {"run", "pass", "field", "score", "frames"})
-            EXPECT_EQ(_count(db, table), 0) << table << " after a fault at row " << after;
+            EXPECT_EQ(_count(h, table), 0) << table << " after a fault at row " << after;
     }
     long id = 0, again = 0;
     ASSERT_EQ(sStoreImport(&h, run, sStoreHash(identity), &id, &err), 1) << err;
     EXPECT_EQ(sStoreImport(&h, run, sStoreHash(identity), &again, &err), 0);
     EXPECT_EQ(again, id);
-    EXPECT_EQ(_count(db, "run"), 1);
-    EXPECT_EQ(_count(db, "pass"), 3);
+    EXPECT_EQ(_count(h, "run"), 1);
+    EXPECT_EQ(_count(h, "pass"), 3);
 
     // What comes back is what went in.
     _resultsRun back;
-    ASSERT_EQ(storeSqliteOps.load(h.store, id, &back, &err), 1) << err;
+    ASSERT_EQ(ops.load(h.store, id, &back, &err), 1) << err;
     ASSERT_EQ(back.passes.size(), 3u);
     EXPECT_EQ(back.args, "--runs 3 --frametime");
     EXPECT_EQ(back.passes[1].results.tests[7].score, run.passes[1].results.tests[7].score);
     EXPECT_EQ(sStatsField(back.passes[0].results.system, "Display Adapter"), "Adapter A");
     ASSERT_EQ(back.passes[2].frames.size(), run.passes[2].frames.size());
     EXPECT_EQ(back.passes[2].frames[100].deltaMs, run.passes[2].frames[100].deltaMs);
-    EXPECT_EQ(storeSqliteOps.load(h.store, id + 1, &back, &err), 0);
+    EXPECT_EQ(ops.load(h.store, id + 1, &back, &err), 0);
     sStoreClose(&h);
 
     // Reopening finds the schema in place and applies nothing twice.
-    ASSERT_EQ(sStoreOpen(storeSqliteOps, db, &h, &err), 0) << err;
-    EXPECT_EQ(storeSqliteOps.version(h.store, &err), storeSchemaVersion);
+    ASSERT_EQ(sStoreOpen(ops, db.where, &h, &err), 0) << err;
+    EXPECT_EQ(ops.version(h.store, &err), storeSchemaVersion);
     sStoreClose(&h);
 }
 
-TEST(ResultsStore, RefusesAFileOfARecordWithItsNameAndLine)
+// The list pages newest first and filters by machine; tokens are known by their text only.
+TEST_P(ResultsStore, ListsPagesAndChecksTokens)
+{
+    Dir dir;
+    Db db(GetParam());
+    ASSERT_EQ(db.error, "");
+    _storeHandle h = {};
+    std::string err;
+    ASSERT_EQ(sStoreOpen(*db.ops, db.where, &h, &err), 0) << err;
+    const struct { const char *prefix, *adapter; } runTbl[] = {
+        {"A", "Adapter A"}, {"B", "Adapter B"}, {"C", "Adapter 50%_x"}};
+    for (const auto &r : runTbl) {
+        _resultsRun run;
+        std::string identity;
+        ASSERT_EQ(sResultsLoad(_record(dir, r.prefix, r.adapter, kMachineA, 10), &run, &identity, &err), 0) << err;
+        long id;
+        ASSERT_EQ(sStoreImport(&h, run, sStoreHash(identity), &id, &err), 1) << err;
+    }
+    EXPECT_EQ(sStoreCount(&h, &err), 3);
+    const struct { long limit, offset; const char *adapter; std::vector<long> ids; } pageTbl[] = {
+        {10, 0, "", {3, 2, 1}}, {2, 1, "", {2, 1}}, {10, 0, "Adapter B", {2}},
+        {10, 0, "50%_", {3}},   {10, 0, "0%x", {}},  {10, 5, "", {}},
+    };
+    for (const auto &p : pageTbl) {
+        std::vector<_storeRunRow> rows;
+        ASSERT_EQ(sStoreList(&h, _storeFilter{p.limit, p.offset, p.adapter, ""}, &rows, &err), 0) << err;
+        std::vector<long> ids;
+        for (const _storeRunRow &r : rows)
+            ids.push_back(r.id);
+        EXPECT_EQ(ids, p.ids) << p.limit << " " << p.offset << " " << p.adapter;
+        if (!rows.empty() && rows[0].id == 3) {
+            EXPECT_EQ(rows[0].passes, 3);
+            EXPECT_EQ(rows[0].tests, 0x3FFu);
+            EXPECT_EQ(rows[0].adapter, "Adapter 50%_x");
+        }
+    }
+    std::string token, other;
+    ASSERT_EQ(sStoreTokenAdd(&h, "lab", &token, &err), 0) << err;
+    EXPECT_EQ(sStoreTokenAdd(&h, "lab", &other, &err), -1);  // one token a name
+    EXPECT_EQ(sStoreTokenCheck(&h, token, &err), 1);
+    for (const std::string &wrong : {std::string(), token.substr(1), sStoreHash(token), token + "0"})
+        EXPECT_EQ(sStoreTokenCheck(&h, wrong, &err), 0) << wrong;
+    EXPECT_EQ(_count(h, "token"), 1);
+    sStoreClose(&h);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ResultsStore, ::testing::Values("sqlite", "postgresql"),
+                         [](const ::testing::TestParamInfo<const char *> &aI) { return std::string(aI.param); });
+
+TEST(ResultsLoad, RefusesAFileOfARecordWithItsNameAndLine)
 {
     Dir dir;
     const std::string rec = _record(dir, "A", "Adapter A", kMachineA, 10);
