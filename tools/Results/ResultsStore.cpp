@@ -185,6 +185,40 @@ int sStoreList(_storeHandle *aHP, const _storeFilter &aF, std::vector<_storeRunR
     return 0;
 }
 
+int sStoreBest(_storeHandle *aHP, const _storeBestQuery &aQ, std::vector<_storeBestRow> *aRowsP, std::string *aErrP)
+{
+    static const char kSql[] =
+        "SELECT r.id, r.label, avg(s.score), count(*),"
+        " (SELECT f.value FROM field f JOIN pass q ON f.pass_id = q.id WHERE q.run_id = r.id AND"
+        "  f.section = 'system' AND f.label = 'Display Adapter' ORDER BY q.number LIMIT 1),"
+        " (SELECT f.value FROM field f JOIN pass q ON f.pass_id = q.id WHERE q.run_id = r.id AND"
+        "  f.section = 'system' AND f.label = 'Processor Type' ORDER BY q.number LIMIT 1)"
+        " FROM score s JOIN pass p ON s.pass_id = p.id JOIN run r ON p.run_id = r.id"
+        " WHERE s.seq = CAST(? AS INTEGER) AND s.scored = 1 AND (? = '' OR p.version = ?)"
+        " AND (? = '' OR EXISTS (SELECT 1 FROM field f WHERE f.pass_id = p.id AND f.section = 'system' AND"
+        "  f.label = 'Display Adapter' AND f.value LIKE ? ESCAPE '\\'))"
+        " AND (? = '' OR EXISTS (SELECT 1 FROM field f WHERE f.pass_id = p.id AND f.section = 'system' AND"
+        "  f.label = 'Processor Type' AND f.value LIKE ? ESCAPE '\\'))"
+        " AND (? = '' OR EXISTS (SELECT 1 FROM field f WHERE f.pass_id = p.id AND f.section = 'options' AND"
+        "  f.label = ? AND f.value = ?))"
+        " GROUP BY r.id, r.label ORDER BY avg(s.score) DESC, r.id LIMIT ?;";
+    std::vector<std::vector<std::string>> rows;
+    if (aHP->ops->query(aHP->store, kSql,
+                        {std::to_string(aQ.test), aQ.edition, aQ.edition, aQ.adapter, _like(aQ.adapter), aQ.processor,
+                         _like(aQ.processor), aQ.option, aQ.option, aQ.optionValue, std::to_string(aQ.limit)},
+                        &rows, aErrP))
+        return -1;
+    for (const auto &r : rows) {
+        if (r.size() != 6) {
+            *aErrP = "best: unexpected columns";
+            return -1;
+        }
+        aRowsP->push_back(_storeBestRow{_number(r[0]), r[1], r[4], r[5], std::strtod(r[2].c_str(), nullptr),
+                                        _number(r[3])});
+    }
+    return 0;
+}
+
 long sStoreCount(_storeHandle *aHP, std::string *aErrP)
 {
     std::vector<std::vector<std::string>> rows;

@@ -72,6 +72,22 @@ struct _storeFilter {
     std::string adapter, processor;
 };
 int sStoreList(_storeHandle *aHP, const _storeFilter &aF, std::vector<_storeRunRow> *aRowsP, std::string *aErrP);
+// The best runs of one test (benchmark row): each run's mean score over the passes that scored it,
+// highest first, of the runs whose passes match: edition (the results file's version, exact), adapter
+// and processor (texts held), and one option ("Group/Label", its value exact).
+struct _storeBestQuery {
+    int test;
+    long limit;
+    std::string edition, adapter, processor, option, optionValue;
+};
+struct _storeBestRow {
+    long id;
+    std::string label, adapter, processor;
+    double mean;
+    long passes;
+};
+int sStoreBest(_storeHandle *aHP, const _storeBestQuery &aQ, std::vector<_storeBestRow> *aRowsP, std::string *aErrP);
+
 // How many runs are stored, -1 on error.
 long sStoreCount(_storeHandle *aHP, std::string *aErrP);
 
