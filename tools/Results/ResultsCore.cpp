@@ -74,8 +74,8 @@ static std::string _baseName(const std::string &aPath)
     return cut == std::string::npos ? aPath : aPath.substr(cut + 1);
 }
 
-int sResultsRead(const std::string &aName, const std::string &aText, const _resultsFetch &aFetch, _resultsRun *aRunP,
-                 std::string *aIdentityP, std::string *aErrP)
+int sResultsRead(const std::string &aName, const std::string &aText, _resultsFetch aFetch, void *aCtxP,
+                 _resultsRun *aRunP, std::string *aIdentityP, std::string *aErrP)
 {
     const std::string &text = aText;
     _resultsRun run = {};
@@ -111,7 +111,7 @@ int sResultsRead(const std::string &aName, const std::string &aText, const _resu
                 for (char &c : name)
                     c = c == '\\' || c == '/' ? '/' : c;
                 std::string body;
-                if (aFetch(name, &body, aErrP))
+                if (aFetch(aCtxP, name, &body, aErrP))
                     return -1;
                 const long rc = k ? sStatsReadFrames(body.data(), body.size(), &pass.frames, &e)
                                   : sStatsReadResults(body.data(), body.size(), &pass.results, &e);
@@ -135,12 +135,12 @@ int sResultsLoad(const std::string &aPath, _resultsRun *aRunP, std::string *aIde
     if (_readFile(aPath, (size_t)STATS_FRAMES_MAX * 100, &text, aErrP))
         return -1;
     const size_t cut = aPath.find_last_of("/\\");
-    const std::string folder = cut == std::string::npos ? "" : aPath.substr(0, cut + 1);
+    std::string folder = cut == std::string::npos ? "" : aPath.substr(0, cut + 1);
     // A record's files are found beside it, and named by their path when refused.
-    const _resultsFetch fetch = [&](const std::string &aName, std::string *aTextP, std::string *aFetchErrP) {
-        return _readFile(folder + aName, (size_t)STATS_FRAMES_MAX * 100, aTextP, aFetchErrP);
+    const _resultsFetch fetch = [](void *aCtxP, const std::string &aName, std::string *aTextP, std::string *aFetchErrP) {
+        return _readFile(*(std::string *)aCtxP + aName, (size_t)STATS_FRAMES_MAX * 100, aTextP, aFetchErrP);
     };
-    if (sResultsRead(aPath, text, fetch, aRunP, aIdentityP, aErrP) == 0)
+    if (sResultsRead(aPath, text, fetch, &folder, aRunP, aIdentityP, aErrP) == 0)
         return 0;
     // The reader names a record's file as the record does; the command line names it by path.
     if (!folder.empty() && aErrP->compare(0, aPath.size(), aPath) != 0 && aErrP->compare(0, folder.size(), folder) != 0)

@@ -5,7 +5,6 @@
 // each test's spread and frame times, the comparison of sets, and the report page. Portable: the
 // runner builds it on Windows, kestrel-results natively.
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,9 +56,10 @@ int sResultsLoad(const std::string &aPath, _resultsRun *aRunP, std::string *aIde
 
 // The same from a text already read, named aName; a run record's files come from aFetch (by the
 // name the record gives, "/" between folders): 0, or -1 with the reason.
-typedef std::function<int(const std::string &aName, std::string *aTextP, std::string *aErrP)> _resultsFetch;
-int sResultsRead(const std::string &aName, const std::string &aText, const _resultsFetch &aFetch, _resultsRun *aRunP,
-                 std::string *aIdentityP, std::string *aErrP);
+// (A plain function and its context: the runner links no exception runtime.)
+typedef int (*_resultsFetch)(void *aCtxP, const std::string &aName, std::string *aTextP, std::string *aErrP);
+int sResultsRead(const std::string &aName, const std::string &aText, _resultsFetch aFetch, void *aCtxP,
+                 _resultsRun *aRunP, std::string *aIdentityP, std::string *aErrP);
 
 void sResultsSummarise(const _resultsRun &aRun, _resultsSum *aSumP);
 

@@ -273,7 +273,8 @@ _submitted _submit(_hub *aHub, const httplib::Request &aReq, const std::string &
         text = aReq.body;
         label = aReq.has_param("label") ? aReq.get_param_value("label") : std::string();
     }
-    const _resultsFetch fetch = [&](const std::string &aName, std::string *aTextP, std::string *aErrP) {
+    const _resultsFetch fetch = [](void *aCtxP, const std::string &aName, std::string *aTextP, std::string *aErrP) {
+        const std::map<std::string, std::string> &files = *(const std::map<std::string, std::string> *)aCtxP;
         auto it = files.find(aName);
         if (it == files.end()) {
             // A record's files may come by their plain names.
@@ -289,7 +290,7 @@ _submitted _submit(_hub *aHub, const httplib::Request &aReq, const std::string &
     };
     _resultsRun run;
     std::string identity;
-    if (sResultsRead(name, text, fetch, &run, &identity, &err))
+    if (sResultsRead(name, text, fetch, &files, &run, &identity, &err))
         return {400, 0, err};
     if (!frames.empty()) {
         if (run.passes.size() != 1 || !run.passes[0].frames.empty())
