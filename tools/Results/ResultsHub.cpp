@@ -22,6 +22,9 @@ struct _hub {
     std::mutex poolLock;
     std::vector<_storeHandle> idle;
     httplib::Server server;
+    // One SQLite file takes one writer at a time: the hub's writers queue here rather than in
+    // the file's lock, whose waits are bounded.
+    std::mutex sqliteWrites;
 };
 
 namespace {
@@ -303,7 +306,12 @@ _submitted _submit(_hub *aHub, const httplib::Request &aReq, const std::string &
     if (!label.empty())
         run.label = label.substr(0, 200);
     long id = 0;
+    std::unique_lock<std::mutex> writing(aHub->sqliteWrites, std::defer_lock);
+    if (aHub->ops == &storeSqliteOps)
+        writing.lock();
     const int rc = sStoreImport(&lease.h, run, sStoreHash(identity), &id, &err);
+    if (writing.owns_lock())
+        writing.unlock();
     if (rc < 0) {
         // The connection may be what failed: a new one for the next request.
         sStoreClose(&lease.h);

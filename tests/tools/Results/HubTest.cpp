@@ -7,6 +7,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "ResultsFixtures.h"
@@ -202,6 +203,8 @@ TEST_P(ResultsHub, ManyRunnersStoreEachRunOnce)
     Start();
     enum { RUNNERS = 64, RUNS = 10 };
     std::atomic<int> created{0}, repeated{0}, failed{0};
+    std::mutex noteLock;
+    std::string note;
     std::vector<std::thread> runners;
     for (int r = 0; r < RUNNERS; ++r)
         runners.emplace_back([&, r] {
@@ -217,19 +220,20 @@ TEST_P(ResultsHub, ManyRunnersStoreEachRunOnce)
                 auto res = c.Post("/api/runs", _auth(token), text, "text/plain");
                 for (int attempt = 0; attempt < 5 && !res; ++attempt)
                     res = c.Post("/api/runs", _auth(token), text, "text/plain");
-                if (!res)
-                    ++failed;
-                else if (res->status == 201)
+                if (res && res->status == 201) {
                     ++created;
-                else if (res->status == 200)
+                } else if (res && res->status == 200) {
                     ++repeated;
-                else
+                } else {
                     ++failed;
+                    std::lock_guard<std::mutex> lock(noteLock);
+                    note = res ? std::to_string(res->status) + " " + res->body : httplib::to_string(res.error());
+                }
             }
         });
     for (std::thread &t : runners)
         t.join();
-    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(failed, 0) << note;
     EXPECT_EQ(created, RUNNERS * RUNS);
     EXPECT_EQ(repeated, RUNNERS * RUNS);
     EXPECT_EQ(Count("run"), RUNNERS * RUNS);
