@@ -26,10 +26,9 @@ const char *const storeMigrationTbl[] = {
     " scored INTEGER NOT NULL, score INTEGER NOT NULL, fps REAL NOT NULL, PRIMARY KEY (pass_id, seq));"
     "CREATE TABLE frames (pass_id INTEGER NOT NULL REFERENCES pass(id), test INTEGER NOT NULL,"
     " count INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY (pass_id, test));",
-    // 2: the hub's write tokens, by hash; the lookups its pages make.
+    // 2: the hub's write tokens, by hash.
     "CREATE TABLE token (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, hash TEXT NOT NULL UNIQUE,"
-    " created TEXT NOT NULL);"
-    "CREATE INDEX field_label ON field (label, value);",
+    " created TEXT NOT NULL);",
 };
 const long storeSchemaVersion = sizeof storeMigrationTbl / sizeof storeMigrationTbl[0];
 
