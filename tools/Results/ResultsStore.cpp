@@ -155,23 +155,30 @@ std::string _nowUtc()
 int sStoreList(_storeHandle *aHP, const _storeFilter &aF, std::vector<_storeRunRow> *aRowsP, std::string *aErrP)
 {
     // The first pass's fields name the machine; a test counts when any pass scored it.
-    static const char kSql[] =
-        "SELECT id, imported, label, source, passes, adapter, processor, tests FROM (SELECT r.id AS id,"
-        " r.imported AS imported, r.label AS label, r.source AS source,"
+    static const char kColumns[] =
+        "SELECT r.id AS id, r.imported AS imported, r.label AS label, r.source AS source,"
         " (SELECT count(*) FROM pass p WHERE p.run_id = r.id) AS passes,"
         " (SELECT f.value FROM field f JOIN pass p ON f.pass_id = p.id WHERE p.run_id = r.id AND"
         "  f.section = 'system' AND f.label = 'Display Adapter' ORDER BY p.number LIMIT 1) AS adapter,"
         " (SELECT f.value FROM field f JOIN pass p ON f.pass_id = p.id WHERE p.run_id = r.id AND"
         "  f.section = 'system' AND f.label = 'Processor Type' ORDER BY p.number LIMIT 1) AS processor,"
         " (SELECT sum(DISTINCT CAST(1 AS BIGINT) << CAST(s.seq AS INTEGER)) FROM score s JOIN pass p"
-        "  ON s.pass_id = p.id WHERE p.run_id = r.id AND s.scored = 1 AND s.seq < 32) AS tests"
-        " FROM run r) x WHERE (? = '' OR adapter LIKE ? ESCAPE '\\') AND (? = '' OR processor LIKE ? ESCAPE '\\')"
-        " ORDER BY id DESC LIMIT ? OFFSET ?;";
+        "  ON s.pass_id = p.id WHERE p.run_id = r.id AND s.scored = 1 AND s.seq < 32) AS tests FROM run r";
+    // Unfiltered, the machine's fields are looked up for the page's runs only.
+    std::string sql;
+    std::vector<std::string> params;
+    if (aF.adapter.empty() && aF.processor.empty()) {
+        sql = std::string(kColumns) + " ORDER BY r.id DESC LIMIT ? OFFSET ?;";
+    } else {
+        sql = std::string("SELECT id, imported, label, source, passes, adapter, processor, tests FROM (") + kColumns +
+              ") x WHERE (? = '' OR adapter LIKE ? ESCAPE '\\') AND (? = '' OR processor LIKE ? ESCAPE '\\')"
+              " ORDER BY id DESC LIMIT ? OFFSET ?;";
+        params = {aF.adapter, _like(aF.adapter), aF.processor, _like(aF.processor)};
+    }
+    params.push_back(std::to_string(aF.limit));
+    params.push_back(std::to_string(aF.offset));
     std::vector<std::vector<std::string>> rows;
-    if (aHP->ops->query(aHP->store, kSql,
-                        {aF.adapter, _like(aF.adapter), aF.processor, _like(aF.processor),
-                         std::to_string(aF.limit), std::to_string(aF.offset)},
-                        &rows, aErrP))
+    if (aHP->ops->query(aHP->store, sql.c_str(), params, &rows, aErrP))
         return -1;
     for (const auto &r : rows) {
         if (r.size() != 8) {
