@@ -242,3 +242,23 @@ TEST_P(ResultsHub, ManyRunnersStoreEachRunOnce)
 
 INSTANTIATE_TEST_SUITE_P(Backends, ResultsHub, ::testing::Values("sqlite", "postgresql"),
                          [](const ::testing::TestParamInfo<const char *> &aI) { return std::string(aI.param); });
+
+// Whatever bytes a machine sent, JSON strings come out valid UTF-8 with no markup and the HTML
+// escape replaces the same bytes (a lead byte above F4 included).
+TEST(HubJson, EscapesEveryByteItMust)
+{
+    const struct { std::string in, json, html; } caseTbl[] = {
+        {"plain", "\"plain\"", "plain"},
+        {"a\"b\\c", "\"a\\\"b\\\\c\"", "a&quot;b\\c"},
+        {"\n\t\x01\x7f", "\"\\u000a\\u0009\\u0001\\u007f\"", "\n\t \x7f"},
+        {"<script>", "\"\\u003cscript>\"", "&lt;script&gt;"},
+        {"caf\xC3\xA9", "\"caf\xC3\xA9\"", "caf\xC3\xA9"},
+        {"\xF5\x80\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\"", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"\xE3\x81", "\"\xEF\xBF\xBD\xEF\xBF\xBD\"", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+    };
+    for (const auto &c : caseTbl) {
+        EXPECT_EQ(sHubJson(c.in), c.json) << c.in;
+        EXPECT_EQ(sResultsHtml(c.in), c.html) << c.in;
+    }
+}
