@@ -209,52 +209,6 @@ long _find(_store *aS, const std::string &aHash, std::string *aErrP)
     return PQntuples(r.res) ? (long)r.integer(0, 0) : 0;
 }
 
-// Frame records as the SQLite store packs them (see ResultsSqlite.cpp).
-const size_t FRAME_BYTES = 4 + 5 * 8;
-
-void _put(std::string &aOut, uint64_t aV, int aBytes)
-{
-    for (int i = 0; i < aBytes; ++i)
-        aOut += (char)(uint8_t)(aV >> (8 * i));
-}
-
-uint64_t _get(const unsigned char *aP, int aBytes)
-{
-    uint64_t v = 0;
-    for (int i = 0; i < aBytes; ++i)
-        v |= (uint64_t)aP[i] << (8 * i);
-    return v;
-}
-
-std::string _pack(const std::vector<_statsFrame> &aFrames, int aTest, long *aCntP)
-{
-    std::string out;
-    long n = 0;
-    for (const _statsFrame &f : aFrames) {
-        if (f.test != aTest)
-            continue;
-        _put(out, (uint32_t)f.frame, 4);
-        for (double v : {f.ms, f.deltaMs, f.updateMs, f.drawMs, f.presentMs}) {
-            uint64_t bits;
-            std::memcpy(&bits, &v, 8);
-            _put(out, bits, 8);
-        }
-        ++n;
-    }
-    *aCntP = n;
-    return out;
-}
-
-std::string _nowUtc()
-{
-    char text[32];
-    const std::time_t t = std::time(nullptr);
-    std::tm tm = {};
-    gmtime_r(&t, &tm);
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
-}
-
 // Reals as text that reads back to the same double.
 std::string _real(double aV)
 {
@@ -272,7 +226,7 @@ long _insert(_store *aS, const _resultsRun &aRun, const std::string &aHash, std:
 {
     const long long runId =
         _write(aS, "INSERT INTO run (hash, label, source, args, imported) VALUES (?, ?, ?, ?, ?) RETURNING id;",
-               {{aHash, 0}, {aRun.label, 0}, {aRun.source, 0}, {aRun.args, 0}, {_nowUtc(), 0}}, aErrP);
+               {{aHash, 0}, {aRun.label, 0}, {aRun.source, 0}, {aRun.args, 0}, {sStoreNowUtc(), 0}}, aErrP);
     if (runId < 0)
         return -1;
     for (size_t p = 0; p < aRun.passes.size(); ++p) {
@@ -306,7 +260,7 @@ long _insert(_store *aS, const _resultsRun &aRun, const std::string &aHash, std:
         }
         for (int test = 0; test < 64; ++test) {
             long n = 0;
-            const std::string data = _pack(pass.frames, test, &n);
+            const std::string data = sStorePackFrames(pass.frames, test, &n);
             if (!n)
                 continue;
             if (_write(aS, "INSERT INTO frames (pass_id, test, count, data) VALUES (?, ?, ?, ?);",
@@ -382,24 +336,11 @@ int _load(_store *aS, long aId, _resultsRun *aRunP, std::string *aErrP)
             const long long n = fr.integer(i, 1);
             size_t bytes = 0;
             unsigned char *data = PQunescapeBytea((const unsigned char *)PQgetvalue(fr.res, i, 2), &bytes);
-            // A row whose size does not match its count is not read past its end.
-            if (!data || n < 0 || (size_t)n * FRAME_BYTES != bytes) {
+            if (!data || sStoreUnpackFrames(data, bytes, n, test, &pass.frames)) {
                 PQfreemem(data);
                 *aErrP = "frame times of run " + std::to_string(aId) + " test " + std::to_string(test) +
                          " are damaged";
                 return -1;
-            }
-            const unsigned char *p = data;
-            for (long long k = 0; k < n; ++k, p += FRAME_BYTES) {
-                _statsFrame fm = {};
-                fm.test = test;
-                fm.frame = (int32_t)(uint32_t)_get(p, 4);
-                double *const valTbl[5] = {&fm.ms, &fm.deltaMs, &fm.updateMs, &fm.drawMs, &fm.presentMs};
-                for (int v = 0; v < 5; ++v) {
-                    const uint64_t bits = _get(p + 4 + 8 * v, 8);
-                    std::memcpy(valTbl[v], &bits, 8);
-                }
-                pass.frames.push_back(fm);
             }
             PQfreemem(data);
         }

@@ -140,16 +140,6 @@ std::string _like(const std::string &aText)
     return out + "%";
 }
 
-std::string _nowUtc()
-{
-    char text[32];
-    const std::time_t t = std::time(nullptr);
-    std::tm tm = {};
-    gmtime_r(&t, &tm);
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
-}
-
 } // namespace
 
 int sStoreList(_storeHandle *aHP, const _storeFilter &aF, std::vector<_storeRunRow> *aRowsP, std::string *aErrP)
@@ -250,7 +240,7 @@ int sStoreTokenAdd(_storeHandle *aHP, const std::string &aName, std::string *aTo
         token += hex[b >> 4], token += hex[b & 15];
     std::vector<std::vector<std::string>> rows;
     if (aHP->ops->query(aHP->store, "INSERT INTO token (name, hash, created) VALUES (?, ?, ?);",
-                        {aName, sStoreHash(token), _nowUtc()}, &rows, aErrP))
+                        {aName, sStoreHash(token), sStoreNowUtc()}, &rows, aErrP))
         return -1;
     *aTokenP = token;
     return 0;
@@ -264,4 +254,73 @@ int sStoreTokenCheck(_storeHandle *aHP, const std::string &aToken, std::string *
     if (aHP->ops->query(aHP->store, "SELECT count(*) FROM token WHERE hash = ?;", {sStoreHash(aToken)}, &rows, aErrP))
         return -1;
     return rows.size() == 1 && rows[0].size() == 1 && _number(rows[0][0]) > 0 ? 1 : 0;
+}
+
+namespace {
+
+const size_t FRAME_BYTES = 4 + 5 * 8;
+
+void _put(std::string &aOut, uint64_t aV, int aBytes)
+{
+    for (int i = 0; i < aBytes; ++i)
+        aOut += (char)(uint8_t)(aV >> (8 * i));
+}
+
+uint64_t _get(const unsigned char *aP, int aBytes)
+{
+    uint64_t v = 0;
+    for (int i = 0; i < aBytes; ++i)
+        v |= (uint64_t)aP[i] << (8 * i);
+    return v;
+}
+
+} // namespace
+
+std::string sStorePackFrames(const std::vector<_statsFrame> &aFrames, int aTest, long *aCntP)
+{
+    std::string out;
+    long n = 0;
+    for (const _statsFrame &f : aFrames) {
+        if (f.test != aTest)
+            continue;
+        _put(out, (uint32_t)f.frame, 4);
+        for (double v : {f.ms, f.deltaMs, f.updateMs, f.drawMs, f.presentMs}) {
+            uint64_t bits;
+            std::memcpy(&bits, &v, 8);
+            _put(out, bits, 8);
+        }
+        ++n;
+    }
+    *aCntP = n;
+    return out;
+}
+
+int sStoreUnpackFrames(const unsigned char *aP, size_t aBytes, long long aCnt, int aTest,
+                       std::vector<_statsFrame> *aFramesP)
+{
+    // The count is compared before it multiplies: a damaged one never reads past the bytes.
+    if (aCnt < 0 || (unsigned long long)aCnt != aBytes / FRAME_BYTES || aBytes % FRAME_BYTES != 0 || (aCnt && !aP))
+        return -1;
+    for (long long i = 0; i < aCnt; ++i, aP += FRAME_BYTES) {
+        _statsFrame f = {};
+        f.test = aTest;
+        f.frame = (int32_t)(uint32_t)_get(aP, 4);
+        double *const valTbl[5] = {&f.ms, &f.deltaMs, &f.updateMs, &f.drawMs, &f.presentMs};
+        for (int k = 0; k < 5; ++k) {
+            const uint64_t bits = _get(aP + 4 + 8 * k, 8);
+            std::memcpy(valTbl[k], &bits, 8);
+        }
+        aFramesP->push_back(f);
+    }
+    return 0;
+}
+
+std::string sStoreNowUtc()
+{
+    char text[32];
+    const std::time_t t = std::time(nullptr);
+    std::tm tm = {};
+    gmtime_r(&t, &tm);
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return text;
 }

@@ -99,6 +99,16 @@ int sStoreTokenCheck(_storeHandle *aHP, const std::string &aToken, std::string *
 // SHA-256 of a text, in hex: a run's identity.
 std::string sStoreHash(const std::string &aBytes);
 
+// For the backends. Frame records packed little-endian, so a database moves between machines as it
+// is: frame (int32), then ms, deltaMs, updateMs, drawMs, presentMs (IEEE doubles). aTest's frames
+// of aFrames, their count in *aCntP.
+std::string sStorePackFrames(const std::vector<_statsFrame> &aFrames, int aTest, long *aCntP);
+// Appends aCnt packed frames of aTest; -1 when the bytes are not aCnt records exactly.
+int sStoreUnpackFrames(const unsigned char *aP, size_t aBytes, long long aCnt, int aTest,
+                       std::vector<_statsFrame> *aFramesP);
+// The time now, UTC, ISO 8601.
+std::string sStoreNowUtc();
+
 // Tests: an insert fails after writing this many rows (-1, the default: never), as a full disk
 // or a lost connection would.
 extern long storeFaultAfter;

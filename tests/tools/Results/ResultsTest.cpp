@@ -59,6 +59,19 @@ TEST_P(ResultsStore, ImportIsWholeOrNothingAndOnce)
     // Reopening finds the schema in place and applies nothing twice.
     ASSERT_EQ(sStoreOpen(ops, db.where, &h, &err), 0) << err;
     EXPECT_EQ(ops.version(h.store, &err), storeSchemaVersion);
+
+    // A frame row whose count does not match its bytes (one off, or off by 2^32, which a 32-bit
+    // size would wrap to a match) is refused, never read past.
+    for (const char *damage : {"count + 1", "count + 4294967296"}) {
+        std::vector<std::vector<std::string>> rows;
+        const std::string set = std::string("UPDATE frames SET count = ") + damage + ";";
+        ASSERT_EQ(ops.query(h.store, set.c_str(), {}, &rows, &err), 0) << err;
+        EXPECT_EQ(ops.load(h.store, id, &back, &err), -1) << damage;
+        EXPECT_NE(err.find("damaged"), std::string::npos) << err;
+        const std::string undo = std::string("UPDATE frames SET count = count - (") + damage + " - count);";
+        ASSERT_EQ(ops.query(h.store, undo.c_str(), {}, &rows, &err), 0) << err;
+        EXPECT_EQ(ops.load(h.store, id, &back, &err), 1) << err;
+    }
     sStoreClose(&h);
 }
 
