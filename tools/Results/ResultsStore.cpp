@@ -154,11 +154,13 @@ int sStoreList(_storeHandle *aHP, const _storeFilter &aF, std::vector<_storeRunR
         "  f.section = 'system' AND f.label = 'Processor Type' ORDER BY p.number LIMIT 1) AS processor,"
         " (SELECT sum(DISTINCT CAST(1 AS BIGINT) << CAST(s.seq AS INTEGER)) FROM score s JOIN pass p"
         "  ON s.pass_id = p.id WHERE p.run_id = r.id AND s.scored = 1 AND s.seq < 32) AS tests FROM run r";
-    // Unfiltered, the machine's fields are looked up for the page's runs only.
+    // Unfiltered, the machine's fields are looked up for the page's runs only (not for the runs an
+    // offset skips, which a database may well compute and throw away).
     std::string sql;
     std::vector<std::string> params;
     if (aF.adapter.empty() && aF.processor.empty()) {
-        sql = std::string(kColumns) + " ORDER BY r.id DESC LIMIT ? OFFSET ?;";
+        sql = std::string(kColumns) +
+              " WHERE r.id IN (SELECT id FROM run ORDER BY id DESC LIMIT ? OFFSET ?) ORDER BY r.id DESC;";
     } else {
         sql = std::string("SELECT id, imported, label, source, passes, adapter, processor, tests FROM (") + kColumns +
               ") x WHERE (? = '' OR adapter LIKE ? ESCAPE '\\') AND (? = '' OR processor LIKE ? ESCAPE '\\')"
