@@ -258,6 +258,25 @@ int sStoreTokenCheck(_storeHandle *aHP, const std::string &aToken, std::string *
     return rows.size() == 1 && rows[0].size() == 1 && _number(rows[0][0]) > 0 ? 1 : 0;
 }
 
+int sStoreTokenList(_storeHandle *aHP, std::vector<std::string> *aLinesP, std::string *aErrP)
+{
+    std::vector<std::vector<std::string>> rows;
+    if (aHP->ops->query(aHP->store, "SELECT name, created FROM token ORDER BY name;", {}, &rows, aErrP))
+        return -1;
+    for (const auto &r : rows)
+        if (r.size() == 2)
+            aLinesP->push_back(r[0] + "\t" + r[1]);
+    return 0;
+}
+
+int sStoreTokenRemove(_storeHandle *aHP, const std::string &aName, std::string *aErrP)
+{
+    std::vector<std::vector<std::string>> rows;
+    if (aHP->ops->query(aHP->store, "DELETE FROM token WHERE name = ? RETURNING name;", {aName}, &rows, aErrP))
+        return -1;
+    return rows.empty() ? 0 : 1;
+}
+
 namespace {
 
 const size_t FRAME_BYTES = 4 + 5 * 8;

@@ -95,6 +95,10 @@ long sStoreCount(_storeHandle *aHP, std::string *aErrP);
 // text is one (1 yes, 0 no, -1 error).
 int sStoreTokenAdd(_storeHandle *aHP, const std::string &aName, std::string *aTokenP, std::string *aErrP);
 int sStoreTokenCheck(_storeHandle *aHP, const std::string &aToken, std::string *aErrP);
+// The tokens' names with when they were made, by name; and a token withdrawn by its name (1 it
+// was there, 0 no such name, -1 error).
+int sStoreTokenList(_storeHandle *aHP, std::vector<std::string> *aLinesP, std::string *aErrP);
+int sStoreTokenRemove(_storeHandle *aHP, const std::string &aName, std::string *aErrP);
 
 // SHA-256 of a text, in hex: a run's identity.
 std::string sStoreHash(const std::string &aBytes);

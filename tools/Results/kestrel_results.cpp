@@ -28,7 +28,7 @@ const char kUsage[] =
     "       kestrel-results [--db FILE] compare ID ID...\n"
     "       kestrel-results [--db FILE] report ID... --out FILE.html\n"
     "       kestrel-results [--db FILE] serve [--listen HOST:PORT] [--max-upload MB] [--threads N]\n"
-    "       kestrel-results [--db FILE] token add NAME\n"
+    "       kestrel-results [--db FILE] token add NAME | token list | token remove NAME\n"
     "  import   results files (Kestrel.txt), frame-time records (KestrelFrames.csv) and KestrelRun's\n"
     "           run records (with the files they name); each file is stored whole or not at all, and\n"
     "           one already stored is recognised. Exit 0 when every file is stored.\n"
@@ -38,7 +38,8 @@ const char kUsage[] =
     "  report   the same as one self-contained HTML page with charts\n"
     "  serve    the results hub: pages and a JSON API over HTTP (default 127.0.0.1:8080; port 0:\n"
     "           any free one, printed); reading is open, storing a run needs a token\n"
-    "  token add  a new write token for NAME, printed once (only its hash is kept)\n"
+    "  token add  a new write token for NAME, printed once (only its hash is kept); list names the\n"
+    "           tokens, remove withdraws one at once\n"
     "  --db FILE  the database (default: $XDG_DATA_HOME/kestrel/results.db, or\n"
     "             ~/.local/share/kestrel/results.db), or a PostgreSQL server's address\n"
     "             (postgresql://USER@HOST/DATABASE, or ...?host=/socket/folder)\n"
@@ -265,13 +266,14 @@ int main(int aArgc, char **aArgv)
     const struct { const char *name; size_t minArgs, maxArgs; bool out; } commandTbl[] = {
         {"import", 1, 100000, false}, {"list", 0, 0, false},       {"show", 1, 1, false},
         {"compare", 2, 64, false},    {"report", 1, 64, true},     {"serve", 0, 0, false},
-        {"token", 2, 2, false},
+        {"token", 1, 2, false},
     };
     bool known = false;
     for (const auto &c : commandTbl)
         if (command == c.name)
             known = rest.size() >= c.minArgs && rest.size() <= c.maxArgs && c.out == !out.empty();
-    if (!known || (command == "token" && rest[0] != "add"))
+    if (!known || (command == "token" && !((rest[0] == "add" || rest[0] == "remove") && rest.size() == 2) &&
+                   !(rest[0] == "list" && rest.size() == 1)))
         return sToolArgsUsage(kUsage);
     if (command == "serve")
         return Serve(db.empty() ? DefaultDb() : db, listen, maxMb, threads);
@@ -283,12 +285,26 @@ int main(int aArgc, char **aArgv)
     int rc = 0;
     if (command == "import") {
         rc = Import(h, rest);
-    } else if (command == "token") {
+    } else if (command == "token" && rest[0] == "add") {
         std::string token;
         if (sStoreTokenAdd(&h, rest[1], &token, &err))
             rc = Fail("no token made for " + rest[1] + " (one a name): " + err);
         else
             std::printf("%s\n", token.c_str());
+    } else if (command == "token" && rest[0] == "list") {
+        std::vector<std::string> lines;
+        if (sStoreTokenList(&h, &lines, &err))
+            rc = Fail(err);
+        for (const std::string &l : lines)
+            std::printf("%s\n", l.c_str());
+    } else if (command == "token") {
+        const int had = sStoreTokenRemove(&h, rest[1], &err);
+        if (had < 0)
+            rc = Fail(err);
+        else if (had == 0)
+            rc = Fail("no token named " + rest[1]);
+        else
+            std::printf("token %s removed\n", rest[1].c_str());
     } else if (command == "list") {
         rc = List(h);
     } else {

@@ -118,6 +118,14 @@ TEST_P(ResultsStore, ListsPagesAndChecksTokens)
     for (const std::string &wrong : {std::string(), token.substr(1), sStoreHash(token), token + "0"})
         EXPECT_EQ(sStoreTokenCheck(&h, wrong, &err), 0) << wrong;
     EXPECT_EQ(_count(h, "token"), 1);
+    // Withdrawn by name, it no longer writes.
+    std::vector<std::string> names;
+    ASSERT_EQ(sStoreTokenList(&h, &names, &err), 0) << err;
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].compare(0, 4, "lab\t"), 0) << names[0];
+    EXPECT_EQ(sStoreTokenRemove(&h, "lab", &err), 1) << err;
+    EXPECT_EQ(sStoreTokenRemove(&h, "lab", &err), 0);
+    EXPECT_EQ(sStoreTokenCheck(&h, token, &err), 0);
     sStoreClose(&h);
 }
 
