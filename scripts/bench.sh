@@ -9,6 +9,24 @@ k_build "$KBUILD/bench" toolchain-native-m32.cmake -DKESTREL_SANITIZE=OFF -DCMAK
 for b in "$KBUILD"/bench/bin/bench_*; do
     [ -x "$b" ] && "$b" "$@"
 done
+
+# The results hub on loopback, on each backend: KESTREL_HUB_RUNS runs (default 10000, each with a
+# frame-time record of 1810 frames: 18 million frame rows) submitted by 16 runners at once, then
+# the comparison page's and a 1000-run list's time at that size.
+say "results hub"
+hubdir=$KBUILD/hub-bench
+rm -rf "$hubdir" && mkdir -p "$hubdir"
+KESTREL_REPORT_DIR=$hubdir "$KBUILD/bench/bin/ResultsTest" --gtest_filter=ResultsReport.WritesBrowserInputs >/dev/null
+pgdir=/tmp/kestrel-pg-bench-$$
+pg=$(k_pg_start "$pgdir")
+trap 'k_pg_stop "$pgdir"' EXIT
+"$KROOT/scripts/hub-bench.py" "$KBUILD/bench/bin/kestrel-results" "$hubdir/hub.db" "$hubdir/A-1.txt" \
+    "$hubdir/AFrames-1.csv" "${KESTREL_HUB_RUNS:-10000}" 16 | sed 's/^/sqlite: /'
+"$KROOT/scripts/hub-bench.py" "$KBUILD/bench/bin/kestrel-results" "$pg" "$hubdir/A-1.txt" \
+    "$hubdir/AFrames-1.csv" "${KESTREL_HUB_RUNS:-10000}" 16 | sed 's/^/postgresql: /'
+k_pg_stop "$pgdir"
+trap - EXIT
+
 if [ "${KESTREL_BENCH_WINE:-1}" != 0 ]; then
     k_build_win
     k_display

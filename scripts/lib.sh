@@ -159,6 +159,12 @@ k_build_program() {
     k_sound
 }
 
+# A private PostgreSQL cluster in a folder (run as nobody when root, on a Unix socket there, no
+# TCP): k_pg_start FOLDER prints the address of its maintenance database; k_pg_stop FOLDER stops it
+# and removes the folder. The tests start theirs through a ctest fixture with the same script.
+k_pg_start() { bash "$KROOT/tests/tools/Results/pg-cluster.sh" start "$1"; }
+k_pg_stop()  { bash "$KROOT/tests/tools/Results/pg-cluster.sh" stop "$1"; }
+
 # Xvfb only when there is no display; stopped by k_display_stop.
 K_XVFB_PID=
 k_display() {

@@ -331,3 +331,73 @@ TEST(Runner, EveryDemoSceneOfBothEditionsLoadsAndPlays)
 }
 
 } // namespace
+
+// Runs sent to a results hub (tests/E2E/runner-hub.sh starts the native hub, stopped for the
+// first phase and running for the second, and checks what it stored). Down: the run is kept
+// whole in the spool. Up: the next run sends both; a spooled run sent again is the same run
+// (200); a wrong token leaves the run waiting.
+TEST(RunnerHub, SpoolsWhileTheHubIsDownAndSendsWithTheNextRun)
+{
+    char url[512] = "", token[128] = "", phase[16] = "";
+    GetEnvironmentVariableA("KESTREL_HUB", url, sizeof url);
+    GetEnvironmentVariableA("KESTREL_HUB_TOKEN", token, sizeof token);
+    GetEnvironmentVariableA("KESTREL_HUB_PHASE", phase, sizeof phase);
+    if (!url[0] || !token[0])
+        GTEST_SKIP() << "only under runner-hub.sh, which runs the hub";
+    const std::string work = ShortRunFolder("KestrelRunHub", {"21", "27"});
+    const std::string spool = work + "\\Spool", kept = work + "\\first.post";
+    const std::string submit = std::string(" --submit ") + url + " --token " + token + " --spool \"" + spool + "\"";
+    const auto spooled = [&] {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA fd;
+        HANDLE find = FindFirstFileA((spool + "\\*.post").c_str(), &fd);
+        if (find != INVALID_HANDLE_VALUE) {
+            do
+                names.push_back(fd.cFileName);
+            while (FindNextFileA(find, &fd));
+            FindClose(find);
+        }
+        return names;
+    };
+    const auto run = [&] {
+        return RunRunner("--tests 7 --frametime --timeout 100 --dir \"" + work + "\" --out \"" + work +
+                             "\\Results.txt\"" + submit,
+                         [] {});
+    };
+    if (std::string(phase) == "down") {
+        for (const std::string &name : spooled())
+            DeleteFileA((spool + "\\" + name).c_str());
+        const Outcome r = run();
+        ASSERT_EQ(r.code, 0u) << "a hub that is down does not fail the run\n" << r.err << r.out;
+        EXPECT_NE(r.out.find("hub: 0 run(s) sent, 1 waiting"), std::string::npos) << r.out;
+        const std::vector<std::string> names = spooled();
+        ASSERT_EQ(names.size(), 1u);
+        EXPECT_TRUE(CopyFileA((spool + "\\" + names[0]).c_str(), kept.c_str(), FALSE));
+        // The token goes to the hub only, never into what is kept.
+        std::string text;
+        if (FILE *fp = std::fopen((spool + "\\" + names[0]).c_str(), "rb")) {
+            char buf[4096];
+            for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;)
+                text.append(buf, n);
+            std::fclose(fp);
+        }
+        EXPECT_EQ(text.find(token), std::string::npos);
+        EXPECT_NE(text.find("name=\"frames\""), std::string::npos);
+        return;
+    }
+    const Outcome r = run();
+    ASSERT_EQ(r.code, 0u) << r.err << r.out;
+    EXPECT_NE(r.out.find("hub: 2 run(s) sent, 0 waiting"), std::string::npos) << r.out << r.err;
+    EXPECT_TRUE(spooled().empty());
+    // The first run again, as a runner that lost the hub's answer would send it.
+    ASSERT_TRUE(CopyFileA(kept.c_str(), (spool + "\\20000101-000000-000-again.post").c_str(), FALSE));
+    const Outcome again = RunRunner("--send-spool" + submit, [] {});
+    EXPECT_NE(again.out.find("hub: 1 run(s) sent, 0 waiting"), std::string::npos) << again.out << again.err;
+    ASSERT_TRUE(CopyFileA(kept.c_str(), (spool + "\\20000101-000000-000-again.post").c_str(), FALSE));
+    const Outcome wrong = RunRunner(std::string("--send-spool --submit ") + url + " --token kt_wrong --spool \"" +
+                                        spool + "\"",
+                                    [] {});
+    EXPECT_NE(wrong.out.find("hub: 0 run(s) sent, 1 waiting"), std::string::npos) << wrong.out;
+    EXPECT_NE(wrong.err.find("401"), std::string::npos) << wrong.err;
+    EXPECT_EQ(spooled().size(), 1u);
+}

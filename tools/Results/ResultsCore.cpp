@@ -74,34 +74,31 @@ static std::string _baseName(const std::string &aPath)
     return cut == std::string::npos ? aPath : aPath.substr(cut + 1);
 }
 
-int sResultsLoad(const std::string &aPath, _resultsRun *aRunP, std::string *aIdentityP, std::string *aErrP)
+int sResultsRead(const std::string &aName, const std::string &aText, _resultsFetch aFetch, void *aCtxP,
+                 _resultsRun *aRunP, std::string *aIdentityP, std::string *aErrP)
 {
-    std::string text;
-    if (_readFile(aPath, (size_t)STATS_FRAMES_MAX * 100, &text, aErrP))
-        return -1;
+    const std::string &text = aText;
     _resultsRun run = {};
-    run.source = _baseName(aPath);
+    run.source = _baseName(aName);
     run.label = run.source;
     _statsError e;
     const auto startsWith = [&](const char *aP) { return text.compare(0, std::strlen(aP), aP) == 0; };
     if (startsWith("Kestrel Ver ")) {
         _resultsPass pass = {};
         if (sStatsReadResults(text.data(), text.size(), &pass.results, &e))
-            return _refused(aPath, e, aErrP);
+            return _refused(aName, e, aErrP);
         run.passes.push_back(pass);
         *aIdentityP = "results\n" + text;
     } else if (startsWith("test,frame,")) {
         _resultsPass pass = {};
         if (sStatsReadFrames(text.data(), text.size(), &pass.frames, &e))
-            return _refused(aPath, e, aErrP);
+            return _refused(aName, e, aErrP);
         run.passes.push_back(pass);
         *aIdentityP = "frames\n" + text;
     } else if (startsWith("Kestrel run record")) {
         _statsRecord rec;
         if (sStatsReadRecord(text.data(), text.size(), &rec, &e))
-            return _refused(aPath, e, aErrP);
-        const size_t cut = aPath.find_last_of("/\\");
-        const std::string folder = cut == std::string::npos ? "" : aPath.substr(0, cut + 1);
+            return _refused(aName, e, aErrP);
         run.args = rec.args;
         *aIdentityP = "record\n" + text;
         for (const _statsRecordRun &r : rec.runs) {
@@ -114,22 +111,41 @@ int sResultsLoad(const std::string &aPath, _resultsRun *aRunP, std::string *aIde
                 for (char &c : name)
                     c = c == '\\' || c == '/' ? '/' : c;
                 std::string body;
-                if (_readFile(folder + name, (size_t)STATS_FRAMES_MAX * 100, &body, aErrP))
+                if (aFetch(aCtxP, name, &body, aErrP))
                     return -1;
                 const long rc = k ? sStatsReadFrames(body.data(), body.size(), &pass.frames, &e)
                                   : sStatsReadResults(body.data(), body.size(), &pass.results, &e);
                 if (rc)
-                    return _refused(folder + name, e, aErrP);
+                    return _refused(name, e, aErrP);
                 *aIdentityP += "\n" + std::to_string(body.size()) + "\n" + body;
             }
             run.passes.push_back(pass);
         }
     } else {
-        *aErrP = aPath + ":1: not a Kestrel results file, frame-time record or run record";
+        *aErrP = aName + ":1: not a Kestrel results file, frame-time record or run record";
         return -1;
     }
     *aRunP = run;
     return 0;
+}
+
+int sResultsLoad(const std::string &aPath, _resultsRun *aRunP, std::string *aIdentityP, std::string *aErrP)
+{
+    std::string text;
+    if (_readFile(aPath, (size_t)STATS_FRAMES_MAX * 100, &text, aErrP))
+        return -1;
+    const size_t cut = aPath.find_last_of("/\\");
+    std::string folder = cut == std::string::npos ? "" : aPath.substr(0, cut + 1);
+    // A record's files are found beside it, and named by their path when refused.
+    const _resultsFetch fetch = [](void *aCtxP, const std::string &aName, std::string *aTextP, std::string *aFetchErrP) {
+        return _readFile(*(std::string *)aCtxP + aName, (size_t)STATS_FRAMES_MAX * 100, aTextP, aFetchErrP);
+    };
+    if (sResultsRead(aPath, text, fetch, &folder, aRunP, aIdentityP, aErrP) == 0)
+        return 0;
+    // The reader names a record's file as the record does; the command line names it by path.
+    if (!folder.empty() && aErrP->compare(0, aPath.size(), aPath) != 0 && aErrP->compare(0, folder.size(), folder) != 0)
+        *aErrP = folder + *aErrP;
+    return -1;
 }
 
 void sResultsSummarise(const _resultsRun &aRun, _resultsSum *aSumP)
@@ -281,27 +297,19 @@ std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
 
 // ---- HTML ----------------------------------------------------------------------------------
 
-std::string sResultsHtml(const std::string &aText)
+std::string sResultsUtf8(const std::string &aText)
 {
     std::string out;
     const size_t n = aText.size();
     for (size_t i = 0; i < n;) {
         const unsigned char c = (unsigned char)aText[i];
-        switch (c) {
-        case '&': out += "&amp;"; ++i; continue;
-        case '<': out += "&lt;"; ++i; continue;
-        case '>': out += "&gt;"; ++i; continue;
-        case '"': out += "&quot;"; ++i; continue;
-        case '\'': out += "&#39;"; ++i; continue;
-        default: break;
-        }
         if (c < 0x80) {
-            out += c < 0x20 && c != '\t' && c != '\n' ? ' ' : (char)c;
+            out += (char)c;
             ++i;
             continue;
         }
         // A whole, shortest-form UTF-8 sequence passes; anything else is one replacement character.
-        const int len = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+        const int len = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
         bool ok = len > 0 && i + len <= n;
         for (int k = 1; ok && k < len; ++k)
             ok = ((unsigned char)aText[i + k] & 0xC0) == 0x80;
@@ -320,6 +328,24 @@ std::string sResultsHtml(const std::string &aText)
             out += "\xEF\xBF\xBD";
             ++i;
         }
+    }
+    return out;
+}
+
+std::string sResultsHtml(const std::string &aText)
+{
+    std::string out;
+    for (char ch : sResultsUtf8(aText)) {
+        const unsigned char c = (unsigned char)ch;
+        switch (c) {
+        case '&': out += "&amp;"; continue;
+        case '<': out += "&lt;"; continue;
+        case '>': out += "&gt;"; continue;
+        case '"': out += "&quot;"; continue;
+        case '\'': out += "&#39;"; continue;
+        default: break;
+        }
+        out += c < 0x20 && c != '\t' && c != '\n' ? ' ' : ch;
     }
     return out;
 }

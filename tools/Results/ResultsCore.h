@@ -54,6 +54,13 @@ double sResultsRefScore(int aTest);
 // files' contents), for the store's content hash. 0, or -1 with "file:line: reason" in *aErrP.
 int sResultsLoad(const std::string &aPath, _resultsRun *aRunP, std::string *aIdentityP, std::string *aErrP);
 
+// The same from a text already read, named aName; a run record's files come from aFetch (by the
+// name the record gives, "/" between folders): 0, or -1 with the reason.
+// (A plain function and its context: the runner links no exception runtime.)
+typedef int (*_resultsFetch)(void *aCtxP, const std::string &aName, std::string *aTextP, std::string *aErrP);
+int sResultsRead(const std::string &aName, const std::string &aText, _resultsFetch aFetch, void *aCtxP,
+                 _resultsRun *aRunP, std::string *aIdentityP, std::string *aErrP);
+
 void sResultsSummarise(const _resultsRun &aRun, _resultsSum *aSumP);
 
 // Tests in aSums (any of them) whose CV is above aPct percent, or that have fewer than two
@@ -68,6 +75,8 @@ std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns);
 // The report: one self-contained HTML page (inline SVG and CSS, no script).
 std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std::string &aMadeBy);
 
+// Text as UTF-8: bytes that are not as U+FFFD.
+std::string sResultsUtf8(const std::string &aText);
 // Text made safe for HTML: markup characters as entities, bytes that are not UTF-8 as U+FFFD.
 std::string sResultsHtml(const std::string &aText);
 

@@ -140,57 +140,10 @@ long _find(_store *aS, const std::string &aHash, std::string *aErrP)
     return rc == SQLITE_DONE ? 0 : _error(aS, aErrP, "find");
 }
 
-// Frame records packed little-endian: frame (int32), then ms, deltaMs, updateMs, drawMs,
-// presentMs (IEEE doubles), so a database moves between machines as it is.
-const size_t FRAME_BYTES = 4 + 5 * 8;
-
-void _put(std::string &aOut, uint64_t aV, int aBytes)
-{
-    for (int i = 0; i < aBytes; ++i)
-        aOut += (char)(uint8_t)(aV >> (8 * i));
-}
-
-uint64_t _get(const unsigned char *aP, int aBytes)
-{
-    uint64_t v = 0;
-    for (int i = 0; i < aBytes; ++i)
-        v |= (uint64_t)aP[i] << (8 * i);
-    return v;
-}
-
-std::string _pack(const std::vector<_statsFrame> &aFrames, int aTest, long *aCntP)
-{
-    std::string out;
-    long n = 0;
-    for (const _statsFrame &f : aFrames) {
-        if (f.test != aTest)
-            continue;
-        _put(out, (uint32_t)f.frame, 4);
-        for (double v : {f.ms, f.deltaMs, f.updateMs, f.drawMs, f.presentMs}) {
-            uint64_t bits;
-            std::memcpy(&bits, &v, 8);
-            _put(out, bits, 8);
-        }
-        ++n;
-    }
-    *aCntP = n;
-    return out;
-}
-
-std::string _nowUtc()
-{
-    char text[32];
-    const std::time_t t = std::time(nullptr);
-    std::tm tm = {};
-    gmtime_r(&t, &tm);
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
-}
-
 long _insert(_store *aS, const _resultsRun &aRun, const std::string &aHash, std::string *aErrP)
 {
     _stmt run(aS, "INSERT INTO run (hash, label, source, args, imported) VALUES (?, ?, ?, ?, ?);");
-    run.text(1, aHash).text(2, aRun.label).text(3, aRun.source).text(4, aRun.args).text(5, _nowUtc());
+    run.text(1, aHash).text(2, aRun.label).text(3, aRun.source).text(4, aRun.args).text(5, sStoreNowUtc());
     if (_write(aS, run, aErrP))
         return -1;
     const long long runId = sqlite3_last_insert_rowid(aS->db);
@@ -224,7 +177,7 @@ long _insert(_store *aS, const _resultsRun &aRun, const std::string &aHash, std:
         }
         for (int test = 0; test < 64; ++test) {
             long n = 0;
-            const std::string data = _pack(pass.frames, test, &n);
+            const std::string data = sStorePackFrames(pass.frames, test, &n);
             if (!n)
                 continue;
             _stmt fr(aS, "INSERT INTO frames (pass_id, test, count, data) VALUES (?, ?, ?, ?);");
@@ -236,39 +189,22 @@ long _insert(_store *aS, const _resultsRun &aRun, const std::string &aHash, std:
     return (long)runId;
 }
 
-int _list(_store *aS, std::vector<_storeRunRow> *aRowsP, std::string *aErrP)
+int _query(_store *aS, const char *aSqlP, const std::vector<std::string> &aParams,
+           std::vector<std::vector<std::string>> *aRowsP, std::string *aErrP)
 {
-    _stmt st(aS,
-             "SELECT r.id, r.imported, r.label, r.source, (SELECT count(*) FROM pass p WHERE p.run_id = r.id),"
-             " (SELECT f.value FROM field f JOIN pass p ON f.pass_id = p.id WHERE p.run_id = r.id AND"
-             "  f.section = 'system' AND f.label = 'Display Adapter' ORDER BY p.number LIMIT 1),"
-             " (SELECT f.value FROM field f JOIN pass p ON f.pass_id = p.id WHERE p.run_id = r.id AND"
-             "  f.section = 'system' AND f.label = 'Processor Type' ORDER BY p.number LIMIT 1)"
-             " FROM run r ORDER BY r.id;");
+    _stmt st(aS, aSqlP);
     if (!st.st)
         return _error(aS, aErrP, "prepare");
+    for (size_t i = 0; i < aParams.size(); ++i)
+        st.text((int)i + 1, aParams[i]);
     int rc;
     while ((rc = sqlite3_step(st.st)) == SQLITE_ROW) {
-        _storeRunRow row;
-        row.id = (long)sqlite3_column_int64(st.st, 0);
-        row.imported = st.column(1);
-        row.label = st.column(2);
-        row.source = st.column(3);
-        row.passes = (long)sqlite3_column_int64(st.st, 4);
-        row.adapter = st.column(5);
-        row.processor = st.column(6);
-        row.tests = 0;
-        _stmt t(aS, "SELECT DISTINCT s.seq FROM score s JOIN pass p ON s.pass_id = p.id WHERE p.run_id = ? AND"
-                    " s.scored = 1;");
-        t.integer(1, row.id);
-        while (t.st && sqlite3_step(t.st) == SQLITE_ROW) {
-            const int seq = sqlite3_column_int(t.st, 0);
-            if (seq >= 0 && seq < 32)
-                row.tests |= 1u << seq;
-        }
-        aRowsP->push_back(row);
+        std::vector<std::string> row;
+        for (int c = 0; c < sqlite3_column_count(st.st); ++c)
+            row.push_back(st.column(c));
+        aRowsP->push_back(std::move(row));
     }
-    return rc == SQLITE_DONE ? 0 : _error(aS, aErrP, "list");
+    return rc == SQLITE_DONE ? 0 : _error(aS, aErrP, "query");
 }
 
 int _load(_store *aS, long aId, _resultsRun *aRunP, std::string *aErrP)
@@ -316,22 +252,10 @@ int _load(_store *aS, long aId, _resultsRun *aRunP, std::string *aErrP)
             const long long n = sqlite3_column_int64(fr.st, 1);
             const unsigned char *p = (const unsigned char *)sqlite3_column_blob(fr.st, 2);
             const size_t bytes = (size_t)sqlite3_column_bytes(fr.st, 2);
-            // A row whose size does not match its count is not read past its end.
-            if (n < 0 || (size_t)n * FRAME_BYTES != bytes) {
+            if (sStoreUnpackFrames(p, bytes, n, test, &pass.frames)) {
                 *aErrP = "frame times of run " + std::to_string(aId) + " test " + std::to_string(test) +
                          " are damaged";
                 return -1;
-            }
-            for (long long i = 0; i < n; ++i, p += FRAME_BYTES) {
-                _statsFrame f = {};
-                f.test = test;
-                f.frame = (int32_t)(uint32_t)_get(p, 4);
-                double *const valTbl[5] = {&f.ms, &f.deltaMs, &f.updateMs, &f.drawMs, &f.presentMs};
-                for (int k = 0; k < 5; ++k) {
-                    const uint64_t bits = _get(p + 4 + 8 * k, 8);
-                    std::memcpy(valTbl[k], &bits, 8);
-                }
-                pass.frames.push_back(f);
             }
         }
         out.passes.push_back(pass);
@@ -343,4 +267,4 @@ int _load(_store *aS, long aId, _resultsRun *aRunP, std::string *aErrP)
 } // namespace
 
 const _storeOps storeSqliteOps = {"sqlite", _open,  _close, _script, _begin, _commit,
-                                  _rollback, _version, _find, _insert, _list,  _load};
+                                  _rollback, _version, _find, _insert, _query, _load};

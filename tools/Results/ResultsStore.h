@@ -36,12 +36,18 @@ struct _storeOps {
     long (*find)(_store *aStoreP, const std::string &aHash, std::string *aErrP);
     // Inserts a run with its passes inside the open transaction: the new id, or -1.
     long (*insert)(_store *aStoreP, const _resultsRun &aRun, const std::string &aHash, std::string *aErrP);
-    int (*list)(_store *aStoreP, std::vector<_storeRunRow> *aRowsP, std::string *aErrP);
+    // A statement with text parameters in "?" places, its rows' columns as text (NULL as "").
+    int (*query)(_store *aStoreP, const char *aSqlP, const std::vector<std::string> &aParams,
+                 std::vector<std::vector<std::string>> *aRowsP, std::string *aErrP);
     // 1 loaded, 0 no such run, -1 error.
     int (*load)(_store *aStoreP, long aId, _resultsRun *aRunP, std::string *aErrP);
 };
 
 extern const _storeOps storeSqliteOps;
+extern const _storeOps storePgOps;
+
+// The backend a --db names: a postgresql:// or postgres:// address, else an SQLite file.
+const _storeOps &sStoreOpsFor(const std::string &aWhere);
 
 // The schema, one script per version; scripts keep to SQL that SQLite and PostgreSQL share.
 extern const char *const storeMigrationTbl[];
@@ -59,8 +65,53 @@ void sStoreClose(_storeHandle *aHP);
 // the run's id either way.
 int sStoreImport(_storeHandle *aHP, const _resultsRun &aRun, const std::string &aHash, long *aIdP, std::string *aErrP);
 
+// Which runs a list shows: newest first, aLimit from aOffset, where the adapter and the processor
+// hold the given texts (empty: any).
+struct _storeFilter {
+    long limit, offset;
+    std::string adapter, processor;
+};
+int sStoreList(_storeHandle *aHP, const _storeFilter &aF, std::vector<_storeRunRow> *aRowsP, std::string *aErrP);
+// The best runs of one test (benchmark row): each run's mean score over the passes that scored it,
+// highest first, of the runs whose passes match: edition (the results file's version, exact), adapter
+// and processor (texts held), and one option ("Group/Label", its value exact).
+struct _storeBestQuery {
+    int test;
+    long limit;
+    std::string edition, adapter, processor, option, optionValue;
+};
+struct _storeBestRow {
+    long id;
+    std::string label, adapter, processor;
+    double mean;
+    long passes;
+};
+int sStoreBest(_storeHandle *aHP, const _storeBestQuery &aQ, std::vector<_storeBestRow> *aRowsP, std::string *aErrP);
+
+// How many runs are stored, -1 on error.
+long sStoreCount(_storeHandle *aHP, std::string *aErrP);
+
+// Write tokens: a new one for aName (its text returned once, only its hash kept), and whether a
+// text is one (1 yes, 0 no, -1 error).
+int sStoreTokenAdd(_storeHandle *aHP, const std::string &aName, std::string *aTokenP, std::string *aErrP);
+int sStoreTokenCheck(_storeHandle *aHP, const std::string &aToken, std::string *aErrP);
+// The tokens' names with when they were made, by name; and a token withdrawn by its name (1 it
+// was there, 0 no such name, -1 error).
+int sStoreTokenList(_storeHandle *aHP, std::vector<std::string> *aLinesP, std::string *aErrP);
+int sStoreTokenRemove(_storeHandle *aHP, const std::string &aName, std::string *aErrP);
+
 // SHA-256 of a text, in hex: a run's identity.
 std::string sStoreHash(const std::string &aBytes);
+
+// For the backends. Frame records packed little-endian, so a database moves between machines as it
+// is: frame (int32), then ms, deltaMs, updateMs, drawMs, presentMs (IEEE doubles). aTest's frames
+// of aFrames, their count in *aCntP.
+std::string sStorePackFrames(const std::vector<_statsFrame> &aFrames, int aTest, long *aCntP);
+// Appends aCnt packed frames of aTest; -1 when the bytes are not aCnt records exactly.
+int sStoreUnpackFrames(const unsigned char *aP, size_t aBytes, long long aCnt, int aTest,
+                       std::vector<_statsFrame> *aFramesP);
+// The time now, UTC, ISO 8601.
+std::string sStoreNowUtc();
 
 // Tests: an insert fails after writing this many rows (-1, the default: never), as a full disk
 // or a lost connection would.

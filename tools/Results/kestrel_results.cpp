@@ -2,15 +2,18 @@
 // records and the runner's run records are imported whole or not at all; the same content twice
 // is stored once. list, show, compare and report read what is stored.
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ResultsCore.h"
+#include "ResultsHub.h"
 #include "ResultsStore.h"
 #include "ToolArgs.h"
 
@@ -24,6 +27,8 @@ const char kUsage[] =
     "       kestrel-results [--db FILE] show ID\n"
     "       kestrel-results [--db FILE] compare ID ID...\n"
     "       kestrel-results [--db FILE] report ID... --out FILE.html\n"
+    "       kestrel-results [--db FILE] serve [--listen HOST:PORT] [--max-upload MB] [--threads N]\n"
+    "       kestrel-results [--db FILE] token add NAME | token list | token remove NAME\n"
     "  import   results files (Kestrel.txt), frame-time records (KestrelFrames.csv) and KestrelRun's\n"
     "           run records (with the files they name); each file is stored whole or not at all, and\n"
     "           one already stored is recognised. Exit 0 when every file is stored.\n"
@@ -31,8 +36,14 @@ const char kUsage[] =
     "  show     a run's machine, options and every test's runs and spread\n"
     "  compare  every test's mean and 95 % interval per run, differences beyond the noise marked\n"
     "  report   the same as one self-contained HTML page with charts\n"
+    "  serve    the results hub: pages and a JSON API over HTTP (default 127.0.0.1:8080; port 0:\n"
+    "           any free one, printed); reading is open, storing a run needs a token\n"
+    "  token add  a new write token for NAME, printed once (only its hash is kept); list names the\n"
+    "           tokens, remove withdraws one at once\n"
     "  --db FILE  the database (default: $XDG_DATA_HOME/kestrel/results.db, or\n"
-    "             ~/.local/share/kestrel/results.db)\n";
+    "             ~/.local/share/kestrel/results.db), or a PostgreSQL server's address\n"
+    "             (postgresql://USER@HOST/DATABASE, or ...?host=/socket/folder)\n"
+    "  --max-upload MB  the largest request the hub takes (default 256)\n";
 
 int Fail(const std::string &aMessage)
 {
@@ -109,13 +120,16 @@ int List(_storeHandle &aH)
 {
     std::vector<_storeRunRow> rows;
     std::string err;
-    if (aH.ops->list(aH.store, &rows, &err))
+    if (sStoreList(&aH, _storeFilter{2147483647L, 0, "", ""}, &rows, &err))
         return Fail(err);
-    for (const _storeRunRow &r : rows)
+    // Oldest first, as they were imported.
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+        const _storeRunRow &r = *it;
         std::printf("%ld\t%s\t%ld run%s\ttests %s\t%s\t%s\t%s\n", r.id, r.imported.c_str(), r.passes,
                     r.passes == 1 ? "" : "s", TestList(r.tests).c_str(),
                     r.adapter.empty() ? "-" : r.adapter.c_str(), r.processor.empty() ? "-" : r.processor.c_str(),
                     r.label.c_str());
+    }
     return 0;
 }
 
@@ -173,6 +187,44 @@ int Show(const _resultsRun &aRun)
     return 0;
 }
 
+// Serves until SIGINT or SIGTERM, which one thread waits for and answers by stopping the hub.
+int Serve(const std::string &aDb, const std::string &aListen, long aMaxMb, long aThreads)
+{
+    _hubConfig c = {aDb, "127.0.0.1", 8080, (size_t)aMaxMb * 1024 * 1024, (int)aThreads};
+    if (!aListen.empty()) {
+        const size_t colon = aListen.rfind(':');
+        char *end = nullptr;
+        const long port = colon == std::string::npos ? -1 : std::strtol(aListen.c_str() + colon + 1, &end, 10);
+        if (colon == 0 || port < 0 || port > 65535 || !end || *end)
+            return Fail("--listen wants HOST:PORT, e.g. 127.0.0.1:8080");
+        c.host = aListen.substr(0, colon);
+        c.port = (int)port;
+    }
+    sigset_t stopSet;
+    sigemptyset(&stopSet);
+    sigaddset(&stopSet, SIGINT);
+    sigaddset(&stopSet, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSet, nullptr);
+    _hub *hub = nullptr;
+    int port = 0;
+    std::string err;
+    if (sHubOpen(c, &hub, &port, &err))
+        return Fail(err);
+    std::printf("listening on http://%s:%d/\n", c.host.c_str(), port);
+    std::fflush(stdout);
+    std::thread watcher([&] {
+        int sig = 0;
+        sigwait(&stopSet, &sig);
+        sHubStop(hub);
+    });
+    const int rc = sHubRun(hub);
+    // Served to the end by a signal, or failed: the watcher is woken either way.
+    pthread_kill(watcher.native_handle(), SIGTERM);
+    watcher.join();
+    sHubClose(hub);
+    return rc ? Fail("the hub stopped: cannot serve") : 0;
+}
+
 } // namespace
 
 int main(int aArgc, char **aArgv)
@@ -180,7 +232,8 @@ int main(int aArgc, char **aArgv)
     const int common = sToolArgsCommon(aArgc, aArgv, "kestrel-results", kUsage);
     if (common >= 0)
         return common;
-    std::string db, out, command;
+    std::string db, out, command, listen;
+    long maxMb = 256, threads = 8;
     std::vector<std::string> rest;
     for (int i = 1; i < aArgc; ++i) {
         const std::string arg = aArgv[i];
@@ -188,6 +241,12 @@ int main(int aArgc, char **aArgv)
             db = aArgv[++i];
         else if (arg == "--out" && i + 1 < aArgc)
             out = aArgv[++i];
+        else if (arg == "--listen" && i + 1 < aArgc)
+            listen = aArgv[++i];
+        else if (arg == "--max-upload" && i + 1 < aArgc && (maxMb = std::atol(aArgv[++i])) > 0 && maxMb <= 2000)
+            ;
+        else if (arg == "--threads" && i + 1 < aArgc && (threads = std::atol(aArgv[++i])) > 0 && threads <= 256)
+            ;
         else if (command.empty() && arg.compare(0, 2, "--") != 0)
             command = arg;
         else if (!command.empty() && arg.compare(0, 2, "--") != 0)
@@ -206,22 +265,46 @@ int main(int aArgc, char **aArgv)
     }
     const struct { const char *name; size_t minArgs, maxArgs; bool out; } commandTbl[] = {
         {"import", 1, 100000, false}, {"list", 0, 0, false},       {"show", 1, 1, false},
-        {"compare", 2, 64, false},    {"report", 1, 64, true},
+        {"compare", 2, 64, false},    {"report", 1, 64, true},     {"serve", 0, 0, false},
+        {"token", 1, 2, false},
     };
     bool known = false;
     for (const auto &c : commandTbl)
         if (command == c.name)
             known = rest.size() >= c.minArgs && rest.size() <= c.maxArgs && c.out == !out.empty();
-    if (!known)
+    if (!known || (command == "token" && !((rest[0] == "add" || rest[0] == "remove") && rest.size() == 2) &&
+                   !(rest[0] == "list" && rest.size() == 1)))
         return sToolArgsUsage(kUsage);
+    if (command == "serve")
+        return Serve(db.empty() ? DefaultDb() : db, listen, maxMb, threads);
 
     _storeHandle h = {};
     std::string err;
-    if (sStoreOpen(storeSqliteOps, db.empty() ? DefaultDb() : db, &h, &err))
+    if (sStoreOpen(sStoreOpsFor(db), db.empty() ? DefaultDb() : db, &h, &err))
         return Fail(err);
     int rc = 0;
     if (command == "import") {
         rc = Import(h, rest);
+    } else if (command == "token" && rest[0] == "add") {
+        std::string token;
+        if (sStoreTokenAdd(&h, rest[1], &token, &err))
+            rc = Fail("no token made for " + rest[1] + " (one a name): " + err);
+        else
+            std::printf("%s\n", token.c_str());
+    } else if (command == "token" && rest[0] == "list") {
+        std::vector<std::string> lines;
+        if (sStoreTokenList(&h, &lines, &err))
+            rc = Fail(err);
+        for (const std::string &l : lines)
+            std::printf("%s\n", l.c_str());
+    } else if (command == "token") {
+        const int had = sStoreTokenRemove(&h, rest[1], &err);
+        if (had < 0)
+            rc = Fail(err);
+        else if (had == 0)
+            rc = Fail("no token named " + rest[1]);
+        else
+            std::printf("token %s removed\n", rest[1].c_str());
     } else if (command == "list") {
         rc = List(h);
     } else {

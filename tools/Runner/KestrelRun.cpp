@@ -22,6 +22,7 @@
 #include "Driver.h"
 #include "Profile.h"
 #include "ResultsCore.h"
+#include "Submit.h"
 #include "System/Sys/SYSFOLDER.h"
 #include "ToolArgs.h"
 
@@ -65,12 +66,17 @@ struct Options {
     double stablePct = 0;   // --until-stable
     long maxRuns = 10;      // with --until-stable
     std::string report;     // the HTML report of the runs made
+    // A results hub: every run sent when it ends, through the spool folder.
+    std::string submit, token, spool;
+    bool sendSpool = false;  // only send what waits in the spool
 };
 
 const char kUsage[] =
     "usage: KestrelRun [--tests LIST] [--loop] [--bgm] [--protect] [--challenge] [--frametime]\n"
     "                  [--profile] [--out FILE] [--log FILE] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
     "                  [--runs N | --until-stable [P] [--max-runs M]] [--report FILE.html]\n"
+    "                  [--submit URL --token T [--spool DIR]]\n"
+    "       KestrelRun --submit URL --token T [--spool DIR] --send-spool\n"
     "       KestrelRun --demo [--minutes N] [--log FILE] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
     "  --tests LIST   benchmark tests to run, numbered 0-9, e.g. 0,2,6-8 (default: all offered)\n"
     "  --frametime    record frame times and print each test's average, 1 % low and 99th percentile\n"
@@ -89,6 +95,11 @@ const char kUsage[] =
     "                 P % (default 3) or --max-runs M (default 10) runs are done\n"
     "  --report FILE.html  write the report of the runs made: scores with their 95 % intervals,\n"
     "                 frame-time lines, percentiles, lows and stutters\n"
+    "  --submit URL --token T  send each run, when it ends, to the results hub at URL\n"
+    "                 (kestrel-results serve) with its write token; a run the hub cannot take now\n"
+    "                 waits in the spool folder and goes with the next run\n"
+    "  --spool DIR    the spool folder (default: KestrelSpool beside the results file)\n"
+    "  --send-spool   with --submit: send what waits in the spool, run nothing\n"
     "  --timeout      longest time for one run (default 1800 s)\n"
     "  --exe PATH     Kestrel.exe (default: beside KestrelRun.exe)\n"
     "  --dir PATH     the folder Kestrel runs in, holding its Data (default: Kestrel.exe's)\n"
@@ -175,6 +186,14 @@ bool ParseArgs(int aArgc, char **aArgv, Options *aOpt)
                 return false;
         } else if (arg == "--report" && hasValue) {
             aOpt->report = aArgv[++i];
+        } else if (arg == "--submit" && hasValue) {
+            aOpt->submit = aArgv[++i];
+        } else if (arg == "--token" && hasValue) {
+            aOpt->token = aArgv[++i];
+        } else if (arg == "--spool" && hasValue) {
+            aOpt->spool = aArgv[++i];
+        } else if (arg == "--send-spool") {
+            aOpt->sendSpool = true;
         } else if (arg == "--minutes" && hasValue) {
             const long minutes = std::atol(aArgv[++i]);
             if (minutes <= 0)
@@ -184,7 +203,11 @@ bool ParseArgs(int aArgc, char **aArgv, Options *aOpt)
             return false;
         }
     }
-    // A fixed count and a stability target exclude each other.
+    // A fixed count and a stability target exclude each other; a hub needs its token; the demo
+    // makes no run to send.
+    if (aOpt->submit.empty() != aOpt->token.empty() || (aOpt->sendSpool && aOpt->submit.empty()) ||
+        (aOpt->demo && !aOpt->submit.empty()))
+        return false;
     return !(aOpt->runs && aOpt->stablePct > 0);
 }
 
@@ -689,6 +712,21 @@ bool WriteText(const std::string &aPath, const std::string &aText)
     return std::fclose(f) == 0 && ok;
 }
 
+bool ReadFileText(const std::string &aPath, std::string *aTextP)
+{
+    FILE *f = std::fopen(aPath.c_str(), "rb");
+    if (!f)
+        return false;
+    aTextP->clear();
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        aTextP->append(buf, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
 std::string BaseName(const std::string &aPath)
 {
     const size_t cut = aPath.find_last_of("\\/");
@@ -699,7 +737,7 @@ std::string BaseName(const std::string &aPath)
 // variation is at most the target. Every run's results file and frame-time record are kept under
 // numbered names beside --out, with a run record naming them; the summary and the report come
 // from those files as kestrel-results would read them.
-int Repeat(const Options &aOpt, const std::string &aArgs)
+int Repeat(const Options &aOpt, const std::string &aArgs, std::string *aRecordP)
 {
     Options one = aOpt;
     one.frameTime = true;
@@ -799,7 +837,58 @@ int Repeat(const Options &aOpt, const std::string &aArgs)
     }
     std::printf("run record: %s\n", recordPath.c_str());
     std::fflush(stdout);
+    *aRecordP = recordPath;
     return 0;
+}
+
+// The run just made, spooled for the hub: a run record with its files, or a results file with its
+// frame-time record; named for the hub by the machine's name. Then everything waiting is sent.
+void Submit(const Options &aOpt, const std::string &aRecord, const std::string &aFrames)
+{
+    std::vector<_submitPart> parts;
+    std::string err;
+    const std::string main = aRecord.empty() ? aOpt.out : aRecord;
+    if (!aOpt.sendSpool) {
+        _submitPart run = {"run", BaseName(main), ""};
+        bool ok = ReadFileText(main, &run.content);
+        parts.push_back(run);
+        if (!aRecord.empty()) {
+            _statsRecord rec;
+            _statsError e;
+            ok = ok && sStatsReadRecord(run.content.data(), run.content.size(), &rec, &e) == 0;
+            for (const _statsRecordRun &r : rec.runs)
+                for (const std::string &name : {r.results, r.frames}) {
+                    _submitPart file = {"file", name, ""};
+                    ok = ok && (name.empty() || ReadFileText(Folder(main) + "\\" + name, &file.content));
+                    if (!name.empty())
+                        parts.push_back(file);
+                }
+        } else if (!aFrames.empty()) {
+            _submitPart frames = {"frames", BaseName(aFrames), ""};
+            ok = ok && ReadFileText(aFrames, &frames.content);
+            parts.push_back(frames);
+        }
+        char machine[MAX_COMPUTERNAME_LENGTH + 1] = "";
+        DWORD size = sizeof machine;
+        if (GetComputerNameA(machine, &size) && machine[0])
+            parts.push_back(_submitPart{"label", "", std::string(machine) + " " + BaseName(main)});
+        std::string stem = BaseName(main);
+        if (stem.find('.') != std::string::npos)
+            stem.erase(stem.rfind('.'));
+        if (!ok || sSubmitSpool(aOpt.spool, stem, parts, &err)) {
+            std::fprintf(stderr, "KestrelRun: the run is not spooled for the hub: %s\n",
+                         ok ? err.c_str() : "its files do not read back");
+            return;
+        }
+    }
+    const _submitOutcome o = sSubmitSend(aOpt.submit, aOpt.token, aOpt.spool);
+    std::printf("hub: %d run(s) sent, %d waiting in %s", o.sent, o.waiting, aOpt.spool.c_str());
+    if (o.refused)
+        std::printf(", %d refused (kept as .refused)", o.refused);
+    std::printf("\n");
+    if (o.waiting || o.refused)
+        std::fprintf(stderr, "KestrelRun: %s\n", o.note.c_str());
+    std::fflush(stdout);
 }
 
 // Plays the demo: to its end, or for aOpt.minutes in Continuous Loop. Prints every scene played
@@ -967,12 +1056,33 @@ int main(int aArgc, char **aArgv)
     }
     if (!opt.report.empty())
         opt.report = FullPath(opt.report);
-    // What the record keeps of how the runs were asked for.
+    if (!opt.submit.empty() && opt.spool.empty())
+        opt.spool = Folder(FullPath(opt.out)) + "\\KestrelSpool";
+    if (!opt.spool.empty())
+        opt.spool = FullPath(opt.spool);
+    if (opt.sendSpool) {
+        Submit(opt, "", "");
+        return 0;
+    }
+    // What the record keeps of how the runs were asked for; never the hub's token, which the
+    // record carries to every page that shows the run.
     std::string args;
-    for (int i = 1; i < aArgc; ++i)
-        args += (i > 1 ? " " : "") + std::string(aArgv[i]);
+    for (int i = 1; i < aArgc; ++i) {
+        if (std::strcmp(aArgv[i], "--token") == 0 && i + 1 < aArgc) {
+            ++i;
+            continue;
+        }
+        args += (args.empty() ? "" : " ") + std::string(aArgv[i]);
+    }
     const bool repeat = opt.runs || opt.stablePct > 0 || !opt.report.empty();
-    const int result = opt.demo ? Demo(opt) : repeat ? Repeat(opt, args) : Benchmark(opt);
+    std::string record;
+    const int result = opt.demo ? Demo(opt) : repeat ? Repeat(opt, args, &record) : Benchmark(opt);
+    if (result == 0 && !opt.submit.empty()) {
+        char frames[MAX_PATH + 32] = "";
+        if (opt.frameTime && record.empty())
+            sSysWritePath(Folder(opt.exe).c_str(), BENCH_FRAME_FILE, frames, sizeof frames);
+        Submit(opt, record, frames);
+    }
     if (!opt.log.empty())
         std::printf("device log: %u failed call(s) in %s\n", FailedCalls(opt.log), opt.log.c_str());
     return result;

@@ -51,6 +51,7 @@ void __throw_bad_exception() { _runtimeFail("bad_exception"); }
 void __throw_bad_alloc() { _runtimeFail("bad_alloc"); }
 void __throw_bad_array_new_length() { _runtimeFail("bad_array_new_length"); }
 void __throw_bad_cast() { _runtimeFail("bad_cast"); }
+void __throw_bad_function_call() { _runtimeFail("bad_function_call"); }
 void __throw_bad_typeid() { _runtimeFail("bad_typeid"); }
 void __throw_logic_error(const char *aWhat) { _runtimeFail(aWhat); }
 void __throw_domain_error(const char *aWhat) { _runtimeFail(aWhat); }

@@ -3,132 +3,26 @@
 // differences, and the report page carries every test and score with names escaped.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "ResultsFixtures.h"
 
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-
-#include "App/Bench/BenchCore.h"
-#include "App/CtrlPanel/CtrlPanelCore.h"
-#include "ResultsCore.h"
-#include "ResultsStore.h"
-#include "System/Env/Env.h"
+using namespace rt;
 
 namespace {
 
-// A results file as Kestrel writes it, every test scored at aScale x its reference score.
-std::string _results(const double *aScaleP, const char *aAdapterP)
-{
-    _cpEnv env = {};
-    env.benchTestOption = 0x3FF;
-    _cpScore scores[CP_TEST_NUM] = {}, overall = {};
-    for (int i = 0; i < CP_TEST_NUM; ++i)
-        cpStoreScore(scores, i, 0, aScaleP[i] / cpRefScoreRate[i] / 32.0, 0, 0);
-    cpMakeOverallScore(scores, &overall);
-    _cpResultInfo info = {"Test CPU", "1.000 GHz", aAdapterP, 1000, 2000, 3000, 0x700, ENV_EX_SSE2,
-                          &env, scores, &overall};
-    return cpMakeResultsText(info);
-}
-
-// aSeconds of frames per test at aMs each, with one long frame in the middle of each test.
-std::string _frames(double aSeconds, double aMs, double aSpikeMs)
-{
-    std::string text = BENCH_FRAME_HEAD "\n";
-    char line[160];
-    for (int test = 0; test < CP_TEST_NUM; ++test) {
-        const long n = (long)(aSeconds * 1000 / aMs);
-        double t = 0;
-        for (long i = 0; i < n; ++i) {
-            const double d = i == n / 2 ? aSpikeMs : aMs + 0.5 * std::sin(i * 0.1);
-            t += d;
-            _benchFrameRec rec = {test, (int32_t)i, t, d, 1.0, aMs / 2, 1.0};
-            sBenchFrameLine(line, sizeof line, &rec);
-            text += line;
-        }
-    }
-    return text;
-}
-
-struct Dir {
-    std::string path;
-    bool keep = false;
-    Dir()
-    {
-        char tmpl[] = "/tmp/kestrel-results-XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    // A folder the caller owns, kept.
-    explicit Dir(const char *aPathP) : path(aPathP), keep(true) {}
-    ~Dir()
-    {
-        if (!keep)
-            std::system(("rm -rf '" + path + "'").c_str());
-    }
-    std::string Write(const std::string &aName, const std::string &aText) const
-    {
-        const std::string p = path + "/" + aName;
-        FILE *f = std::fopen(p.c_str(), "wb");
-        std::fwrite(aText.data(), 1, aText.size(), f);
-        std::fclose(f);
-        return p;
-    }
-};
-
-// A run record of three passes on one machine, each at its scale.
-std::string _record(const Dir &aDir, const char *aPrefix, const char *aAdapterP, const double (*aScale)[CP_TEST_NUM],
-                    double aFrameMs)
-{
-    _statsRecord rec;
-    rec.started = "2026-12-08 05:00:00";
-    rec.args = "--runs 3 --frametime";
-    for (long k = 1; k <= 3; ++k) {
-        const std::string r = std::string(aPrefix) + "-" + std::to_string(k) + ".txt";
-        const std::string f = std::string(aPrefix) + "Frames-" + std::to_string(k) + ".csv";
-        aDir.Write(r, _results(aScale[k - 1], aAdapterP));
-        aDir.Write(f, _frames(2, aFrameMs + k, 80));
-        rec.runs.push_back({k, 60, r, f});
-    }
-    return aDir.Write(std::string(aPrefix) + ".run", sStatsWriteRecord(rec));
-}
-
-long _count(const std::string &aDb, const char *aTableP)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open(aDb.c_str(), &db);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, (std::string("SELECT count(*) FROM ") + aTableP).c_str(), -1, &st, nullptr);
-    long n = st && sqlite3_step(st) == SQLITE_ROW ? (long)sqlite3_column_int64(st, 0) : -1;
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return n;
-}
-
-const double kMachineA[3][CP_TEST_NUM] = {
-    {1.00, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 40.0, 1.0, 1.00},
-    {1.01, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 40.5, 1.0, 1.20},
-    {0.99, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 39.5, 1.0, 0.85},
-};
-// Game1 (Low) 20 % faster, Your Fighter 10 % faster but noisy.
-const double kMachineB[3][CP_TEST_NUM] = {
-    {1.20, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 40.0, 1.0, 1.25},
-    {1.21, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 40.5, 1.0, 0.90},
-    {1.19, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 39.5, 1.0, 1.15},
-};
+class ResultsStore : public ::testing::TestWithParam<const char *> {};
 
 } // namespace
 
-TEST(ResultsStore, ImportIsWholeOrNothingAndOnce)
+TEST_P(ResultsStore, ImportIsWholeOrNothingAndOnce)
 {
     Dir dir;
-    const std::string db = dir.path + "/results.db";
+    Db db(GetParam());
+    ASSERT_EQ(db.error, "");
+    const _storeOps &ops = *db.ops;
     const std::string rec = _record(dir, "A", "Adapter A", kMachineA, 10);
     _storeHandle h = {};
     std::string err;
-    ASSERT_EQ(sStoreOpen(storeSqliteOps, db, &h, &err), 0) << err;
+    ASSERT_EQ(sStoreOpen(ops, db.where, &h, &err), 0) << err;
     _resultsRun run;
     std::string identity;
     ASSERT_EQ(sResultsLoad(rec, &run, &identity, &err), 0) << err;
@@ -141,34 +35,104 @@ TEST(ResultsStore, ImportIsWholeOrNothingAndOnce)
         EXPECT_EQ(sStoreImport(&h, run, sStoreHash(identity), &id, &err), -1) << after;
         storeFaultAfter = -1;
         for (const char *table : {"run", "pass", "field", "score", "frames"})
-            EXPECT_EQ(_count(db, table), 0) << table << " after a fault at row " << after;
+            EXPECT_EQ(_count(h, table), 0) << table << " after a fault at row " << after;
     }
     long id = 0, again = 0;
     ASSERT_EQ(sStoreImport(&h, run, sStoreHash(identity), &id, &err), 1) << err;
     EXPECT_EQ(sStoreImport(&h, run, sStoreHash(identity), &again, &err), 0);
     EXPECT_EQ(again, id);
-    EXPECT_EQ(_count(db, "run"), 1);
-    EXPECT_EQ(_count(db, "pass"), 3);
+    EXPECT_EQ(_count(h, "run"), 1);
+    EXPECT_EQ(_count(h, "pass"), 3);
 
     // What comes back is what went in.
     _resultsRun back;
-    ASSERT_EQ(storeSqliteOps.load(h.store, id, &back, &err), 1) << err;
+    ASSERT_EQ(ops.load(h.store, id, &back, &err), 1) << err;
     ASSERT_EQ(back.passes.size(), 3u);
     EXPECT_EQ(back.args, "--runs 3 --frametime");
     EXPECT_EQ(back.passes[1].results.tests[7].score, run.passes[1].results.tests[7].score);
     EXPECT_EQ(sStatsField(back.passes[0].results.system, "Display Adapter"), "Adapter A");
     ASSERT_EQ(back.passes[2].frames.size(), run.passes[2].frames.size());
     EXPECT_EQ(back.passes[2].frames[100].deltaMs, run.passes[2].frames[100].deltaMs);
-    EXPECT_EQ(storeSqliteOps.load(h.store, id + 1, &back, &err), 0);
+    EXPECT_EQ(ops.load(h.store, id + 1, &back, &err), 0);
     sStoreClose(&h);
 
     // Reopening finds the schema in place and applies nothing twice.
-    ASSERT_EQ(sStoreOpen(storeSqliteOps, db, &h, &err), 0) << err;
-    EXPECT_EQ(storeSqliteOps.version(h.store, &err), storeSchemaVersion);
+    ASSERT_EQ(sStoreOpen(ops, db.where, &h, &err), 0) << err;
+    EXPECT_EQ(ops.version(h.store, &err), storeSchemaVersion);
+
+    // A frame row whose count does not match its bytes (one off, or off by 2^32, which a 32-bit
+    // size would wrap to a match) is refused, never read past.
+    for (const char *damage : {"count + 1", "count + 4294967296"}) {
+        std::vector<std::vector<std::string>> rows;
+        const std::string set = std::string("UPDATE frames SET count = ") + damage + ";";
+        ASSERT_EQ(ops.query(h.store, set.c_str(), {}, &rows, &err), 0) << err;
+        EXPECT_EQ(ops.load(h.store, id, &back, &err), -1) << damage;
+        EXPECT_NE(err.find("damaged"), std::string::npos) << err;
+        const std::string undo = std::string("UPDATE frames SET count = count - (") + damage + " - count);";
+        ASSERT_EQ(ops.query(h.store, undo.c_str(), {}, &rows, &err), 0) << err;
+        EXPECT_EQ(ops.load(h.store, id, &back, &err), 1) << err;
+    }
     sStoreClose(&h);
 }
 
-TEST(ResultsStore, RefusesAFileOfARecordWithItsNameAndLine)
+// The list pages newest first and filters by machine; tokens are known by their text only.
+TEST_P(ResultsStore, ListsPagesAndChecksTokens)
+{
+    Dir dir;
+    Db db(GetParam());
+    ASSERT_EQ(db.error, "");
+    _storeHandle h = {};
+    std::string err;
+    ASSERT_EQ(sStoreOpen(*db.ops, db.where, &h, &err), 0) << err;
+    const struct { const char *prefix, *adapter; } runTbl[] = {
+        {"A", "Adapter A"}, {"B", "Adapter B"}, {"C", "Adapter 50%_x"}};
+    for (const auto &r : runTbl) {
+        _resultsRun run;
+        std::string identity;
+        ASSERT_EQ(sResultsLoad(_record(dir, r.prefix, r.adapter, kMachineA, 10), &run, &identity, &err), 0) << err;
+        long id;
+        ASSERT_EQ(sStoreImport(&h, run, sStoreHash(identity), &id, &err), 1) << err;
+    }
+    EXPECT_EQ(sStoreCount(&h, &err), 3);
+    const struct { long limit, offset; const char *adapter; std::vector<long> ids; } pageTbl[] = {
+        {10, 0, "", {3, 2, 1}}, {2, 1, "", {2, 1}}, {10, 0, "Adapter B", {2}},
+        {10, 0, "50%_", {3}},   {10, 0, "0%x", {}},  {10, 5, "", {}},
+    };
+    for (const auto &p : pageTbl) {
+        std::vector<_storeRunRow> rows;
+        ASSERT_EQ(sStoreList(&h, _storeFilter{p.limit, p.offset, p.adapter, ""}, &rows, &err), 0) << err;
+        std::vector<long> ids;
+        for (const _storeRunRow &r : rows)
+            ids.push_back(r.id);
+        EXPECT_EQ(ids, p.ids) << p.limit << " " << p.offset << " " << p.adapter;
+        if (!rows.empty() && rows[0].id == 3) {
+            EXPECT_EQ(rows[0].passes, 3);
+            EXPECT_EQ(rows[0].tests, 0x3FFu);
+            EXPECT_EQ(rows[0].adapter, "Adapter 50%_x");
+        }
+    }
+    std::string token, other;
+    ASSERT_EQ(sStoreTokenAdd(&h, "lab", &token, &err), 0) << err;
+    EXPECT_EQ(sStoreTokenAdd(&h, "lab", &other, &err), -1);  // one token a name
+    EXPECT_EQ(sStoreTokenCheck(&h, token, &err), 1);
+    for (const std::string &wrong : {std::string(), token.substr(1), sStoreHash(token), token + "0"})
+        EXPECT_EQ(sStoreTokenCheck(&h, wrong, &err), 0) << wrong;
+    EXPECT_EQ(_count(h, "token"), 1);
+    // Withdrawn by name, it no longer writes.
+    std::vector<std::string> names;
+    ASSERT_EQ(sStoreTokenList(&h, &names, &err), 0) << err;
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].compare(0, 4, "lab\t"), 0) << names[0];
+    EXPECT_EQ(sStoreTokenRemove(&h, "lab", &err), 1) << err;
+    EXPECT_EQ(sStoreTokenRemove(&h, "lab", &err), 0);
+    EXPECT_EQ(sStoreTokenCheck(&h, token, &err), 0);
+    sStoreClose(&h);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ResultsStore, ::testing::Values("sqlite", "postgresql"),
+                         [](const ::testing::TestParamInfo<const char *> &aI) { return std::string(aI.param); });
+
+TEST(ResultsLoad, RefusesAFileOfARecordWithItsNameAndLine)
 {
     Dir dir;
     const std::string rec = _record(dir, "A", "Adapter A", kMachineA, 10);

@@ -1,0 +1,32 @@
+#ifndef KESTREL_TOOLS_RESULTS_RESULTSHUB_H
+#define KESTREL_TOOLS_RESULTS_RESULTSHUB_H
+
+// The results hub: many machines' runs in one store, a browser of them and a JSON API, over
+// HTTP. Reading is open; storing a run needs a token the hub's owner issued (token add).
+
+#include <string>
+
+#include "ResultsStore.h"
+
+struct _hubConfig {
+    std::string db;        // as --db: an SQLite file or a postgresql:// address
+    std::string host;      // the address listened on (loopback unless told)
+    int port;              // 0: any free port
+    size_t maxUpload;      // bytes of a request's body; more is refused with 413
+    int threads;           // requests served at once
+};
+
+struct _hub;
+
+// Opens the store (bringing its schema up to date) and binds the address: 0 with *aPortP the
+// port bound, or -1 with the reason.
+int sHubOpen(const _hubConfig &aConfig, _hub **aHubPP, int *aPortP, std::string *aErrP);
+// Serves until sHubStop (from another thread or a signal's watcher); 0, or -1 when it failed.
+int sHubRun(_hub *aHubP);
+void sHubStop(_hub *aHubP);
+void sHubClose(_hub *aHubP);
+
+// Text made safe for a JSON string (quotes included): UTF-8, controls escaped.
+std::string sHubJson(const std::string &aText);
+
+#endif
