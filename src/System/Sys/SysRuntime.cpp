@@ -63,7 +63,6 @@ void __throw_runtime_error(const char *aWhat) { _runtimeFail(aWhat); }
 void __throw_range_error(const char *aWhat) { _runtimeFail(aWhat); }
 void __throw_overflow_error(const char *aWhat) { _runtimeFail(aWhat); }
 void __throw_underflow_error(const char *aWhat) { _runtimeFail(aWhat); }
-void __throw_bad_function_call() { _runtimeFail("bad_function_call"); }
 
 } // namespace std
 
