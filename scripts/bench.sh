@@ -29,3 +29,14 @@ trap k_display_stop EXIT
 k_prefix
 (cd "$KBUILD/win/bin" && wine KestrelRun.exe --out "$KBUILD/results.txt" \
     --timeout "${KESTREL_RUN_TIMEOUT:-1200}" ${KESTREL_RUN_ARGS:-})
+
+# Where each test's time goes, for Kestrel's whole process and all its threads (the system's
+# sampler, as root): KESTREL_SPLIT_TESTS chooses the tests, KESTREL_BENCH_SPLIT=0 leaves it out.
+if [ "${KESTREL_BENCH_SPLIT:-1}" != 0 ]; then
+    if command -v perf >/dev/null && [ "$(id -u)" = 0 ]; then
+        say "time split"
+        bash "$KROOT/scripts/timesplit.sh" ${KESTREL_SPLIT_TESTS:-}
+    else
+        say "time split skipped: it needs perf (linux-perf) and root"
+    fi
+fi
