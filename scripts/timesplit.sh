@@ -32,6 +32,8 @@ for t in $TESTS; do
         wine KestrelRun.exe --tests "$t" --frametime --timeout 600 --out "$TMP/res.txt" >"$TMP/$t.out" 2>&1) ||
         { say "test $t: the run failed"; tail -n 5 "$TMP/$t.out"; continue; }
     fps=$(awk '/^\[Frame Times\]/ { f = 1; next } f && $1 != "Test" { split(substr($0, 17), c, " "); print c[2]; exit }' "$TMP/$t.out")
+    # The run's own frame table (times and device work per frame) goes beside the split.
+    awk '/^\[Frame Times\]/ { f = 1; next } f && NF > 3 { print }' "$TMP/$t.out" >>"$TMP/frames.txt"
     # One line a sample: thread name, process, address, library. Kestrel's process is the one
     # whose main thread has the most samples.
     perf script -i "$data" -F comm,pid,ip,dso -G 2>/dev/null | awk -v name="${NAMES[$t]}" -v fps="${fps:--}" '
@@ -63,6 +65,9 @@ echo "[Time Split] shares of Kestrel's process (all threads); idle and other pro
 echo "  raster: the rasteriser's threads; driver: the command thread and the main thread in the"
 echo "  Direct3D/DirectDraw/GL libraries, (main) that part; Kestrel: its own code; rest: system, runtime"
 cat "$table"
+echo
+echo "[Frame Times] of the same runs"
+awk 'NR == 1 || $1 != "Test"' "$TMP/frames.txt" 2>/dev/null || true
 if [ -n "${KESTREL_SPLIT_OUT:-}" ]; then
     cp "$table" "$KESTREL_SPLIT_OUT"
 fi
