@@ -55,3 +55,14 @@ mkdir -p "$KBUILD/runs"
     --timeout "${KESTREL_RUN_TIMEOUT:-1200}" ${KESTREL_RUN_ARGS:-})
 record=$(ls -t "$KBUILD"/runs/Kestrel-*-record.txt | head -n 1)
 "$KBUILD/native/bin/kestrel-results" import "$record"
+
+# Where each test's time goes, for Kestrel's whole process and all its threads (the system's
+# sampler, as root): KESTREL_SPLIT_TESTS chooses the tests, KESTREL_BENCH_SPLIT=0 leaves it out.
+if [ "${KESTREL_BENCH_SPLIT:-1}" != 0 ]; then
+    if command -v perf >/dev/null && [ "$(id -u)" = 0 ]; then
+        say "time split"
+        bash "$KROOT/scripts/timesplit.sh" ${KESTREL_SPLIT_TESTS:-}
+    else
+        say "time split skipped: it needs perf (linux-perf) and root"
+    fi
+fi

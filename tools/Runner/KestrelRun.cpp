@@ -334,8 +334,10 @@ bool PrintFrameSummary(const std::string &aPath)
         return false;
     _benchFrameCost cost[16];
     const long costs = sBenchFrameCostFile(aPath.c_str(), cost, 16);
-    std::printf("\n[Frame Times]\n%-16s %8s %10s %12s %10s %10s %10s %11s %10s\n", "Test", "Frames", "Avg fps",
-                "1% low fps", "p99 ms", "update ms", "draw ms", "present ms", "upd+draw");
+    // Then the device work per frame (means), in the record's order of counts.
+    std::printf("\n[Frame Times]\n%-16s %8s %10s %12s %10s %10s %10s %11s %10s %7s %8s %7s %7s %7s %7s %6s %6s %8s\n",
+                "Test", "Frames", "Avg fps", "1% low fps", "p99 ms", "update ms", "draw ms", "present ms", "upd+draw",
+                "draws", "prims", "states", "redund", "skips", "tex", "locks", "reads", "upKB");
     for (long i = 0; i < n; ++i) {
         const char *name = sum[i].test >= 0 && sum[i].test < 10 ? kTestName[sum[i].test] : "?";
         std::printf("%-16s %8ld %10.1f %12.1f %10.2f", name, sum[i].frameCnt, sum[i].fpsAve, sum[i].low1Fps,
@@ -346,8 +348,12 @@ bool PrintFrameSummary(const std::string &aPath)
         for (long j = 0; j < costs; ++j)
             if (cost[j].test == sum[i].test)
                 c = &cost[j];
-        if (c)
+        if (c) {
             std::printf(" %10.2f %10.2f %11.2f %9.1f%%", c->updateMs, c->drawMs, c->presentMs, c->ownShare * 100.0);
+            const double *k = c->count;
+            std::printf(" %7.1f %8.0f %7.1f %7.1f %7.1f %7.1f %6.1f %6.1f %8.1f", k[0], k[1], k[2], k[3], k[4], k[5],
+                        k[6], k[7], k[8] / 1024.0);
+        }
         std::printf("\n");
     }
     std::fflush(stdout);

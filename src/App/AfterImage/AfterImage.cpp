@@ -93,13 +93,16 @@ void *AfterImage_draw(uint8_t *, uint16_t, uint8_t *, uint32_t *)
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);
     sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
     sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+    sDrawCountTexture();
     DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
     sDrawSetStage(0, DRAW_STAGE_OFF);
     for (uint32_t n = 0; n < _imgInfoCnt; n++) {
         const _imgInfo &info = _imgInfoP[n];
-        if (info.imgVertP != nullptr)
+        if (info.imgVertP != nullptr) {
+            sDrawCountDrawUp(D3DPT_TRIANGLELIST, IMG_FVF, IMG_VERT_NUM, IMG_INDEX_NUM);
             DEBUGWIN_CHECK(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, IMG_FVF, info.imgVertP, IMG_VERT_NUM,
                                                      _imgIndexP, IMG_INDEX_NUM, 0));
+        }
     }
     sDrawCloseStates(&scope);
     sDrawEndScene();

@@ -195,6 +195,30 @@ static std::vector<_benchFrameRec> _frameRec;
 static bool _frameRecOn;
 static int64_t _frameFreq, _frameStart, _framePrev, _frameUpdatePrev;
 static int64_t _frameDrawTicks;  // drawing since the last present
+static _drawCount _frameCountPrev;  // the draw manager's counts at the last present
+static _drawStateCache _frameStatePrev;
+
+// The device work since the last present.
+static _benchFrameCount _frameCountTake(void)
+{
+    const _drawCount &n = drawMan.count;
+    const _drawStateCache &s = drawMan.state;
+    _benchFrameCount k;
+    k.drawCalls = n.drawCalls - _frameCountPrev.drawCalls;
+    k.primitives = n.primitives - _frameCountPrev.primitives;
+    k.stateChanges = s.sentCnt - _frameStatePrev.sentCnt;
+    k.redundantStates = s.redundantCnt - _frameStatePrev.redundantCnt;
+    k.stateSkips = s.skipCnt - _frameStatePrev.skipCnt;
+    k.texChanges = n.texChanges - _frameCountPrev.texChanges;
+    k.locks = n.locks - _frameCountPrev.locks;
+    k.readBacks = n.readBacks - _frameCountPrev.readBacks;
+    k.uploadBytes = n.uploadBytes - _frameCountPrev.uploadBytes;
+    _frameCountPrev = n;
+    _frameStatePrev.sentCnt = s.sentCnt;
+    _frameStatePrev.redundantCnt = s.redundantCnt;
+    _frameStatePrev.skipCnt = s.skipCnt;
+    return k;
+}
 
 // Beside Kestrel.exe, or where the user's files go when that folder cannot be written; found
 // once a run, as the run begins.
@@ -210,6 +234,8 @@ void Bench::_frameRecordStart(void)
     _frameStart = _framePrev = now.QuadPart;
     _frameUpdatePrev = gSceneFrameTime;
     _frameDrawTicks = 0;
+    drawMan.countOn = 1;
+    _frameCountTake();
 }
 
 void Bench::_frameRecordPresent(int64_t aPresentTicks)
@@ -226,6 +252,7 @@ void Bench::_frameRecordPresent(int64_t aPresentTicks)
     rec.updateMs = (double)(gSceneFrameTime - _frameUpdatePrev) * 1000.0 / (double)_frameFreq;
     rec.drawMs = (double)_frameDrawTicks * 1000.0 / (double)_frameFreq;
     rec.presentMs = (double)aPresentTicks * 1000.0 / (double)_frameFreq;
+    rec.count = _frameCountTake();
     _framePrev = now.QuadPart;
     _frameUpdatePrev = gSceneFrameTime;
     _frameDrawTicks = 0;
@@ -237,7 +264,7 @@ void Bench::_frameRecordEnd(int aKeepB)
 {
     if (_frameRecOn && aKeepB && !_frameRec.empty()) {
         if (FILE *fp = std::fopen(_framePath, "ab")) {
-            char line[128];
+            char line[256];
             for (const _benchFrameRec &rec : _frameRec)
                 if (sBenchFrameLine(line, sizeof line, &rec) > 0)
                     std::fputs(line, fp);
@@ -245,6 +272,7 @@ void Bench::_frameRecordEnd(int aKeepB)
         }
     }
     _frameRec.clear();
+    drawMan.countOn = 0;
 }
 
 // ---- The run ------------------------------------------------------------------------------
@@ -486,6 +514,7 @@ void Bench::_challengeWait(uint32_t aLoadStart)
                 _drawStateScope scope;
                 sDrawOpenStates(&scope);
                 sDrawSetBlend(DRAW_BLEND_ADDITIVE);
+                sDrawCountTexture();
                 DEBUGWIN_CHECK(dev->SetTexture(0, prompt));
                 sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
                 sDrawSetStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
@@ -494,8 +523,10 @@ void Bench::_challengeWait(uint32_t aLoadStart)
                 sDrawSetStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
                 sDrawSetStageState(0, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
                 sDrawSetStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+                sDrawCountDrawUp(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, 4, 0);
                 DEBUGWIN_CHECK(
                     dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, quad, 4, 0));
+                sDrawCountTexture();
                 DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
                 sDrawCloseStates(&scope);
                 sDrawEndScene();

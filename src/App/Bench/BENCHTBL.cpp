@@ -47,8 +47,10 @@ static void _waitDevice(void)
         return;
     DDSURFACEDESC2 desc = {};
     desc.dwSize = sizeof desc;
-    if (SUCCEEDED(DEBUGWIN_CHECK(back->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr))))
+    if (SUCCEEDED(DEBUGWIN_CHECK(back->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr)))) {
+        sDrawCountLock(DDLOCK_READONLY, 0);
         DEBUGWIN_CHECK(back->Unlock(nullptr));
+    }
 }
 
 static void _startAfterImage(CB_ARGS, uint32_t aWord)

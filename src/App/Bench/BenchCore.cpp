@@ -413,9 +413,14 @@ void sBenchAttractorMove(_benchAttractor *aAttrP, _benchPoint *aPointP, long aPo
 
 long sBenchFrameLine(char *aBufP, size_t aSize, const _benchFrameRec *aRecP)
 {
-    const int n = std::snprintf(aBufP, aSize, "%d,%d,%.3f,%.3f,%.3f,%.3f,%.3f\n", (int)aRecP->test,
-                                (int)aRecP->framePos, aRecP->ms, aRecP->deltaMs, aRecP->updateMs, aRecP->drawMs,
-                                aRecP->presentMs);
+    const _benchFrameCount &k = aRecP->count;
+    const int n = std::snprintf(aBufP, aSize, "%d,%d,%.3f,%.3f,%.3f,%.3f,%.3f,%lu,%lu,%lu,%lu,%lu,%lu,%lu,%lu,%lu\n",
+                                (int)aRecP->test, (int)aRecP->framePos, aRecP->ms, aRecP->deltaMs, aRecP->updateMs,
+                                aRecP->drawMs, aRecP->presentMs, (unsigned long)k.drawCalls,
+                                (unsigned long)k.primitives, (unsigned long)k.stateChanges,
+                                (unsigned long)k.redundantStates, (unsigned long)k.stateSkips,
+                                (unsigned long)k.texChanges, (unsigned long)k.locks, (unsigned long)k.readBacks,
+                                (unsigned long)k.uploadBytes);
     if (n < 0 || (size_t)n >= aSize)
         return -1;
     return n;
@@ -440,6 +445,19 @@ int sBenchFrameParse(const char *aLineP, _benchFrameRec *aRecP)
             return 0;
         restP += more;
     }
+    // The counts: all of them or none.
+    uint32_t counts[BENCH_COUNT_NUM] = {};
+    for (int i = 0; i < BENCH_COUNT_NUM && *restP == ','; ++i) {
+        char *endP = nullptr;
+        if (!std::isdigit((unsigned char)restP[1]))
+            return 0;
+        const unsigned long long v = std::strtoull(restP + 1, &endP, 10);
+        if (v > 0xFFFFFFFFull || (i + 1 < BENCH_COUNT_NUM && *endP != ',') ||
+            (i + 1 == BENCH_COUNT_NUM && *endP == ','))
+            return 0;
+        counts[i] = (uint32_t)v;
+        restP = endP;
+    }
     if (!_lineEnd(restP))
         return 0;
     if (!std::isfinite(ms) || !std::isfinite(delta) || !std::isfinite(update) || !std::isfinite(draw) ||
@@ -452,6 +470,7 @@ int sBenchFrameParse(const char *aLineP, _benchFrameRec *aRecP)
     aRecP->updateMs = update;
     aRecP->drawMs = draw;
     aRecP->presentMs = present;
+    std::memcpy(&aRecP->count, counts, sizeof counts);
     return 1;
 }
 
@@ -535,6 +554,10 @@ long sBenchFrameCostFile(const char *aPathP, _benchFrameCost *aCostP, long aMax)
         c.updateMs += rec.updateMs;
         c.drawMs += rec.drawMs;
         c.presentMs += rec.presentMs;
+        uint32_t counts[BENCH_COUNT_NUM];
+        std::memcpy(counts, &rec.count, sizeof counts);
+        for (int i = 0; i < BENCH_COUNT_NUM; ++i)
+            c.count[i] += counts[i];
     }
     std::fclose(fp);
     long n = 0;
@@ -546,6 +569,8 @@ long sBenchFrameCostFile(const char *aPathP, _benchFrameCost *aCostP, long aMax)
         c.updateMs /= cnt;
         c.drawMs /= cnt;
         c.presentMs /= cnt;
+        for (double &k : c.count)
+            k /= cnt;
         aCostP[n] = c;
     }
     return n;

@@ -185,7 +185,25 @@ void sBenchAttractorMove(_benchAttractor *aAttrP, _benchPoint *aPointP, long aPo
 
 // File beside the program, rewritten by every benchmark run with the option set.
 #define BENCH_FRAME_FILE "KestrelFrames.csv"
-#define BENCH_FRAME_HEAD "test,frame,ms,deltaMs,updateMs,drawMs,presentMs"
+#define BENCH_FRAME_HEAD                                                                                      \
+    "test,frame,ms,deltaMs,updateMs,drawMs,presentMs,drawCalls,primitives,stateChanges,redundantStates," \
+    "stateSkips,texChanges,locks,readBacks,uploadBytes"
+
+// The device work of one frame, in the record's column order.
+enum { BENCH_COUNT_NUM = 9 };
+struct _benchFrameCount {
+    uint32_t drawCalls;        // draw calls
+    uint32_t primitives;       // points, lines and triangles they draw
+    uint32_t stateChanges;     // render and texture-stage states sent to the device
+    uint32_t redundantStates;  // of those, sets of the value the device already held
+    uint32_t stateSkips;       // sets asked for and not sent, as already in force
+    uint32_t texChanges;       // textures set
+    uint32_t locks;            // surface and vertex-buffer locks
+    uint32_t readBacks;        // of those, locks not write-only (the contents are handed back)
+    uint32_t uploadBytes;      // vertices and indices handed over by pointer, and bytes locked to write
+};
+
+static_assert(sizeof(_benchFrameCount) == BENCH_COUNT_NUM * sizeof(uint32_t), "counts are read as an array");
 
 // One presented frame of a test.
 struct _benchFrameRec {
@@ -196,12 +214,13 @@ struct _benchFrameRec {
     double updateMs;    // scene update time spent on this frame
     double drawMs;      // scene and effect drawing, the device calls they make included
     double presentMs;   // the present itself
+    _benchFrameCount count;
 };
 
 // One line of the file (with its newline): the length, or -1 when it does not fit.
 long sBenchFrameLine(char *aBufP, size_t aSize, const _benchFrameRec *aRecP);
 // Parses one line; 1 on success, 0 for the header or a malformed line. Lines of the earlier
-// five columns read with draw and present times of 0.
+// five or seven columns read with draw and present times and counts of 0.
 int sBenchFrameParse(const char *aLineP, _benchFrameRec *aRecP);
 
 struct _benchFrameSum {
@@ -220,6 +239,7 @@ struct _benchFrameCost {
     long frameCnt;
     double deltaMs, updateMs, drawMs, presentMs;
     double ownShare;  // (update + draw) / frame time, 0..1
+    double count[BENCH_COUNT_NUM];  // means of the counts, in the order of _benchFrameCount
 };
 // Costs of every test in a frame-time record file, in order of first appearance: the number of
 // tests (at most aMax), or -1 when the file cannot be read.

@@ -210,6 +210,7 @@ static bool _lockPixels(IDirectDrawSurface7 *aSurfP, DDSURFACEDESC2 *aDescP, _b2
     aDescP->dwSize = sizeof *aDescP;
     if (!aSurfP || FAILED(DEBUGWIN_CHECK(aSurfP->Lock(nullptr, aDescP, DDLOCK_WAIT, nullptr))))
         return false;
+    sDrawCountLock(0, (DWORD)(aDescP->lPitch * (long)aDescP->dwHeight));
     aPixP->bitsP = (uint8_t *)aDescP->lpSurface;
     aPixP->pitch = aDescP->lPitch;
     aPixP->width = (long)aDescP->dwWidth;

@@ -172,6 +172,7 @@ void EfxCloud::Draw(long aX, long aY)
     desc.dwSize = sizeof(desc);
     if (FAILED(DEBUGWIN_CHECK(_drawSufP->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr))))
         return;
+    sDrawCountLock(DDLOCK_WRITEONLY, (DWORD)(desc.lPitch * (long)desc.dwHeight));
     DrawImage(&desc, aX, aY);
     DEBUGWIN_CHECK(_drawSufP->Unlock(nullptr));
 
@@ -193,8 +194,11 @@ void EfxCloud::Draw(long aX, long aY)
     sDrawOpenStates(&scope);
     sDrawSetStates(sky, sizeof sky / sizeof sky[0]);
     sDrawSetStage(0, DRAW_STAGE_TEXCOLOR_DIFFALPHA);
+    sDrawCountTexture();
     DEBUGWIN_CHECK(dev->SetTexture(0, _drawSufP));
+    sDrawCountDrawUp(D3DPT_TRIANGLESTRIP, CLOUD_FVF, 4, 0);
     DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, CLOUD_FVF, _vertex, 4, 0));
+    sDrawCountTexture();
     DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
     sDrawCloseStates(&scope);
 }

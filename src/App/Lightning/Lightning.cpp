@@ -212,6 +212,7 @@ void _lightning::Draw(void)
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);
     // Glow does not hide what is behind it.
     sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
+    sDrawCountTexture();
     DEBUGWIN_CHECK(dev->SetTexture(0, _textureP));
     // All five strands are written under one lock that discards the last frame's: locking a buffer
     // the device may still be drawing from would wait for it, once per strand.
@@ -219,6 +220,7 @@ void _lightning::Draw(void)
     long drawn[LIGHTNING_STRAND_NUM] = {};
     if (SUCCEEDED(DEBUGWIN_CHECK(
             _vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY | DDLOCK_DISCARDCONTENTS, (void **)&v, nullptr)))) {
+        sDrawCountLock(DDLOCK_WRITEONLY, (DWORD)(LIGHTNING_STRAND_NUM * _vertexCnt * sizeof *v));
         for (long s = 0; s < LIGHTNING_STRAND_NUM; s++) {
             _lightningVertex *strandP = v + s * _vertexCnt;
             sLightningVertexInit(strandP, _vertexHeightCnt);
@@ -227,10 +229,13 @@ void _lightning::Draw(void)
         }
         DEBUGWIN_CHECK(_vertexBufferP->Unlock());
         for (long s = 0; s < LIGHTNING_STRAND_NUM; s++)
-            if (drawn[s])
+            if (drawn[s]) {
+                sDrawCountDraw(D3DPT_TRIANGLELIST, (DWORD)_indexCnt, (DWORD)_indexCnt * 2);
                 DEBUGWIN_CHECK(dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBufferP, (DWORD)(s * _vertexCnt),
                                                            (DWORD)_vertexCnt, _indexP, (DWORD)_indexCnt, 0));
+            }
     }
+    sDrawCountTexture();
     DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
     sDrawCloseStates(&scope);
 }

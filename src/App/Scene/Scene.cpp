@@ -514,11 +514,12 @@ long Scene::_updateMovies(_sceneShape *aShapeP)
         DDSURFACEDESC2 ddsd;
         std::memset(&ddsd, 0, sizeof ddsd);
         ddsd.dwSize = sizeof ddsd;
-        HRESULT hr = suf->Lock(nullptr, &ddsd, DDLOCK_WRITEONLY | DDLOCK_WAIT, nullptr);
+        HRESULT hr = DEBUGWIN_CHECK(suf->Lock(nullptr, &ddsd, DDLOCK_WRITEONLY | DDLOCK_WAIT, nullptr));
         if (FAILED(hr)) {
             result = hr;
             break;
         }
+        sDrawCountLock(DDLOCK_WRITEONLY, (DWORD)(ddsd.lPitch * (long)ddsd.dwHeight));
         const BITMAPINFOHEADER *info =
             (const BITMAPINFOHEADER *)AVIStreamGetFrame(page->aviInfoP->getFrameP, (LONG)m);
         const uint8_t *pixels = info ? _dibPixels(info) : nullptr;

@@ -70,7 +70,8 @@ static void _blt(IDirectDrawSurface7 *aSufP, RECT *aSrcP, long aX, long aY, long
 {
     RECT dst = {aX, aY, aX + aW, aY + aH};
     if (drawMan.backP && aW > 0 && aH > 0)
-        drawMan.backP->Blt(&dst, aSufP, aSrcP, DDBLT_WAIT | (aMode != _BMP_OPAQUE ? DDBLT_KEYSRC : 0), nullptr);
+        DEBUGWIN_CHECK(
+            drawMan.backP->Blt(&dst, aSufP, aSrcP, DDBLT_WAIT | (aMode != _BMP_OPAQUE ? DDBLT_KEYSRC : 0), nullptr));
 }
 
 static void _drawBmp(const char *aBmpNameP, long aPosX, long aPosY, long aWidth, long aHeight, long aMode)

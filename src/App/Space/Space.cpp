@@ -111,6 +111,7 @@ static void _starMaterial(IDirect3DDevice7 *aDevP)
     DEBUGWIN_CHECK(aDevP->SetMaterial(&mtrl));
     sDrawSetState(D3DRENDERSTATE_LASTPIXEL, TRUE);
     sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+    sDrawCountTexture();
     DEBUGWIN_CHECK(aDevP->SetTexture(0, nullptr));
     sDrawSetStage(0, DRAW_STAGE_OFF);
 }
@@ -136,10 +137,12 @@ static void _drawGalaxy(IDirect3DDevice7 *aDevP)
         v[n].tv = bottom ? 1.0f : 0.0f;
     }
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);
+    sDrawCountTexture();
     DEBUGWIN_CHECK(aDevP->SetTexture(0, sufP));
     sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
     sDrawSetStage(0, DRAW_STAGE_MODULATE_CUR);
     sDrawSetStage(1, DRAW_STAGE_OFF);
+    sDrawCountDrawUp(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1, 4, 0);
     DEBUGWIN_CHECK(aDevP->DrawPrimitive(D3DPT_TRIANGLESTRIP,
                                         D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1, v, 4, 0));
 }
@@ -154,18 +157,22 @@ void *Space_draw(uint8_t *aSceneP, uint16_t aFrameNum, uint8_t *aWorkP, uint32_t
             _drawGalaxy(dev);
         _starMaterial(dev);
         const long n = _space.num;
-        if (_space.option & SPACE_OPT_TRAIL)
+        if (_space.option & SPACE_OPT_TRAIL) {
+            sDrawCountDrawUp(D3DPT_LINELIST, STAR_FVF, (DWORD)(SPACE_LAYER_NUM * n), (DWORD)_space.indexCnt);
             DEBUGWIN_CHECK(dev->DrawIndexedPrimitive(D3DPT_LINELIST, STAR_FVF, _space._starVertP,
                                                      (DWORD)(SPACE_LAYER_NUM * n), _space._starIndexP,
                                                      (DWORD)_space.indexCnt, 0));
-        else
+        } else {
+            sDrawCountDrawUp(D3DPT_POINTLIST, STAR_FVF, (DWORD)n, 0);
             DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_POINTLIST, STAR_FVF, _space._starVertP, (DWORD)n, 0));
+        }
         // The top pixel row stays black.
         _STAR_VERTEX line[2];
         memset(line, 0, sizeof(line));
         line[1].x = (float)drawMan.screenWidth;
         line[0].z = line[1].z = sSpaceStarZ();
         line[0].rhw = line[1].rhw = sSpaceStarRhw();
+        sDrawCountDrawUp(D3DPT_LINELIST, STAR_FVF, 2, 0);
         DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_LINELIST, STAR_FVF, line, 2, 0));
         sDrawCloseStates(&scope);
         sDrawEndScene();
@@ -217,10 +224,12 @@ void *Warp_draw(uint8_t *, uint16_t, uint8_t *, uint32_t *)
     _drawStateScope scope;
     sDrawOpenStates(&scope);
     _starMaterial(dev);
+    sDrawCountDrawUp(D3DPT_LINELIST, STAR_FVF, 2 * WARP_STAR_NUM, 2 * WARP_STAR_NUM);
     DEBUGWIN_CHECK(dev->DrawIndexedPrimitive(D3DPT_LINELIST, STAR_FVF, _warp._starVertP, 2 * WARP_STAR_NUM,
                                              _warp._starIndexP, 2 * WARP_STAR_NUM, 0));
     sDrawSetBlendFactors(D3DBLEND_ZERO, D3DBLEND_INVSRCALPHA);
     sDrawSetStage(0, DRAW_STAGE_OFF);
+    sDrawCountDrawUp(D3DPT_TRIANGLESTRIP, STAR_FVF, 4, 0);
     DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, STAR_FVF, _warp._screenVert, 4, 0));
     sDrawCloseStates(&scope);
     sDrawEndScene();

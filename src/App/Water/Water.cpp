@@ -25,7 +25,7 @@ static const char *const _skyImage = "Data\\WaterScene\\Se152.bmp";
 
 _water::_water()
     : _sceneP(nullptr), _conWaveP(_conputWaveNormal), _status(0), _dispZip(2), _vertexBufferP(nullptr),
-      _vertexBuffer2P(nullptr), _skyTextureP(nullptr), _textureP(nullptr), _waveP(nullptr), _indexP(nullptr),
+      _vertexBuffer2P(nullptr), _surfP(nullptr), _skyP(nullptr), _skyTextureP(nullptr), _textureP(nullptr), _waveP(nullptr), _indexP(nullptr),
       _material(), _material2(), _screenMat(), _normalsP(nullptr), _trans(), _texRange(WATER_TEX_RANGE),
       _transY(0.0f), _range(0.0f), _oppRange(0.0f), _ratioWidth(0.0f), _ratioHeight(0.0f), _rendWidth(0.0f),
       _rendHeight(0.0f)
@@ -39,6 +39,8 @@ _water::~_water()
     free(_waveP);
     free(_indexP);
     free(_normalsP);
+    free(_surfP);
+    free(_skyP);
 }
 
 static void _setMaterial(D3DMATERIAL7 *aMatP, float aColor, float aEmissive)
@@ -63,7 +65,9 @@ long _water::Init(Scene *aSceneP, const D3DVECTOR *aTransP, float aRenge)
     _indexP = (uint16_t *)malloc(WATER_INDEX_CNT * sizeof(uint16_t));
     _normalsP = (D3DVECTOR *)calloc(WATER_VERTEX_CNT, sizeof(D3DVECTOR));
     _waveP = (_wave *)calloc(WATER_VERTEX_CNT, sizeof(_wave));
-    if (!_indexP || !_normalsP || !_waveP) {
+    _surfP = (_waterVertex *)calloc(WATER_VERTEX_CNT, sizeof(_waterVertex));
+    _skyP = (_waterVertex *)calloc(WATER_VERTEX_CNT, sizeof(_waterVertex));
+    if (!_indexP || !_normalsP || !_waveP || !_surfP || !_skyP) {
         sDebugWinPrintMsg("ワーク確保失敗！");
         Release();
         return 0;
@@ -103,6 +107,8 @@ void _water::Release(void)
     free(_waveP), _waveP = nullptr;
     free(_indexP), _indexP = nullptr;
     free(_normalsP), _normalsP = nullptr;
+    free(_surfP), _surfP = nullptr;
+    free(_skyP), _skyP = nullptr;
     _status = 0;
 }
 
@@ -135,29 +141,46 @@ static IDirect3DVertexBuffer7 *_createLayer(void)
     return vb;
 }
 
+// Writes a whole layer, write-only: nothing is handed back. Not with DDLOCK_DISCARDCONTENTS: on a
+// buffer in system memory a discarding lock made each frame slower under the measured driver.
+static bool _uploadLayer(IDirect3DVertexBuffer7 *aVbP, const _waterVertex *aVertP)
+{
+    const DWORD flags = DDLOCK_WAIT | DDLOCK_WRITEONLY;
+    void *p = nullptr;
+    DWORD size = 0;
+    if (FAILED(DEBUGWIN_CHECK(aVbP->Lock(flags, &p, &size))) || !p) {
+        sDebugWinPrintMsg("頂点バッファロック失敗！");
+        return false;
+    }
+    const DWORD bytes = WATER_VERTEX_CNT * sizeof(_waterVertex);
+    sDrawCountLock(flags, bytes);
+    if (size >= bytes)
+        memcpy(p, aVertP, bytes);
+    DEBUGWIN_CHECK(aVbP->Unlock());
+    return size >= bytes;
+}
+
+void _water::upload(void)
+{
+    _uploadLayer(_vertexBufferP, _surfP);
+    _uploadLayer(_vertexBuffer2P, _skyP);
+}
+
 long _water::Rest(void)
 {
     releaseSurfaces();
-    if (!_indexP) {
+    if (!_indexP || !_surfP || !_skyP) {
         _status &= ~WATER_STAT_READY;
         return 0;
     }
     _vertexBufferP = _createLayer();
     _vertexBuffer2P = _createLayer();
-    _waterVertex *surf = nullptr, *sky = nullptr;
     bool ok = _vertexBufferP && _vertexBuffer2P;
-    if (ok && FAILED(DEBUGWIN_CHECK(_vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, (void **)&surf, nullptr))))
-        ok = false, surf = nullptr;
-    if (ok && FAILED(DEBUGWIN_CHECK(_vertexBuffer2P->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, (void **)&sky, nullptr))))
-        ok = false, sky = nullptr;
-    if (surf && sky) {
-        sWaterRestVertex(surf, &_trans, _range);
-        memcpy(sky, surf, WATER_VERTEX_CNT * sizeof(_waterVertex));
+    if (ok) {
+        sWaterRestVertex(_surfP, &_trans, _range);
+        memcpy(_skyP, _surfP, WATER_VERTEX_CNT * sizeof(_waterVertex));
+        ok = _uploadLayer(_vertexBufferP, _surfP) && _uploadLayer(_vertexBuffer2P, _skyP);
     }
-    if (surf)
-        DEBUGWIN_CHECK(_vertexBufferP->Unlock());
-    if (sky)
-        DEBUGWIN_CHECK(_vertexBuffer2P->Unlock());
 
     if (ok) {
         DDPIXELFORMAT format = {};
@@ -214,30 +237,16 @@ void _water::Run(void)
     if (drawMan.cameraP)
         param.eyePos = drawMan.cameraP->_eyePos;
 
-    // The step reads the heights back: the lock must not be write-only.
-    _waterVertex *surf = nullptr;
-    if (FAILED(DEBUGWIN_CHECK(_vertexBufferP->Lock(DDLOCK_WAIT, (void **)&surf, nullptr))) || !surf)
-        return;
     _benchBegin();
-    _conWaveP(surf, _waveP, WATER_GRID, WATER_GRID);
+    _conWaveP(_surfP, _waveP, WATER_GRID, WATER_GRID);
     _benchEnd();
-    sWaterMove(surf, _waveP, _normalsP, &param);
-    DEBUGWIN_CHECK(_vertexBufferP->Unlock());
-
-    _waterVertex *sky = nullptr;
-    if (FAILED(DEBUGWIN_CHECK(_vertexBuffer2P->Lock(DDLOCK_WAIT, (void **)&sky, nullptr))) || !sky)
-        return;
-    sWaterSkyUV(sky, _normalsP);
-    DEBUGWIN_CHECK(_vertexBuffer2P->Unlock());
+    sWaterMove(_surfP, _waveP, _normalsP, &param);
+    sWaterSkyUV(_skyP, _normalsP);
 }
 
 void _water::conputNormal(void)
 {
-    _waterVertex *surf = nullptr;
-    if (FAILED(DEBUGWIN_CHECK(_vertexBufferP->Lock(DDLOCK_WAIT, (void **)&surf, nullptr))) || !surf)
-        return;
-    sWaterNormals(surf, _indexP, _normalsP);
-    DEBUGWIN_CHECK(_vertexBufferP->Unlock());
+    sWaterNormals(_surfP, _indexP, _normalsP);
 }
 
 void _water::renderScene(void)
@@ -285,6 +294,9 @@ void _water::Draw(void)
     memset(&ident, 0, sizeof ident);
     ident._11 = ident._22 = ident._33 = ident._44 = 1.0f;
     DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &ident));
+    // Both layers as this frame's step, drop and last frame's normals left them.
+    if (advanced)
+        upload();
     if (sDrawBeginScene()) {
         if (advanced) {
             _drawStateScope scope;
@@ -294,15 +306,20 @@ void _water::Draw(void)
 
             sDrawSetBlend(DRAW_BLEND_OFF);
             DEBUGWIN_CHECK(dev->SetMaterial(&_material));
+            sDrawCountTexture();
             DEBUGWIN_CHECK(dev->SetTexture(0, _textureP));
+            sDrawCountDraw(D3DPT_TRIANGLELIST, WATER_INDEX_CNT, WATER_INDEX_CNT * 2);
             DEBUGWIN_CHECK(dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBufferP, 0, WATER_VERTEX_CNT, _indexP,
                                                        WATER_INDEX_CNT, 0));
 
             sDrawSetBlend(DRAW_BLEND_COLORKEEP);
             DEBUGWIN_CHECK(dev->SetMaterial(&_material2));
+            sDrawCountTexture();
             DEBUGWIN_CHECK(dev->SetTexture(0, _skyTextureP));
+            sDrawCountDraw(D3DPT_TRIANGLELIST, WATER_INDEX_CNT, WATER_INDEX_CNT * 2);
             DEBUGWIN_CHECK(dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBuffer2P, 0, WATER_VERTEX_CNT,
                                                        _indexP, WATER_INDEX_CNT, 0));
+            sDrawCountTexture();
             DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
             sDrawCloseStates(&scope);
         }
@@ -314,15 +331,9 @@ void _water::Draw(void)
 
 void _water::Clic(long aPosX, long aPosY, float aPower)
 {
-    if (aPosX < 1 || aPosX > WATER_GRID - 2 || aPosY < 1 || aPosY > WATER_GRID - 2 || !_vertexBufferP)
+    if (aPosX < 1 || aPosX > WATER_GRID - 2 || aPosY < 1 || aPosY > WATER_GRID - 2 || !_vertexBufferP || !_surfP)
         return;
-    _waterVertex *surf = nullptr;
-    if (FAILED(DEBUGWIN_CHECK(_vertexBufferP->Lock(DDLOCK_WAIT, (void **)&surf, nullptr))) || !surf) {
-        sDebugWinPrintMsg("頂点バッファロック失敗！");
-        return;
-    }
-    sWaterDrop(surf, aPosX, aPosY, aPower, _trans.y);
-    DEBUGWIN_CHECK(_vertexBufferP->Unlock());
+    sWaterDrop(_surfP, aPosX, aPosY, aPower, _trans.y);
 }
 
 void _water::GetBenchTime(int64_t *aTimeMinP, int64_t *aTimeMaxP, int64_t *aTimeArvP, int64_t *aLoopCntP)

@@ -35,6 +35,7 @@ private:
     void conputNormal(void);
     void renderScene(void);
     void releaseSurfaces(void);
+    void upload(void);
     void _benchBegin(void);
     void _benchEnd(void);
 
@@ -44,6 +45,10 @@ private:
     int16_t _dispZip;
     IDirect3DVertexBuffer7 *_vertexBufferP;
     IDirect3DVertexBuffer7 *_vertexBuffer2P;
+    // The layers as the processor keeps them: the step reads its heights from here, and the
+    // buffers are only written, once a frame, before they are drawn.
+    _waterVertex *_surfP;
+    _waterVertex *_skyP;
     IDirectDrawSurface7 *_skyTextureP;
     IDirectDrawSurface7 *_textureP;
     _wave *_waveP;

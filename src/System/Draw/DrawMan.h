@@ -211,7 +211,22 @@ struct _drawStateCache {
     uint32_t sentCnt;  // sets that reached the device
     uint32_t skipCnt;  // sets skipped as already in force
     uint32_t lostCnt;  // changes a full scope could not give back
+    uint32_t redundantCnt;  // sent sets that repeated the value last sent since the device opened
     _drawStateScope *scopeP;  // the innermost open scope, or null
+    // The value last sent of each state, kept across forgetting (sDrawInvalidateStates).
+    uint8_t rsSent[DRAW_RS_MAX];
+    uint8_t tssSent[DRAW_STAGE_MAX][DRAW_TSS_MAX];
+};
+
+// The device work of the frames being recorded, counted where the calls are made while countOn
+// is set (the frame-time record samples it after each present; off, the counting is one test).
+struct _drawCount {
+    uint32_t drawCalls;
+    uint32_t primitives;
+    uint32_t texChanges;   // SetTexture calls
+    uint32_t locks;        // surface and vertex-buffer locks
+    uint32_t readBacks;    // locks that ask for the contents (not write-only)
+    uint32_t uploadBytes;  // vertices and indices handed over by pointer, and bytes written by locks
 };
 
 struct _drawMan {
@@ -260,6 +275,8 @@ struct _drawMan {
     _drawFont *fontP;
     _drawFile *fileP[DRAW_FILE_MAX];
     _drawStateCache state;
+    uint32_t countOn;
+    _drawCount count;
 };
 
 extern _drawMan drawMan;
@@ -358,6 +375,38 @@ void sDrawOpenStates(_drawStateScope *aScopeP);
 void sDrawCloseStates(_drawStateScope *aScopeP);
 // Forgets every state: the next set of each is sent.
 void sDrawInvalidateStates(void);
+// A new device: nothing has been sent to it (what counts a set as redundant).
+void sDrawForgetSentStates(void);
+
+// ---------------------------------------------------------------- device-work counts
+
+// Bytes of one vertex of a flexible vertex format (two coordinates a texture set).
+uint32_t sDrawFvfSize(DWORD aFvf);
+void _drawCountDraw(D3DPRIMITIVETYPE aType, DWORD aCnt, DWORD aBytes);
+void _drawCountLock(DWORD aFlags, DWORD aBytes);
+// A draw of aCnt vertices (or indices) of aType, with aBytes handed over by pointer.
+inline void sDrawCountDraw(D3DPRIMITIVETYPE aType, DWORD aCnt, DWORD aBytes)
+{
+    if (drawMan.countOn)
+        _drawCountDraw(aType, aCnt, aBytes);
+}
+// A draw by pointer: aVertCnt vertices of aFvf and aIndexCnt 16-bit indices (0: not indexed).
+inline void sDrawCountDrawUp(D3DPRIMITIVETYPE aType, DWORD aFvf, DWORD aVertCnt, DWORD aIndexCnt)
+{
+    if (drawMan.countOn)
+        _drawCountDraw(aType, aIndexCnt ? aIndexCnt : aVertCnt, aVertCnt * sDrawFvfSize(aFvf) + aIndexCnt * 2);
+}
+inline void sDrawCountTexture(void)
+{
+    if (drawMan.countOn)
+        drawMan.count.texChanges++;
+}
+// A lock with its DDLOCK flags; aBytes, the size locked, counts as uploaded unless read-only.
+inline void sDrawCountLock(DWORD aFlags, DWORD aBytes)
+{
+    if (drawMan.countOn)
+        _drawCountLock(aFlags, aBytes);
+}
 
 // Slot of the registered image with the base name of aFileNameP (compared in lower case), or -1.
 long sDrawFileCheckList(const char *aFileNameP);

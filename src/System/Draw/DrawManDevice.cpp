@@ -233,6 +233,7 @@ static long _direct3dInit(long aWidth, long aHeight, GUID *aDevGuidP)
     if (FAILED(DEBUGWIN_CHECK(drawMan.d3dP->CreateDevice(*aDevGuidP, drawMan.backP, &drawMan.d3dDevP))))
         return _direct3dFail(nullptr);
     sDrawInvalidateStates();
+    sDrawForgetSentStates();
     for (const auto &dev : _deviceTbl) {
         if (IsEqualGUID(*aDevGuidP, *dev.guidP)) {
             drawMan.status |= dev.bit;

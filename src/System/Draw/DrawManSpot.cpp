@@ -200,6 +200,7 @@ long _drawLight::Update(void)
 // Stage states of one map: modulate the texture onto what the stages before made.
 static void _mapStage(IDirect3DDevice7 *aDevP, DWORD aStage, IDirectDrawSurface7 *aSufP)
 {
+    sDrawCountTexture();
     DEBUGWIN_CHECK(aDevP->SetTexture(aStage, aSufP));
     sDrawSetStageState(aStage, D3DTSS_TEXCOORDINDEX, 0);
     sDrawSetStage(aStage, DRAW_STAGE_MODULATE_CUR);

@@ -16,6 +16,59 @@ void sDrawInvalidateStates(void)
 
 static DWORD _getState(uint16_t aStage, uint16_t aType);
 
+void sDrawForgetSentStates(void)
+{
+    _drawStateCache &c = drawMan.state;
+    std::memset(c.rsSent, 0, sizeof c.rsSent);
+    std::memset(c.tssSent, 0, sizeof c.tssSent);
+}
+
+uint32_t sDrawFvfSize(DWORD aFvf)
+{
+    static const struct {
+        DWORD mask, value;
+        uint32_t bytes;
+    } parts[] = {
+        {D3DFVF_POSITION_MASK, D3DFVF_XYZ, 12},   {D3DFVF_POSITION_MASK, D3DFVF_XYZRHW, 16},
+        {D3DFVF_POSITION_MASK, D3DFVF_XYZB1, 16}, {D3DFVF_POSITION_MASK, D3DFVF_XYZB2, 20},
+        {D3DFVF_POSITION_MASK, D3DFVF_XYZB3, 24}, {D3DFVF_POSITION_MASK, D3DFVF_XYZB4, 28},
+        {D3DFVF_POSITION_MASK, D3DFVF_XYZB5, 32}, {D3DFVF_NORMAL, D3DFVF_NORMAL, 12},
+        {D3DFVF_RESERVED1, D3DFVF_RESERVED1, 4},  {D3DFVF_DIFFUSE, D3DFVF_DIFFUSE, 4},
+        {D3DFVF_SPECULAR, D3DFVF_SPECULAR, 4},
+    };
+    uint32_t bytes = 0;
+    for (const auto &p : parts)
+        if ((aFvf & p.mask) == p.value)
+            bytes += p.bytes;
+    return bytes + 8 * ((aFvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT);
+}
+
+void _drawCountDraw(D3DPRIMITIVETYPE aType, DWORD aCnt, DWORD aBytes)
+{
+    // Primitives from vertices: points, line list, line strip, triangle list, strip, fan.
+    static const struct {
+        D3DPRIMITIVETYPE type;
+        DWORD per, less;
+    } kinds[] = {{D3DPT_POINTLIST, 1, 0},    {D3DPT_LINELIST, 2, 0},     {D3DPT_LINESTRIP, 1, 1},
+                 {D3DPT_TRIANGLELIST, 3, 0}, {D3DPT_TRIANGLESTRIP, 1, 2}, {D3DPT_TRIANGLEFAN, 1, 2}};
+    _drawCount &n = drawMan.count;
+    n.drawCalls++;
+    n.uploadBytes += aBytes;
+    for (const auto &k : kinds)
+        if (k.type == aType && aCnt > k.less)
+            n.primitives += (aCnt - k.less) / k.per;
+}
+
+void _drawCountLock(DWORD aFlags, DWORD aBytes)
+{
+    _drawCount &n = drawMan.count;
+    n.locks++;
+    if (!(aFlags & DDLOCK_WRITEONLY))
+        n.readBacks++;
+    if (!(aFlags & DDLOCK_READONLY))
+        n.uploadBytes += aBytes;
+}
+
 // Keeps the value a state has before the open scope first changes it.
 static void _remember(_drawStateScope *aScopeP, uint16_t aStage, uint16_t aType)
 {
@@ -51,6 +104,13 @@ static void _setState(uint16_t aStage, uint16_t aType, DWORD aValue)
     }
     if (c.scopeP != nullptr)
         _remember(c.scopeP, aStage, aType);
+    uint8_t *sentP = nullptr;
+    if (knownP != nullptr) {
+        sentP = aStage == DRAW_RENDER ? &c.rsSent[aType] : &c.tssSent[aStage][aType];
+        // The copy forgot it, but the device still holds what was last sent.
+        if (*sentP && *valueP == aValue)
+            c.redundantCnt++;
+    }
     const HRESULT hr = aStage == DRAW_RENDER
                            ? DEBUGWIN_CHECK(dev->SetRenderState((D3DRENDERSTATETYPE)aType, aValue))
                            : DEBUGWIN_CHECK(dev->SetTextureStageState(aStage, (D3DTEXTURESTAGESTATETYPE)aType, aValue));
@@ -60,6 +120,7 @@ static void _setState(uint16_t aStage, uint16_t aType, DWORD aValue)
     // A refused set leaves the device's value unknown.
     *valueP = aValue;
     *knownP = SUCCEEDED(hr) ? 1 : 0;
+    *sentP = *knownP;
 }
 
 static DWORD _getState(uint16_t aStage, uint16_t aType)

@@ -37,9 +37,11 @@ void _primVertexSetBase::SpotLightDraw(const D3DMATRIX *aWorldMatrixP, const _sp
         long kept = 0;
         for (long i = 0; i < _indexSetNum; ++i)
             kept += sPrimSpotLightFilter(vtx, proj, _indexSetP[i]._indexP, _indexSetP[i]._indexNum, idx + kept);
-        if (kept > 0)
+        if (kept > 0) {
+            sDrawCountDrawUp(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1, (DWORD)_vertexNum, (DWORD)kept);
             DEBUGWIN_CHECK(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1, vtx,
                                                      (DWORD)_vertexNum, idx, (DWORD)kept, 0));
+        }
     }
     delete[] vtx;
     delete[] proj;

@@ -28,6 +28,7 @@ static uint8_t *_lock(IDirect3DVertexBuffer7 *aVbP, DWORD aFlags, DWORD aBytes)
     DWORD size = 0;
     if (FAILED(DEBUGWIN_CHECK(aVbP->Lock(aFlags, &p, &size))) || !p)
         return nullptr;
+    sDrawCountLock(aFlags, size);
     if (size < aBytes) {
         _error("頂点バッファロックサイズと頂点テーブルサイズが違う");
         DEBUGWIN_CHECK(aVbP->Unlock());
@@ -175,6 +176,7 @@ long _primVertexSetBase::_FillVB(void)
         _error("頂点バッファロック失敗");
         return -1;
     }
+    sDrawCountLock(DDLOCK_WRITEONLY, size);
     DWORD bytes = (DWORD)(_getStructSizeP(_vertexType) * _vertexNum);
     if (size != bytes) {
         _error("頂点バッファロックサイズと頂点テーブルサイズが違う");
@@ -193,9 +195,11 @@ void _primVertexSetBase::_DrawIndexed(void)
         return;
     for (long i = 0; i < _indexSetNum; ++i) {
         const _primIndexSet &s = _indexSetP[i];
-        if (s._indexNum > 0)
+        if (s._indexNum > 0) {
+            sDrawCountDraw(s._primitiveType, (DWORD)s._indexNum, (DWORD)s._indexNum * 2);
             DEBUGWIN_CHECK(dev->DrawIndexedPrimitiveVB(s._primitiveType, _vertexBufferP, 0, (DWORD)_vertexNum,
                                                        s._indexP, (DWORD)s._indexNum, 0));
+        }
     }
 }
 
@@ -400,6 +404,7 @@ void _primVertexSetBump::Draw(void)
         if (s._indexNum <= 0)
             continue;
         // The DOT3 pass: the stages combine the vertex colours with the normal map.
+        sDrawCountDraw(s._primitiveType, (DWORD)s._indexNum, (DWORD)s._indexNum * 2);
         DEBUGWIN_CHECK(dev->DrawIndexedPrimitiveVB(s._primitiveType, _vertexBufferP, 0, (DWORD)_vertexNum, s._indexP,
                                                    (DWORD)s._indexNum, 0));
         // A lit, translucent copy 1 % larger lays the material's shading over it.
@@ -422,6 +427,7 @@ void _primVertexSetBump::Draw(void)
         sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
         sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
         sDrawSetStage(0, DRAW_STAGE_OFF);
+        sDrawCountDrawUp(s._primitiveType, _defVertexType, (DWORD)_vertexNum, (DWORD)s._indexNum);
         DEBUGWIN_CHECK(dev->DrawIndexedPrimitive(s._primitiveType, _defVertexType, _vertexP, (DWORD)_vertexNum,
                                                  s._indexP, (DWORD)s._indexNum, 0));
         // The larger copy must not grow what is drawn after it.
@@ -452,6 +458,7 @@ void _primVertexSetBump::Update(const D3DMATRIX *aWorldMatrixP, long aTexStageNu
     DWORD size = 0;
     if (FAILED(DEBUGWIN_CHECK(_vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, &p, &size))) || !p)
         return;
+    sDrawCountLock(DDLOCK_WRITEONLY, size);
     if (size != (DWORD)(_getStructSizeP(_vertexType) * _vertexNum) || size < (DWORD)(lb.size * _vertexNum)) {
         _error("頂点バッファロックサイズと頂点テーブルサイズが違う");
         DEBUGWIN_CHECK(_vertexBufferP->Unlock());
@@ -526,8 +533,10 @@ long _primVertexSetDotPoly::Init(const _primVertexDefSet *aVertexDefP, long aTex
 void _primVertexSetDotPoly::Draw(void)
 {
     IDirect3DDevice7 *dev = _dev();
-    if (dev && _vertexBufferP)
+    if (dev && _vertexBufferP) {
+        sDrawCountDraw(D3DPT_POINTLIST, (DWORD)_vertexNum, 0);
         DEBUGWIN_CHECK(dev->DrawPrimitiveVB(D3DPT_POINTLIST, _vertexBufferP, 0, (DWORD)_vertexNum, 0));
+    }
 }
 
 // ---------------------------------------------------------------- primitive
@@ -655,6 +664,7 @@ void _primPrimitive::Draw(void)
         const _primitiveTexInfo &t = _texInfoP[i];
         if (_texInfo *info = sTexGetInfoPtr(t.texNum)) {
             if (IDirectDrawSurface7 *suf = sTexGetSurfacePtr(info->pageNum)) {
+                sDrawCountTexture();
                 DEBUGWIN_CHECK(dev->SetTexture((DWORD)j, suf));
                 sDrawSetStageState((DWORD)j, D3DTSS_TEXCOORDINDEX, (DWORD)(t.texUVIndex < 0 ? i : t.texUVIndex));
                 sDrawSetStageState((DWORD)j, D3DTSS_COLOROP, t.texOp);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -265,10 +266,10 @@ TEST(BenchAttractor, PointsFillTheCircleAndGatherAtTheAttractors)
 
 TEST(BenchFrameRecord, LinesRoundTripAndMalformedLinesAreRefused)
 {
-    const _benchFrameRec rec = {7, 123, 4100.25, 16.5, 0.125, 2.5, 0.75};
-    char line[128];
+    const _benchFrameRec rec = {7, 123, 4100.25, 16.5, 0.125, 2.5, 0.75, {4256, 26508, 101, 2, 790, 35, 3, 1, 4294967295u}};
+    char line[256];
     ASSERT_GT(sBenchFrameLine(line, sizeof line, &rec), 0);
-    EXPECT_STREQ(line, "7,123,4100.250,16.500,0.125,2.500,0.750\n");
+    EXPECT_STREQ(line, "7,123,4100.250,16.500,0.125,2.500,0.750,4256,26508,101,2,790,35,3,1,4294967295\n");
     _benchFrameRec back = {};
     ASSERT_TRUE(sBenchFrameParse(line, &back));
     EXPECT_EQ(back.test, 7);
@@ -276,10 +277,30 @@ TEST(BenchFrameRecord, LinesRoundTripAndMalformedLinesAreRefused)
     EXPECT_DOUBLE_EQ(back.deltaMs, 16.5);
     EXPECT_DOUBLE_EQ(back.drawMs, 2.5);
     EXPECT_DOUBLE_EQ(back.presentMs, 0.75);
-    // A record of the earlier five columns still reads, without draw and present times.
+    EXPECT_EQ(0, std::memcmp(&back.count, &rec.count, sizeof rec.count));
+    // The header names one column a field, the counts last.
+    EXPECT_EQ(std::string(BENCH_FRAME_HEAD).find("test,frame,ms,deltaMs,updateMs,drawMs,presentMs,"), 0u);
+    EXPECT_EQ(std::count(line, line + std::strlen(line), ','),
+              std::count(BENCH_FRAME_HEAD, BENCH_FRAME_HEAD + sizeof BENCH_FRAME_HEAD, ','));
+    // Records of the earlier five and seven columns still read, without what they lack.
     ASSERT_TRUE(sBenchFrameParse("7,1,2,3,4\r\n", &back));
     EXPECT_DOUBLE_EQ(back.updateMs, 4.0);
     EXPECT_DOUBLE_EQ(back.drawMs, 0.0);
+    EXPECT_EQ(0u, back.count.drawCalls);
+    ASSERT_TRUE(sBenchFrameParse("7,1,2,3,4,5,6\n", &back));
+    EXPECT_DOUBLE_EQ(back.presentMs, 6.0);
+    EXPECT_EQ(0u, back.count.uploadBytes);
+    // Counts come all or not at all, as whole numbers that fit.
+    const char *const badCounts[] = {
+        "7,1,2,3,4,5,6,1\n",
+        "7,1,2,3,4,5,6,1,2,3,4,5,6,7,8\n",
+        "7,1,2,3,4,5,6,1,2,3,4,5,6,7,8,9,10\n",
+        "7,1,2,3,4,5,6,1,2,3,4,5,6,7,8,-9\n",
+        "7,1,2,3,4,5,6,1,2,3,4,5,6,7,8,4294967296\n",
+        "7,1,2,3,4,5,6,1,2,3,4.5,5,6,7,8,9\n",
+    };
+    for (const char *bad : badCounts)
+        EXPECT_FALSE(sBenchFrameParse(bad, &back)) << bad;
     EXPECT_FALSE(sBenchFrameParse(BENCH_FRAME_HEAD "\n", &back));
     EXPECT_FALSE(sBenchFrameParse("7,1,2", &back));
     EXPECT_FALSE(sBenchFrameParse("7,1,2,-3,4\n", &back));
@@ -319,14 +340,14 @@ TEST(BenchFrameRecord, FileSummaryGroupsByTestAndSkipsBadLines)
     ASSERT_NE(fp, nullptr);
     std::fputs(BENCH_FRAME_HEAD "\n", fp);
     for (int i = 0; i < 10; ++i) {
-        const _benchFrameRec r = {7, i, 20.0 * (i + 1), 20.0, 1.0, 3.0, 0.5};
-        char line[128];
+        const _benchFrameRec r = {7, i, 20.0 * (i + 1), 20.0, 1.0, 3.0, 0.5, {(uint32_t)(10 + i), 0, 0, 0, 0, 0, 2, 0, 0}};
+        char line[256];
         sBenchFrameLine(line, sizeof line, &r);
         std::fputs(line, fp);
     }
     std::fputs("garbage line\n", fp);
     const _benchFrameRec r = {10, 0, 5.0, 5.0, 0.5, 0.0, 0.0};
-    char line[128];
+    char line[256];
     sBenchFrameLine(line, sizeof line, &r);
     std::fputs(line, fp);
     std::fclose(fp);
@@ -345,6 +366,8 @@ TEST(BenchFrameRecord, FileSummaryGroupsByTestAndSkipsBadLines)
     EXPECT_NEAR(cost[0].drawMs, 3.0, 1e-9);
     EXPECT_NEAR(cost[0].presentMs, 0.5, 1e-9);
     EXPECT_NEAR(cost[0].ownShare, 0.2, 1e-9);
+    EXPECT_NEAR(cost[0].count[0], 14.5, 1e-9);  // draw calls 10..19
+    EXPECT_NEAR(cost[0].count[6], 2.0, 1e-9);   // locks
     EXPECT_NEAR(cost[1].ownShare, 0.1, 1e-9);
     EXPECT_EQ(sBenchFrameCostFile(path, cost, 1), 1);
     std::remove(path);

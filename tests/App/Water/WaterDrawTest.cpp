@@ -107,8 +107,22 @@ TEST_F(WaterDraw, OneFrameShowsTheSkyBlendedOverTheRefractionImage)
     // nothing over it outside the water.
     EXPECT_LE(fx::Distance(0x000000, fx::Pixel(2, 2)), 8);
 
-    // A drop fell on the first frame and the step was timed.
+    // The next frame, counted: the step works on the processor's copy, so each layer is locked
+    // once, write-only, and nothing is read back; no state is sent twice.
+    drawMan.count = {};
+    const uint32_t redundant = drawMan.state.redundantCnt;
+    drawMan.countOn = 1;
     WaterSceneExec((uint8_t *)&scene, 1, nullptr, nullptr);
+    WaterSceneDraw((uint8_t *)&scene, 1, nullptr, nullptr);
+    drawMan.countOn = 0;
+    EXPECT_EQ(2u, drawMan.count.locks);
+    EXPECT_EQ(0u, drawMan.count.readBacks);
+    EXPECT_EQ(2u, drawMan.count.drawCalls);
+    EXPECT_EQ(2u * 14406 / 3, drawMan.count.primitives);
+    EXPECT_EQ(2u * (2500 * sizeof(D3DVERTEX) + 14406 * 2), drawMan.count.uploadBytes);
+    EXPECT_EQ(redundant, drawMan.state.redundantCnt);
+
+    // A drop fell on the first frame and the step was timed.
     int64_t mn, mx, avr, cnt;
     _waterEffect.GetBenchTime(&mn, &mx, &avr, &cnt);
     EXPECT_EQ(2, cnt);

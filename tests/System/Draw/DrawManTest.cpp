@@ -412,6 +412,7 @@ TEST_F(DrawMan, StateCopySkipsValuesInForceAndScopesGiveStatesBack)
         bool known;  // the copy holds the states before the step (else it was just forgotten)
         void (*run)();
         long sets;   // device calls the step makes
+        long redundant = 0;  // of those, sets of the value last sent (counted for the frame record)
     };
     const Step steps[] = {
         {"first set after forgetting", false, [] { sDrawSetState(D3DRENDERSTATE_ZBIAS, 3); }, 1},
@@ -430,7 +431,7 @@ TEST_F(DrawMan, StateCopySkipsValuesInForceAndScopesGiveStatesBack)
         {"forgotten after a restore", true, [] {
              sDrawRestoreSurface();
              sDrawSetState(D3DRENDERSTATE_ZBIAS, 4);
-         }, 1},
+         }, 1, 1},
     };
     sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
     sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
@@ -446,8 +447,10 @@ TEST_F(DrawMan, StateCopySkipsValuesInForceAndScopesGiveStatesBack)
             sDrawGetStageState(0, D3DTSS_ALPHAOP);
             sDrawGetStageState(1, D3DTSS_COLOROP);
         }
+        const uint32_t redundant = drawMan.state.redundantCnt;
         s.run();
         EXPECT_EQ(Sets(fx::Stop()), s.sets) << s.what;
+        EXPECT_EQ((long)(drawMan.state.redundantCnt - redundant), s.redundant) << s.what;
     }
     EXPECT_EQ(DeviceState(D3DRENDERSTATE_ZBIAS), 4u);
     EXPECT_EQ(DeviceState(D3DRENDERSTATE_DESTBLEND), (DWORD)D3DBLEND_ONE);
