@@ -259,15 +259,28 @@ long sStatsReadResults(const char *aTextP, size_t aLen, _statsResults *aOutP, _s
 
 long sStatsReadFrames(const char *aTextP, size_t aLen, std::vector<_statsFrame> *aOutP, _statsError *aErrP)
 {
-    // Lines up to STATS_FRAMES_MAX of at most ~100 bytes each.
+    // Lines up to STATS_FRAMES_MAX of at most ~160 bytes each.
     _lines text;
-    if (_split(aTextP, aLen, (size_t)STATS_FRAMES_MAX * 100, &text, aErrP))
+    if (_split(aTextP, aLen, (size_t)STATS_FRAMES_MAX * 160, &text, aErrP))
         return -1;
-    static const char *const headTbl[2] = {"test,frame,ms,deltaMs,updateMs,drawMs,presentMs",
-                                           "test,frame,ms,deltaMs,updateMs"};
-    const size_t columns = text.line[0] == headTbl[0] ? 7 : text.line[0] == headTbl[1] ? 5 : 0;
+    // The record's three generations: with the device work of each frame, with draw and present
+    // times, and the first five columns only. The counts are checked, not kept.
+    static const struct {
+        const char *head;
+        size_t columns;
+    } headTbl[3] = {
+        {"test,frame,ms,deltaMs,updateMs,drawMs,presentMs,drawCalls,primitives,stateChanges,redundantStates,"
+         "stateSkips,texChanges,locks,readBacks,uploadBytes",
+         16},
+        {"test,frame,ms,deltaMs,updateMs,drawMs,presentMs", 7},
+        {"test,frame,ms,deltaMs,updateMs", 5},
+    };
+    size_t columns = 0;
+    for (const auto &h : headTbl)
+        if (text.line[0] == h.head)
+            columns = h.columns;
     if (!columns)
-        return _fail(aErrP, 1, std::string("not a frame-time record (first line is not \"") + headTbl[0] + "\")");
+        return _fail(aErrP, 1, std::string("not a frame-time record (first line is not \"") + headTbl[0].head + "\")");
     std::vector<_statsFrame> out;
     out.reserve(text.line.size() - 1);
     std::vector<bool> done(64, false);
@@ -295,9 +308,14 @@ long sStatsReadFrames(const char *aTextP, size_t aLen, std::vector<_statsFrame> 
             return _fail(aErrP, lineNo, "bad frame \"" + field[1] + "\"");
         double *const msTbl[5] = {&f.ms, &f.deltaMs, &f.updateMs, &f.drawMs, &f.presentMs};
         static const char *const msName[5] = {"ms", "deltaMs", "updateMs", "drawMs", "presentMs"};
-        for (size_t c = 2; c < columns; ++c)
+        for (size_t c = 2; c < columns && c < 7; ++c)
             if (!_real(field[c], 0, 1e8, msTbl[c - 2]))
                 return _fail(aErrP, lineNo, std::string("bad ") + msName[c - 2] + " \"" + field[c] + "\"");
+        for (size_t c = 7; c < columns; ++c) {
+            long count = 0;
+            if (!_integer(field[c], 0, 2000000000, &count))
+                return _fail(aErrP, lineNo, "bad count \"" + field[c] + "\" in column " + std::to_string(c + 1));
+        }
         f.test = (int32_t)test;
         f.frame = (int32_t)frame;
         if (!out.empty() && out.back().test != f.test) {

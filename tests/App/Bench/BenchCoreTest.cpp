@@ -346,7 +346,7 @@ TEST(BenchFrameRecord, FileSummaryGroupsByTestAndSkipsBadLines)
         std::fputs(line, fp);
     }
     std::fputs("garbage line\n", fp);
-    const _benchFrameRec r = {10, 0, 5.0, 5.0, 0.5, 0.0, 0.0};
+    const _benchFrameRec r = {10, 0, 5.0, 5.0, 0.5, 0.0, 0.0, {}};
     char line[256];
     sBenchFrameLine(line, sizeof line, &r);
     std::fputs(line, fp);

@@ -41,7 +41,7 @@ std::string _framesText()
     char line[160];
     for (int test = 6; test <= 7; ++test)
         for (int i = 0; i < 50; ++i) {
-            _benchFrameRec rec = {test, i, i * 16.5, 16.5, 2.0, 10.0, 1.0};
+            _benchFrameRec rec = {test, i, i * 16.5, 16.5, 2.0, 10.0, 1.0, {}};
             sBenchFrameLine(line, sizeof line, &rec);
             text += line;
         }
@@ -140,6 +140,8 @@ TEST(StatsReadFrames, ReadsWhatKestrelWritesAndRefusesTheRest)
     EXPECT_EQ(frames[0].presentMs, 0);
 
     const std::string head = BENCH_FRAME_HEAD "\n";
+    // The record before the device counts: the same checks on its seven columns.
+    const std::string head7 = "test,frame,ms,deltaMs,updateMs,drawMs,presentMs\n";
     const struct {
         std::string text;
         long line;
@@ -148,14 +150,17 @@ TEST(StatsReadFrames, ReadsWhatKestrelWritesAndRefusesTheRest)
         {good.substr(0, good.size() - 5), 101, "no line end"},
         {head, 1, "no frames"},
         {"test;frame\n6;0\n", 1, "not a frame-time record"},
-        {head + "6,0,1.0,1.0,0,0\n", 2, "6 fields where 7"},
-        {head + "6,0,1.0,1.0,0,0,0,0\n", 2, "fields where 7"},
-        {head + "6,0,1.0,1.0,0,0,x\n", 2, "bad presentMs"},
-        {head + "6,0,1.0,-1.0,0,0,0\n", 2, "bad deltaMs"},
-        {head + "6,0,1.0,inf,0,0,0\n", 2, "bad deltaMs"},
-        {head + "99,0,1.0,1.0,0,0,0\n", 2, "bad test"},
-        {head + "6,0,5.0,1.0,0,0,0\n6,1,4.0,1.0,0,0,0\n", 3, "time goes back"},
-        {head + "6,0,1,1,0,0,0\n7,0,1,1,0,0,0\n6,1,2,1,0,0,0\n", 4, "appears again"},
+        {head7 + "6,0,1.0,1.0,0,0\n", 2, "6 fields where 7"},
+        {head7 + "6,0,1.0,1.0,0,0,0,0\n", 2, "fields where 7"},
+        {head7 + "6,0,1.0,1.0,0,0,x\n", 2, "bad presentMs"},
+        {head7 + "6,0,1.0,-1.0,0,0,0\n", 2, "bad deltaMs"},
+        {head7 + "6,0,1.0,inf,0,0,0\n", 2, "bad deltaMs"},
+        {head7 + "99,0,1.0,1.0,0,0,0\n", 2, "bad test"},
+        {head7 + "6,0,5.0,1.0,0,0,0\n6,1,4.0,1.0,0,0,0\n", 3, "time goes back"},
+        {head7 + "6,0,1,1,0,0,0\n7,0,1,1,0,0,0\n6,1,2,1,0,0,0\n", 4, "appears again"},
+        {head + "6,0,1.0,1.0,0,0,0\n", 2, "7 fields where 16"},
+        {head + "6,0,1.0,1.0,0,0,0,1,2,3,0,5,6,0,0,-8\n", 2, "bad count \"-8\" in column 16"},
+        {head + "6,0,1.0,1.0,0,0,0,1,2,3,0,5,6,0,0,x\n", 2, "bad count"},
     };
     for (const auto &c : caseTbl) {
         ASSERT_EQ(sStatsReadFrames(c.text.data(), c.text.size(), &frames, &err), -1) << c.reason;

@@ -77,10 +77,10 @@ long _id(const std::string &aJson)
 
 TEST_P(ResultsHub, StoresOnceRefusesWhatItMustAndLists)
 {
-    Start(256 * 1024);
+    Start(1024 * 1024);
     httplib::Client c = Client();
     const std::string a = _results(kMachineA[0], "Adapter A"), b = _results(kMachineB[0], "Adapter B");
-    const std::string big(300 * 1024, 'x');
+    const std::string big(1100 * 1024, 'x');
     // Refusals first: none of them stores anything.
     const struct { const std::string *body; std::string token; int status; } refuseTbl[] = {
         {&a, "", 401}, {&a, "kt_wrong", 401}, {&a, token + "x", 401}, {&big, token, 413},

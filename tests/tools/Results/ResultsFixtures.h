@@ -46,7 +46,7 @@ inline std::string _frames(double aSeconds, double aMs, double aSpikeMs)
         for (long i = 0; i < n; ++i) {
             const double d = i == n / 2 ? aSpikeMs : aMs + 0.5 * std::sin(i * 0.1);
             t += d;
-            _benchFrameRec rec = {test, (int32_t)i, t, d, 1.0, aMs / 2, 1.0};
+            _benchFrameRec rec = {test, (int32_t)i, t, d, 1.0, aMs / 2, 1.0, {}};
             sBenchFrameLine(line, sizeof line, &rec);
             text += line;
         }
