@@ -21,14 +21,19 @@ struct Outcome {
     std::string out, err;
 };
 
-std::string Drain(HANDLE aPipe)
+// Appends what aPipe holds now; with aToEnd, reads until the writer has gone.
+void Drain(HANDLE aPipe, std::string &aText, bool aToEnd)
 {
-    std::string text;
     char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(aPipe, buf, sizeof buf, &got, nullptr) && got > 0)
-        text.append(buf, got);
-    return text;
+    for (;;) {
+        DWORD ready = 0;
+        if (!aToEnd && (!PeekNamedPipe(aPipe, nullptr, 0, nullptr, &ready, nullptr) || ready == 0))
+            return;
+        DWORD got = 0;
+        if (!ReadFile(aPipe, buf, sizeof buf, &got, nullptr) || got == 0)
+            return;
+        aText.append(buf, got);
+    }
 }
 
 // Runs KestrelRun with aArgs; aDuring runs once while it works, with Kestrel's process id.
@@ -53,11 +58,18 @@ template <class F> Outcome RunRunner(const std::string &aArgs, F aDuring)
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     aDuring();
-    // Small outputs: the pipes hold them until the runner ends.
-    if (WaitForSingleObject(pi.hProcess, 120000) != WAIT_OBJECT_0)
-        TerminateProcess(pi.hProcess, 998);
-    result.out = Drain(outRead);
-    result.err = Drain(errRead);
+    // The pipes are read while the runner works: a full pipe would stall its printing.
+    const DWORD start = GetTickCount();
+    while (WaitForSingleObject(pi.hProcess, 50) == WAIT_TIMEOUT) {
+        Drain(outRead, result.out, false);
+        Drain(errRead, result.err, false);
+        if (GetTickCount() - start > 120000) {
+            TerminateProcess(pi.hProcess, 998);
+            break;
+        }
+    }
+    Drain(outRead, result.out, true);
+    Drain(errRead, result.err, true);
     GetExitCodeProcess(pi.hProcess, &result.code);
     CloseHandle(outRead);
     CloseHandle(errRead);
