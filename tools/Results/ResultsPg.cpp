@@ -365,5 +365,5 @@ int _load(_store *aS, long aId, _resultsRun *aRunP, std::string *aErrP)
 
 } // namespace
 
-const _storeOps storePgOps = {"postgresql", _open,    _close, _script, _begin,  _commit, _rollback,
-                              _migrating,   _version, _find,  _insert, _query, _load};
+const _storeOps storePgOps = {"postgresql", _open, _close, _script, _begin, _commit, _rollback,
+                              _migrating, _version, _find, _insert, _query, _load};

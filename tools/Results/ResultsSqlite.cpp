@@ -272,5 +272,5 @@ int _load(_store *aS, long aId, _resultsRun *aRunP, std::string *aErrP)
 
 } // namespace
 
-const _storeOps storeSqliteOps = {"sqlite",  _open,      _close,   _script, _begin,  _commit, _rollback,
-                                  _migrating, _version, _find,  _insert, _query, _load};
+const _storeOps storeSqliteOps = {"sqlite", _open, _close, _script, _begin, _commit, _rollback,
+                                  _migrating, _version, _find, _insert, _query, _load};
