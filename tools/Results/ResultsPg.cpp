@@ -185,12 +185,25 @@ void _rollback(_store *aS)
         PQclear(PQexec(aS->db, "ROLLBACK;"));
 }
 
+// A lock of this database's own, released with the transaction. Two connections creating the
+// same tables at once would otherwise collide in the catalog and one of them fail.
+int _migrating(_store *aS, std::string *aErrP)
+{
+    _result r;
+    return _exec(aS, "SELECT pg_advisory_xact_lock(7391102755);", {}, &r, aErrP);
+}
+
 long _version(_store *aS, std::string *aErrP)
 {
+    // The catalog read as a table, with this statement's snapshot: a name lookup (to_regclass)
+    // may answer from a cache that has not yet seen another connection's migration.
     _result has;
-    if (_exec(aS, "SELECT to_regclass('kestrel_schema') IS NOT NULL;", {}, &has, aErrP))
+    if (_exec(aS,
+              "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema()"
+              " AND tablename = 'kestrel_schema';",
+              {}, &has, aErrP))
         return -1;
-    if (has.text(0, 0) != "t")
+    if (has.integer(0, 0) == 0)
         return 0;
     _result v;
     if (_exec(aS, "SELECT version FROM kestrel_schema;", {}, &v, aErrP) || PQntuples(v.res) != 1) {
@@ -352,5 +365,5 @@ int _load(_store *aS, long aId, _resultsRun *aRunP, std::string *aErrP)
 
 } // namespace
 
-const _storeOps storePgOps = {"postgresql", _open,  _close, _script, _begin, _commit,
-                              _rollback,    _version, _find, _insert, _query, _load};
+const _storeOps storePgOps = {"postgresql", _open, _close, _script, _begin, _commit, _rollback,
+                              _migrating, _version, _find, _insert, _query, _load};

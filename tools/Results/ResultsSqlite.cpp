@@ -115,6 +115,12 @@ void _rollback(_store *aS)
         sqlite3_exec(aS->db, "ROLLBACK;", nullptr, nullptr, nullptr);
 }
 
+// BEGIN IMMEDIATE already holds the file's one write lock.
+int _migrating(_store *, std::string *)
+{
+    return 0;
+}
+
 long _version(_store *aS, std::string *aErrP)
 {
     _stmt has(aS, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'kestrel_schema';");
@@ -266,5 +272,5 @@ int _load(_store *aS, long aId, _resultsRun *aRunP, std::string *aErrP)
 
 } // namespace
 
-const _storeOps storeSqliteOps = {"sqlite", _open,  _close, _script, _begin, _commit,
-                                  _rollback, _version, _find, _insert, _query, _load};
+const _storeOps storeSqliteOps = {"sqlite", _open, _close, _script, _begin, _commit, _rollback,
+                                  _migrating, _version, _find, _insert, _query, _load};

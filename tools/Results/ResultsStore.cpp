@@ -49,9 +49,18 @@ int sStoreOpen(const _storeOps &aOps, const std::string &aWhere, _storeHandle *a
         }
         if (have == storeSchemaVersion)
             return 0;
-        // One version at a time, each in its own transaction with its version number.
+        // One version at a time, each in its own transaction with its version number. Another
+        // process may be migrating the same database: its migration is waited for, and the
+        // version read again under the lock decides what is left to do.
         if (aOps.begin(aHP->store, aErrP))
             break;
+        const long now = aOps.migrating(aHP->store, aErrP) ? -1 : aOps.version(aHP->store, aErrP);
+        if (now != have) {
+            aOps.rollback(aHP->store);
+            if (now < 0)
+                break;
+            continue;
+        }
         const std::string bump = "UPDATE kestrel_schema SET version = " + std::to_string(have + 1) + ";";
         if (aOps.script(aHP->store, storeMigrationTbl[have], aErrP) || aOps.script(aHP->store, bump.c_str(), aErrP) ||
             aOps.commit(aHP->store, aErrP)) {

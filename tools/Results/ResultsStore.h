@@ -30,6 +30,9 @@ struct _storeOps {
     int (*begin)(_store *aStoreP, std::string *aErrP);
     int (*commit)(_store *aStoreP, std::string *aErrP);
     void (*rollback)(_store *aStoreP);
+    // Inside the open transaction: waits until no other connection is migrating the schema, and
+    // keeps them out until the transaction ends.
+    int (*migrating)(_store *aStoreP, std::string *aErrP);
     // The schema version in force (0 for an empty database), -1 on error.
     long (*version)(_store *aStoreP, std::string *aErrP);
     // Id of the run with that content, 0 when none, -1 on error.
@@ -58,7 +61,8 @@ struct _storeHandle {
     _store *store;
 };
 
-// Opens (creating when needed) and brings the schema up to date. 0, or -1 with the reason.
+// Opens (creating when needed) and brings the schema up to date, also when other processes open
+// the same new database at the same moment. 0, or -1 with the reason.
 int sStoreOpen(const _storeOps &aOps, const std::string &aWhere, _storeHandle *aHP, std::string *aErrP);
 void sStoreClose(_storeHandle *aHP);
 // Stores a run whole or not at all. 1 stored, 0 already stored (same content), -1 error; *aIdP

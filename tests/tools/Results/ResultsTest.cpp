@@ -3,6 +3,8 @@
 // differences, and the report page carries every test and score with names escaped.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include "ResultsFixtures.h"
 
 using namespace rt;
@@ -127,6 +129,56 @@ TEST_P(ResultsStore, ListsPagesAndChecksTokens)
     EXPECT_EQ(sStoreTokenRemove(&h, "lab", &err), 0);
     EXPECT_EQ(sStoreTokenCheck(&h, token, &err), 0);
     sStoreClose(&h);
+}
+
+// Hubs and imports started together on one new database: each opens it, the schema is applied
+// once. The processes wait on one pipe and start migrating when it closes.
+TEST_P(ResultsStore, OpenersAtOnceMigrateOnce)
+{
+    enum { ROUNDS = 8, OPENERS = 4 };
+    for (int round = 0; round < ROUNDS; ++round) {
+        Db db(GetParam());
+        ASSERT_EQ(db.error, "");
+        int go[2];
+        ASSERT_EQ(pipe(go), 0);
+        std::vector<pid_t> openers;
+        for (int k = 0; k < OPENERS; ++k) {
+            const pid_t pid = fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                close(go[1]);
+                char c;
+                (void)!read(go[0], &c, 1);
+                _storeHandle h = {};
+                std::string err;
+                const int rc = sStoreOpen(*db.ops, db.where, &h, &err);
+                if (rc)
+                    std::fprintf(stderr, "round %d opener %d: %s\n", round, k, err.c_str());
+                else
+                    sStoreClose(&h);
+                _exit(rc ? 1 : 0);
+            }
+            openers.push_back(pid);
+        }
+        close(go[0]);
+        close(go[1]);
+        int failed = 0;
+        for (pid_t pid : openers) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            failed += !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+        }
+        EXPECT_EQ(failed, 0) << "round " << round;
+        _storeHandle h = {};
+        std::string err;
+        ASSERT_EQ(sStoreOpen(*db.ops, db.where, &h, &err), 0) << err;
+        EXPECT_EQ(db.ops->version(h.store, &err), storeSchemaVersion) << "round " << round;
+        EXPECT_EQ(_count(h, "kestrel_schema"), 1) << "round " << round;
+        EXPECT_EQ(_count(h, "token"), 0) << "round " << round;
+        sStoreClose(&h);
+        if (failed)
+            break;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ResultsStore, ::testing::Values("sqlite", "postgresql"),
