@@ -8,9 +8,10 @@
 # "install tests: N passed, M failed"; exits non-zero on a failure.
 set -u
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-# The test command has built everything already.
+# The test command has built everything (KESTREL_BUILT) and made the packages (KESTREL_PACKAGED)
+# already.
 [ -n "${KESTREL_BUILT:-}" ] || k_build_program
-k_package
+if [ -n "${KESTREL_PACKAGED:-}" ]; then k_package_names; else k_package; fi
 k_display
 trap 'k_cleanup' EXIT
 

@@ -169,12 +169,20 @@ k_pg_stop()  { bash "$KROOT/tests/tools/Results/pg-cluster.sh" stop "$1"; }
 K_XVFB_PID=
 k_display() {
     [ -n "${DISPLAY:-}" ] && return 0
-    local n=99
-    while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb picks a free display itself: two lanes starting at once never share one.
+    local fd=$KBUILD/.xvfb.$$ n
+    mkdir -p "$KBUILD"; rm -f "$fd"
+    Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$fd" >/dev/null 2>&1 &
     K_XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+    for _ in $(seq 100); do
+        n=$(cat "$fd" 2>/dev/null)
+        if [ -n "$n" ]; then
+            rm -f "$fd"
+            export DISPLAY=":$n"
+            return 0
+        fi
+        sleep 0.1
+    done
     die "Xvfb did not start"
 }
 k_display_stop() {
@@ -185,15 +193,21 @@ k_display_stop() {
 
 # The Windows packages under build/package (after k_build_win and k_content): the folder a user
 # gets (Kestrel/), the installer Kestrel-<version>-setup.exe and the same files as a zip.
-# Sets K_VERSION, K_SETUP and K_ZIP.
+# The packages' names: sets K_VERSION, K_SETUP and K_ZIP.
+k_package_names() {
+    local header=$KBUILD/win/generated/KestrelVersion.h
+    K_VERSION=$(sed -n 's/^#define KESTREL_VERSION "\(.*\)"$/\1/p' "$header")
+    [ -n "$K_VERSION" ] || die "no version in $header"
+    K_SETUP=$KBUILD/package/Kestrel-$K_VERSION-setup.exe
+    K_ZIP=$KBUILD/package/Kestrel-$K_VERSION.zip
+}
+# Stages the programs and content and makes the installer and the zip; sets what k_package_names
+# sets.
 k_package() {
     local out=$KBUILD/package bin=$KBUILD/win/bin header=$KBUILD/win/generated/KestrelVersion.h
     local stage=$out/Kestrel publisher kb
-    K_VERSION=$(sed -n 's/^#define KESTREL_VERSION "\(.*\)"$/\1/p' "$header")
+    k_package_names
     publisher=$(sed -n 's/^#define KESTREL_PUBLISHER "\(.*\)"$/\1/p' "$header")
-    [ -n "$K_VERSION" ] || die "no version in $header"
-    K_SETUP=$out/Kestrel-$K_VERSION-setup.exe
-    K_ZIP=$out/Kestrel-$K_VERSION.zip
     rm -rf "$stage" && mkdir -p "$stage" || die "cannot make $stage"
     # The programs, everything the content builders wrote but their stamps, the help pages.
     cp "$bin/Kestrel.exe" "$bin/KestrelRun.exe" "$bin/KsxView.exe" "$stage/" || die "the Windows build is incomplete"
