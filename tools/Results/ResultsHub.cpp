@@ -80,6 +80,10 @@ void _jsonError(httplib::Response &aRes, int aStatus, const std::string &aMessag
     _json(aRes, aStatus, "{\"error\":" + sHubJson(aMessage) + "}");
 }
 
+// The hub's navigation, on its own pages and on the reports it serves.
+const char kNav[] = "<nav><a href=\"/\">Runs</a><a href=\"/machines\">Machines</a>"
+                    "<a href=\"/best\">Best runs</a><a href=\"/upload\">Upload</a></nav>";
+
 // A page in the hub's frame: its title, navigation and the body given (already escaped).
 std::string _page(const std::string &aTitle, const std::string &aBody)
 {
@@ -88,9 +92,8 @@ std::string _page(const std::string &aTitle, const std::string &aBody)
            "body{font:14px sans-serif;margin:1.5em;color:#222}table{border-collapse:collapse}"
            "td,th{border:1px solid #ccc;padding:3px 8px;text-align:left}th{background:#eee}"
            "nav a{margin-right:1.2em}form.f input{margin-right:.8em}"
-           "</style></head><body><nav><a href=\"/\">Runs</a><a href=\"/machines\">Machines</a>"
-           "<a href=\"/best\">Best runs</a><a href=\"/upload\">Upload</a></nav><h1>" +
-           sResultsHtml(aTitle) + "</h1>\n" + aBody + "</body></html>\n";
+           "</style></head><body>" +
+           std::string(kNav) + "<h1>" + sResultsHtml(aTitle) + "</h1>\n" + aBody + "</body></html>\n";
 }
 
 void _html(httplib::Response &aRes, int aStatus, const std::string &aPage)
@@ -438,7 +441,12 @@ void _pageReport(_hub *aHub, const std::vector<long> &aIds, httplib::Response &a
     const int status = _loadRuns(aHub, aIds, &runs, &err);
     if (status != 200)
         return _html(aRes, status, _page("Not found", "<p>" + sResultsHtml(err) + "</p>"));
-    _html(aRes, 200, sResultsReportHtml(runs, "Made by kestrel-results " KESTREL_VERSION " serve"));
+    // The report is the one the command line writes, with the way back to the hub's pages.
+    std::string report = sResultsReportHtml(runs, "Made by kestrel-results " KESTREL_VERSION " serve");
+    const size_t body = report.find("<body>");
+    if (body != std::string::npos)
+        report.insert(body + 6, "<style>nav{margin-bottom:1em}nav a{margin-right:1.2em}</style>" + std::string(kNav));
+    _html(aRes, 200, report);
 }
 
 void _pageBest(_hub *aHub, const httplib::Request &aReq, httplib::Response &aRes)

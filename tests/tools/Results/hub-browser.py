@@ -205,6 +205,10 @@ def upload(b, hub, d, run, frames, token, label):
     return b.click("document.getElementById('send')", "upload button")
 
 
+# The hub's navigation link with that text.
+NAV = "[...document.querySelectorAll('nav a')].find(a => a.textContent === %s)"
+
+
 def run_row(name):
     return "[...document.querySelectorAll('tr')].find(r => r.cells[3] && r.cells[3].innerText === %s)" % json.dumps(name)
 
@@ -244,9 +248,10 @@ def main():
             raise Fail("the refusal does not say why or offer the form again: %r" % page["text"][:300])
         steps.append("3 uploads %.1f s" % (time.monotonic() - t0))
 
-        # The run in the list, opened by its link (a run's page is the report alone, without the
-        # hub's navigation).
-        b.go(hub + "/")
+        # From the page the upload landed on back to the list by the hub's navigation, and the
+        # run opened again by its link there.
+        b.go(other)
+        b.click(NAV % json.dumps("Runs"), "Runs link of a run's page")
         page = check_page(b, True)
         if ADAPTER not in page["text"]:
             raise Fail("the list does not show the adapter's name as written")
@@ -258,7 +263,7 @@ def main():
         check_page(b, True)
 
         # Both runs ticked and compared.
-        b.go(hub + "/")
+        b.click(NAV % json.dumps("Runs"), "Runs link of a run's page")
         for name in (EVIL, "machine B"):
             box = run_row(name) + ".querySelector('input[type=checkbox]')"
             b.click(box, "box of " + name, navigates=False)
@@ -284,11 +289,9 @@ def main():
                 raise Fail("chart %d is empty (%dx%d, %d marks drawn)" % (k, w, h, marks))
         steps.append("comparison %.1f s, %d charts" % (time.monotonic() - t0, len(charts)))
 
-        # The other pages, reached by the navigation of the hub's own pages.
-        b.go(hub + "/")
+        # The other pages, reached by the navigation from the comparison on.
         for link in ("Machines", "Best runs", "Upload"):
-            b.click("[...document.querySelectorAll('nav a')].find(a => a.textContent === %s)" % json.dumps(link),
-                    link + " link")
+            b.click(NAV % json.dumps(link), link + " link")
             page = check_page(b, False)
             if link == "Machines" and ADAPTER not in page["text"]:
                 raise Fail("the machines do not show the adapter's name as written")
