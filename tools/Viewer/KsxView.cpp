@@ -10,6 +10,10 @@
 // Interactive: Space pauses, Right and Left step one frame, Home starts again, Escape quits; the
 // title shows the frame. With --frames it renders those frames, writes <scene>_<frame>.png and
 // exits: 0, or non-zero with a message.
+//
+// Before the first frame it prints how long reading the packages' bytes takes and how long the
+// scene takes to load (the row's minimum loading time left out), so loading can be set against
+// the disk.
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -59,6 +63,33 @@ static long _frame = -1;  // frame on screen, -1 before the first
 static bool _paused, _quit, _restart;
 static long _stepReq;     // +1 / -1 frame asked for by the keys
 static long _step;        // the row's number in its table
+static double _readMs[2];  // reading the scene and image packages' bytes
+static double _entryMs;    // building the scene package into its definition
+static bool _timed;       // the first load's time has been printed
+
+static double _ms(const LARGE_INTEGER &aFrom, const LARGE_INTEGER &aTo)
+{
+    LARGE_INTEGER freq;
+    QueryPerformanceFrequency(&freq);
+    return (double)(aTo.QuadPart - aFrom.QuadPart) * 1000.0 / (double)freq.QuadPart;
+}
+
+// The time to read a file's bytes whole; 0 for none.
+static double _readFileMs(const std::string &aPath)
+{
+    if (aPath.empty())
+        return 0;
+    LARGE_INTEGER t0, t1;
+    QueryPerformanceCounter(&t0);
+    if (FILE *fileP = std::fopen(aPath.c_str(), "rb")) {
+        std::vector<uint8_t> buf(1 << 20);
+        while (std::fread(buf.data(), 1, buf.size(), fileP) == buf.size()) {
+        }
+        std::fclose(fileP);
+    }
+    QueryPerformanceCounter(&t1);
+    return _ms(t0, t1);
+}
 
 static void _message(const char *aFormatP, const char *aTextP)
 {
@@ -184,7 +215,18 @@ static int _load(void)
     _row.sceneDefP = _defP;
     *_slotP = _row;
     benchClass.Ready();
-    if (benchClass.Load() < 0 || !_scene()) {
+    LARGE_INTEGER t0, t1;
+    QueryPerformanceCounter(&t0);
+    const long loaded = benchClass.Load();
+    QueryPerformanceCounter(&t1);
+    if (!_timed) {
+        _timed = true;
+        const double rowMs = _ms(t0, t1), readMs = _readMs[0] + _readMs[1], loadMs = _entryMs + rowMs;
+        std::printf("%s: read %.1f ms (scene %.1f, images %.1f), load %.1f ms (scene %.1f, row %.1f), %.2fx\n",
+                    _sceneName.c_str(), readMs, _readMs[0], _readMs[1], loadMs, _entryMs, rowMs,
+                    readMs > 0 ? loadMs / readMs : 0.0);
+    }
+    if (loaded < 0 || !_scene()) {
         _message("%s could not be built into a scene", _args.scenePath.c_str());
         return VIEW_PACKAGE;
     }
@@ -430,7 +472,16 @@ static int _run(void)
         _message("image package %s not found", _args.imagePath.c_str());
         return VIEW_PACKAGE;
     }
+    // Read once beforehand, so both reads and the load find the files equally cached.
+    _readFileMs(_args.scenePath);
+    _readFileMs(_args.imagePath);
+    _readMs[0] = _readFileMs(_args.scenePath);
+    _readMs[1] = _readFileMs(_args.imagePath);
+    LARGE_INTEGER t0, t1;
+    QueryPerformanceCounter(&t0);
     _defP = (_sceneDef *)entryKsx(_args.scenePath.c_str());
+    QueryPerformanceCounter(&t1);
+    _entryMs = _ms(t0, t1);
     if (!_defP) {
         _message("%s is not a readable scene package", _args.scenePath.c_str());
         return VIEW_PACKAGE;

@@ -119,17 +119,23 @@ static bool _requestName(const char *aImageNameP, char *aNameP)
     return true;
 }
 
+// Reads one entry from the current position into aBufP, first word unscrambled.
+static bool _readEntryInto(_ksfSource *aSrcP, const _ksfInfo *aInfoP, uint8_t *aBufP)
+{
+    if (!_sourceRead(aSrcP, aBufP, aInfoP->size))
+        return false;
+    _encodeBuf(aBufP, aInfoP->size < 4 ? aInfoP->size : 4, KSF_ENTRY_KEY);
+    return true;
+}
+
 // The bytes of one entry, read from the current position, with the first word unscrambled.
 static uint8_t *_readEntry(_ksfSource *aSrcP, const _ksfInfo *aInfoP)
 {
     uint8_t *bufP = (uint8_t *)malloc(aInfoP->size > 0 ? (size_t)aInfoP->size : 1);
-    if (bufP == nullptr)
-        return nullptr;
-    if (!_sourceRead(aSrcP, bufP, aInfoP->size)) {
+    if (bufP != nullptr && !_readEntryInto(aSrcP, aInfoP, bufP)) {
         free(bufP);
         return nullptr;
     }
-    _encodeBuf(bufP, aInfoP->size < 4 ? aInfoP->size : 4, KSF_ENTRY_KEY);
     return bufP;
 }
 
@@ -220,12 +226,19 @@ static void _entryKsf(_ksfSource *aSrcP)
         return;
     // The entries are read one after the other, so the directory must describe them back to back.
     int64_t pos = aSrcP->pos;
+    long largest = 1;
     for (long i = 0; i < dir.cnt; i++) {
         const _ksfInfo &info = dir.infoP[i];
         if (!_entryNamed(&info) || info.size < 0 || info.pos != pos || info.size > aSrcP->size - pos)
             return;
         pos += info.size;
+        largest = info.size > largest ? info.size : largest;
     }
+    // One buffer for every entry: the decoders copy what they keep, and a fresh block per image
+    // would cost the system a page fault for every page of every image.
+    uint8_t *bufP = (uint8_t *)malloc((size_t)largest);
+    if (bufP == nullptr)
+        return;
 
     uint32_t lastTime = _drawHook.timeP != nullptr ? _drawHook.timeP() : 0;
     for (long i = 0; i < dir.cnt; i++) {
@@ -237,9 +250,8 @@ static void _entryKsf(_ksfSource *aSrcP)
         }
         // A skipped entry must not shift the ones after it.
         if (!_sourceSeek(aSrcP, info.pos))
-            return;
-        uint8_t *bufP = _readEntry(aSrcP, &info);
-        if (bufP == nullptr)
+            break;
+        if (!_readEntryInto(aSrcP, &info, bufP))
             continue;
         uint32_t key = _drawHook.makeKeyP != nullptr ? _drawHook.makeKeyP(info.name) : 0;
         uint32_t width = 0, height = 0, depth = 0;
@@ -253,10 +265,10 @@ static void _entryKsf(_ksfSource *aSrcP)
             type = KSF_TYPE_TARGA;
             imageP = sDrawDecodeTarga(bufP, info.size, &width, &height, &depth);
         }
-        free(bufP);
         if (imageP != nullptr && _drawHook.entryImageP != nullptr)
             _drawHook.entryImageP(i, info.name, imageP, width, height, depth, type, key);
     }
+    free(bufP);
 }
 
 long entryKsf(const char *aNameP)

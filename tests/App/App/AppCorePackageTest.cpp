@@ -721,6 +721,50 @@ TEST_F(KsfTest, EntryKsfRegistersSlotByDirectoryEntry)
     EXPECT_TRUE(fake.entries.empty()) << "missing package";
 }
 
+// Entries of falling and rising size share one read buffer: each must reach the registry as its
+// own bytes, with nothing left over from a larger entry before it.
+TEST_F(KsfTest, EntriesOfMixedSizesRegisterTheirOwnBytes)
+{
+    _ksfDrawHook hook = FakeHook();
+    setKsfDrawHook(&hook);
+    const kbImage big = kbPictureGlow(40, 30, kbRgb(200, 40, 10)), small = kbPictureGlow(3, 2, kbRgb(5, 250, 9));
+    std::vector<kbKsfEntry> list(5);
+    list[0].name = "big.bmp";
+    ASSERT_TRUE(kbBmpWrite(kbPictureIndexed(64, 48, 7, 2), 24, &list[0].data, nullptr));
+    list[1].name = "small.tga";
+    ASSERT_TRUE(kbTargaWrite(small, 2, 32, false, &list[1].data, nullptr));
+    list[2].name = "big.tga";
+    ASSERT_TRUE(kbTargaWrite(big, 10, 32, false, &list[2].data, nullptr));
+    list[3].name = "small.bmp";
+    ASSERT_TRUE(kbBmpWrite(kbPictureIndexed(5, 3, 2, 1), 8, &list[3].data, nullptr));
+    list[4].name = "glow.tga";
+    ASSERT_TRUE(kbTargaWrite(glow, 10, 32, false, &list[4].data, nullptr));
+    Bytes p;
+    ASSERT_TRUE(kbKsfWrite(list, &p, nullptr));
+    const std::string path = TempPath("kestrel_mixed.ksf");
+    ASSERT_TRUE(kbWriteFile(path, p, nullptr));
+
+    struct Row {
+        const char *from;
+        std::function<void()> entry;
+    } rows[] = {
+        {"memory", [&] { entryKsfMem(p.data(), (long)p.size()); }},
+        {"file", [&] { entryKsf(path.c_str()); }},
+    };
+    for (const Row &r : rows) {
+        fake.entries.clear();
+        fake.bitmaps.clear();
+        r.entry();
+        ASSERT_EQ(fake.entries.size(), 5u) << r.from;
+        EXPECT_EQ(fake.entries[0].bitmap, list[0].data) << r.from;
+        EXPECT_EQ(fake.entries[1].pixels, small.pixels) << r.from;
+        EXPECT_EQ(fake.entries[2].pixels, big.pixels) << r.from;
+        EXPECT_EQ(fake.entries[3].bitmap, list[3].data) << r.from;
+        EXPECT_EQ(fake.entries[4].pixels, glow.pixels) << r.from;
+    }
+    remove(path.c_str());
+}
+
 TEST_F(KsfTest, DamagedPackagesRegisterNothingAndFindNothing)
 {
     _ksfDrawHook hook = FakeHook();
