@@ -224,6 +224,15 @@ static _diff _compare(const _resultsTestSum &aA, const _resultsTestSum &aB)
     return d;
 }
 
+// A test has a row in a comparison when any of the compared sets scored it.
+static bool _anyScored(const std::vector<_resultsSum> &aSums, int aTest)
+{
+    for (const _resultsSum &s : aSums)
+        if (s.test[aTest].scoresB)
+            return true;
+    return false;
+}
+
 std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
 {
     std::vector<_resultsSum> sums(aRuns.size());
@@ -254,10 +263,7 @@ std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
     }
     out += '\n';
     for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
-        bool any = false;
-        for (const _resultsSum &s : sums)
-            any |= s.test[i].scoresB != 0;
-        if (!any)
+        if (!_anyScored(sums, i))
             continue;
         std::snprintf(line, sizeof line, "%-16s", sResultsTestName(i));
         out += line;
@@ -658,10 +664,7 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
                (r ? "<th>vs [1]</th>" : std::string());
     out += "</tr>\n";
     for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
-        bool any = false;
-        for (const _resultsSum &s : sums)
-            any |= s.test[i].scoresB != 0;
-        if (!any)
+        if (!_anyScored(sums, i))
             continue;
         out += "<tr><th>" + sResultsHtml(sResultsTestName(i)) + "</th><td class=\"n\">" +
                _num(sResultsRefScore(i), 0) + "</td>";

@@ -364,8 +364,7 @@ static int _capture(void)
         _message("cannot make the folder %s", _args.outDir.c_str());
         return VIEW_WRITE;
     }
-    LARGE_INTEGER freq, t0, t1;
-    QueryPerformanceFrequency(&freq);
+    LARGE_INTEGER t0, t1;
     QueryPerformanceCounter(&t0);
     size_t next = 0;
     while (next < frames.size()) {
@@ -379,9 +378,8 @@ static int _capture(void)
         }
     }
     QueryPerformanceCounter(&t1);
-    const double s = (double)(t1.QuadPart - t0.QuadPart) / (double)freq.QuadPart;
     std::printf("%s: %ld frames stepped, %u drawn, in %.2f s\n", _sceneName.c_str(), _frame + 1,
-                (unsigned)frames.size(), s);
+                (unsigned)frames.size(), _ms(t0, t1) / 1000.0);
     return VIEW_OK;
 }
 
