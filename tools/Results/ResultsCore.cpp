@@ -450,9 +450,11 @@ std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
     std::snprintf(line, sizeof line, "%-16s", "Kestrel Index");
     out += line;
     for (size_t r = 0; r < sums.size(); ++r) {
-        std::snprintf(line, sizeof line, " %20s %6s %3s%s", common.index[r] > 0 ? _format("%.1f", common.index[r]).c_str()
-                                                                                : "n/a",
-                      "", "", r ? "                   " : "");
+        // The count beside every index: indexes over different counts of tests do not compare.
+        const std::string value = common.index[r] > 0 ? _format("%.1f", common.index[r]) + " (" +
+                                                            std::to_string(common.count) + " tests)"
+                                                      : std::string("n/a");
+        std::snprintf(line, sizeof line, " %20s %6s %3s%s", value.c_str(), "", "", r ? "                   " : "");
         out += line;
     }
     out += "\n";
@@ -790,9 +792,10 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
                std::to_string(family.tested) + " differences of this comparison (Benjamini-Hochberg, false-discovery "
                "rate " + std::to_string((int)STATS_FDR_PERCENT) + " %: of the differences marked real, about 1 in 20 "
                "may be chance); <span class=\"real\">*</span> marks a real one (adjusted p &lt; 0.05): " +
-               std::to_string(family.real) + " of " + std::to_string(family.tested) + ". ? : fewer than two runs on a "
-               "side, nothing can be told. # : neither set varies, so there is no noise to judge by; the difference is "
-               "what these runs gave, neither real nor chance can be told. A set whose runs do not vary is taken to be "
+               std::to_string(family.real) + " of " + std::to_string(family.tested) + ". <b>?</b> marks one that cannot "
+               "be told with fewer than two runs on a side; <b>#</b> one where neither set varies, so there is no noise "
+               "to judge by: the difference is what these runs gave, and whether it is real or chance cannot be told. "
+               "A set whose runs do not vary is taken to be "
                "as noisy as the set it is compared with.";
     out += "</p>\n";
 

@@ -833,8 +833,13 @@ int Repeat(const Options &aOpt, const std::string &aArgs, std::string *aRecordP)
     if (series.untilStable) {
         std::string names;
         for (int i = 0; i < RESULTS_TEST_NUM; ++i)
-            if ((open >> i) & 1)
-                names += (names.empty() ? "" : ", ") + std::string(kTestName[i]);
+            if ((open >> i) & 1) {
+                const _statsSet &t = sum.test[i].score;
+                char reached[32] = "";
+                if (sum.test[i].scoresB && t.mean > 0)
+                    std::snprintf(reached, sizeof reached, " (+-%.1f %%)", t.ciHalf * 100 / t.mean);
+                names += (names.empty() ? "" : ", ") + std::string(kTestName[i]) + reached;
+            }
         if (open)
             std::printf("not known to +-%g %% within %u runs: %s\n", aOpt.stablePct, (unsigned)run.passes.size(),
                         names.c_str());
