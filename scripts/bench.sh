@@ -38,8 +38,8 @@ if [ "${KESTREL_BENCH_WINE:-1}" != 0 ]; then
 fi
 
 # The whole program on this machine, unattended, under Wine: KestrelRun starts Kestrel.exe and runs
-# the benchmark again until every test's coefficient of variation is at most KESTREL_STABLE_PCT
-# (default 3) or KESTREL_MAX_RUNS runs (default 10) are done. Every run's results file and
+# the benchmark again until every test's mean is known to +-KESTREL_STABLE_PCT % (95 % interval,
+# default 3) or KESTREL_MAX_RUNS runs (default 10, at least 5) are done. Every run's results file and
 # frame-time record are kept in build/runs with the run record, the report goes to
 # build/report.html, and the runs are stored in the results database (kestrel-results list).
 # KESTREL_RUN_ARGS adds runner options (e.g. "--tests 0,2,6"); KESTREL_RUN_TIMEOUT bounds one run

@@ -148,16 +148,61 @@ int sResultsLoad(const std::string &aPath, _resultsRun *aRunP, std::string *aIde
     return -1;
 }
 
+long sResultsStage(const _resultsRun &aRun)
+{
+    // The runner's options as it recorded them, word by word.
+    const std::string &args = aRun.args;
+    for (size_t at = 0; at < args.size();) {
+        const size_t end = std::min(args.find(' ', at), args.size());
+        if (args.compare(at, end - at, "--until-stable") == 0)
+            return STATS_STAGE_RUNS;
+        at = end + 1;
+    }
+    return 0;
+}
+
+// A test a pass ran: ticked in its options, or scored (a file without the ticks).
+static bool _ran(const _resultsPass &aPass, const _statsTestResult &aT)
+{
+    return aT.scoredB || sStatsField(aPass.results.options, ("Benchmark Tests/" + aT.name).c_str()) == "Yes";
+}
+
+unsigned sResultsRan(const _resultsRun &aRun)
+{
+    unsigned ran = 0;
+    for (const _resultsPass &pass : aRun.passes)
+        for (const _statsTestResult &t : pass.results.tests) {
+            const int i = _testOf(t.name);
+            if (i >= 0 && _ran(pass, t))
+                ran |= 1u << i;
+        }
+    return ran;
+}
+
 void sResultsSummarise(const _resultsRun &aRun, _resultsSum *aSumP)
 {
     _resultsSum sum = {};
+    sum.stage = sResultsStage(aRun);
     std::vector<double> overall;
-    std::vector<double> deltas[RESULTS_TEST_NUM];
+    std::vector<double> deltas[RESULTS_TEST_NUM], loops[RESULTS_TEST_NUM];
+    long passNo = 0;
     for (const _resultsPass &pass : aRun.passes) {
+        ++passNo;
         for (const _statsTestResult &t : pass.results.tests) {
             const int i = _testOf(t.name);
-            if (i >= 0 && t.scoredB)
-                sum.test[i].values.push_back((double)t.score);
+            if (i < 0 || !_ran(pass, t))
+                continue;
+            _resultsTestSum &s = sum.test[i];
+            s.ranB = 1;
+            sum.ran |= 1u << i;
+            if (!t.scoredB) {
+                s.gapPass = s.gapPass ? s.gapPass : passNo;
+                continue;
+            }
+            if (t.score == 0 && !s.zeroPass)
+                s.zeroPass = passNo;
+            s.values.push_back((double)t.score);
+            loops[i].push_back(t.fps);
         }
         if (pass.results.overallB)
             overall.push_back((double)pass.results.overall);
@@ -165,18 +210,44 @@ void sResultsSummarise(const _resultsRun &aRun, _resultsSum *aSumP)
             if (f.test >= 0 && f.test < RESULTS_TEST_NUM)
                 deltas[f.test].push_back(f.deltaMs);
     }
-    double means[RESULTS_TEST_NUM] = {}, refs[RESULTS_TEST_NUM] = {};
     for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
         _resultsTestSum &t = sum.test[i];
-        t.scoresB = sStatsSummary(t.values.data(), (long)t.values.size(), &t.score) == 0;
+        t.scoresB = sStatsSummaryStaged(t.values.data(), (long)t.values.size(), sum.stage, &t.score) == 0;
         t.framesB = sStatsFrames(deltas[i].data(), (long)deltas[i].size(), &t.frames) == 0;
-        means[i] = t.scoresB ? t.score.mean : 0;
-        refs[i] = sResultsRefScore(i);
+        for (double l : loops[i])
+            t.loopRate += l / (double)loops[i].size();
     }
-    sum.index = sStatsIndex(means, refs, RESULTS_TEST_NUM);
+    sum.index = sResultsIndex(sum, sum.ran, &sum.indexWhy);
     sum.overallB = !overall.empty() && overall.size() == aRun.passes.size() &&
                    sStatsSummary(overall.data(), (long)overall.size(), &sum.overall) == 0;
     *aSumP = sum;
+}
+
+double sResultsIndex(const _resultsSum &aSum, unsigned aTests, std::string *aWhyP)
+{
+    double score[RESULTS_TEST_NUM], ref[RESULTS_TEST_NUM];
+    long n = 0;
+    aWhyP->clear();
+    for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
+        if (!((aTests >> i) & 1))
+            continue;
+        const _resultsTestSum &t = aSum.test[i];
+        const std::string name = sResultsTestName(i);
+        // A test left out would raise the index of the set that lacks it.
+        if (!t.scoresB || t.gapPass)
+            *aWhyP = "no score for " + name + (t.gapPass ? " in run " + std::to_string(t.gapPass) : std::string());
+        else if (t.zeroPass)
+            *aWhyP = name + " scored 0 in run " + std::to_string(t.zeroPass);
+        if (!aWhyP->empty())
+            return 0;
+        score[n] = t.score.mean;
+        ref[n++] = sResultsRefScore(i);
+    }
+    if (!n) {
+        *aWhyP = "no test scored";
+        return 0;
+    }
+    return sStatsIndex(score, ref, n);
 }
 
 unsigned sResultsUnsettled(const _resultsSum &aSum, unsigned aTests, double aPct)
@@ -186,10 +257,27 @@ unsigned sResultsUnsettled(const _resultsSum &aSum, unsigned aTests, double aPct
         if (!((aTests >> i) & 1))
             continue;
         const _resultsTestSum &t = aSum.test[i];
-        if (!t.scoresB || t.score.n < 2 || t.score.cv * 100.0 > aPct)
+        if (!t.scoresB || t.score.n < 2 || !(t.score.mean > 0) || t.score.ciHalf * 100.0 > aPct * t.score.mean)
             open |= 1u << i;
     }
     return open;
+}
+
+long sResultsStageRuns(const _resultsRun &aRun, unsigned aTests, double aPct)
+{
+    _resultsSum sum;
+    sResultsSummarise(aRun, &sum);
+    long most = STATS_STAGE_RUNS;
+    for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
+        if (!((aTests >> i) & 1))
+            continue;
+        const std::vector<double> &v = sum.test[i].values;
+        _statsSet first;
+        if (v.size() < (size_t)STATS_STAGE_RUNS || sStatsSummary(v.data(), STATS_STAGE_RUNS, &first))
+            return STATS_STAGE_MAX;
+        most = std::max(most, sStatsStageRuns(first, aPct));
+    }
+    return most;
 }
 
 // "12345 +/-678" for a set, "-" without one. ASCII only: the Windows build's narrow strings are
@@ -201,29 +289,6 @@ static std::string _meanCi(const _statsSet &aS, bool aHave)
     return aS.n > 1 ? _format("%.0f +/-%.0f", aS.mean, aS.ciHalf) : _format("%.0f", aS.mean);
 }
 
-// The difference of set aB from aA in percent, and Welch's verdict.
-struct _diff {
-    bool haveB;
-    double pct;
-    char mark;  // '*' real, ' ' within the noise, '?' too few runs
-    double p;
-};
-
-static _diff _compare(const _resultsTestSum &aA, const _resultsTestSum &aB)
-{
-    _diff d = {false, 0, '?', 1};
-    if (!aA.scoresB || !aB.scoresB || aA.score.mean == 0)
-        return d;
-    d.haveB = true;
-    d.pct = (aB.score.mean - aA.score.mean) * 100.0 / aA.score.mean;
-    _statsWelch w;
-    if (sStatsWelch(aA.score, aB.score, &w) == 0) {
-        d.mark = w.differB ? '*' : ' ';
-        d.p = w.p;
-    }
-    return d;
-}
-
 // A test has a row in a comparison when any of the compared sets scored it.
 static bool _anyScored(const std::vector<_resultsSum> &aSums, int aTest)
 {
@@ -233,17 +298,101 @@ static bool _anyScored(const std::vector<_resultsSum> &aSums, int aTest)
     return false;
 }
 
+// Every later set's difference from the first, test by test, decided as one family.
+struct _family {
+    std::vector<std::vector<_statsDiff>> diff;  // [set][test]; set 0 has none
+    long tested = 0, real = 0;
+};
+
+static _family _decide(const std::vector<_resultsSum> &aSums)
+{
+    std::vector<_statsSet> a, b;
+    std::vector<std::pair<size_t, int>> where;
+    const _statsSet none = {};
+    for (size_t r = 1; r < aSums.size(); ++r)
+        for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
+            if (!_anyScored(aSums, i))
+                continue;
+            const _resultsTestSum &ta = aSums[0].test[i], &tb = aSums[r].test[i];
+            a.push_back(ta.scoresB ? ta.score : none);
+            b.push_back(tb.scoresB ? tb.score : none);
+            where.emplace_back(r, i);
+        }
+    std::vector<_statsDiff> out(a.size());
+    sStatsCompare(a.data(), b.data(), (long)a.size(), out.data());
+    _family f;
+    f.diff.assign(aSums.size(), std::vector<_statsDiff>(RESULTS_TEST_NUM, _statsDiff{0, -1, -1, '-'}));
+    for (size_t k = 0; k < out.size(); ++k) {
+        f.diff[where[k].first][where[k].second] = out[k];
+        f.tested += out[k].p >= 0;
+        f.real += out[k].mark == '*';
+    }
+    return f;
+}
+
+// The Kestrel Index of every set over the tests all of them ran, so that sets are indexed alike.
+struct _common {
+    unsigned tests = (1u << RESULTS_TEST_NUM) - 1;
+    int count = 0;
+    std::string leftOut;             // tests some set did not run, and where
+    std::vector<double> index;       // 0: n/a
+    std::vector<std::string> why;
+};
+
+static _common _commonIndex(const std::vector<_resultsSum> &aSums)
+{
+    _common c;
+    for (const _resultsSum &s : aSums)
+        c.tests &= s.ran;
+    for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
+        c.count += (c.tests >> i) & 1;
+        std::string missing;
+        bool any = false;
+        for (size_t r = 0; r < aSums.size(); ++r) {
+            any |= (aSums[r].ran >> i) & 1;
+            if (!((aSums[r].ran >> i) & 1))
+                missing += (missing.empty() ? "[" : ", [") + std::to_string(r + 1) + "]";
+        }
+        if (any && !missing.empty())
+            c.leftOut += (c.leftOut.empty() ? "" : "; ") + std::string(sResultsTestName(i)) + " (not run in " +
+                         missing + ")";
+    }
+    for (const _resultsSum &s : aSums) {
+        std::string why;
+        c.index.push_back(c.tests ? sResultsIndex(s, c.tests, &why) : 0);
+        c.why.push_back(c.tests ? why : "no test ran in every set");
+    }
+    return c;
+}
+
+// An adjusted p as printed: "-" when not tested.
+static std::string _pText(double aP)
+{
+    if (aP < 0)
+        return "-";
+    return aP < 0.0001 ? std::string("<0.0001") : _format("%.4f", aP);
+}
+
+static std::string _setNote(const _resultsSum &aSum)
+{
+    return aSum.stage ? ", until stable: intervals from its first " + std::to_string(aSum.stage) + " runs' spread"
+                      : std::string();
+}
+
 std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
 {
     std::vector<_resultsSum> sums(aRuns.size());
     for (size_t r = 0; r < aRuns.size(); ++r)
         sResultsSummarise(aRuns[r], &sums[r]);
+    const _family family = _decide(sums);
+    const _common common = _commonIndex(sums);
     std::string out;
     char line[256];
     for (size_t r = 0; r < aRuns.size(); ++r) {
         const std::string id = aRuns[r].id > 0 ? "run " + std::to_string(aRuns[r].id) + ": " : std::string();
-        std::snprintf(line, sizeof line, "[%u] %s%s (%u run%s)", (unsigned)r + 1, id.c_str(), aRuns[r].label.c_str(),
-                      (unsigned)aRuns[r].passes.size(), aRuns[r].passes.size() == 1 ? "" : "s");
+        std::snprintf(line, sizeof line, "[%u] %s%s (%u run%s%s)", (unsigned)r + 1, id.c_str(),
+                      aRuns[r].label.c_str(), (unsigned)aRuns[r].passes.size(),
+                      aRuns[r].passes.size() == 1 ? "" : "s", _setNote(sums[r]).c_str());
         out += line;
         // The machine beside it: what a comparison of two machines is about.
         if (!aRuns[r].passes.empty()) {
@@ -252,14 +401,27 @@ std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
         }
         out += '\n';
     }
-    out += "\nmean +/-95 % interval, CV and runs per set; later sets against [1]: * a real difference "
-           "(Welch's t, p < 0.05), ? too few runs to tell\n\n";
+    out += "\nmean +/-95 % interval (Student's t), CV and runs per set.\n";
+    if (aRuns.size() > 1)
+        out += "Later sets against [1]: the difference and Welch's p adjusted over all " +
+               std::to_string(family.tested) +
+               " differences of this comparison\n(Benjamini-Hochberg, false-discovery rate " +
+               std::to_string((int)STATS_FDR_PERCENT) +
+               " %: of the differences marked *, about 1 in 20 may be chance).\n"
+               "  * real (adjusted p < 0.05)   ? fewer than two runs on a side: cannot be told\n"
+               "  # neither set varies: no noise to judge by; the difference is what these runs gave,\n"
+               "    neither real nor chance can be told (more runs, or runs that vary, can tell)\n"
+               "  A set whose runs do not vary is taken to be as noisy as the set it is compared with.\n";
+    out += '\n';
     std::snprintf(line, sizeof line, "%-16s", "Test");
     out += line;
     for (size_t r = 0; r < aRuns.size(); ++r) {
-        std::snprintf(line, sizeof line, " %20s %6s %3s%s", ("[" + std::to_string(r + 1) + "]").c_str(), "CV",
-                      "n", r ? "      vs [1]" : "");
+        std::snprintf(line, sizeof line, " %20s %6s %3s", ("[" + std::to_string(r + 1) + "]").c_str(), "CV", "n");
         out += line;
+        if (r) {
+            std::snprintf(line, sizeof line, " %9s %7s  ", "vs [1]", "adj p");
+            out += line;
+        }
     }
     out += '\n';
     for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
@@ -274,8 +436,12 @@ std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
                           t.scoresB ? t.score.n : 0L);
             out += line;
             if (r) {
-                const _diff d = _compare(sums[0].test[i], t);
-                out += d.haveB ? _format(" %+9.1f%% ", d.pct) + d.mark : std::string("           -");
+                const _statsDiff &d = family.diff[r][(size_t)i];
+                if (d.mark == '-')
+                    std::snprintf(line, sizeof line, " %9s %7s  ", "-", "");
+                else
+                    std::snprintf(line, sizeof line, " %+8.1f%% %7s %c", d.pct, _pText(d.pAdj).c_str(), d.mark);
+                out += line;
             }
         }
         out += '\n';
@@ -283,20 +449,33 @@ std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
     out += '\n';
     std::snprintf(line, sizeof line, "%-16s", "Kestrel Index");
     out += line;
-    for (const _resultsSum &s : sums) {
-        std::snprintf(line, sizeof line, " %20s %6s %3s%s", s.index > 0 ? _format("%.1f", s.index).c_str() : "-", "",
-                      "", &s == &sums[0] ? "" : "            ");
+    for (size_t r = 0; r < sums.size(); ++r) {
+        // The count beside every index: indexes over different counts of tests do not compare.
+        const std::string value = common.index[r] > 0 ? _format("%.1f", common.index[r]) + " (" +
+                                                            std::to_string(common.count) + " tests)"
+                                                      : std::string("n/a");
+        std::snprintf(line, sizeof line, " %20s %6s %3s%s", value.c_str(), "", "", r ? "                   " : "");
         out += line;
     }
     out += "\n";
     std::snprintf(line, sizeof line, "%-16s", "Overall Score");
     out += line;
-    for (const _resultsSum &s : sums) {
-        std::snprintf(line, sizeof line, " %20s %6s %3s%s", _meanCi(s.overall, s.overallB).c_str(), "", "",
-                      &s == &sums[0] ? "" : "            ");
+    for (size_t r = 0; r < sums.size(); ++r) {
+        std::snprintf(line, sizeof line, " %20s %6s %3s%s", _meanCi(sums[r].overall, sums[r].overallB).c_str(), "", "",
+                      r ? "                   " : "");
         out += line;
     }
-    out += "\n\nKestrel Index: Kestrel's own measure beside the overall score, 100 x the geometric mean of\n"
+    out += "\n\nKestrel Index over " + std::to_string(common.count) + " test" + (common.count == 1 ? "" : "s") +
+           (aRuns.size() > 1 ? ", those every set ran" : ", those the set ran") +
+           (common.leftOut.empty() ? std::string() : "; left out: " + common.leftOut) + ".\n";
+    for (size_t r = 0; r < sums.size(); ++r)
+        if (!(common.index[r] > 0))
+            out += "Kestrel Index of [" + std::to_string(r + 1) + "] n/a: " + common.why[r] + ".\n";
+    if (aRuns.size() > 1)
+        out += std::to_string(family.real) + " of " + std::to_string(family.tested) +
+               " differences real at a false-discovery rate of " + std::to_string((int)STATS_FDR_PERCENT) +
+               " % (Benjamini-Hochberg).\n";
+    out += "Kestrel Index: Kestrel's own measure beside the overall score, 100 x the geometric mean of\n"
            "each test's score over the reference system's (the reference reads 100; no test dominates it).\n";
     return out;
 }
@@ -599,13 +778,26 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
     std::vector<_resultsSum> sums(aRuns.size());
     for (size_t r = 0; r < aRuns.size(); ++r)
         sResultsSummarise(aRuns[r], &sums[r]);
+    const _family family = _decide(sums);
+    const _common common = _commonIndex(sums);
     std::string out = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
                       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                       "<title>Kestrel results</title>\n<style>";
     out += _css;
     out += "</style></head><body>\n<h1>Kestrel results</h1>\n<p class=\"note\">" + sResultsHtml(aMadeBy) +
-           ". Scores are means over each set's runs with their 95 % interval (Student's t); a difference from set "
-           "[1] marked <span class=\"real\">*</span> is real by Welch's t test (p &lt; 0.05).</p>\n";
+           ". Scores are means over each set's runs with their 95 % interval (Student's t; a set repeated until "
+           "stable takes its spread from its first " + std::to_string((int)STATS_STAGE_RUNS) + " runs).";
+    if (aRuns.size() > 1)
+        out += " Each later set's difference from set [1] comes with Welch's p adjusted over all " +
+               std::to_string(family.tested) + " differences of this comparison (Benjamini-Hochberg, false-discovery "
+               "rate " + std::to_string((int)STATS_FDR_PERCENT) + " %: of the differences marked real, about 1 in 20 "
+               "may be chance); <span class=\"real\">*</span> marks a real one (adjusted p &lt; 0.05): " +
+               std::to_string(family.real) + " of " + std::to_string(family.tested) + ". <b>?</b> marks one that cannot "
+               "be told with fewer than two runs on a side; <b>#</b> one where neither set varies, so there is no noise "
+               "to judge by: the difference is what these runs gave, and whether it is real or chance cannot be told. "
+               "A set whose runs do not vary is taken to be "
+               "as noisy as the set it is compared with.";
+    out += "</p>\n";
 
     // Machines and options side by side, after the scores; a row whose sets differ is marked.
     std::string machines = "<h2>Machines and options</h2>\n<div class=\"wide\"><table><tr><th></th>";
@@ -661,7 +853,7 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
     out += "<h2>Scores</h2>\n<div class=\"wide\"><table><tr><th>Test</th><th>Reference</th>";
     for (size_t r = 0; r < aRuns.size(); ++r)
         out += "<th>[" + std::to_string(r + 1) + "] mean &plusmn;95 %</th><th>CV</th><th>n</th>" +
-               (r ? "<th>vs [1]</th>" : std::string());
+               (r ? "<th>vs [1]</th><th>adj. p</th>" : std::string());
     out += "</tr>\n";
     for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
         if (!_anyScored(sums, i))
@@ -674,13 +866,13 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
                    (t.scoresB && t.score.n > 1 ? _num(t.score.cv * 100) + " %" : "-") + "</td><td class=\"n\">" +
                    std::to_string(t.scoresB ? t.score.n : 0) + "</td>";
             if (r) {
-                const _diff d = _compare(sums[0].test[i], t);
+                const _statsDiff &d = family.diff[r][(size_t)i];
                 out += "<td class=\"n\">" +
-                       (d.haveB ? _format("%+.1f %%", d.pct) +
-                                      (d.mark == '*' ? " <span class=\"real\">*</span>"
-                                                     : d.mark == '?' ? " ?" : "")
-                                : std::string("-")) +
-                       "</td>";
+                       (d.mark != '-' ? _format("%+.1f %%", d.pct) +
+                                            (d.mark == '*' ? " <span class=\"real\">*</span>"
+                                                           : d.mark == ' ' ? std::string() : std::string(" ") + d.mark)
+                                      : std::string("-")) +
+                       "</td><td class=\"n\">" + _pText(d.pAdj) + "</td>";
             }
         }
         out += "</tr>\n";
@@ -688,12 +880,19 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
     out += "<tr><th>Overall Score</th><td class=\"n\">" + _num(sResultsRefScore(RESULTS_TEST_NUM), 1) + "</td>";
     for (size_t r = 0; r < aRuns.size(); ++r)
         out += "<td class=\"n\">" + _htmlCi(sums[r].overall, sums[r].overallB) +
-               "</td><td></td><td></td>" + (r ? "<td></td>" : "");
-    out += "</tr>\n<tr><th>Kestrel Index</th><td class=\"n\">100</td>";
+               "</td><td></td><td></td>" + (r ? "<td></td><td></td>" : "");
+    out += "</tr>\n<tr><th>Kestrel Index (" + std::to_string(common.count) + " test" +
+           (common.count == 1 ? "" : "s") + ")</th><td class=\"n\">100</td>";
     for (size_t r = 0; r < aRuns.size(); ++r)
-        out += "<td class=\"n\">" + (sums[r].index > 0 ? _num(sums[r].index) : std::string("-")) +
-               "</td><td></td><td></td>" + (r ? "<td></td>" : "");
-    out += "</tr></table></div>\n<p class=\"note\">The Overall Score is the program's own (the mean of all ten "
+        out += "<td class=\"n\">" + (common.index[r] > 0 ? _num(common.index[r]) : std::string("n/a")) +
+               "</td><td></td><td></td>" + (r ? "<td></td><td></td>" : "");
+    out += "</tr></table></div>\n<p class=\"note\">Kestrel Index over " + std::to_string(common.count) + " test" +
+           (common.count == 1 ? "" : "s") + (aRuns.size() > 1 ? ", those every set ran" : ", those the set ran") +
+           (common.leftOut.empty() ? std::string() : "; left out: " + sResultsHtml(common.leftOut)) + ".";
+    for (size_t r = 0; r < sums.size(); ++r)
+        if (!(common.index[r] > 0))
+            out += " Set [" + std::to_string(r + 1) + "] has none: " + sResultsHtml(common.why[r]) + ".";
+    out += "</p>\n<p class=\"note\">The Overall Score is the program's own (the mean of all ten "
            "tests' scores, so the fastest tests weigh most). The Kestrel Index is Kestrel's own measure beside it: "
            "100 &times; the geometric mean of each test's score over the reference system's, so the reference "
            "reads 100 and no single test dominates.</p>\n";
@@ -713,8 +912,8 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
             continue;
         out += "<h3>Frame times (first run of each set; every slow frame shows)</h3>\n" + _frameLine(i, aRuns);
         out += "<h3>Frame-time percentiles (all runs)</h3>\n" + _percentileCurve(i, aRuns);
-        out += "<table><tr><th>Set</th><th>Frames</th><th>Average fps</th><th>1 % low fps</th><th>0.1 % low fps</th>"
-               "<th>99th percentile</th><th>Longest</th><th>Stutters</th></tr>\n";
+        out += "<table><tr><th>Set</th><th>Frames</th><th>Presented fps</th><th>1 % low fps</th><th>0.1 % low fps</th>"
+               "<th>99th percentile</th><th>Longest</th><th>Stutters</th><th>Loop rate</th></tr>\n";
         for (size_t r = 0; r < aRuns.size(); ++r) {
             const _resultsTestSum &t = sums[r].test[i];
             if (!t.framesB)
@@ -725,12 +924,15 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
                    _num(t.frames.low1Fps) + "</td><td class=\"n\">" + _num(t.frames.low01Fps) +
                    "</td><td class=\"n\">" + _num(t.frames.p99Ms, 2) + " ms</td><td class=\"n\">" +
                    _num(t.frames.maxMs, 2) + " ms</td><td class=\"n\">" + std::to_string(t.frames.stutterCnt) +
-                   "</td></tr>\n";
+                   "</td><td class=\"n\">" + (t.scoresB ? _num(t.loopRate) + " /s" : std::string("-")) + "</td></tr>\n";
         }
         out += "</table>\n";
     }
-    out += "<p class=\"note\">Lows: the frame rate of the slowest 1 % (0.1 %) of frames, 1000 / their mean frame "
-           "time, at least one frame. Stutters: frames longer than twice the median frame time.</p>\n"
+    out += "<p class=\"note\">Presented fps: frames shown per second, from the frame-time record. Loop rate: passes "
+           "through the frame loop per second, what the results file calls FPS Average and the score counts; a pass "
+           "that shows no new frame counts there but not in the presented fps. Lows: the frame rate of the slowest 1 % "
+           "(0.1 %) of presented frames, 1000 / their mean frame time, at least one frame. Stutters: frames longer "
+           "than twice the median frame time.</p>\n"
            "</body></html>\n";
     return out;
 }

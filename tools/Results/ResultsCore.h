@@ -36,13 +36,20 @@ struct _resultsTestSum {
     std::vector<double> values;
     int framesB;
     _statsFrames frames;      // every pass's frames of the test, pooled
+    int ranB;                 // a pass ticked or scored it
+    long gapPass, zeroPass;   // first pass (from 1) that ran it without a score, that scored 0; 0 none
+    double loopRate;          // mean over the scored passes of what the results file calls "FPS
+                              // Average": passes through the frame loop per second, not frames shown
 };
 
 struct _resultsSum {
     _resultsTestSum test[RESULTS_TEST_NUM];
-    double index;             // Kestrel Index of the mean scores, 0 without any
+    unsigned ran;             // tests the set ran
+    double index;             // Kestrel Index over the tests ran, 0 when it has none
+    std::string indexWhy;     // why there is none
     int overallB;             // every pass has the overall score
     _statsSet overall;
+    long stage;               // the set was repeated until stable: runs of its first stage; else 0
 };
 
 // A test's name and the reference system's score, in benchmark row order (the program's tables).
@@ -63,13 +70,29 @@ int sResultsRead(const std::string &aName, const std::string &aText, _resultsFet
 
 void sResultsSummarise(const _resultsRun &aRun, _resultsSum *aSumP);
 
-// Tests in aSums (any of them) whose CV is above aPct percent, or that have fewer than two
-// scored passes: those a repeat-until-stable run keeps going for.
+// The first stage of a set made by repeating until stable (the runner's --until-stable):
+// STATS_STAGE_RUNS, or 0 for a set of a fixed count.
+long sResultsStage(const _resultsRun &aRun);
+
+// Tests ticked or scored in any pass: what the edition and the options let the set run.
+unsigned sResultsRan(const _resultsRun &aRun);
+
+// The Kestrel Index of aSum over the tests aTests: 0 with the reason in *aWhyP when a test has no
+// score in some pass or scored 0, or aTests is empty.
+double sResultsIndex(const _resultsSum &aSum, unsigned aTests, std::string *aWhyP);
+
+// Of aTests, those whose mean is not yet known to +-aPct % (95 % interval), or that have fewer
+// than two scored passes: those a repeat-until-stable run has not settled.
 unsigned sResultsUnsettled(const _resultsSum &aSum, unsigned aTests, double aPct);
 
+// Runs in all a set repeated until stable needs, judged from its first STATS_STAGE_RUNS passes:
+// the most any of aTests needs for +-aPct %; STATS_STAGE_MAX when a test lacks first-stage scores.
+long sResultsStageRuns(const _resultsRun &aRun, unsigned aTests, double aPct);
+
 // The comparison table: every test's mean and 95 % interval per set, its CV and runs, and each
-// later set's difference from the first, marked "*" where Welch's test finds it real (p < 0.05)
-// and "?" where a set has too few runs to tell.
+// later set's difference from the first with its p adjusted over every difference of the
+// comparison (Benjamini-Hochberg); marks as sStatsCompare gives them. The Kestrel Index over the
+// tests every set ran, or n/a with the reason.
 std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns);
 
 // The report: one self-contained HTML page (inline SVG and CSS, no script).

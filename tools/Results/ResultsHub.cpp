@@ -198,7 +198,12 @@ std::string _summaryJson(const _resultsRun &aRun)
 {
     _resultsSum sum;
     sResultsSummarise(aRun, &sum);
-    std::string out = "{\"index\":" + (sum.index > 0 ? _num(sum.index) : std::string("null")) + ",\"tests\":[";
+    int indexTests = 0;
+    for (int i = 0; i < RESULTS_TEST_NUM; ++i)
+        indexTests += (sum.ran >> i) & 1;
+    std::string out = "{\"index\":" + (sum.index > 0 ? _num(sum.index) : std::string("null")) +
+                      ",\"indexTests\":" + std::to_string(indexTests) +
+                      (sum.index > 0 ? std::string() : ",\"indexWhy\":" + sHubJson(sum.indexWhy)) + ",\"tests\":[";
     bool first = true;
     for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
         const _resultsTestSum &t = sum.test[i];
@@ -209,9 +214,10 @@ std::string _summaryJson(const _resultsRun &aRun)
         out += "{\"test\":" + std::to_string(i) + ",\"name\":" + sHubJson(sResultsTestName(i));
         if (t.scoresB)
             out += ",\"runs\":" + std::to_string(t.values.size()) + ",\"mean\":" + _num(t.score.mean) +
-                   ",\"ci95\":" + _num(t.score.ciHalf) + ",\"cv\":" + _num(t.score.cv);
+                   ",\"ci95\":" + _num(t.score.ciHalf) + ",\"cv\":" + _num(t.score.cv) +
+                   ",\"loopRate\":" + _num(t.loopRate);
         if (t.framesB)
-            out += ",\"fps\":" + _num(t.frames.fpsAve) + ",\"low1Fps\":" + _num(t.frames.low1Fps) +
+            out += ",\"presentedFps\":" + _num(t.frames.fpsAve) + ",\"low1Fps\":" + _num(t.frames.low1Fps) +
                    ",\"low01Fps\":" + _num(t.frames.low01Fps) + ",\"stutters\":" + std::to_string(t.frames.stutterCnt);
         out += "}";
     }
@@ -231,7 +237,7 @@ std::string _runJson(const _resultsRun &aRun)
         for (size_t i = 0; i < r.tests.size(); ++i)
             out += (i ? "," : "") + std::string("{\"test\":") + sHubJson(r.tests[i].name) + ",\"score\":" +
                    (r.tests[i].scoredB ? std::to_string(r.tests[i].score) : "null") +
-                   ",\"fps\":" + (r.tests[i].scoredB ? _num(r.tests[i].fps) : "null") + "}";
+                   ",\"loopRate\":" + (r.tests[i].scoredB ? _num(r.tests[i].fps) : "null") + "}";
         out += "],\"frames\":" + std::to_string(pass.frames.size()) + "}";
     }
     return out + "],\"summary\":" + _summaryJson(aRun) + "}";

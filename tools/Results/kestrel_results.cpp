@@ -35,6 +35,7 @@ const char kUsage[] =
     "  list     one line per stored run, its id first\n"
     "  show     a run's machine, options and every test's runs and spread\n"
     "  compare  every test's mean and 95 % interval per run, differences beyond the noise marked\n"
+    "           (Welch's t, p adjusted over the comparison: Benjamini-Hochberg, false-discovery rate 5 %)\n"
     "  report   the same as one self-contained HTML page with charts\n"
     "  serve    the results hub: pages and a JSON API over HTTP (default 127.0.0.1:8080; port 0:\n"
     "           any free one, printed); reading is open, storing a run needs a token\n"
@@ -161,8 +162,10 @@ int Show(const _resultsRun &aRun)
     }
     _resultsSum sum;
     sResultsSummarise(aRun, &sum);
-    std::printf("\n%-16s %-28s %10s %10s %7s %9s %9s %9s %8s\n", "Test", "scores", "mean", "±95 %", "CV",
-                "avg fps", "1% low", "0.1% low", "stutters");
+    // Two rates under two names: the results file's "FPS Average" counts passes through the frame
+    // loop, the frame-time record counts frames shown.
+    std::printf("\n%-16s %-28s %10s %10s %7s %9s %9s %9s %9s %8s\n", "Test", "scores", "mean", "±95 %", "CV",
+                "loops/s", "shown fps", "1% low", "0.1% low", "stutters");
     for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
         const _resultsTestSum &t = sum.test[i];
         if (!t.scoresB && !t.framesB)
@@ -172,16 +175,25 @@ int Show(const _resultsRun &aRun)
             values += (values.empty() ? "" : " ") + std::to_string((long)v);
         std::printf("%-16s %-28s", sResultsTestName(i), values.empty() ? "-" : values.c_str());
         if (t.scoresB)
-            std::printf(" %10.0f %10.0f %6.1f%%", t.score.mean, t.score.ciHalf, t.score.cv * 100);
+            std::printf(" %10.0f %10.0f %6.1f%% %9.1f", t.score.mean, t.score.ciHalf, t.score.cv * 100, t.loopRate);
         else
-            std::printf(" %10s %10s %7s", "-", "-", "-");
+            std::printf(" %10s %10s %7s %9s", "-", "-", "-", "-");
         if (t.framesB)
             std::printf(" %9.1f %9.1f %9.1f %8ld", t.frames.fpsAve, t.frames.low1Fps, t.frames.low01Fps,
                         t.frames.stutterCnt);
         std::printf("\n");
     }
-    std::printf("\nKestrel Index (Kestrel's own: geometric mean of score / reference x 100): ");
-    std::printf(sum.index > 0 ? "%.1f\n" : "-\n", sum.index);
+    int indexTests = 0;
+    for (int i = 0; i < RESULTS_TEST_NUM; ++i)
+        indexTests += (sum.ran >> i) & 1;
+    std::printf("\nKestrel Index (Kestrel's own: geometric mean of score / reference x 100) over %d test%s: ",
+                indexTests, indexTests == 1 ? "" : "s");
+    if (sum.index > 0)
+        std::printf("%.1f\n", sum.index);
+    else
+        std::printf("n/a (%s)\n", sum.indexWhy.c_str());
+    std::printf("loops/s: passes through the frame loop per second (the results file's FPS Average);\n"
+                "shown fps: frames presented per second (the frame-time record)\n");
     if (sum.overallB)
         std::printf("Overall Score: %.0f\n", sum.overall.mean);
     return 0;

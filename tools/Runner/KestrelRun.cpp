@@ -91,8 +91,9 @@ const char kUsage[] =
     "  --runs N       run the benchmark N times; every run's results file and frame-time record\n"
     "                 are kept, numbered, beside --out (FILE-<time>-<k>.txt, ...-<k>-frames.csv) with\n"
     "                 a run record (...-record.txt) that kestrel-results imports\n"
-    "  --until-stable [P]  repeat until every chosen test's coefficient of variation is at most\n"
-    "                 P % (default 3) or --max-runs M (default 10) runs are done\n"
+    "  --until-stable [P]  repeat until every test's mean is known to +-P % (95 % interval;\n"
+    "                 default 3) or --max-runs M (default 10, at least 5) runs are done: the spread\n"
+    "                 of the first 5 runs sets how many runs that takes\n"
     "  --report FILE.html  write the report of the runs made: scores with their 95 % intervals,\n"
     "                 frame-time lines, percentiles, lows and stutters\n"
     "  --submit URL --token T  send each run, when it ends, to the results hub at URL\n"
@@ -182,7 +183,7 @@ bool ParseArgs(int aArgc, char **aArgv, Options *aOpt)
             }
         } else if (arg == "--max-runs" && hasValue) {
             aOpt->maxRuns = std::atol(aArgv[++i]);
-            if (aOpt->maxRuns < 2 || aOpt->maxRuns > 1000)
+            if (aOpt->maxRuns < STATS_STAGE_RUNS || aOpt->maxRuns > 1000)
                 return false;
         } else if (arg == "--report" && hasValue) {
             aOpt->report = aArgv[++i];
@@ -336,7 +337,7 @@ bool PrintFrameSummary(const std::string &aPath)
     const long costs = sBenchFrameCostFile(aPath.c_str(), cost, 16);
     // Then the device work per frame (means), in the record's order of counts.
     std::printf("\n[Frame Times]\n%-16s %8s %10s %12s %10s %10s %10s %11s %10s %7s %8s %7s %7s %7s %7s %6s %6s %8s\n",
-                "Test", "Frames", "Avg fps", "1% low fps", "p99 ms", "update ms", "draw ms", "present ms", "upd+draw",
+                "Test", "Frames", "Shown fps", "1% low fps", "p99 ms", "update ms", "draw ms", "present ms", "upd+draw",
                 "draws", "prims", "states", "redund", "skips", "tex", "locks", "reads", "upKB");
     for (long i = 0; i < n; ++i) {
         const char *name = sum[i].test >= 0 && sum[i].test < 10 ? kTestName[sum[i].test] : "?";
@@ -801,21 +802,29 @@ int Repeat(const Options &aOpt, const std::string &aArgs, std::string *aRecordP)
         if (sResultsLoad(recordPath, &run, &identity, &err))
             return Fail(EXIT_NOT_SAVED, "the files of run " + std::to_string(series.k) + " do not read back: " + err);
         sResultsSummarise(run, &sum);
-        const unsigned chosen = aOpt.tests ? aOpt.tests : 0x3FF;
+        // The tests this edition ran: the Light edition never runs the High ones.
+        const unsigned chosen = sResultsRan(run);
         std::printf("run %ld done in %s:", series.k, Clock(series.runSeconds.back()).c_str());
         for (const _statsTestResult &t : run.passes.back().results.tests)
             if (t.scoredB)
                 std::printf(" %s %ld;", t.name.c_str(), t.score);
         std::printf("\n");
         open = sResultsUnsettled(sum, chosen, series.untilStable ? aOpt.stablePct : 100);
+        if (series.untilStable && series.k == STATS_STAGE_RUNS) {
+            // The first stage's spread fixes the count once; checking again after every run would
+            // stop on runs that happened to agree and narrow the intervals below their 95 %.
+            const long need = sResultsStageRuns(run, chosen, aOpt.stablePct);
+            series.n = need < aOpt.maxRuns ? need : aOpt.maxRuns;
+            std::printf("  the first %d runs ask for %s runs in all to know every test's mean to +-%g %%%s\n",
+                        (int)STATS_STAGE_RUNS, need >= STATS_STAGE_MAX ? "too many" : std::to_string(need).c_str(),
+                        aOpt.stablePct, need > aOpt.maxRuns ? " (--max-runs stops sooner)" : "");
+        }
         if (series.untilStable && series.k >= 2) {
-            std::printf("  coefficient of variation so far:");
+            std::printf("  95 %% interval so far:");
             for (int i = 0; i < RESULTS_TEST_NUM; ++i)
-                if ((chosen >> i) & 1 && sum.test[i].scoresB)
-                    std::printf(" %s %.1f %%;", kTestName[i], sum.test[i].score.cv * 100);
+                if ((chosen >> i) & 1 && sum.test[i].scoresB && sum.test[i].score.mean > 0)
+                    std::printf(" %s +-%.1f %%;", kTestName[i], sum.test[i].score.ciHalf * 100 / sum.test[i].score.mean);
             std::printf("\n");
-            if (!open)
-                break;
         }
         std::fflush(stdout);
     }
@@ -824,13 +833,18 @@ int Repeat(const Options &aOpt, const std::string &aArgs, std::string *aRecordP)
     if (series.untilStable) {
         std::string names;
         for (int i = 0; i < RESULTS_TEST_NUM; ++i)
-            if ((open >> i) & 1)
-                names += (names.empty() ? "" : ", ") + std::string(kTestName[i]);
+            if ((open >> i) & 1) {
+                const _statsSet &t = sum.test[i].score;
+                char reached[32] = "";
+                if (sum.test[i].scoresB && t.mean > 0)
+                    std::snprintf(reached, sizeof reached, " (+-%.1f %%)", t.ciHalf * 100 / t.mean);
+                names += (names.empty() ? "" : ", ") + std::string(kTestName[i]) + reached;
+            }
         if (open)
-            std::printf("did not settle within %ld runs (CV above %g %%): %s\n", aOpt.maxRuns, aOpt.stablePct,
+            std::printf("not known to +-%g %% within %u runs: %s\n", aOpt.stablePct, (unsigned)run.passes.size(),
                         names.c_str());
         else
-            std::printf("every test settled (CV at most %g %%) after %u runs\n", aOpt.stablePct,
+            std::printf("every test's mean known to +-%g %% (95 %% interval) after %u runs\n", aOpt.stablePct,
                         (unsigned)run.passes.size());
     }
     if (!aOpt.report.empty()) {

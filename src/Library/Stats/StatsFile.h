@@ -34,7 +34,7 @@ struct _statsTestResult {
     std::string name;   // as the file names it, e.g. "2D Graphics"
     int scoredB;        // "None" reads 0
     long score;         // marks
-    double fps;
+    double fps;         // "FPS Average": passes through the frame loop per second (not frames shown)
 };
 
 struct _statsResults {

@@ -144,25 +144,109 @@ double sStatsT975(long aDf)
     return (lo + hi) * 0.5;
 }
 
+// A set that repeats one value has measured no noise (relative to its mean, so large scores
+// that print alike count too).
+static bool _flat(const _statsSet &aS)
+{
+    return !(aS.sd > std::fabs(aS.mean) * 1e-12);
+}
+
 long sStatsWelch(const _statsSet &aA, const _statsSet &aB, _statsWelch *aOutP)
 {
     if (aA.n < 2 || aB.n < 2)
         return -1;
-    const double va = aA.sd * aA.sd / aA.n, vb = aB.sd * aB.sd / aB.n;
-    const double se = std::sqrt(va + vb);
     _statsWelch w = {};
-    if (se == 0) {
-        // No noise at all: any difference is real, none is none.
+    const bool flatA = _flat(aA), flatB = _flat(aB);
+    w.spreadB = !(flatA && flatB);
+    if (!w.spreadB) {
         w.df = (double)(aA.n + aB.n - 2);
-        w.t = aA.mean == aB.mean ? 0 : (aA.mean > aB.mean ? INFINITY : -INFINITY);
-        w.p = aA.mean == aB.mean ? 1 : 0;
-    } else {
-        w.t = (aA.mean - aB.mean) / se;
-        w.df = (va + vb) * (va + vb) / (va * va / (aA.n - 1) + vb * vb / (aB.n - 1));
-        w.p = sStatsTwoSidedP(w.t, w.df);
+        w.p = 1;
+        *aOutP = w;
+        return 0;
     }
-    w.differB = w.p * 100 < STATS_DIFFER_ALPHA_PERCENT;
+    double va = aA.sd * aA.sd / aA.n, vb = aB.sd * aB.sd / aB.n;
+    if (flatA || flatB) {
+        // The still set borrows the other's variance; only the other's runs measured it.
+        const _statsSet &noisy = flatA ? aB : aA;
+        const double s2 = noisy.sd * noisy.sd;
+        va = s2 / aA.n, vb = s2 / aB.n;
+        w.df = (double)(noisy.n - 1);
+    } else {
+        w.df = (va + vb) * (va + vb) / (va * va / (aA.n - 1) + vb * vb / (aB.n - 1));
+    }
+    w.t = (aA.mean - aB.mean) / std::sqrt(va + vb);
+    w.p = sStatsTwoSidedP(w.t, w.df);
     *aOutP = w;
+    return 0;
+}
+
+void sStatsAdjustBh(const double *aPP, long aCnt, double *aAdjP)
+{
+    std::vector<long> order;
+    for (long i = 0; i < aCnt; ++i) {
+        aAdjP[i] = -1;
+        if (aPP[i] >= 0)
+            order.push_back(i);
+    }
+    // Step up from the largest p: each adjusted p is the least of m / rank x p over its rank and above.
+    std::sort(order.begin(), order.end(), [&](long aL, long aR) { return aPP[aL] < aPP[aR]; });
+    const double m = (double)order.size();
+    double least = 1;
+    for (long k = (long)order.size() - 1; k >= 0; --k) {
+        const long i = order[(size_t)k];
+        least = std::min(least, aPP[i] * m / (double)(k + 1));
+        aAdjP[i] = least;
+    }
+}
+
+void sStatsCompare(const _statsSet *aAP, const _statsSet *aBP, long aCnt, _statsDiff *aOutP)
+{
+    std::vector<double> p((size_t)aCnt, -1), adj((size_t)aCnt, -1);
+    for (long i = 0; i < aCnt; ++i) {
+        const _statsSet &a = aAP[i], &b = aBP[i];
+        _statsDiff d = {0, -1, -1, '-'};
+        if (a.n > 0 && b.n > 0 && a.mean != 0) {
+            d.pct = (b.mean - a.mean) * 100.0 / a.mean;
+            _statsWelch w;
+            if (sStatsWelch(a, b, &w))
+                d.mark = '?';
+            else if (!w.spreadB)
+                d.mark = '#';
+            else
+                d.p = p[(size_t)i] = w.p;
+        }
+        aOutP[i] = d;
+    }
+    sStatsAdjustBh(p.data(), aCnt, adj.data());
+    for (long i = 0; i < aCnt; ++i) {
+        if (aOutP[i].p < 0)
+            continue;
+        aOutP[i].pAdj = adj[(size_t)i];
+        aOutP[i].mark = adj[(size_t)i] * 100 < STATS_FDR_PERCENT ? '*' : ' ';
+    }
+}
+
+long sStatsStageRuns(const _statsSet &aFirst, double aPct)
+{
+    if (!(aFirst.mean > 0) || !(aPct > 0) || aFirst.n < 2)
+        return STATS_STAGE_MAX;
+    const double root = sStatsT975(aFirst.n - 1) * aFirst.sd / (aPct / 100.0 * aFirst.mean);
+    const double runs = std::ceil(root * root);
+    if (!(runs < STATS_STAGE_MAX))
+        return STATS_STAGE_MAX;
+    return std::max(aFirst.n, (long)runs);
+}
+
+long sStatsSummaryStaged(const double *aValP, long aCnt, long aFirstCnt, _statsSet *aSetP)
+{
+    if (sStatsSummary(aValP, aCnt, aSetP))
+        return -1;
+    _statsSet first;
+    if (aFirstCnt < 2 || aCnt < aFirstCnt || sStatsSummary(aValP, aFirstCnt, &first))
+        return 0;
+    aSetP->ciHalf = sStatsT975(aFirstCnt - 1) * first.sd / std::sqrt((double)aCnt);
+    aSetP->ciLow = aSetP->mean - aSetP->ciHalf;
+    aSetP->ciHigh = aSetP->mean + aSetP->ciHalf;
     return 0;
 }
 
@@ -216,12 +300,10 @@ long sStatsFrames(const double *aDeltaMsP, long aCnt, _statsFrames *aOutP)
 double sStatsIndex(const double *aScoreP, const double *aRefP, long aCnt)
 {
     double logSum = 0;
-    long n = 0;
     for (long i = 0; i < aCnt; ++i) {
-        if (!(aScoreP[i] > 0) || !(aRefP[i] > 0) || !_finite(aScoreP[i]))
-            continue;
+        if (!(aScoreP[i] > 0) || !(aRefP[i] > 0) || !_finite(aScoreP[i]) || !_finite(aRefP[i]))
+            return 0;
         logSum += std::log(aScoreP[i] / aRefP[i]);
-        ++n;
     }
-    return n ? 100.0 * _exp(logSum / n) : 0;
+    return aCnt > 0 ? 100.0 * _exp(logSum / aCnt) : 0;
 }

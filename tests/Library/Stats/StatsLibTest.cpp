@@ -77,12 +77,15 @@ TEST(StatsWelch, DecidesLikeScipy)
     const struct {
         std::vector<double> a, b;
         double t, df, p;
-        int differ;
     } caseTbl[] = {
         // Noisy Your Fighter against a steadier set: 10 % apart, yet not a real difference.
-        {{1989, 2596, 2328}, {2500, 2610, 2555, 2590}, -1.4633942192699905, 2.0755299890303753, 0.2766095028566283, 0},
+        {{1989, 2596, 2328}, {2500, 2610, 2555, 2590}, -1.4633942192699905, 2.0755299890303753, 0.2766095028566283},
         // 2D Graphics on two machines: a real one.
-        {{71586, 77328, 74010}, {60000, 61200, 59800}, 8.121431513548659, 2.2746900536501355, 0.010023215164311474, 1},
+        {{71586, 77328, 74010}, {60000, 61200, 59800}, 8.121431513548659, 2.2746900536501355, 0.010023215164311474},
+        // A set that repeats one score borrows the other's variance: Student's t with the noisy
+        // set's 3 degrees of freedom, t = -50 / (sd x sqrt(1/3 + 1/4)), p from t's closed form
+        // at 3 degrees of freedom (1/2 + (x / (1 + x^2) + atan x) / pi at x = t / sqrt 3).
+        {{1000, 1000, 1000}, {1030, 1060, 1040, 1070}, -3.5856858280031814, 3, 0.03713640630094028},
     };
     for (const auto &c : caseTbl) {
         _statsSet a, b;
@@ -93,18 +96,84 @@ TEST(StatsWelch, DecidesLikeScipy)
         EXPECT_NEAR(w.t, c.t, 1e-9);
         EXPECT_NEAR(w.df, c.df, 1e-9);
         EXPECT_NEAR(w.p, c.p, 1e-9);
-        EXPECT_EQ(w.differB, c.differ);
+        EXPECT_EQ(w.spreadB, 1);
     }
-    // One run has no noise to compare against; two noiseless sets differ exactly when their means do.
+    // One run has no noise to compare against; two sets that do not vary give no p at all.
     const double one[] = {5}, same[] = {5, 5}, other[] = {6, 6};
     _statsSet s1, s2, s3;
     sStatsSummary(one, 1, &s1), sStatsSummary(same, 2, &s2), sStatsSummary(other, 2, &s3);
     _statsWelch w;
     EXPECT_EQ(sStatsWelch(s1, s2, &w), -1);
-    ASSERT_EQ(sStatsWelch(s2, s2, &w), 0);
-    EXPECT_EQ(w.differB, 0);
     ASSERT_EQ(sStatsWelch(s2, s3, &w), 0);
-    EXPECT_EQ(w.differB, 1);
+    EXPECT_EQ(w.spreadB, 0);
+    EXPECT_EQ(w.p, 1);
+}
+
+TEST(StatsCompare, AdjustsOverTheFamilyAndMarks)
+{
+    // Five tested (-1 is no test). By rank: 0.001 x 5, 0.01 x 5/2, then 0.03 x 5/3 and 0.04 x 5/4
+    // both 0.05 (the step up keeps the smaller of a rank's and the next's), 0.2 x 5/5.
+    const double p[] = {0.01, 0.04, -1, 0.03, 0.2, 0.001};
+    const double adj[] = {0.025, 0.05, -1, 0.05, 0.2, 0.005};
+    double out[6];
+    sStatsAdjustBh(p, 6, out);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_NEAR(out[i], adj[i], 1e-12) << i;
+
+    // Every mark: real, within the noise, too few runs, no spread on either side, a set missing.
+    const std::vector<double> base = {100, 101, 99, 100.5, 99.5}, far = {120, 121, 119, 120.5, 119.5},
+                              near = {100.2, 101.1, 99.4, 100.4, 99.6}, flat = {100, 100, 100},
+                              flat2 = {103, 103, 103}, lone = {100};
+    const struct {
+        const std::vector<double> *a, *b;
+        char mark;
+    } caseTbl[] = {{&base, &far, '*'}, {&base, &near, ' '}, {&base, &lone, '?'}, {&flat, &flat2, '#'},
+                   {&base, nullptr, '-'}};
+    const long n = sizeof caseTbl / sizeof caseTbl[0];
+    _statsSet a[n] = {}, b[n] = {};
+    for (long i = 0; i < n; ++i) {
+        sStatsSummary(caseTbl[i].a->data(), (long)caseTbl[i].a->size(), &a[i]);
+        if (caseTbl[i].b)
+            sStatsSummary(caseTbl[i].b->data(), (long)caseTbl[i].b->size(), &b[i]);
+    }
+    _statsDiff d[n];
+    sStatsCompare(a, b, n, d);
+    for (long i = 0; i < n; ++i)
+        EXPECT_EQ(d[i].mark, caseTbl[i].mark) << i;
+    EXPECT_NEAR(d[3].pct, 3.0, 1e-12);
+    EXPECT_EQ(d[3].pAdj, -1);
+    // Two tested differences: the real one's p is doubled (rank 1 of 2).
+    _statsWelch w;
+    sStatsWelch(a[0], b[0], &w);
+    EXPECT_NEAR(d[0].pAdj, 2 * w.p, 1e-15);
+}
+
+TEST(StatsStage, RunsForTheTargetAndTheFirstStagesInterval)
+{
+    // CV 5 % over the first five: (2.776445 x 5 / 3)^2 = 21.4 -> 22 runs for +-3 %; a steady
+    // set needs no more than its first stage.
+    const double first[] = {950, 1000, 1050, 1000, 1000};
+    _statsSet s;
+    ASSERT_EQ(sStatsSummary(first, 5, &s), 0);
+    const double root = 2.776445 * s.sd / 30.0;
+    EXPECT_EQ(sStatsStageRuns(s, 3), (long)std::ceil(root * root));
+    EXPECT_EQ(sStatsStageRuns(s, 50), 5);
+    _statsSet zero = s;
+    zero.mean = 0;
+    EXPECT_EQ(sStatsStageRuns(zero, 3), STATS_STAGE_MAX);
+    // Eight runs of which five were the first stage: the mean of all eight, t(4) x the first
+    // five's sd / sqrt(8).
+    const double all[] = {950, 1000, 1050, 1000, 1000, 1200, 800, 1000};
+    _statsSet staged, plain;
+    ASSERT_EQ(sStatsSummaryStaged(all, 8, 5, &staged), 0);
+    ASSERT_EQ(sStatsSummary(all, 8, &plain), 0);
+    EXPECT_EQ(staged.mean, plain.mean);
+    EXPECT_EQ(staged.sd, plain.sd);
+    EXPECT_NEAR(staged.ciHalf, 2.776445 * s.sd / std::sqrt(8.0), 1e-4);
+    // Fewer runs than the first stage: the plain interval.
+    ASSERT_EQ(sStatsSummaryStaged(all, 3, 5, &staged), 0);
+    ASSERT_EQ(sStatsSummary(all, 3, &plain), 0);
+    EXPECT_EQ(staged.ciHalf, plain.ciHalf);
 }
 
 TEST(StatsFrames, LowsPercentileAndStutters)
@@ -141,14 +210,17 @@ TEST(StatsFrames, LowsPercentileAndStutters)
     EXPECT_EQ(sStatsFrames(bad, 0, &f), -1);
 }
 
-TEST(StatsIndex, GeometricMeanOverScoredTests)
+TEST(StatsIndex, GeometricMeanOrNone)
 {
-    // scipy.stats.gmean([2.0, 0.5, 4.0]) = 1.5874010519681994; unscored tests are left out.
-    const double score[] = {200, 50, 0, 400}, ref[] = {100, 100, 100, 100};
-    EXPECT_NEAR(sStatsIndex(score, ref, 4), 158.74010519681994, 1e-9);
+    // scipy.stats.gmean([2.0, 0.5, 4.0]) = 1.5874010519681994.
+    const double score[] = {200, 50, 400}, ref[] = {100, 100, 100, 100};
+    EXPECT_NEAR(sStatsIndex(score, ref, 3), 158.74010519681994, 1e-9);
     // No single test dominates: a test 40 times its reference moves the index as any other would.
     const double one[] = {4000, 100}, two[] = {100, 4000};
     EXPECT_NEAR(sStatsIndex(one, ref, 2), sStatsIndex(two, ref, 2), 1e-9);
-    const double none[] = {0, 0};
+    // A test that scored 0 gives no index, rather than a higher one without it.
+    const double zero[] = {200, 50, 0, 400}, none[] = {0, 0};
+    EXPECT_EQ(sStatsIndex(zero, ref, 4), 0);
     EXPECT_EQ(sStatsIndex(none, ref, 2), 0);
+    EXPECT_EQ(sStatsIndex(score, ref, 0), 0);
 }

@@ -215,13 +215,116 @@ TEST(ResultsCompare, MarksOnlyRealDifferences)
     EXPECT_EQ(rowOf("Game1 (Low)").back(), '*') << table;     // 20 % and steady
     EXPECT_EQ(rowOf("Your Fighter").back(), ' ') << table;    // 10 % within its noise
     EXPECT_EQ(rowOf("2D Graphics").back(), ' ') << table;     // the same
-    EXPECT_NE(table.find("Kestrel Index"), std::string::npos);
+    // The same score every run on both machines: no noise to judge by, so not called real.
+    EXPECT_EQ(rowOf("Game1 (High)").back(), '#') << table;
+    // The family is the three tests that vary; the adjusted p is printed and the method named.
+    for (const char *want : {"adj p", "Benjamini-Hochberg", "1 of 3 differences real", "Kestrel Index over 10 tests"})
+        EXPECT_NE(table.find(want), std::string::npos) << want << "\n" << table;
 
     // The reference system reads 100 on the index.
     _resultsSum sum;
     sResultsSummarise(runs[0], &sum);
     EXPECT_NEAR(sum.index, 100 * std::pow(40.0, 0.1), 1.0);
-    EXPECT_EQ(sResultsUnsettled(sum, 0x3FF, 3.0), 1u << 9);  // only Your Fighter is noisier than 3 %
+    // Known to +-5 %: all but noisy Your Fighter; to +-3 % not 2D Graphics either (+-3.1 %).
+    EXPECT_EQ(sResultsUnsettled(sum, 0x3FF, 5.0), 1u << 9);
+    EXPECT_EQ(sResultsUnsettled(sum, 0x3FF, 3.0), (1u << 9) | (1u << 7));
+}
+
+namespace {
+
+const unsigned kLightTests = 0x3D5;  // no High test
+
+// A Light edition's results file: the High tests neither ticked nor scored, the others at aScale
+// x their reference score, aZeroTest (if any) scoring 0.
+std::string _light(double aScale, int aZeroTest = -1)
+{
+    _cpEnv env = {};
+    env.benchTestOption = kLightTests;
+    _cpScore scores[CP_TEST_NUM] = {}, overall = {};
+    for (int i = 0; i < CP_TEST_NUM; ++i)
+        if ((kLightTests >> i) & 1)
+            cpStoreScore(scores, i, 0, i == aZeroTest ? 0 : aScale / cpRefScoreRate[i] / 32.0, 0, 0);
+    cpMakeOverallScore(scores, &overall);
+    _cpResultInfo info = {"Test CPU", "1.000 GHz", "Adapter L", 1000, 2000, 3000, 0x700, ENV_EX_SSE2,
+                          &env, scores, &overall};
+    return cpMakeResultsText(info);
+}
+
+_resultsRun _set(const std::vector<std::string> &aTexts, const char *aArgs)
+{
+    _resultsRun run = {};
+    run.label = "set";
+    run.args = aArgs;
+    for (const std::string &t : aTexts) {
+        _resultsPass pass = {};
+        _statsError e;
+        EXPECT_EQ(sStatsReadResults(t.data(), t.size(), &pass.results, &e), 0) << e.line << ": " << e.reason;
+        run.passes.push_back(pass);
+    }
+    return run;
+}
+
+} // namespace
+
+// The index compares like with like: only the tests every set ran, their number beside it, and
+// none at all for a set that lacks a score or scored 0, never a higher one.
+TEST(ResultsCompare, IndexOverTheSameTestsOrNone)
+{
+    const std::vector<std::string> full = {_results(kMachineA[0], "A"), _results(kMachineA[1], "A"),
+                                           _results(kMachineA[2], "A")};
+    const std::vector<_resultsRun> runs = {_set(full, "--runs 3"),
+                                           _set({_light(1.0), _light(1.01), _light(0.99)}, "--runs 3"),
+                                           _set({_light(1.0), _light(1.01, 8), _light(0.99)}, "--runs 3")};
+    const std::string table = sResultsCompareText(runs);
+    EXPECT_NE(table.find("Kestrel Index over 7 tests, those every set ran; left out: Game1 (High) (not run in "
+                         "[2], [3]); Game2 (High)"), std::string::npos) << table;
+    EXPECT_NE(table.find("Kestrel Index of [3] n/a: Space Fighter scored 0 in run 2."), std::string::npos) << table;
+    _resultsSum sum[3];
+    for (int r = 0; r < 3; ++r)
+        sResultsSummarise(runs[(size_t)r], &sum[r]);
+    std::string why;
+    // Over the Light tests the full set's index is its own over those seven: 2D Graphics at 40 x.
+    EXPECT_NEAR(sResultsIndex(sum[0], kLightTests, &why), 100 * std::pow(40.0, 1.0 / 7), 1.0);
+    EXPECT_EQ(sum[2].index, 0);
+    EXPECT_EQ(sum[2].indexWhy, "Space Fighter scored 0 in run 2");
+    // A test ticked but unscored in a pass is a missing score, not a test left out.
+    _resultsRun gap = runs[1];
+    for (_statsTestResult &t : gap.passes[1].results.tests)
+        if (t.name == "Game2 (Low)")
+            t.scoredB = 0;
+    _resultsSum gapSum;
+    sResultsSummarise(gap, &gapSum);
+    EXPECT_EQ(gapSum.index, 0);
+    EXPECT_EQ(gapSum.indexWhy, "no score for Game2 (Low) in run 2");
+}
+
+// Repeating until stable in the Light edition: the tests it ran settle, the High ones it cannot
+// run are not waited for; the set's intervals take the first five runs' spread.
+TEST(ResultsStage, LightEditionSettlesOnItsOwnTests)
+{
+    std::vector<std::string> texts;
+    for (double scale : {1.0, 1.02, 0.98, 1.01, 0.99, 1.0, 1.0})
+        texts.push_back(_light(scale));
+    const _resultsRun run = _set(texts, "--until-stable 3 --max-runs 10");
+    EXPECT_EQ(sResultsRan(run), kLightTests);
+    EXPECT_EQ(sResultsStage(run), STATS_STAGE_RUNS);
+    EXPECT_EQ(sResultsStage(_set(texts, "--runs 7")), 0);
+    // CV about 1.6 % over the first five: (2.776 x 1.6 / 3)^2 = 2.2, so the first stage is enough.
+    EXPECT_EQ(sResultsStageRuns(run, kLightTests, 3), STATS_STAGE_RUNS);
+    EXPECT_EQ(sResultsStageRuns(run, 0x3FF, 3), STATS_STAGE_MAX);
+    _resultsSum sum;
+    sResultsSummarise(run, &sum);
+    EXPECT_EQ(sResultsUnsettled(sum, kLightTests, 3), 0u);
+    const _statsTestResult &t = run.passes[0].results.tests[0];
+    ASSERT_EQ(t.name, "Game1 (Low)");
+    std::vector<double> first;
+    for (int k = 0; k < STATS_STAGE_RUNS; ++k)
+        first.push_back((double)run.passes[(size_t)k].results.tests[0].score);
+    _statsSet s;
+    sStatsSummary(first.data(), STATS_STAGE_RUNS, &s);
+    EXPECT_NEAR(sum.test[0].score.ciHalf, sStatsT975(STATS_STAGE_RUNS - 1) * s.sd / std::sqrt(7.0), 1e-9);
+    EXPECT_NE(sResultsCompareText({run}).find("until stable: intervals from its first 5 runs' spread"),
+              std::string::npos);
 }
 
 TEST(ResultsReport, EscapesNamesAndCarriesEveryScore)
