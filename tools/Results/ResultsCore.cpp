@@ -100,10 +100,14 @@ int sResultsRead(const std::string &aName, const std::string &aText, _resultsFet
         if (sStatsReadRecord(text.data(), text.size(), &rec, &e))
             return _refused(aName, e, aErrP);
         run.args = rec.args;
+        run.wine = rec.wine;
+        run.direct3d = rec.direct3d;
         *aIdentityP = "record\n" + text;
         for (const _statsRecordRun &r : rec.runs) {
             _resultsPass pass = {};
             pass.seconds = r.seconds;
+            for (int t = 0; t < RESULTS_TEST_NUM && t < STATS_BUSY_TESTS; ++t)
+                pass.busy[t] = r.busy[t];
             for (int k = 0; k < 2; ++k) {
                 std::string name = k ? r.frames : r.results;
                 if (name.empty())
@@ -148,6 +152,11 @@ int sResultsLoad(const std::string &aPath, _resultsRun *aRunP, std::string *aIde
     return -1;
 }
 
+bool sResultsDisturbed(const _resultsPass &aPass, int aTest)
+{
+    return aTest >= 0 && aTest < RESULTS_TEST_NUM && aPass.busy[aTest] > RESULTS_BUSY_LIMIT;
+}
+
 void sResultsSummarise(const _resultsRun &aRun, _resultsSum *aSumP)
 {
     _resultsSum sum = {};
@@ -157,7 +166,8 @@ void sResultsSummarise(const _resultsRun &aRun, _resultsSum *aSumP)
         for (const _statsTestResult &t : pass.results.tests) {
             const int i = _testOf(t.name);
             if (i >= 0 && t.scoredB)
-                sum.test[i].values.push_back((double)t.score);
+                (sResultsDisturbed(pass, i) ? sum.test[i].disturbedValues : sum.test[i].values)
+                    .push_back((double)t.score);
         }
         if (pass.results.overallB)
             overall.push_back((double)pass.results.overall);
@@ -168,6 +178,11 @@ void sResultsSummarise(const _resultsRun &aRun, _resultsSum *aSumP)
     double means[RESULTS_TEST_NUM] = {}, refs[RESULTS_TEST_NUM] = {};
     for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
         _resultsTestSum &t = sum.test[i];
+        // A test only ever scored disturbed still shows what it scored, marked as such.
+        if (t.values.empty() && !t.disturbedValues.empty()) {
+            t.values.swap(t.disturbedValues);
+            t.disturbedOnlyB = 1;
+        }
         t.scoresB = sStatsSummary(t.values.data(), (long)t.values.size(), &t.score) == 0;
         t.framesB = sStatsFrames(deltas[i].data(), (long)deltas[i].size(), &t.frames) == 0;
         means[i] = t.scoresB ? t.score.mean : 0;
@@ -186,7 +201,7 @@ unsigned sResultsUnsettled(const _resultsSum &aSum, unsigned aTests, double aPct
         if (!((aTests >> i) & 1))
             continue;
         const _resultsTestSum &t = aSum.test[i];
-        if (!t.scoresB || t.score.n < 2 || t.score.cv * 100.0 > aPct)
+        if (!t.scoresB || t.disturbedOnlyB || t.score.n < 2 || t.score.cv * 100.0 > aPct)
             open |= 1u << i;
     }
     return open;
@@ -231,6 +246,33 @@ static bool _anyScored(const std::vector<_resultsSum> &aSums, int aTest)
         if (s.test[aTest].scoresB)
             return true;
     return false;
+}
+
+static int _disturbedCnt(const _resultsTestSum &aT)
+{
+    return (int)(aT.disturbedOnlyB ? aT.values.size() : aT.disturbedValues.size());
+}
+
+// Which sets had disturbed tests, and what became of their scores.
+static std::string _disturbedNote(const std::vector<_resultsRun> &aRuns, const std::vector<_resultsSum> &aSums,
+                                  const char *aBreakP)
+{
+    std::string out;
+    for (size_t r = 0; r < aSums.size(); ++r)
+        for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
+            const _resultsTestSum &t = aSums[r].test[i];
+            if (!_disturbedCnt(t))
+                continue;
+            out += aBreakP + ("[" + std::to_string(r + 1) + "] " + sResultsTestName(i) + ": " +
+                              std::to_string(_disturbedCnt(t)) + " of " + std::to_string(aRuns[r].passes.size()) +
+                              " run(s) disturbed, " +
+                              (t.disturbedOnlyB ? "no other runs: the figures are of disturbed runs"
+                                                : "left out of the figures"));
+        }
+    if (!out.empty())
+        out = std::string(aBreakP) + "Disturbed: other processes took more than " +
+              _format("%.0f", RESULTS_BUSY_LIMIT * 100) + " % of a core while the test played." + out;
+    return out;
 }
 
 std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
@@ -296,6 +338,7 @@ std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
                       &s == &sums[0] ? "" : "            ");
         out += line;
     }
+    out += _disturbedNote(aRuns, sums, "\n");
     out += "\n\nKestrel Index: Kestrel's own measure beside the overall score, 100 x the geometric mean of\n"
            "each test's score over the reference system's (the reference reads 100; no test dominates it).\n";
     return out;
@@ -456,8 +499,11 @@ std::string _barChart(int aTest, const std::vector<_resultsRun> &aRuns, const st
                    "\"/>";
         }
         for (double v : t.values)
+            out += "<circle cx=\"" + _num(x(v)) + "\" cy=\"" + std::to_string(y + barH / 2) + "\" r=\"2.5\" class=\"" +
+                   (t.disturbedOnlyB ? "dot dist" : "dot") + "\"/>";
+        for (double v : t.disturbedValues)
             out += "<circle cx=\"" + _num(x(v)) + "\" cy=\"" + std::to_string(y + barH / 2) +
-                   "\" r=\"2.5\" class=\"dot\"/>";
+                   "\" r=\"3.5\" class=\"dist\"><title>disturbed run</title></circle>";
         out += "<text class=\"val\" x=\"" + _num(x(std::max(t.score.ciHigh, t.score.max)) + 6) + "\" y=\"" +
                std::to_string(y + 15) + "\">" + _num(t.score.mean, 0) + "</text>\n";
     }
@@ -590,6 +636,7 @@ const char *const _css =
     ".val{font-size:12px;fill:#222}.ci{stroke:#000;stroke-width:1.5;fill:none}.dot{fill:#000;fill-opacity:.6}"
     ".ref{stroke:#000;stroke-dasharray:4 3;stroke-width:1.5}"
     ".ft{stroke-width:1.2;fill:none;stroke-linejoin:round}.pc{stroke-width:2;fill:none}.sw{display:inline-block;width:12px;height:12px;margin-right:4px}"
+    ".dist{fill:none;stroke:#c00;stroke-width:1.5}.disturbed{color:#b00}"
     ".real{font-weight:bold;color:#b00}tr.differ td{font-weight:bold;background:#fff4d6}.note{font-size:12px;color:#555}";
 
 } // namespace
@@ -632,6 +679,10 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
     row("Source", [](const _resultsRun &aR) { return aR.source; });
     row("Runs", [](const _resultsRun &aR) { return std::to_string(aR.passes.size()); });
     row("Runner options", [](const _resultsRun &aR) { return aR.args.empty() ? std::string("-") : aR.args; });
+    row("Wine", [](const _resultsRun &aR) { return aR.wine.empty() ? std::string("-") : aR.wine; });
+    row("Wine Direct3D settings", [](const _resultsRun &aR) {
+        return aR.direct3d.empty() ? std::string(aR.wine.empty() ? "-" : "none set") : aR.direct3d;
+    });
     for (const auto &l : _labelTbl)
         row(l[1], [&](const _resultsRun &aR) { return field(aR, true, l[0]); });
     // The tests ticked, in one row; every other option label any set has, in the first set's order.
@@ -672,7 +723,12 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
             const _resultsTestSum &t = sums[r].test[i];
             out += "<td class=\"n\">" + _htmlCi(t.score, t.scoresB) + "</td><td class=\"n\">" +
                    (t.scoresB && t.score.n > 1 ? _num(t.score.cv * 100) + " %" : "-") + "</td><td class=\"n\">" +
-                   std::to_string(t.scoresB ? t.score.n : 0) + "</td>";
+                   std::to_string(t.scoresB ? t.score.n : 0) +
+                   (t.disturbedOnlyB ? std::string(" <span class=\"disturbed\">all disturbed</span>")
+                    : _disturbedCnt(t) ? " <span class=\"disturbed\">+" + std::to_string(_disturbedCnt(t)) +
+                                             " disturbed</span>"
+                                       : std::string()) +
+                   "</td>";
             if (r) {
                 const _diff d = _compare(sums[0].test[i], t);
                 out += "<td class=\"n\">" +
@@ -693,7 +749,10 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
     for (size_t r = 0; r < aRuns.size(); ++r)
         out += "<td class=\"n\">" + (sums[r].index > 0 ? _num(sums[r].index) : std::string("-")) +
                "</td><td></td><td></td>" + (r ? "<td></td>" : "");
-    out += "</tr></table></div>\n<p class=\"note\">The Overall Score is the program's own (the mean of all ten "
+    const std::string dist = _disturbedNote(aRuns, sums, "<br>");
+    out += "</tr></table></div>\n" +
+           (dist.empty() ? std::string() : "<p class=\"note disturbed\">" + dist.substr(4) + "</p>\n") +
+           "<p class=\"note\">The Overall Score is the program's own (the mean of all ten "
            "tests' scores, so the fastest tests weigh most). The Kestrel Index is Kestrel's own measure beside it: "
            "100 &times; the geometric mean of each test's score over the reference system's, so the reference "
            "reads 100 and no single test dominates.</p>\n";
