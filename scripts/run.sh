@@ -28,8 +28,9 @@ fi
 if [ -f "$KBUILD/win/bin/Kestrel.exe" ] && [ -f "$KBUILD/native/CMakeCache.txt" ]; then
     say "build: bringing $KBUILD up to date (seconds when nothing changed)"
 else
-    # Measured on two cores with an empty compiler cache; the cache makes later clones faster.
-    say "build: the first build takes about $(( 40 / $(nproc) + 2 )) minutes on $(nproc) core(s) (packages as root first, if missing)"
+    # About half an hour of one core with an empty compiler cache (the cache makes later clones
+    # faster), plus the packages and the runtime's source the first time.
+    say "build: the first build takes about $(( 30 / $(nproc) + 1 )) minutes on $(nproc) core(s), then the content; missing packages are installed first (as root)"
 fi
 # The test of --view runs on what the test command has built.
 [ "${KESTREL_BUILT:-0}" = 1 ] || k_build_program
@@ -42,8 +43,8 @@ if [ "$view" = 1 ]; then
     sock=$KBUILD/.vnc.$$
     vnc= web=
     stop_view() {
-        [ -n "$web" ] && kill "$web" 2>/dev/null && wait "$web" 2>/dev/null
-        [ -n "$vnc" ] && kill "$vnc" 2>/dev/null && wait "$vnc" 2>/dev/null
+        local p
+        for p in $web $vnc; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
         rm -f "$sock"
         k_display_stop
     }
@@ -67,8 +68,9 @@ if [ "$view" = 1 ]; then
     say "virtual display $DISPLAY served by x11vnc and websockify (noVNC)"
     say "open http://$listen/vnc.html?autoconnect=1&resize=scale in a browser; the panel's Exit or Ctrl+C ends it"
     cd "$KBUILD/win/bin"
-    wine Kestrel.exe "$@"
-    exit 0
+    rc=0
+    wine Kestrel.exe "$@" || rc=$?
+    exit $rc
 fi
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -84,11 +86,11 @@ k_prefix
 out=${KESTREL_FIRST_RUN:-$KBUILD/first-run}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-say "running the whole benchmark once (about 10 minutes on two cores under Wine; progress below)"
+say "running the benchmark once (the whole of it takes about ten minutes under Wine; progress below)"
 set +e
 (cd "$KBUILD/win/bin" && wine KestrelRun.exe --runs 1 --out "$(winepath -w "$out/Kestrel.txt")" \
     --report "$(winepath -w "$out/report.html")" --timeout "${KESTREL_RUN_TIMEOUT:-3600}" ${KESTREL_RUN_ARGS:-}) \
-    2>&1 | tr -d '\r' | grep -v -E '^(report|run record):'
+    2>&1 | tr -d '\r' | grep -v -E '^(report|run record):|^wine: Read access denied for device'
 rc=${PIPESTATUS[0]}
 set -e
 record=$(ls -t "$out"/Kestrel-*-record.txt 2>/dev/null | head -n 1)

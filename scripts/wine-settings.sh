@@ -41,6 +41,7 @@ finish() {
 }
 trap finish EXIT
 mkdir -p "$out"
+out=$(cd "$out" && pwd)
 tsv=$out/runs.tsv
 printf 'round\tcondition\tside\ttest\tscore\tbusy\tdisturbed\n' >"$tsv"
 
