@@ -292,6 +292,10 @@ std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
             const std::vector<_statsField> &sys = aRuns[r].passes[0].results.system;
             out += ": " + sStatsField(sys, "Display Adapter") + ", " + sStatsField(sys, "Processor Type");
         }
+        // Under Wine its settings are part of the machine.
+        if (!aRuns[r].wine.empty())
+            out += ", Wine " + aRuns[r].wine + " (Direct3D: " +
+                   (aRuns[r].direct3d.empty() ? std::string("none set") : aRuns[r].direct3d) + ")";
         out += '\n';
     }
     out += "\nmean +/-95 % interval, CV and runs per set; later sets against [1]: * a real difference "

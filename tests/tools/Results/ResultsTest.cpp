@@ -262,7 +262,9 @@ TEST(ResultsSummary, LeavesDisturbedScoresOut)
     const std::string table = sResultsCompareText(runs);
     EXPECT_NE(table.find("Game1 (Low): 1 of 3 run(s) disturbed, left out"), std::string::npos) << table;
     EXPECT_NE(table.find("2D Graphics: 3 of 3 run(s) disturbed, no other runs"), std::string::npos) << table;
+    EXPECT_EQ(table.find("Wine"), std::string::npos) << table;  // not under Wine: nothing said
     run.wine = "8.0";
+    EXPECT_NE(sResultsCompareText(runs).find("Wine 8.0 (Direct3D: none set)"), std::string::npos);
     const std::string page = sResultsReportHtml(runs, "test");
     EXPECT_NE(page.find("+1 disturbed"), std::string::npos);
     EXPECT_NE(page.find("all disturbed"), std::string::npos);
