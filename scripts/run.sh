@@ -86,7 +86,7 @@ k_prefix
 out=${KESTREL_FIRST_RUN:-$KBUILD/first-run}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-say "running the benchmark once (the whole of it takes about ten minutes under Wine; progress below)"
+say "running the benchmark once (the whole of it takes several minutes under Wine; progress below)"
 set +e
 (cd "$KBUILD/win/bin" && wine KestrelRun.exe --runs 1 --out "$(winepath -w "$out/Kestrel.txt")" \
     --report "$(winepath -w "$out/report.html")" --timeout "${KESTREL_RUN_TIMEOUT:-3600}" ${KESTREL_RUN_ARGS:-}) \
