@@ -895,8 +895,8 @@ int Repeat(const Options &aOpt, const std::string &aArgs, std::string *aRecordP)
             if ((open >> i) & 1)
                 names += (names.empty() ? "" : ", ") + std::string(kTestName[i]);
         if (open)
-            std::printf("did not settle within %ld runs (CV above %g %%): %s\n", aOpt.maxRuns, aOpt.stablePct,
-                        names.c_str());
+            std::printf("did not settle within %ld runs (CV above %g %%): %s\n", (long)run.passes.size(),
+                        aOpt.stablePct, names.c_str());
         else
             std::printf("every test settled (CV at most %g %%) after %u runs\n", aOpt.stablePct,
                         (unsigned)run.passes.size());
