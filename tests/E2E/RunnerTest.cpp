@@ -261,6 +261,15 @@ TEST(Runner, RepeatedRunsKeepEveryRunAndReport)
     for (const _statsRecordRun &run : rec.runs)
         for (const std::string &name : {run.results, run.frames})
             EXPECT_NE(GetFileAttributesA((work + "\\" + name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
+    // Under Wine the record says which Wine and Direct3D settings ran (the project's prefix turns
+    // the command-stream thread off), and how busy the rest of the machine was while the test
+    // played; nothing for the tests that did not play.
+    EXPECT_FALSE(rec.wine.empty()) << text;
+    EXPECT_NE(rec.direct3d.find("csmt=0"), std::string::npos) << text;
+    for (const _statsRecordRun &run : rec.runs) {
+        EXPECT_GE(run.busy[7], 0) << text;
+        EXPECT_EQ(run.busy[6], -1) << text;
+    }
     FILE *page = std::fopen(report.c_str(), "rb");
     EXPECT_NE(page, nullptr);
     if (page)

@@ -100,10 +100,14 @@ int sResultsRead(const std::string &aName, const std::string &aText, _resultsFet
         if (sStatsReadRecord(text.data(), text.size(), &rec, &e))
             return _refused(aName, e, aErrP);
         run.args = rec.args;
+        run.wine = rec.wine;
+        run.direct3d = rec.direct3d;
         *aIdentityP = "record\n" + text;
         for (const _statsRecordRun &r : rec.runs) {
             _resultsPass pass = {};
             pass.seconds = r.seconds;
+            for (int t = 0; t < RESULTS_TEST_NUM && t < STATS_BUSY_TESTS; ++t)
+                pass.busy[t] = r.busy[t];
             for (int k = 0; k < 2; ++k) {
                 std::string name = k ? r.frames : r.results;
                 if (name.empty())
@@ -179,12 +183,17 @@ unsigned sResultsRan(const _resultsRun &aRun)
     return ran;
 }
 
+bool sResultsDisturbed(const _resultsPass &aPass, int aTest)
+{
+    return aTest >= 0 && aTest < RESULTS_TEST_NUM && aPass.busy[aTest] > RESULTS_BUSY_LIMIT;
+}
+
 void sResultsSummarise(const _resultsRun &aRun, _resultsSum *aSumP)
 {
     _resultsSum sum = {};
     sum.stage = sResultsStage(aRun);
     std::vector<double> overall;
-    std::vector<double> deltas[RESULTS_TEST_NUM], loops[RESULTS_TEST_NUM];
+    std::vector<double> deltas[RESULTS_TEST_NUM], loops[RESULTS_TEST_NUM], loopsDisturbed[RESULTS_TEST_NUM];
     long passNo = 0;
     for (const _resultsPass &pass : aRun.passes) {
         ++passNo;
@@ -201,8 +210,9 @@ void sResultsSummarise(const _resultsRun &aRun, _resultsSum *aSumP)
             }
             if (t.score == 0 && !s.zeroPass)
                 s.zeroPass = passNo;
-            s.values.push_back((double)t.score);
-            loops[i].push_back(t.fps);
+            const bool disturbed = sResultsDisturbed(pass, i);
+            (disturbed ? s.disturbedValues : s.values).push_back((double)t.score);
+            (disturbed ? loopsDisturbed[i] : loops[i]).push_back(t.fps);
         }
         if (pass.results.overallB)
             overall.push_back((double)pass.results.overall);
@@ -212,6 +222,12 @@ void sResultsSummarise(const _resultsRun &aRun, _resultsSum *aSumP)
     }
     for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
         _resultsTestSum &t = sum.test[i];
+        // A test only ever scored disturbed still shows what it scored, marked as such.
+        if (t.values.empty() && !t.disturbedValues.empty()) {
+            t.values.swap(t.disturbedValues);
+            loops[i].swap(loopsDisturbed[i]);
+            t.disturbedOnlyB = 1;
+        }
         t.scoresB = sStatsSummaryStaged(t.values.data(), (long)t.values.size(), sum.stage, &t.score) == 0;
         t.framesB = sStatsFrames(deltas[i].data(), (long)deltas[i].size(), &t.frames) == 0;
         for (double l : loops[i])
@@ -257,7 +273,8 @@ unsigned sResultsUnsettled(const _resultsSum &aSum, unsigned aTests, double aPct
         if (!((aTests >> i) & 1))
             continue;
         const _resultsTestSum &t = aSum.test[i];
-        if (!t.scoresB || t.score.n < 2 || !(t.score.mean > 0) || t.score.ciHalf * 100.0 > aPct * t.score.mean)
+        if (!t.scoresB || t.disturbedOnlyB || t.score.n < 2 || !(t.score.mean > 0) ||
+            t.score.ciHalf * 100.0 > aPct * t.score.mean)
             open |= 1u << i;
     }
     return open;
@@ -379,6 +396,33 @@ static std::string _setNote(const _resultsSum &aSum)
                       : std::string();
 }
 
+static int _disturbedCnt(const _resultsTestSum &aT)
+{
+    return (int)(aT.disturbedOnlyB ? aT.values.size() : aT.disturbedValues.size());
+}
+
+// Which sets had disturbed tests, and what became of their scores.
+static std::string _disturbedNote(const std::vector<_resultsRun> &aRuns, const std::vector<_resultsSum> &aSums,
+                                  const char *aBreakP)
+{
+    std::string out;
+    for (size_t r = 0; r < aSums.size(); ++r)
+        for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
+            const _resultsTestSum &t = aSums[r].test[i];
+            if (!_disturbedCnt(t))
+                continue;
+            out += aBreakP + ("[" + std::to_string(r + 1) + "] " + sResultsTestName(i) + ": " +
+                              std::to_string(_disturbedCnt(t)) + " of " + std::to_string(aRuns[r].passes.size()) +
+                              " run(s) disturbed, " +
+                              (t.disturbedOnlyB ? "no other runs: the figures are of disturbed runs"
+                                                : "left out of the figures"));
+        }
+    if (!out.empty())
+        out = std::string(aBreakP) + "Disturbed: other processes took more than " +
+              _format("%.0f", RESULTS_BUSY_LIMIT * 100) + " % of a core while the test played." + out;
+    return out;
+}
+
 std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
 {
     std::vector<_resultsSum> sums(aRuns.size());
@@ -399,6 +443,10 @@ std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
             const std::vector<_statsField> &sys = aRuns[r].passes[0].results.system;
             out += ": " + sStatsField(sys, "Display Adapter") + ", " + sStatsField(sys, "Processor Type");
         }
+        // Under Wine its settings are part of the machine.
+        if (!aRuns[r].wine.empty())
+            out += ", Wine " + aRuns[r].wine + " (Direct3D: " +
+                   (aRuns[r].direct3d.empty() ? std::string("none set") : aRuns[r].direct3d) + ")";
         out += '\n';
     }
     out += "\nmean +/-95 % interval (Student's t), CV and runs per set.\n";
@@ -465,6 +513,7 @@ std::string sResultsCompareText(const std::vector<_resultsRun> &aRuns)
                       r ? "                   " : "");
         out += line;
     }
+    out += _disturbedNote(aRuns, sums, "\n");
     out += "\n\nKestrel Index over " + std::to_string(common.count) + " test" + (common.count == 1 ? "" : "s") +
            (aRuns.size() > 1 ? ", those every set ran" : ", those the set ran") +
            (common.leftOut.empty() ? std::string() : "; left out: " + common.leftOut) + ".\n";
@@ -635,8 +684,11 @@ std::string _barChart(int aTest, const std::vector<_resultsRun> &aRuns, const st
                    "\"/>";
         }
         for (double v : t.values)
+            out += "<circle cx=\"" + _num(x(v)) + "\" cy=\"" + std::to_string(y + barH / 2) + "\" r=\"2.5\" class=\"" +
+                   (t.disturbedOnlyB ? "dot dist" : "dot") + "\"/>";
+        for (double v : t.disturbedValues)
             out += "<circle cx=\"" + _num(x(v)) + "\" cy=\"" + std::to_string(y + barH / 2) +
-                   "\" r=\"2.5\" class=\"dot\"/>";
+                   "\" r=\"3.5\" class=\"dist\"><title>disturbed run</title></circle>";
         out += "<text class=\"val\" x=\"" + _num(x(std::max(t.score.ciHigh, t.score.max)) + 6) + "\" y=\"" +
                std::to_string(y + 15) + "\">" + _num(t.score.mean, 0) + "</text>\n";
     }
@@ -769,6 +821,7 @@ const char *const _css =
     ".val{font-size:12px;fill:#222}.ci{stroke:#000;stroke-width:1.5;fill:none}.dot{fill:#000;fill-opacity:.6}"
     ".ref{stroke:#000;stroke-dasharray:4 3;stroke-width:1.5}"
     ".ft{stroke-width:1.2;fill:none;stroke-linejoin:round}.pc{stroke-width:2;fill:none}.sw{display:inline-block;width:12px;height:12px;margin-right:4px}"
+    ".dist{fill:none;stroke:#c00;stroke-width:1.5}.disturbed{color:#b00}"
     ".real{font-weight:bold;color:#b00}tr.differ td{font-weight:bold;background:#fff4d6}.note{font-size:12px;color:#555}";
 
 } // namespace
@@ -824,6 +877,10 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
     row("Source", [](const _resultsRun &aR) { return aR.source; });
     row("Runs", [](const _resultsRun &aR) { return std::to_string(aR.passes.size()); });
     row("Runner options", [](const _resultsRun &aR) { return aR.args.empty() ? std::string("-") : aR.args; });
+    row("Wine", [](const _resultsRun &aR) { return aR.wine.empty() ? std::string("-") : aR.wine; });
+    row("Wine Direct3D settings", [](const _resultsRun &aR) {
+        return aR.direct3d.empty() ? std::string(aR.wine.empty() ? "-" : "none set") : aR.direct3d;
+    });
     for (const auto &l : _labelTbl)
         row(l[1], [&](const _resultsRun &aR) { return field(aR, true, l[0]); });
     // The tests ticked, in one row; every other option label any set has, in the first set's order.
@@ -864,7 +921,12 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
             const _resultsTestSum &t = sums[r].test[i];
             out += "<td class=\"n\">" + _htmlCi(t.score, t.scoresB) + "</td><td class=\"n\">" +
                    (t.scoresB && t.score.n > 1 ? _num(t.score.cv * 100) + " %" : "-") + "</td><td class=\"n\">" +
-                   std::to_string(t.scoresB ? t.score.n : 0) + "</td>";
+                   std::to_string(t.scoresB ? t.score.n : 0) +
+                   (t.disturbedOnlyB ? std::string(" <span class=\"disturbed\">all disturbed</span>")
+                    : _disturbedCnt(t) ? " <span class=\"disturbed\">+" + std::to_string(_disturbedCnt(t)) +
+                                             " disturbed</span>"
+                                       : std::string()) +
+                   "</td>";
             if (r) {
                 const _statsDiff &d = family.diff[r][(size_t)i];
                 out += "<td class=\"n\">" +
@@ -886,7 +948,10 @@ std::string sResultsReportHtml(const std::vector<_resultsRun> &aRuns, const std:
     for (size_t r = 0; r < aRuns.size(); ++r)
         out += "<td class=\"n\">" + (common.index[r] > 0 ? _num(common.index[r]) : std::string("n/a")) +
                "</td><td></td><td></td>" + (r ? "<td></td><td></td>" : "");
-    out += "</tr></table></div>\n<p class=\"note\">Kestrel Index over " + std::to_string(common.count) + " test" +
+    const std::string dist = _disturbedNote(aRuns, sums, "<br>");
+    out += "</tr></table></div>\n" +
+           (dist.empty() ? std::string() : "<p class=\"note disturbed\">" + dist.substr(4) + "</p>\n") +
+           "<p class=\"note\">Kestrel Index over " + std::to_string(common.count) + " test" +
            (common.count == 1 ? "" : "s") + (aRuns.size() > 1 ? ", those every set ran" : ", those the set ran") +
            (common.leftOut.empty() ? std::string() : "; left out: " + sResultsHtml(common.leftOut)) + ".";
     for (size_t r = 0; r < sums.size(); ++r)

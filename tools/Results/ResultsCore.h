@@ -13,11 +13,17 @@
 
 enum { RESULTS_TEST_NUM = 10 };
 
+// A test is disturbed when other processes took more than this share of one core while it played:
+// its score is shown, marked, and left out of the test's mean, interval and CV.
+#define RESULTS_BUSY_LIMIT 0.25
+
 // One pass of the benchmark: its results file and, when recorded, its frame times.
 struct _resultsPass {
     _statsResults results;
     std::vector<_statsFrame> frames;
     double seconds;  // 0 when not known
+    // Per test, the share of one core other processes took while it played; -1 not known.
+    double busy[RESULTS_TEST_NUM] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 };
 
 // A set of passes on one machine with one set of options: what a runner session or one imported
@@ -27,13 +33,17 @@ struct _resultsRun {
     std::string label;    // what the page and table call it
     std::string source;   // the file it came from
     std::string args;     // the runner's options, when known
+    std::string wine;     // Wine's version, when the runner ran under Wine and said so
+    std::string direct3d; // Wine's Direct3D settings then ("name=value, ..."), empty: none set
     std::vector<_resultsPass> passes;
 };
 
 struct _resultsTestSum {
     int scoresB;              // at least one pass scored the test
-    _statsSet score;          // over the passes that scored it
+    _statsSet score;          // over the passes that scored it undisturbed (all when none did)
     std::vector<double> values;
+    std::vector<double> disturbedValues; // scores of disturbed passes
+    int disturbedOnlyB;       // every score is disturbed: the set is made of them
     int framesB;
     _statsFrames frames;      // every pass's frames of the test, pooled
     int ranB;                 // a pass ticked or scored it
@@ -67,6 +77,9 @@ int sResultsLoad(const std::string &aPath, _resultsRun *aRunP, std::string *aIde
 typedef int (*_resultsFetch)(void *aCtxP, const std::string &aName, std::string *aTextP, std::string *aErrP);
 int sResultsRead(const std::string &aName, const std::string &aText, _resultsFetch aFetch, void *aCtxP,
                  _resultsRun *aRunP, std::string *aIdentityP, std::string *aErrP);
+
+// Whether test aTest of a pass was disturbed (other processes above RESULTS_BUSY_LIMIT).
+bool sResultsDisturbed(const _resultsPass &aPass, int aTest);
 
 void sResultsSummarise(const _resultsRun &aRun, _resultsSum *aSumP);
 

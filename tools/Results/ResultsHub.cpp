@@ -224,10 +224,24 @@ std::string _summaryJson(const _resultsRun &aRun)
     return out + "]}";
 }
 
+// Per test the share of a core other processes took while it played (null: not known), and the
+// tests that were disturbed by it.
+std::string _busyJson(const _resultsPass &aPass)
+{
+    std::string busy, disturbed;
+    for (int t = 0; t < RESULTS_TEST_NUM; ++t) {
+        busy += (t ? "," : "") + (aPass.busy[t] >= 0 ? _num(aPass.busy[t]) : std::string("null"));
+        if (sResultsDisturbed(aPass, t))
+            disturbed += (disturbed.empty() ? "" : ",") + sHubJson(sResultsTestName(t));
+    }
+    return ",\"busy\":[" + busy + "],\"disturbed\":[" + disturbed + "]";
+}
+
 std::string _runJson(const _resultsRun &aRun)
 {
     std::string out = "{\"id\":" + std::to_string(aRun.id) + ",\"label\":" + sHubJson(aRun.label) +
-                      ",\"source\":" + sHubJson(aRun.source) + ",\"args\":" + sHubJson(aRun.args) + ",\"passes\":[";
+                      ",\"source\":" + sHubJson(aRun.source) + ",\"args\":" + sHubJson(aRun.args) +
+                      ",\"wine\":" + sHubJson(aRun.wine) + ",\"direct3d\":" + sHubJson(aRun.direct3d) + ",\"passes\":[";
     for (size_t p = 0; p < aRun.passes.size(); ++p) {
         const _resultsPass &pass = aRun.passes[p];
         const _statsResults &r = pass.results;
@@ -238,7 +252,7 @@ std::string _runJson(const _resultsRun &aRun)
             out += (i ? "," : "") + std::string("{\"test\":") + sHubJson(r.tests[i].name) + ",\"score\":" +
                    (r.tests[i].scoredB ? std::to_string(r.tests[i].score) : "null") +
                    ",\"loopRate\":" + (r.tests[i].scoredB ? _num(r.tests[i].fps) : "null") + "}";
-        out += "],\"frames\":" + std::to_string(pass.frames.size()) + "}";
+        out += "],\"frames\":" + std::to_string(pass.frames.size()) + _busyJson(pass) + "}";
     }
     return out + "],\"summary\":" + _summaryJson(aRun) + "}";
 }
@@ -426,7 +440,7 @@ int _loadRuns(_hub *aHub, const std::vector<long> &aIds, std::vector<_resultsRun
     }
     for (long id : aIds) {
         _resultsRun run;
-        const int rc = lease.h.ops->load(lease.h.store, id, &run, aErrP);
+        const int rc = sStoreLoad(&lease.h, id, &run, aErrP);
         if (rc < 0)
             return 500;
         if (rc == 0) {

@@ -29,6 +29,12 @@ const char *const storeMigrationTbl[] = {
     // 2: the hub's write tokens, by hash.
     "CREATE TABLE token (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, hash TEXT NOT NULL UNIQUE,"
     " created TEXT NOT NULL);",
+    // 3: the Wine version and Direct3D settings a run had, and per pass and test the share of a
+    // core other processes took (what marks a test disturbed).
+    "ALTER TABLE run ADD COLUMN wine TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE run ADD COLUMN direct3d TEXT NOT NULL DEFAULT '';"
+    "CREATE TABLE busy (pass_id INTEGER NOT NULL REFERENCES pass(id), test INTEGER NOT NULL,"
+    " share REAL NOT NULL, PRIMARY KEY (pass_id, test));",
 };
 const long storeSchemaVersion = sizeof storeMigrationTbl / sizeof storeMigrationTbl[0];
 
@@ -88,6 +94,60 @@ const _storeOps &sStoreOpsFor(const std::string &aWhere)
     return storeSqliteOps;
 }
 
+// What a run has beside its files' fields (schema 3), inside the open insert: the same statements
+// on every backend.
+static int _insertWatch(_storeHandle *aHP, long aId, const _resultsRun &aRun, std::string *aErrP)
+{
+    std::vector<std::vector<std::string>> rows;
+    const std::string id = std::to_string(aId);
+    if (aHP->ops->query(aHP->store, "UPDATE run SET wine = ?, direct3d = ? WHERE id = CAST(? AS INTEGER);",
+                        {aRun.wine, aRun.direct3d, id}, &rows, aErrP))
+        return -1;
+    for (size_t p = 0; p < aRun.passes.size(); ++p)
+        for (int t = 0; t < RESULTS_TEST_NUM; ++t) {
+            const double share = aRun.passes[p].busy[t];
+            if (share < 0)
+                continue;
+            char text[32];
+            std::snprintf(text, sizeof text, "%.4f", share);
+            if (aHP->ops->query(aHP->store,
+                                "INSERT INTO busy (pass_id, test, share) SELECT id, CAST(? AS INTEGER), CAST(? AS REAL)"
+                                " FROM pass WHERE run_id = CAST(? AS INTEGER) AND number = CAST(? AS INTEGER);",
+                                {std::to_string(t), text, id, std::to_string(p + 1)}, &rows, aErrP))
+                return -1;
+        }
+    return 0;
+}
+
+int sStoreLoad(_storeHandle *aHP, long aId, _resultsRun *aRunP, std::string *aErrP)
+{
+    const int rc = aHP->ops->load(aHP->store, aId, aRunP, aErrP);
+    if (rc != 1)
+        return rc;
+    std::vector<std::vector<std::string>> rows;
+    const std::string id = std::to_string(aId);
+    if (aHP->ops->query(aHP->store, "SELECT wine, direct3d FROM run WHERE id = CAST(? AS INTEGER);", {id}, &rows,
+                        aErrP))
+        return -1;
+    if (!rows.empty() && rows[0].size() == 2) {
+        aRunP->wine = rows[0][0];
+        aRunP->direct3d = rows[0][1];
+    }
+    rows.clear();
+    if (aHP->ops->query(aHP->store,
+                        "SELECT pass.number, busy.test, busy.share FROM busy JOIN pass ON pass.id = busy.pass_id"
+                        " WHERE pass.run_id = CAST(? AS INTEGER);",
+                        {id}, &rows, aErrP))
+        return -1;
+    for (const std::vector<std::string> &r : rows) {
+        const long number = r.size() == 3 ? std::atol(r[0].c_str()) : 0;
+        const int test = r.size() == 3 ? std::atoi(r[1].c_str()) : -1;
+        if (number >= 1 && (size_t)number <= aRunP->passes.size() && test >= 0 && test < RESULTS_TEST_NUM)
+            aRunP->passes[(size_t)number - 1].busy[test] = std::atof(r[2].c_str());
+    }
+    return 1;
+}
+
 int sStoreImport(_storeHandle *aHP, const _resultsRun &aRun, const std::string &aHash, long *aIdP, std::string *aErrP)
 {
     const _storeOps &ops = *aHP->ops;
@@ -100,7 +160,7 @@ int sStoreImport(_storeHandle *aHP, const _resultsRun &aRun, const std::string &
         return found > 0 ? 0 : -1;
     }
     const long id = ops.insert(aHP->store, aRun, aHash, aErrP);
-    if (id < 0 || ops.commit(aHP->store, aErrP)) {
+    if (id < 0 || _insertWatch(aHP, id, aRun, aErrP) || ops.commit(aHP->store, aErrP)) {
         ops.rollback(aHP->store);
         // Another writer may have stored the same run meanwhile (the hash is unique): that is
         // the run stored once, not a failure.

@@ -68,6 +68,8 @@ void sStoreClose(_storeHandle *aHP);
 // Stores a run whole or not at all. 1 stored, 0 already stored (same content), -1 error; *aIdP
 // the run's id either way.
 int sStoreImport(_storeHandle *aHP, const _resultsRun &aRun, const std::string &aHash, long *aIdP, std::string *aErrP);
+// A stored run with everything kept of it: 1 loaded, 0 no such run, -1 error.
+int sStoreLoad(_storeHandle *aHP, long aId, _resultsRun *aRunP, std::string *aErrP);
 
 // Which runs a list shows: newest first, aLimit from aOffset, where the adapter and the processor
 // hold the given texts (empty: any).

@@ -139,7 +139,7 @@ int Load(_storeHandle &aH, const std::vector<long> &aIds, std::vector<_resultsRu
     for (long id : aIds) {
         _resultsRun run;
         std::string err;
-        const int rc = aH.ops->load(aH.store, id, &run, &err);
+        const int rc = sStoreLoad(&aH, id, &run, &err);
         if (rc < 0)
             return Fail(err);
         if (rc == 0)
@@ -154,6 +154,9 @@ int Show(const _resultsRun &aRun)
     std::printf("run %ld: %s\nsource: %s\n", aRun.id, aRun.label.c_str(), aRun.source.c_str());
     if (!aRun.args.empty())
         std::printf("runner options: %s\n", aRun.args.c_str());
+    if (!aRun.wine.empty())
+        std::printf("Wine %s, Direct3D settings: %s\n", aRun.wine.c_str(),
+                    aRun.direct3d.empty() ? "none set" : aRun.direct3d.c_str());
     if (!aRun.passes.empty()) {
         for (const _statsField &f : aRun.passes[0].results.system)
             std::printf("%-36s %s\n", f.label.c_str(), f.value.c_str());
@@ -164,15 +167,17 @@ int Show(const _resultsRun &aRun)
     sResultsSummarise(aRun, &sum);
     // Two rates under two names: the results file's "FPS Average" counts passes through the frame
     // loop, the frame-time record counts frames shown.
-    std::printf("\n%-16s %-28s %10s %10s %7s %9s %9s %9s %9s %8s\n", "Test", "scores", "mean", "±95 %", "CV",
-                "loops/s", "shown fps", "1% low", "0.1% low", "stutters");
+    std::printf("\n%-16s %-28s %10s %10s %7s %9s %9s %9s %9s %8s %9s\n", "Test", "scores", "mean", "±95 %", "CV",
+                "loops/s", "shown fps", "1% low", "0.1% low", "stutters", "reference");
     for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
         const _resultsTestSum &t = sum.test[i];
         if (!t.scoresB && !t.framesB)
             continue;
         std::string values;
         for (double v : t.values)
-            values += (values.empty() ? "" : " ") + std::to_string((long)v);
+            values += (values.empty() ? "" : " ") + std::to_string((long)v) + (t.disturbedOnlyB ? "!" : "");
+        for (double v : t.disturbedValues)
+            values += (values.empty() ? "" : " ") + std::to_string((long)v) + "!";
         std::printf("%-16s %-28s", sResultsTestName(i), values.empty() ? "-" : values.c_str());
         if (t.scoresB)
             std::printf(" %10.0f %10.0f %6.1f%% %9.1f", t.score.mean, t.score.ciHalf, t.score.cv * 100, t.loopRate);
@@ -181,8 +186,17 @@ int Show(const _resultsRun &aRun)
         if (t.framesB)
             std::printf(" %9.1f %9.1f %9.1f %8ld", t.frames.fpsAve, t.frames.low1Fps, t.frames.low01Fps,
                         t.frames.stutterCnt);
-        std::printf("\n");
+        else
+            std::printf(" %9s %9s %9s %8s", "-", "-", "-", "-");
+        std::printf(" %9.0f\n", sResultsRefScore(i));
     }
+    for (int i = 0; i < RESULTS_TEST_NUM; ++i)
+        if (!sum.test[i].disturbedValues.empty() || sum.test[i].disturbedOnlyB) {
+            std::printf("! disturbed: other processes took more than %.0f %% of a core while the test played;"
+                        " left out of the mean unless every run was\n",
+                        RESULTS_BUSY_LIMIT * 100);
+            break;
+        }
     int indexTests = 0;
     for (int i = 0; i < RESULTS_TEST_NUM; ++i)
         indexTests += (sum.ran >> i) & 1;

@@ -25,6 +25,7 @@
 #include "Submit.h"
 #include "System/Sys/SYSFOLDER.h"
 #include "ToolArgs.h"
+#include "Watch.h"
 
 namespace {
 
@@ -468,6 +469,41 @@ std::string Clock(double aSeconds)
     return text;
 }
 
+// The chosen tests a run's shares mark disturbed, with their shares: "The Surface 97 %, ...".
+std::string DisturbedTests(const double *aBusy, unsigned aTests)
+{
+    std::string out;
+    for (int i = 0; i < 10; ++i)
+        if ((aTests >> i) & 1 && aBusy[i] > RESULTS_BUSY_LIMIT)
+            out += (out.empty() ? "" : ", ") + std::string(kTestName[i]) + " " +
+                   std::to_string((int)(aBusy[i] * 100 + 0.5)) + " %";
+    return out;
+}
+
+// What else the machine did while each test of a single run played, and which Wine it ran on.
+void PrintOtherProcesses(const _watch &aWatch, unsigned aTests)
+{
+    std::printf("\n[Other Processes]\nshare of one core that other processes took while each test played; above %.0f %%"
+                " the test is disturbed\n",
+                RESULTS_BUSY_LIMIT * 100);
+    for (int i = 0; i < 10; ++i) {
+        if (!((aTests >> i) & 1))
+            continue;
+        const double share = aWatch.Share(i);
+        if (share < 0)
+            std::printf("%-16s %8s\n", kTestName[i], "n/a");
+        else
+            std::printf("%-16s %6.1f %%%s\n", kTestName[i], share * 100,
+                        share > RESULTS_BUSY_LIMIT ? "  disturbed" : "");
+    }
+    const std::string wine = sWatchWineVersion();
+    if (!wine.empty()) {
+        const std::string d3d = sWatchDirect3d();
+        std::printf("Wine %s, Direct3D settings: %s\n", wine.c_str(), d3d.empty() ? "none set" : d3d.c_str());
+    }
+    std::fflush(stdout);
+}
+
 // Repeated runs: which run is on, how long runs took, and the progress line as each test starts.
 struct Series {
     long k = 0, n = 0;          // run k of n (at most n when repeating until stable)
@@ -479,6 +515,7 @@ struct Series {
     size_t logSeen = 0;
     int testsStarted = 0;
     std::string framePath;      // where Kestrel wrote this run's frame-time record
+    double busy[10] = {};       // the run's share of a core other processes took, per test
 
     int TestCount() const
     {
@@ -540,18 +577,23 @@ int Benchmark(const Options &aOpt, Series *aSeriesP = nullptr)
     // The profile learns from the run log which test is on, and so does the progress of repeated runs.
     const std::string log = RunLogPath();
     DeleteFileA(log.c_str());
-    std::vector<std::string> env;
-    if (aOpt.profile || aSeriesP)
-        env.push_back("KESTREL_RUNLOG=" + log);
+    // The watch of other processes learns from it too: it is always written.
+    std::vector<std::string> env = {"KESTREL_RUNLOG=" + log};
+    _watch watch;
     if (aSeriesP) {
         aSeriesP->log = log;
         aSeriesP->BeginRun();
-        run.tick = [aSeriesP] { aSeriesP->Tick(); };
     }
+    run.tick = [aSeriesP, &watch] {
+        if (aSeriesP)
+            aSeriesP->Tick();
+        watch.Tick();
+    };
     if (!aOpt.log.empty())
         env.push_back("KESTREL_LOG=" + aOpt.log);
     if (!run.kestrel.Start(aOpt.exe.c_str(), aOpt.dir.c_str(), env))
         return Fail(EXIT_USAGE, "cannot start " + aOpt.exe);
+    watch.Begin(run.kestrel.Id(), log);
 
     HWND panel = nullptr;
     Seen seen = run.Wait([&] { return run.Dialog(IDC_RUNBENCH); }, &panel);
@@ -637,7 +679,11 @@ int Benchmark(const Options &aOpt, Series *aSeriesP = nullptr)
         },
         &results);
     profile.Stop();
+    watch.Tick();
     DeleteFileA(log.c_str());
+    if (aSeriesP)
+        for (int i = 0; i < 10; ++i)
+            aSeriesP->busy[i] = watch.Share(i);
     if (seen != Seen::Wanted)
         return run.Report(seen, "before the benchmark finished");
     if (results == HWND_BROADCAST)
@@ -705,8 +751,10 @@ int Benchmark(const Options &aOpt, Series *aSeriesP = nullptr)
     }
     if (aOpt.profile)
         PrintProfile(profile);
-    if (!aSeriesP)
+    if (!aSeriesP) {
+        PrintOtherProcesses(watch, tests);
         std::fprintf(stderr, "KestrelRun: results saved to %s\n", out.c_str());
+    }
     return 0;
 }
 
@@ -771,6 +819,13 @@ int Repeat(const Options &aOpt, const std::string &aArgs, std::string *aRecordP)
     record.started = started;
     record.args = aArgs;
     record.stablePct = aOpt.stablePct;
+    record.wine = sWatchWineVersion();
+    record.direct3d = sWatchDirect3d();
+    if (!record.wine.empty())
+        std::printf("Wine %s, Direct3D settings: %s\n", record.wine.c_str(),
+                    record.direct3d.empty() ? "none set" : record.direct3d.c_str());
+    long disturbedRuns = 0;
+    bool staged = false;  // the first stage's runs have fixed the count
 
     _resultsRun run;
     _resultsSum sum = {};
@@ -795,6 +850,8 @@ int Repeat(const Options &aOpt, const std::string &aArgs, std::string *aRecordP)
         r.seconds = series.runSeconds.back();
         r.results = name + ".txt";
         r.frames = frames;
+        for (int i = 0; i < 10; ++i)
+            r.busy[i] = series.busy[i];
         record.runs.push_back(r);
         if (!WriteText(recordPath, sStatsWriteRecord(record)))
             return Fail(EXIT_NOT_SAVED, "cannot write the run record " + recordPath);
@@ -809,12 +866,26 @@ int Repeat(const Options &aOpt, const std::string &aArgs, std::string *aRecordP)
             if (t.scoredB)
                 std::printf(" %s %ld;", t.name.c_str(), t.score);
         std::printf("\n");
+        // A disturbed run is kept and marked, its disturbed scores left out; repeating until
+        // stable, it is run again rather than counted (at most as many again as --max-runs).
+        const std::string disturbed = DisturbedTests(series.busy, chosen);
+        if (!disturbed.empty()) {
+            std::printf("  disturbed (other processes above %.0f %% of a core): %s\n", RESULTS_BUSY_LIMIT * 100,
+                        disturbed.c_str());
+            if (series.untilStable && disturbedRuns < aOpt.maxRuns) {
+                ++disturbedRuns;
+                ++series.n;
+                std::printf("  not counted: one more run\n");
+            }
+        }
         open = sResultsUnsettled(sum, chosen, series.untilStable ? aOpt.stablePct : 100);
-        if (series.untilStable && series.k == STATS_STAGE_RUNS) {
+        if (series.untilStable && !staged && series.k - disturbedRuns >= STATS_STAGE_RUNS) {
+            staged = true;
             // The first stage's spread fixes the count once; checking again after every run would
             // stop on runs that happened to agree and narrow the intervals below their 95 %.
+            // Disturbed runs are not of the stage: they are run again on top of the count.
             const long need = sResultsStageRuns(run, chosen, aOpt.stablePct);
-            series.n = need < aOpt.maxRuns ? need : aOpt.maxRuns;
+            series.n = disturbedRuns + (need < aOpt.maxRuns ? need : aOpt.maxRuns);
             std::printf("  the first %d runs ask for %s runs in all to know every test's mean to +-%g %%%s\n",
                         (int)STATS_STAGE_RUNS, need >= STATS_STAGE_MAX ? "too many" : std::to_string(need).c_str(),
                         aOpt.stablePct, need > aOpt.maxRuns ? " (--max-runs stops sooner)" : "");
@@ -841,7 +912,7 @@ int Repeat(const Options &aOpt, const std::string &aArgs, std::string *aRecordP)
                 names += (names.empty() ? "" : ", ") + std::string(kTestName[i]) + reached;
             }
         if (open)
-            std::printf("not known to +-%g %% within %u runs: %s\n", aOpt.stablePct, (unsigned)run.passes.size(),
+            std::printf("not known to +-%g %% within %ld runs: %s\n", aOpt.stablePct, (long)run.passes.size(),
                         names.c_str());
         else
             std::printf("every test's mean known to +-%g %% (95 %% interval) after %u runs\n", aOpt.stablePct,

@@ -374,8 +374,8 @@ long sStatsReadRecord(const char *aTextP, size_t aLen, _statsRecord *aOutP, _sta
         const std::string &key = field[0];
         if (key.empty() && field.size() == 1)
             continue;
-        if ((key == "started" || key == "args") && field.size() == 2) {
-            (key == "started" ? r.started : r.args) = field[1];
+        if ((key == "started" || key == "args" || key == "wine" || key == "direct3d") && field.size() == 2) {
+            (key == "started" ? r.started : key == "args" ? r.args : key == "wine" ? r.wine : r.direct3d) = field[1];
         } else if (key == "stable" && field.size() == 2) {
             if (!_real(field[1], 0, 100, &r.stablePct))
                 return _fail(aErrP, lineNo, "bad stability target \"" + field[1] + "\"");
@@ -397,6 +397,16 @@ long sStatsReadRecord(const char *aTextP, size_t aLen, _statsRecord *aOutP, _sta
                 run.frames = field[4];
             }
             r.runs.push_back(run);
+        } else if (key == "busy" && field.size() == 2 + STATS_BUSY_TESTS) {
+            // Follows its run's line: the share of a core per test, "-" where not known.
+            long number = 0;
+            if (!_integer(field[1], 1, STATS_RUN_MAX, &number) || r.runs.empty() || number != r.runs.back().number)
+                return _fail(aErrP, lineNo, "busy line of run \"" + field[1] + "\" not after its run");
+            for (int t = 0; t < STATS_BUSY_TESTS; ++t) {
+                const std::string &v = field[2 + (size_t)t];
+                if (v != "-" && !_real(v, 0, 1024, &r.runs.back().busy[t]))
+                    return _fail(aErrP, lineNo, "bad busy share \"" + v + "\"");
+            }
         } else {
             return _fail(aErrP, lineNo, "unknown line \"" + key + "\" with " + std::to_string(field.size()) +
                                             " fields");
@@ -416,6 +426,10 @@ std::string sStatsWriteRecord(const _statsRecord &aRec)
     std::string out = STATS_RECORD_HEAD "\n";
     out += "started\t" + aRec.started + "\n";
     out += "args\t" + aRec.args + "\n";
+    if (!aRec.wine.empty())
+        out += "wine\t" + aRec.wine + "\n";
+    if (!aRec.direct3d.empty())
+        out += "direct3d\t" + aRec.direct3d + "\n";
     char line[64];
     std::snprintf(line, sizeof line, "stable\t%g\n", aRec.stablePct);
     out += line;
@@ -423,6 +437,17 @@ std::string sStatsWriteRecord(const _statsRecord &aRec)
     for (const _statsRecordRun &run : aRec.runs) {
         std::snprintf(line, sizeof line, "run\t%ld\t%.1f\t", run.number, run.seconds);
         out += line + run.results + "\t" + (run.frames.empty() ? "-" : run.frames) + "\n";
+        bool known = false;
+        for (double b : run.busy)
+            known |= b >= 0;
+        if (!known)
+            continue;
+        out += "busy\t" + std::to_string(run.number);
+        for (double b : run.busy) {
+            std::snprintf(line, sizeof line, b >= 0 ? "\t%.3f" : "\t-", b);
+            out += line;
+        }
+        out += "\n";
     }
     return out;
 }

@@ -17,6 +17,7 @@ enum {
     STATS_TEST_MAX = 16,                   // tests in a results file
     STATS_RUN_MAX = 1000,                  // runs in a run record
     STATS_LINE_MAX = 1024,                 // characters of a line
+    STATS_BUSY_TESTS = 10,                 // tests a run record's busy line covers
 };
 
 struct _statsError {
@@ -72,12 +73,17 @@ struct _statsRecordRun {
     double seconds = 0;     // how long the run took
     std::string results;    // results file, relative to the record's folder
     std::string frames;     // frame-time record, or empty
+    // Per benchmark test, the share of one core other processes took while it played (0.25 is a
+    // quarter of a core); -1 when the runner could not tell or the test did not play.
+    double busy[STATS_BUSY_TESTS] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 };
 
 struct _statsRecord {
     std::string started;    // local time the runner started, as it wrote it
     std::string args;       // the runner's options
     double stablePct = 0;   // --until-stable target, 0 for a fixed count
+    std::string wine;       // Wine's version, empty on Windows or when not known
+    std::string direct3d;   // Wine's Direct3D settings, "name=value, ..."; empty: none set
     std::vector<_statsRecordRun> runs;
 };
 

@@ -54,8 +54,12 @@ std::string _recordText()
     rec.started = "2026-12-08 04:43:23";
     rec.args = "--tests 6,7 --runs 2";
     rec.stablePct = 3;
+    rec.wine = "8.0";
+    rec.direct3d = "csmt=0, VideoMemorySize=16";
     rec.runs.push_back({1, 61.5, "Kestrel-1.txt", "KestrelFrames-1.csv"});
     rec.runs.push_back({2, 60.5, "sub/Kestrel-2.txt", ""});
+    rec.runs[0].busy[6] = 0.042;
+    rec.runs[0].busy[7] = 0.97;
     return sStatsWriteRecord(rec);
 }
 
@@ -182,6 +186,12 @@ TEST(StatsReadRecord, RoundTripAndRefusals)
     EXPECT_EQ(r.runs[1].results, "sub/Kestrel-2.txt");
     EXPECT_TRUE(r.runs[1].frames.empty());
     EXPECT_EQ(r.runs[1].seconds, 60.5);
+    EXPECT_EQ(r.wine, "8.0");
+    EXPECT_EQ(r.direct3d, "csmt=0, VideoMemorySize=16");
+    EXPECT_EQ(r.runs[0].busy[6], 0.042);
+    EXPECT_EQ(r.runs[0].busy[7], 0.97);
+    EXPECT_EQ(r.runs[0].busy[0], -1);  // not played: no share
+    EXPECT_EQ(r.runs[1].busy[7], -1);  // a run without a busy line
 
     const struct {
         std::string text;
@@ -196,6 +206,10 @@ TEST(StatsReadRecord, RoundTripAndRefusals)
         {_replace(good, "runs\t2", "runs\t1000000"), "bad or second run count"},
         {_replace(good, "Kestrel run record 1", "Kestrel run record 9"), "not a Kestrel run record"},
         {_replace(good, "stable\t3", "colour\tblue"), "unknown line"},
+        {_replace(good, "busy\t1\t", "busy\t2\t"), "not after its run"},
+        {_replace(good, "0.970", "-0.5"), "bad busy share"},
+        {_replace(good, "0.970", "x"), "bad busy share"},
+        {_replace(good, "\t0.970", ""), "unknown line"},
     };
     for (const auto &c : caseTbl) {
         ASSERT_EQ(sStatsReadRecord(c.text.data(), c.text.size(), &r, &err), -1) << c.reason;

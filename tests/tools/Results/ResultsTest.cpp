@@ -29,6 +29,11 @@ TEST_P(ResultsStore, ImportIsWholeOrNothingAndOnce)
     std::string identity;
     ASSERT_EQ(sResultsLoad(rec, &run, &identity, &err), 0) << err;
     ASSERT_EQ(run.passes.size(), 3u);
+    // What the runner adds under Wine: the version, the Direct3D settings, the shares of a core.
+    run.wine = "8.0";
+    run.direct3d = "csmt=0";
+    run.passes[1].busy[6] = 0.9;
+    run.passes[2].busy[0] = 0.05;
 
     // A write that fails half-way leaves nothing behind, at every point it can fail.
     for (long after : {0L, 1L, 5L, 40L, 80L}) {
@@ -36,7 +41,7 @@ TEST_P(ResultsStore, ImportIsWholeOrNothingAndOnce)
         long id = 0;
         EXPECT_EQ(sStoreImport(&h, run, sStoreHash(identity), &id, &err), -1) << after;
         storeFaultAfter = -1;
-        for (const char *table : {"run", "pass", "field", "score", "frames"})
+        for (const char *table : {"run", "pass", "field", "score", "frames", "busy"})
             EXPECT_EQ(_count(h, table), 0) << table << " after a fault at row " << after;
     }
     long id = 0, again = 0;
@@ -48,9 +53,15 @@ TEST_P(ResultsStore, ImportIsWholeOrNothingAndOnce)
 
     // What comes back is what went in.
     _resultsRun back;
-    ASSERT_EQ(ops.load(h.store, id, &back, &err), 1) << err;
+    ASSERT_EQ(sStoreLoad(&h, id, &back, &err), 1) << err;
     ASSERT_EQ(back.passes.size(), 3u);
     EXPECT_EQ(back.args, "--runs 3 --frametime");
+    EXPECT_EQ(back.wine, "8.0");
+    EXPECT_EQ(back.direct3d, "csmt=0");
+    EXPECT_NEAR(back.passes[1].busy[6], 0.9, 1e-6);
+    EXPECT_NEAR(back.passes[2].busy[0], 0.05, 1e-6);
+    EXPECT_EQ(back.passes[0].busy[6], -1);
+    EXPECT_TRUE(sResultsDisturbed(back.passes[1], 6));
     EXPECT_EQ(back.passes[1].results.tests[7].score, run.passes[1].results.tests[7].score);
     EXPECT_EQ(sStatsField(back.passes[0].results.system, "Display Adapter"), "Adapter A");
     ASSERT_EQ(back.passes[2].frames.size(), run.passes[2].frames.size());
@@ -325,6 +336,43 @@ TEST(ResultsStage, LightEditionSettlesOnItsOwnTests)
     EXPECT_NEAR(sum.test[0].score.ciHalf, sStatsT975(STATS_STAGE_RUNS - 1) * s.sd / std::sqrt(7.0), 1e-9);
     EXPECT_NE(sResultsCompareText({run}).find("until stable: intervals from its first 5 runs' spread"),
               std::string::npos);
+}
+
+// A disturbed score is shown but left out of its test's figures, unless the test has no other;
+// such a test never counts as settled.
+TEST(ResultsSummary, LeavesDisturbedScoresOut)
+{
+    Dir dir;
+    std::vector<_resultsRun> runs(1);
+    std::string identity, err;
+    ASSERT_EQ(sResultsLoad(_record(dir, "A", "Adapter A", kMachineA, 10), &runs[0], &identity, &err), 0) << err;
+    _resultsRun &run = runs[0];
+    run.passes[0].busy[0] = 0.8;                  // Game1 (Low): one of three disturbed
+    run.passes[1].busy[0] = RESULTS_BUSY_LIMIT;   // at the mark: not above it
+    for (_resultsPass &p : run.passes)
+        p.busy[7] = 1.0;                          // 2D Graphics: every run disturbed
+    _resultsSum sum;
+    sResultsSummarise(run, &sum);
+    EXPECT_EQ(sum.test[0].score.n, 2);
+    EXPECT_EQ(sum.test[0].disturbedValues.size(), 1u);
+    EXPECT_EQ(sum.test[0].disturbedValues[0], (double)run.passes[0].results.tests[0].score);
+    EXPECT_FALSE(sum.test[0].disturbedOnlyB);
+    EXPECT_EQ(sum.test[7].score.n, 3);
+    EXPECT_TRUE(sum.test[7].disturbedOnlyB);
+    EXPECT_EQ(sResultsUnsettled(sum, 1u << 7, 100.0), 1u << 7);
+    EXPECT_EQ(sum.test[6].score.n, 3);
+
+    const std::string table = sResultsCompareText(runs);
+    EXPECT_NE(table.find("Game1 (Low): 1 of 3 run(s) disturbed, left out"), std::string::npos) << table;
+    EXPECT_NE(table.find("2D Graphics: 3 of 3 run(s) disturbed, no other runs"), std::string::npos) << table;
+    EXPECT_EQ(table.find("Wine"), std::string::npos) << table;  // not under Wine: nothing said
+    run.wine = "8.0";
+    EXPECT_NE(sResultsCompareText(runs).find("Wine 8.0 (Direct3D: none set)"), std::string::npos);
+    const std::string page = sResultsReportHtml(runs, "test");
+    EXPECT_NE(page.find("+1 disturbed"), std::string::npos);
+    EXPECT_NE(page.find("all disturbed"), std::string::npos);
+    EXPECT_NE(page.find("<td>8.0</td>"), std::string::npos);
+    EXPECT_NE(page.find("<td>none set</td>"), std::string::npos);
 }
 
 TEST(ResultsReport, EscapesNamesAndCarriesEveryScore)
