@@ -2,6 +2,7 @@
 // and migrations as the SQLite file; a lost connection is made again at the next transaction.
 #include <libpq-fe.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -10,13 +11,16 @@
 
 struct _store {
     PGconn *db;
-    long rows;  // written by the open insert, for storeFaultAfter
+    long rows;        // written by the open insert, for storeFaultAfter
+    char state[6];    // the last error's SQLSTATE, "" when it had none
 };
 
 namespace {
 
 int _error(_store *aS, std::string *aErrP, const char *aWhatP, const PGresult *aResP = nullptr)
 {
+    const char *code = aResP ? PQresultErrorField(aResP, PG_DIAG_SQLSTATE) : nullptr;
+    std::snprintf(aS->state, sizeof aS->state, "%s", code ? code : "");
     const char *msg = aResP ? PQresultErrorMessage(aResP) : nullptr;
     if (!msg || !*msg)
         msg = PQerrorMessage(aS->db);
@@ -127,7 +131,7 @@ long long _write(_store *aS, const char *aSqlP, const std::vector<_param> &aPara
 
 _store *_open(const std::string &aWhere, std::string *aErrP)
 {
-    _store *s = new _store{PQconnectdb(aWhere.c_str()), 0};
+    _store *s = new _store{PQconnectdb(aWhere.c_str()), 0, ""};
     if (!s->db || PQstatus(s->db) != CONNECTION_OK) {
         // The address may carry a password: the message names the server's answer only.
         *aErrP = std::string("cannot connect to the database: ") + (s->db ? PQerrorMessage(s->db) : "out of memory");
@@ -138,6 +142,8 @@ _store *_open(const std::string &aWhere, std::string *aErrP)
         return nullptr;
     }
     PQclear(PQexec(s->db, "SET client_min_messages = warning;"));
+    // The store's texts are valid UTF-8 (sStoreText): the connection says so, whatever the locale.
+    PQsetClientEncoding(s->db, "UTF8");
     return s;
 }
 
@@ -363,7 +369,18 @@ int _load(_store *aS, long aId, _resultsRun *aRunP, std::string *aErrP)
     return 1;
 }
 
+// The connection gone, the server shutting down or starting, out of connections or resources, or a
+// conflict with another writer that a later try clears.
+int _lost(_store *aS)
+{
+    if (PQstatus(aS->db) != CONNECTION_OK)
+        return 1;
+    const std::string st = aS->state;
+    return st.compare(0, 2, "08") == 0 || st.compare(0, 2, "53") == 0 || st.compare(0, 3, "57P") == 0 ||
+           st == "40001" || st == "40P01" || st.empty();
+}
+
 } // namespace
 
 const _storeOps storePgOps = {"postgresql", _open, _close, _script, _begin, _commit, _rollback,
-                              _migrating, _version, _find, _insert, _query, _load};
+                              _migrating, _version, _find, _insert, _query, _load, _lost};
