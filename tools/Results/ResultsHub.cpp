@@ -119,6 +119,7 @@ struct _conn {
     std::chrono::steady_clock::time_point since;
     int phase;         // 0 waiting for or reading a request, 1 answering it, 2 cut off
     bool requestB;     // the current request's first line has come
+    bool idleB;        // waiting after an answer, no byte of another request known
 };
 
 } // namespace
@@ -885,6 +886,7 @@ void _phase(_hub *aHub, MHD_Connection *aC, int aPhase, bool aRequestB)
         return;
     c->phase = aPhase;
     c->requestB = aRequestB;
+    c->idleB = !aRequestB;
     c->since = std::chrono::steady_clock::now();
 }
 
@@ -894,7 +896,7 @@ void _notifyConn(void *aCls, MHD_Connection *aC, void **aSocketPP, MHD_Connectio
     std::lock_guard<std::mutex> lock(hub->connLock);
     if (aToe == MHD_CONNECTION_NOTIFY_STARTED) {
         const MHD_ConnectionInfo *info = MHD_get_connection_info(aC, MHD_CONNECTION_INFO_CONNECTION_FD);
-        _conn *c = new _conn{info ? info->connect_fd : -1, std::chrono::steady_clock::now(), 0, false};
+        _conn *c = new _conn{info ? info->connect_fd : -1, std::chrono::steady_clock::now(), 0, false, false};
         hub->conns.insert(c);
         *aSocketPP = c;
     } else {
@@ -938,7 +940,8 @@ void _watch(_hub *aHub)
         for (_conn *c : aHub->conns) {
             if (c->fd < 0 || c->phase == 2 || now - c->since < (c->phase ? ANSWER_TIME : requestTime))
                 continue;
-            if (c->phase == 0 && c->requestB)
+            // A connection kept open after its answer and idle since is closed without a word.
+            if (c->phase == 0 && !c->idleB)
                 (void)!send(c->fd, k408, sizeof k408 - 1, MSG_DONTWAIT | MSG_NOSIGNAL);
             shutdown(c->fd, SHUT_RDWR);
             c->phase = 2;
