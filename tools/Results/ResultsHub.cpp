@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <deque>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -148,6 +149,13 @@ struct _hub {
     // Runs with their frame times are loaded by one request at a time, and a large submission is
     // read by one at a time: memory stays that of one of each.
     std::mutex heavyLoads, largeSubmits;
+    // The answers are made by workers of their own, apart from the threads that move bytes: pages
+    // by readers, submissions by writers, so that no page waits behind a write.
+    std::mutex jobLock;
+    std::condition_variable jobCv;
+    std::deque<std::function<void()>> reads, writes;
+    std::vector<std::thread> workers;
+    bool closingB = false;
 };
 
 namespace {
@@ -861,6 +869,9 @@ struct _request {
     size_t held = 0;         // body bytes counted in the hub's budget
     size_t dropped = 0;      // bytes let pass after a refusal
     bool firstB = true;      // the handler's first call (headers only) is next
+    bool pendingB = false;   // handed to a worker, the connection suspended meanwhile
+    bool readyB = false;     // the worker's answer is in res
+    _httpResponse res;
     _httpPart *part = nullptr;
     ~_request()
     {
@@ -999,21 +1010,25 @@ MHD_Result _formPart(void *aCls, MHD_ValueKind, const char *aKeyP, const char *a
     return MHD_YES;
 }
 
-// The request whole: its form read, its page or API answer made. Nothing thrown leaves here.
-void _serve(_hub *aHub, MHD_Connection *aC, _request *aR, _httpResponse &aRes)
+// A form's parts from the body (on the connection's thread, which owns it): 0, or -1 when it
+// does not read.
+int _form(MHD_Connection *aC, _request *aR)
+{
+    _httpRequest &req = aR->req;
+    if (!req.is_multipart_form_data() || req.body.empty())
+        return 0;
+    MHD_PostProcessor *pp = MHD_create_post_processor(aC, 65536, _formPart, aR);
+    const bool readB = pp && MHD_post_process(pp, req.body.data(), req.body.size()) == MHD_YES;
+    const bool wholeB = pp && MHD_destroy_post_processor(pp) == MHD_YES;
+    std::string().swap(req.body);
+    return readB && wholeB ? 0 : -1;
+}
+
+// The request whole: its page or API answer made. Nothing thrown leaves here.
+void _serve(_hub *aHub, _request *aR, _httpResponse &aRes)
 {
     try {
         _httpRequest &req = aR->req;
-        if (req.is_multipart_form_data() && !req.body.empty()) {
-            MHD_PostProcessor *pp = MHD_create_post_processor(aC, 65536, _formPart, aR);
-            const bool readB = pp && MHD_post_process(pp, req.body.data(), req.body.size()) == MHD_YES;
-            const bool wholeB = pp && MHD_destroy_post_processor(pp) == MHD_YES;
-            if (!readB || !wholeB) {
-                aRes.status = 400;
-                return _jsonError(aRes, 400, "the form could not be read");
-            }
-            std::string().swap(req.body);
-        }
         std::string method = req.method == "HEAD" ? "GET" : req.method;
         bool pathB = false;
         for (const _router::_route &r : aHub->router.routes) {
@@ -1136,12 +1151,49 @@ MHD_Result _access(void *aCls, MHD_Connection *aC, const char *aUrl, const char 
         *aSizeP = 0;
         return keepB ? MHD_YES : MHD_NO;
     }
+    if (r->readyB)
+        return _answer(aC, r->res);
+    if (r->pendingB)
+        return MHD_YES;
     if (r->status)
         return _refuse(hub, aC, r->status);
     _phase(hub, aC, 1, true);
-    _httpResponse res;
-    _serve(hub, aC, r, res);
-    return _answer(aC, res);
+    if (_form(aC, r)) {
+        _jsonError(r->res, 400, "the form could not be read");
+        return _answer(aC, r->res);
+    }
+    // To a worker; the connection waits, suspended, and is resumed with its answer made.
+    {
+        std::lock_guard<std::mutex> lock(hub->jobLock);
+        if (hub->closingB)
+            return _refuse(hub, aC, 503);
+        r->pendingB = true;
+        MHD_suspend_connection(aC);
+        (r->req.method == "POST" ? hub->writes : hub->reads).push_back([hub, aC, r] {
+            _serve(hub, r, r->res);
+            r->readyB = true;
+            MHD_resume_connection(aC);
+        });
+    }
+    hub->jobCv.notify_all();
+    return MHD_YES;
+}
+
+// A worker: jobs from its queue until the hub closes and the queue is empty.
+void _work(_hub *aHub, std::deque<std::function<void()>> *aQueueP)
+{
+    for (;;) {
+        std::function<void()> job;
+        {
+            std::unique_lock<std::mutex> lock(aHub->jobLock);
+            aHub->jobCv.wait(lock, [&] { return !aQueueP->empty() || aHub->closingB; });
+            if (aQueueP->empty())
+                return;
+            job = std::move(aQueueP->front());
+            aQueueP->pop_front();
+        }
+        job();
+    }
 }
 
 int sHubOpen(const _hubConfig &aConfig, _hub **aHubPP, int *aPortP, std::string *aErrP)
@@ -1174,11 +1226,12 @@ int sHubOpen(const _hubConfig &aConfig, _hub **aHubPP, int *aPortP, std::string 
     }
     // One daemon: a few threads each polling many connections, so that a slow client holds a
     // connection (bounded per client and in all), never a thread.
-    const unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD | (found->ai_family == AF_INET6 ? MHD_USE_IPv6 : 0);
+    const unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME |
+                           (found->ai_family == AF_INET6 ? MHD_USE_IPv6 : 0);
     hub->daemon = MHD_start_daemon(
         flags, (uint16_t)aConfig.port, nullptr, nullptr, _access, hub.get(),
         MHD_OPTION_SOCK_ADDR, found->ai_addr,
-        MHD_OPTION_THREAD_POOL_SIZE, (unsigned)c.threads,
+        MHD_OPTION_THREAD_POOL_SIZE, 2u,
         MHD_OPTION_CONNECTION_LIMIT, (unsigned)c.connections,
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, (unsigned)c.perClient,
         // A request's line and headers fit in this, or it is answered 431 (or 414).
@@ -1197,6 +1250,10 @@ int sHubOpen(const _hubConfig &aConfig, _hub **aHubPP, int *aPortP, std::string 
     }
     *aPortP = info->port;
     hub->watch = std::thread(_watch, hub.get());
+    for (int i = 0; i < c.threads; ++i)
+        hub->workers.emplace_back(_work, hub.get(), &hub->reads);
+    for (int i = 0; i < 4; ++i)
+        hub->workers.emplace_back(_work, hub.get(), &hub->writes);
     *aHubPP = hub.release();
     return 0;
 }
@@ -1217,6 +1274,17 @@ void sHubStop(_hub *aHubP)
 
 void sHubClose(_hub *aHubP)
 {
+    // No new connection; the answers being made are finished (their connections resumed), later
+    // requests answered 503; then the daemon stops.
+    if (aHubP->daemon)
+        MHD_quiesce_daemon(aHubP->daemon);
+    {
+        std::lock_guard<std::mutex> lock(aHubP->jobLock);
+        aHubP->closingB = true;
+    }
+    aHubP->jobCv.notify_all();
+    for (std::thread &w : aHubP->workers)
+        w.join();
     if (aHubP->daemon)
         MHD_stop_daemon(aHubP->daemon);
     aHubP->stoppingB = true;

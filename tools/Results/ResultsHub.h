@@ -13,7 +13,7 @@ struct _hubConfig {
     std::string host;      // the address listened on (loopback unless told)
     int port;              // 0: any free port
     size_t maxUpload;      // bytes of a request's body; more is refused with 413
-    int threads;           // threads serving (each polls many connections); 0: 8
+    int threads;           // pages made at once (submissions: 4 more); 0: 8
     int perClient;         // connections from one address at once, more are closed; 0: 16
     int connections;       // connections at once in all; 0: 512
     int requestSeconds;    // time to send a whole request (line, headers, body); 0: 10
