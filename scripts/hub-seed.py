@@ -157,6 +157,7 @@ def main():
                 conn.executemany(inserts[t], rows[t])
         conn.execute("COMMIT")
         conn.execute("ANALYZE")
+        conn.execute("PRAGMA wal_checkpoint(TRUNCATE)")
         conn.close()
     print("seeded %d runs (%d passes, %d machines) in %.0f s" % (runs, pass_id, len(machine_ids),
                                                                  time.time() - start))

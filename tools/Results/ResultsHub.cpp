@@ -1134,8 +1134,8 @@ bool _body(_hub *aHub, _request *aR, const char *aDataP, size_t aSize)
     return true;
 }
 
-MHD_Result _access(void *aCls, MHD_Connection *aC, const char *aUrl, const char *aMethod, const char *,
-                   const char *aDataP, size_t *aSizeP, void **aReqPP)
+MHD_Result _accessTry(void *aCls, MHD_Connection *aC, const char *aUrl, const char *aMethod, const char *aDataP,
+                      size_t *aSizeP, void **aReqPP)
 {
     _hub *hub = (_hub *)aCls;
     _request *r = (_request *)*aReqPP;
@@ -1177,6 +1177,18 @@ MHD_Result _access(void *aCls, MHD_Connection *aC, const char *aUrl, const char 
     }
     hub->jobCv.notify_all();
     return MHD_YES;
+}
+
+// The library's handler: nothing thrown crosses into it (out of memory closes the connection).
+MHD_Result _access(void *aCls, MHD_Connection *aC, const char *aUrl, const char *aMethod, const char *,
+                   const char *aDataP, size_t *aSizeP, void **aReqPP)
+{
+    try {
+        return _accessTry(aCls, aC, aUrl, aMethod, aDataP, aSizeP, aReqPP);
+    } catch (...) {
+        _log("a request failed before its answer");
+        return MHD_NO;
+    }
 }
 
 // A worker: jobs from its queue until the hub closes and the queue is empty.

@@ -296,6 +296,37 @@ std::string _like(const std::string &aText)
 
 } // namespace
 
+// The runs of the machines whose adapter and processor hold the texts given (none: no condition).
+// The machines' own counts say how many runs that leaves: many, and the runs are best read in the
+// page's order until enough match ("+": not by the machine's index); few, and by their machines,
+// then sorted.
+int _machineFilter(_storeHandle *aHP, const std::string &aAdapter, const std::string &aProcessor, const char *aColumnP,
+                   std::string *aSqlP, std::vector<std::string> *aParamsP, std::string *aErrP)
+{
+    std::string machines;
+    std::vector<std::string> params;
+    const struct { const char *column; const std::string *text; } filterTbl[] = {
+        {"adapter", &aAdapter}, {"processor", &aProcessor}};
+    for (const auto &f : filterTbl)
+        if (!f.text->empty()) {
+            machines += std::string(" AND ") + f.column + " LIKE ? ESCAPE '\\'";
+            params.push_back(_like(*f.text));
+        }
+    if (machines.empty())
+        return 0;
+    std::vector<std::vector<std::string>> share;
+    if (aHP->ops->query(aHP->store,
+                        ("SELECT (SELECT sum(runs) FROM machine WHERE 1 = 1" + machines +
+                         "), (SELECT sum(runs) FROM machine);").c_str(),
+                        params, &share, aErrP))
+        return -1;
+    const bool manyB = share.size() == 1 && share[0].size() == 2 && _number(share[0][0]) * 50 >= _number(share[0][1]);
+    *aSqlP += std::string(manyB ? " AND +" : " AND ") + aColumnP + " IN (SELECT id FROM machine WHERE 1 = 1" +
+              machines + ")";
+    aParamsP->insert(aParamsP->end(), params.begin(), params.end());
+    return 0;
+}
+
 int sStoreList(_storeHandle *aHP, const _storeFilter &aF, std::vector<_storeRunRow> *aRowsP, std::string *aErrP)
 {
     // Only the filters given, so that each database plans for what is asked.
@@ -306,14 +337,8 @@ int sStoreList(_storeHandle *aHP, const _storeFilter &aF, std::vector<_storeRunR
         sql += " AND r.id < ?";
         params.push_back(std::to_string(aF.before));
     }
-    const struct { const char *column; const std::string *text; } filterTbl[] = {
-        {"adapter", &aF.adapter}, {"processor", &aF.processor}};
-    for (const auto &f : filterTbl)
-        if (!f.text->empty()) {
-            sql += std::string(" AND r.machine_id IN (SELECT id FROM machine WHERE ") + f.column +
-                   " LIKE ? ESCAPE '\\')";
-            params.push_back(_like(*f.text));
-        }
+    if (_machineFilter(aHP, aF.adapter, aF.processor, "r.machine_id", &sql, &params, aErrP))
+        return -1;
     sql += " ORDER BY r.id DESC LIMIT ?;";
     params.push_back(std::to_string(aF.limit));
     std::vector<std::vector<std::string>> rows;
@@ -339,14 +364,8 @@ int sStoreBest(_storeHandle *aHP, const _storeBestQuery &aQ, std::vector<_storeB
         sql += " AND t.edition = ?";
         params.push_back(aQ.edition);
     }
-    const struct { const char *column; const std::string *text; } filterTbl[] = {
-        {"adapter", &aQ.adapter}, {"processor", &aQ.processor}};
-    for (const auto &f : filterTbl)
-        if (!f.text->empty()) {
-            sql += std::string(" AND t.machine_id IN (SELECT id FROM machine WHERE ") + f.column +
-                   " LIKE ? ESCAPE '\\')";
-            params.push_back(_like(*f.text));
-        }
+    if (_machineFilter(aHP, aQ.adapter, aQ.processor, "t.machine_id", &sql, &params, aErrP))
+        return -1;
     if (!aQ.option.empty()) {
         sql += " AND EXISTS (SELECT 1 FROM pass p JOIN field f ON f.pass_id = p.id WHERE p.run_id = t.run_id"
                " AND p.number = 1 AND f.section = 'options' AND f.label = ? AND f.value = ?)";
