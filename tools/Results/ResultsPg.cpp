@@ -115,17 +115,18 @@ int _exec(_store *aS, const char *aSqlP, const std::vector<_param> &aParams, _re
     return 0;
 }
 
-// A row of the insert; counts it against the test fault. Its first column (the new id), or 0.
-long long _write(_store *aS, const char *aSqlP, const std::vector<_param> &aParams, std::string *aErrP)
+// aRows rows of the insert; counts them against the test fault. Its first column (the new id), or 0.
+long long _write(_store *aS, const char *aSqlP, const std::vector<_param> &aParams, std::string *aErrP,
+                 long aRows = 1)
 {
-    if (storeFaultAfter >= 0 && aS->rows >= storeFaultAfter) {
+    if (storeFaultAfter >= 0 && aS->rows + aRows > storeFaultAfter) {
         *aErrP = "write failed (test fault after " + std::to_string(storeFaultAfter) + " rows)";
         return -1;
     }
     _result r;
     if (_exec(aS, aSqlP, aParams, &r, aErrP))
         return -1;
-    ++aS->rows;
+    aS->rows += aRows;
     return PQntuples(r.res) > 0 ? r.integer(0, 0) : 0;
 }
 
@@ -260,23 +261,29 @@ long _insert(_store *aS, const _resultsRun &aRun, const std::string &aHash, std:
                    aErrP);
         if (passId < 0)
             return -1;
+        // A pass's fields in one statement and its scores in another: one round trip each.
+        std::string sql = "INSERT INTO field (pass_id, section, seq, label, value) VALUES ";
+        std::vector<_param> params;
         const struct { const char *section; const std::vector<_statsField> *fields; } sectionTbl[] = {
             {"system", &r.system}, {"options", &r.options}};
         for (const auto &sec : sectionTbl)
-            for (size_t i = 0; i < sec.fields->size(); ++i)
-                if (_write(aS, "INSERT INTO field (pass_id, section, seq, label, value) VALUES (?, ?, ?, ?, ?);",
-                           {_int(passId), {sec.section, 0}, _int((long long)i), {(*sec.fields)[i].label, 0},
-                            {(*sec.fields)[i].value, 0}},
-                           aErrP) < 0)
-                    return -1;
+            for (size_t i = 0; i < sec.fields->size(); ++i) {
+                sql += params.empty() ? "(?, ?, ?, ?, ?)" : ", (?, ?, ?, ?, ?)";
+                params.insert(params.end(), {_int(passId), {sec.section, 0}, _int((long long)i),
+                                             {(*sec.fields)[i].label, 0}, {(*sec.fields)[i].value, 0}});
+            }
+        if (!params.empty() && _write(aS, (sql + ";").c_str(), params, aErrP, (long)params.size() / 5) < 0)
+            return -1;
+        sql = "INSERT INTO score (pass_id, seq, test, scored, score, fps) VALUES ";
+        params.clear();
         for (size_t i = 0; i < r.tests.size(); ++i) {
             const _statsTestResult &t = r.tests[i];
-            if (_write(aS, "INSERT INTO score (pass_id, seq, test, scored, score, fps) VALUES (?, ?, ?, ?, ?, ?);",
-                       {_int(passId), _int((long long)i), {t.name, 0}, _int(t.scoredB), _int(t.score),
-                        {_real(t.fps), 0}},
-                       aErrP) < 0)
-                return -1;
+            sql += params.empty() ? "(?, ?, ?, ?, ?, ?)" : ", (?, ?, ?, ?, ?, ?)";
+            params.insert(params.end(), {_int(passId), _int((long long)i), {t.name, 0}, _int(t.scoredB),
+                                         _int(t.score), {_real(t.fps), 0}});
         }
+        if (!params.empty() && _write(aS, (sql + ";").c_str(), params, aErrP, (long)params.size() / 6) < 0)
+            return -1;
         for (int test = 0; test < 64; ++test) {
             long n = 0;
             const std::string data = sStorePackFrames(pass.frames, test, &n);
