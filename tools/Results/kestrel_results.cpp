@@ -45,6 +45,7 @@ const char kUsage[] =
     "             ~/.local/share/kestrel/results.db), or a PostgreSQL server's address\n"
     "             (postgresql://USER@HOST/DATABASE, or ...?host=/socket/folder)\n"
     "  --max-upload MB  the largest request body the hub takes (default 16)\n"
+    "  --threads N      pages made at once (default 8; submissions have 4 workers more)\n"
     "  --per-client N   connections one address may hold open at once (default 16)\n"
     "  --connections N  connections open at once in all (default 512)\n";
 
