@@ -10,9 +10,9 @@ for b in "$KBUILD"/bench/bin/bench_*; do
     [ -x "$b" ] && "$b" "$@"
 done
 
-# The results hub on loopback, on each backend: KESTREL_HUB_RUNS runs (default 10000, each with a
-# frame-time record of 1810 frames: 18 million frame rows) submitted by 16 runners at once, then
-# the comparison page's and a 1000-run list's time at that size.
+# The results hub on loopback, on each backend: a store filled in bulk (KESTREL_HUB_RUNS runs on
+# SQLite, default 100,000; KESTREL_HUB_PG_RUNS on PostgreSQL, default 1,000,000), then 16 readers
+# on its pages while 64 runners submit, for KESTREL_HUB_SECONDS (default 60).
 say "results hub"
 hubdir=$KBUILD/hub-bench
 rm -rf "$hubdir" && mkdir -p "$hubdir"
@@ -20,10 +20,14 @@ KESTREL_REPORT_DIR=$hubdir "$KBUILD/bench/bin/ResultsTest" --gtest_filter=Result
 pgdir=/tmp/kestrel-pg-bench-$$
 pg=$(k_pg_start "$pgdir")
 trap 'k_pg_stop "$pgdir"' EXIT
-"$KROOT/scripts/hub-bench.py" "$KBUILD/bench/bin/kestrel-results" "$hubdir/hub.db" "$hubdir/A-1.txt" \
-    "$hubdir/AFrames-1.csv" "${KESTREL_HUB_RUNS:-10000}" 16 | sed 's/^/sqlite: /'
-"$KROOT/scripts/hub-bench.py" "$KBUILD/bench/bin/kestrel-results" "$pg" "$hubdir/A-1.txt" \
-    "$hubdir/AFrames-1.csv" "${KESTREL_HUB_RUNS:-10000}" 16 | sed 's/^/postgresql: /'
+for backend in sqlite postgresql; do
+    if [ $backend = sqlite ]; then db=$hubdir/hub.db runs=${KESTREL_HUB_RUNS:-100000}; else db=$pg runs=${KESTREL_HUB_PG_RUNS:-1000000}; fi
+    {
+        "$KROOT/scripts/hub-seed.py" "$KBUILD/bench/bin/kestrel-results" "$db" "$hubdir/A-1.txt" "$runs"
+        "$KROOT/scripts/hub-bench.py" "$KBUILD/bench/bin/kestrel-results" "$db" "$hubdir/A-1.txt" \
+            "$hubdir/AFrames-1.csv" "${KESTREL_HUB_SECONDS:-60}"
+    } | sed "s/^/$backend: /"
+done
 k_pg_stop "$pgdir"
 trap - EXIT
 

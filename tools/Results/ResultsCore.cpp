@@ -103,6 +103,9 @@ int sResultsRead(const std::string &aName, const std::string &aText, _resultsFet
         run.wine = rec.wine;
         run.direct3d = rec.direct3d;
         *aIdentityP = "record\n" + text;
+        // Each run's files are its own: one file named for many runs would store its frames many
+        // times over from a small record.
+        std::vector<std::string> named;
         for (const _statsRecordRun &r : rec.runs) {
             _resultsPass pass = {};
             pass.seconds = r.seconds;
@@ -114,6 +117,11 @@ int sResultsRead(const std::string &aName, const std::string &aText, _resultsFet
                     continue;
                 for (char &c : name)
                     c = c == '\\' || c == '/' ? '/' : c;
+                if (std::find(named.begin(), named.end(), name) != named.end()) {
+                    *aErrP = aName + ": " + name + " is named for more than one run";
+                    return -1;
+                }
+                named.push_back(name);
                 std::string body;
                 if (aFetch(aCtxP, name, &body, aErrP))
                     return -1;

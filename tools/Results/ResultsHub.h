@@ -13,7 +13,11 @@ struct _hubConfig {
     std::string host;      // the address listened on (loopback unless told)
     int port;              // 0: any free port
     size_t maxUpload;      // bytes of a request's body; more is refused with 413
-    int threads;           // requests served at once
+    int threads;           // pages made at once (submissions: 4 more); 0: 8
+    int perClient;         // connections from one address at once, more are closed; 0: 16
+    int connections;       // connections at once in all; 0: 512
+    int requestSeconds;    // time to send a whole request (line, headers, body); 0: 10
+    long framesMax;        // frame times one submission may store, and one page load; 0: 500,000
 };
 
 struct _hub;

@@ -2,6 +2,7 @@
 // and migrations as the SQLite file; a lost connection is made again at the next transaction.
 #include <libpq-fe.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -10,13 +11,16 @@
 
 struct _store {
     PGconn *db;
-    long rows;  // written by the open insert, for storeFaultAfter
+    long rows;        // written by the open insert, for storeFaultAfter
+    char state[6];    // the last error's SQLSTATE, "" when it had none
 };
 
 namespace {
 
 int _error(_store *aS, std::string *aErrP, const char *aWhatP, const PGresult *aResP = nullptr)
 {
+    const char *code = aResP ? PQresultErrorField(aResP, PG_DIAG_SQLSTATE) : nullptr;
+    std::snprintf(aS->state, sizeof aS->state, "%s", code ? code : "");
     const char *msg = aResP ? PQresultErrorMessage(aResP) : nullptr;
     if (!msg || !*msg)
         msg = PQerrorMessage(aS->db);
@@ -111,23 +115,24 @@ int _exec(_store *aS, const char *aSqlP, const std::vector<_param> &aParams, _re
     return 0;
 }
 
-// A row of the insert; counts it against the test fault. Its first column (the new id), or 0.
-long long _write(_store *aS, const char *aSqlP, const std::vector<_param> &aParams, std::string *aErrP)
+// aRows rows of the insert; counts them against the test fault. Its first column (the new id), or 0.
+long long _write(_store *aS, const char *aSqlP, const std::vector<_param> &aParams, std::string *aErrP,
+                 long aRows = 1)
 {
-    if (storeFaultAfter >= 0 && aS->rows >= storeFaultAfter) {
+    if (storeFaultAfter >= 0 && aS->rows + aRows > storeFaultAfter) {
         *aErrP = "write failed (test fault after " + std::to_string(storeFaultAfter) + " rows)";
         return -1;
     }
     _result r;
     if (_exec(aS, aSqlP, aParams, &r, aErrP))
         return -1;
-    ++aS->rows;
+    aS->rows += aRows;
     return PQntuples(r.res) > 0 ? r.integer(0, 0) : 0;
 }
 
 _store *_open(const std::string &aWhere, std::string *aErrP)
 {
-    _store *s = new _store{PQconnectdb(aWhere.c_str()), 0};
+    _store *s = new _store{PQconnectdb(aWhere.c_str()), 0, ""};
     if (!s->db || PQstatus(s->db) != CONNECTION_OK) {
         // The address may carry a password: the message names the server's answer only.
         *aErrP = std::string("cannot connect to the database: ") + (s->db ? PQerrorMessage(s->db) : "out of memory");
@@ -138,6 +143,8 @@ _store *_open(const std::string &aWhere, std::string *aErrP)
         return nullptr;
     }
     PQclear(PQexec(s->db, "SET client_min_messages = warning;"));
+    // The store's texts are valid UTF-8 (sStoreText): the connection says so, whatever the locale.
+    PQsetClientEncoding(s->db, "UTF8");
     return s;
 }
 
@@ -254,23 +261,29 @@ long _insert(_store *aS, const _resultsRun &aRun, const std::string &aHash, std:
                    aErrP);
         if (passId < 0)
             return -1;
+        // A pass's fields in one statement and its scores in another: one round trip each.
+        std::string sql = "INSERT INTO field (pass_id, section, seq, label, value) VALUES ";
+        std::vector<_param> params;
         const struct { const char *section; const std::vector<_statsField> *fields; } sectionTbl[] = {
             {"system", &r.system}, {"options", &r.options}};
         for (const auto &sec : sectionTbl)
-            for (size_t i = 0; i < sec.fields->size(); ++i)
-                if (_write(aS, "INSERT INTO field (pass_id, section, seq, label, value) VALUES (?, ?, ?, ?, ?);",
-                           {_int(passId), {sec.section, 0}, _int((long long)i), {(*sec.fields)[i].label, 0},
-                            {(*sec.fields)[i].value, 0}},
-                           aErrP) < 0)
-                    return -1;
+            for (size_t i = 0; i < sec.fields->size(); ++i) {
+                sql += params.empty() ? "(?, ?, ?, ?, ?)" : ", (?, ?, ?, ?, ?)";
+                params.insert(params.end(), {_int(passId), {sec.section, 0}, _int((long long)i),
+                                             {(*sec.fields)[i].label, 0}, {(*sec.fields)[i].value, 0}});
+            }
+        if (!params.empty() && _write(aS, (sql + ";").c_str(), params, aErrP, (long)params.size() / 5) < 0)
+            return -1;
+        sql = "INSERT INTO score (pass_id, seq, test, scored, score, fps) VALUES ";
+        params.clear();
         for (size_t i = 0; i < r.tests.size(); ++i) {
             const _statsTestResult &t = r.tests[i];
-            if (_write(aS, "INSERT INTO score (pass_id, seq, test, scored, score, fps) VALUES (?, ?, ?, ?, ?, ?);",
-                       {_int(passId), _int((long long)i), {t.name, 0}, _int(t.scoredB), _int(t.score),
-                        {_real(t.fps), 0}},
-                       aErrP) < 0)
-                return -1;
+            sql += params.empty() ? "(?, ?, ?, ?, ?, ?)" : ", (?, ?, ?, ?, ?, ?)";
+            params.insert(params.end(), {_int(passId), _int((long long)i), {t.name, 0}, _int(t.scoredB),
+                                         _int(t.score), {_real(t.fps), 0}});
         }
+        if (!params.empty() && _write(aS, (sql + ";").c_str(), params, aErrP, (long)params.size() / 6) < 0)
+            return -1;
         for (int test = 0; test < 64; ++test) {
             long n = 0;
             const std::string data = sStorePackFrames(pass.frames, test, &n);
@@ -363,7 +376,18 @@ int _load(_store *aS, long aId, _resultsRun *aRunP, std::string *aErrP)
     return 1;
 }
 
+// The connection gone, the server shutting down or starting, out of connections or resources, or a
+// conflict with another writer that a later try clears.
+int _lost(_store *aS)
+{
+    if (PQstatus(aS->db) != CONNECTION_OK)
+        return 1;
+    const std::string st = aS->state;
+    return st.compare(0, 2, "08") == 0 || st.compare(0, 2, "53") == 0 || st.compare(0, 3, "57P") == 0 ||
+           st == "40001" || st == "40P01" || st.empty();
+}
+
 } // namespace
 
 const _storeOps storePgOps = {"postgresql", _open, _close, _script, _begin, _commit, _rollback,
-                              _migrating, _version, _find, _insert, _query, _load};
+                              _migrating, _version, _find, _insert, _query, _load, _lost};

@@ -9,12 +9,14 @@
 struct _store {
     sqlite3 *db;
     long rows;  // written by the open insert, for storeFaultAfter
+    int code;   // the last error's result code
 };
 
 namespace {
 
 int _error(_store *aS, std::string *aErrP, const char *aWhatP)
 {
+    aS->code = sqlite3_errcode(aS->db);
     *aErrP = std::string(aWhatP) + ": " + sqlite3_errmsg(aS->db);
     return -1;
 }
@@ -68,7 +70,7 @@ int _write(_store *aS, _stmt &aSt, std::string *aErrP)
 
 _store *_open(const std::string &aWhere, std::string *aErrP)
 {
-    _store *s = new _store{nullptr, 0};
+    _store *s = new _store{nullptr, 0, 0};
     if (sqlite3_open_v2(aWhere.c_str(), &s->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
         *aErrP = "cannot open " + aWhere + ": " + (s->db ? sqlite3_errmsg(s->db) : "out of memory");
         sqlite3_close(s->db);
@@ -76,6 +78,9 @@ _store *_open(const std::string &aWhere, std::string *aErrP)
         return nullptr;
     }
     sqlite3_busy_timeout(s->db, 5000);
+    // Readers never wait for a writer, and a commit is one write of the log, not a rewrite of the
+    // file: a hub answering pages while runs arrive. Safe against a killed process as before.
+    sqlite3_exec(s->db, "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;", nullptr, nullptr, nullptr);
     sqlite3_exec(s->db, "PRAGMA foreign_keys = ON;", nullptr, nullptr, nullptr);
     return s;
 }
@@ -89,7 +94,7 @@ void _close(_store *aS)
 int _script(_store *aS, const char *aSqlP, std::string *aErrP)
 {
     char *msg = nullptr;
-    if (sqlite3_exec(aS->db, aSqlP, nullptr, nullptr, &msg) != SQLITE_OK) {
+    if ((aS->code = sqlite3_exec(aS->db, aSqlP, nullptr, nullptr, &msg)) != SQLITE_OK) {
         *aErrP = msg ? msg : "error";
         sqlite3_free(msg);
         return -1;
@@ -270,7 +275,24 @@ int _load(_store *aS, long aId, _resultsRun *aRunP, std::string *aErrP)
     return 1;
 }
 
+// The file locked by another program past the wait, or the disk failing or full.
+int _lost(_store *aS)
+{
+    switch (aS->code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOMEM:
+    case SQLITE_READONLY:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
 
 const _storeOps storeSqliteOps = {"sqlite", _open, _close, _script, _begin, _commit, _rollback,
-                                  _migrating, _version, _find, _insert, _query, _load};
+                                  _migrating, _version, _find, _insert, _query, _load, _lost};

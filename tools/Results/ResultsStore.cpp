@@ -35,8 +35,126 @@ const char *const storeMigrationTbl[] = {
     "ALTER TABLE run ADD COLUMN direct3d TEXT NOT NULL DEFAULT '';"
     "CREATE TABLE busy (pass_id INTEGER NOT NULL REFERENCES pass(id), test INTEGER NOT NULL,"
     " share REAL NOT NULL, PRIMARY KEY (pass_id, test));",
+    // 4: what the list, the machines and the best runs read, kept per run at import (filled for
+    // the runs stored before by sStoreOpen), so that their pages cost the same at a million runs.
+    // A test's scores are found by its name.
+    "CREATE TABLE machine (id INTEGER PRIMARY KEY, processor TEXT NOT NULL, adapter TEXT NOT NULL,"
+    " runs INTEGER NOT NULL, latest INTEGER NOT NULL, UNIQUE (processor, adapter));"
+    "ALTER TABLE run ADD COLUMN machine_id INTEGER;"
+    "ALTER TABLE run ADD COLUMN passes INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE run ADD COLUMN tests INTEGER NOT NULL DEFAULT 0;"
+    "CREATE INDEX run_machine ON run (machine_id, id);"
+    "CREATE TABLE run_test (run_id INTEGER NOT NULL REFERENCES run(id), test INTEGER NOT NULL,"
+    " mean REAL NOT NULL, passes INTEGER NOT NULL, machine_id INTEGER NOT NULL, edition TEXT NOT NULL,"
+    " PRIMARY KEY (run_id, test));"
+    "CREATE INDEX run_test_best ON run_test (test, mean DESC, run_id);"
+    "CREATE INDEX run_test_machine ON run_test (machine_id, test, mean DESC, run_id);",
 };
 const long storeSchemaVersion = sizeof storeMigrationTbl / sizeof storeMigrationTbl[0];
+
+namespace {
+
+long _number(const std::string &aText)
+{
+    return aText.empty() ? 0 : std::strtol(aText.c_str(), nullptr, 10);
+}
+
+std::string _real(double aV)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", aV);
+    return text;
+}
+
+// The test a score's name belongs to, -1 for none of the benchmark's.
+int _testOf(const std::string &aName)
+{
+    for (int i = 0; i < RESULTS_TEST_NUM; ++i)
+        if (aName == sResultsTestName(i))
+            return i;
+    return -1;
+}
+
+// The first text a pass gives for a system field.
+std::string _system(const _resultsRun &aRun, const char *aLabelP)
+{
+    for (const _resultsPass &p : aRun.passes)
+        for (const _statsField &f : p.results.system)
+            if (f.label == aLabelP)
+                return f.value;
+    return "";
+}
+
+// Inside the open transaction: a run's machine, passes, tests and each test's mean score, as the
+// list and the best runs read them.
+int _summaryWrite(_storeHandle *aHP, long aId, const _resultsRun &aRun, std::string *aErrP)
+{
+    const _storeOps &ops = *aHP->ops;
+    std::vector<std::vector<std::string>> rows;
+    const std::string processor = _system(aRun, "Processor Type"), adapter = _system(aRun, "Display Adapter");
+    if (ops.query(aHP->store,
+                  "INSERT INTO machine (processor, adapter, runs, latest) VALUES (?, ?, 0, 0)"
+                  " ON CONFLICT (processor, adapter) DO NOTHING;",
+                  {processor, adapter}, &rows, aErrP) ||
+        ops.query(aHP->store, "SELECT id FROM machine WHERE processor = ? AND adapter = ?;", {processor, adapter},
+                  &rows, aErrP))
+        return -1;
+    if (rows.size() != 1 || rows[0].size() != 1) {
+        *aErrP = "machine: unexpected rows";
+        return -1;
+    }
+    const std::string machine = rows[0][0];
+    double sum[RESULTS_TEST_NUM] = {};
+    long n[RESULTS_TEST_NUM] = {};
+    unsigned tests = 0;
+    for (const _resultsPass &p : aRun.passes)
+        for (const _statsTestResult &t : p.results.tests) {
+            const int i = _testOf(t.name);
+            if (i < 0 || !t.scoredB)
+                continue;
+            sum[i] += (double)t.score;
+            ++n[i];
+            tests |= 1u << i;
+        }
+    const std::string id = std::to_string(aId);
+    const std::string edition = aRun.passes.empty() ? std::string() : aRun.passes[0].results.version;
+    std::string sql = "INSERT INTO run_test (run_id, test, mean, passes, machine_id, edition) VALUES ";
+    std::vector<std::string> params;
+    for (int i = 0; i < RESULTS_TEST_NUM; ++i) {
+        if (!n[i])
+            continue;
+        sql += params.empty() ? "(?, ?, ?, ?, ?, ?)" : ", (?, ?, ?, ?, ?, ?)";
+        params.insert(params.end(), {id, std::to_string(i), _real(sum[i] / (double)n[i]), std::to_string(n[i]),
+                                     machine, edition});
+    }
+    rows.clear();
+    if (ops.query(aHP->store, "UPDATE run SET machine_id = ?, passes = ?, tests = ? WHERE id = ?;",
+                  {machine, std::to_string(aRun.passes.size()), std::to_string(tests), id}, &rows, aErrP) ||
+        (!params.empty() && ops.query(aHP->store, (sql + ";").c_str(), params, &rows, aErrP)))
+        return -1;
+    // Last, so that the machine's row is held only until the commit just after.
+    return ops.query(aHP->store,
+                     "UPDATE machine SET runs = runs + 1, latest = CASE WHEN latest < CAST(? AS INTEGER)"
+                     " THEN CAST(? AS INTEGER) ELSE latest END WHERE id = CAST(? AS INTEGER);",
+                     {id, id, machine}, &rows, aErrP);
+}
+
+// The summaries of the runs stored before they were kept (the migration's transaction).
+int _summariseAll(_storeHandle *aHP, std::string *aErrP)
+{
+    std::vector<std::vector<std::string>> rows;
+    if (aHP->ops->query(aHP->store, "SELECT id FROM run WHERE machine_id IS NULL ORDER BY id;", {}, &rows, aErrP))
+        return -1;
+    for (const auto &r : rows) {
+        _resultsRun run;
+        const long id = _number(r[0]);
+        if (aHP->ops->load(aHP->store, id, &run, aErrP) != 1 || _summaryWrite(aHP, id, run, aErrP))
+            return -1;
+    }
+    return 0;
+}
+
+} // namespace
 
 int sStoreOpen(const _storeOps &aOps, const std::string &aWhere, _storeHandle *aHP, std::string *aErrP)
 {
@@ -68,7 +186,8 @@ int sStoreOpen(const _storeOps &aOps, const std::string &aWhere, _storeHandle *a
             continue;
         }
         const std::string bump = "UPDATE kestrel_schema SET version = " + std::to_string(have + 1) + ";";
-        if (aOps.script(aHP->store, storeMigrationTbl[have], aErrP) || aOps.script(aHP->store, bump.c_str(), aErrP) ||
+        if (aOps.script(aHP->store, storeMigrationTbl[have], aErrP) ||
+            (have + 1 == 4 && _summariseAll(aHP, aErrP)) || aOps.script(aHP->store, bump.c_str(), aErrP) ||
             aOps.commit(aHP->store, aErrP)) {
             aOps.rollback(aHP->store);
             *aErrP = "schema migration to version " + std::to_string(have + 1) + " failed: " + *aErrP;
@@ -148,9 +267,40 @@ int sStoreLoad(_storeHandle *aHP, long aId, _resultsRun *aRunP, std::string *aEr
     return 1;
 }
 
-int sStoreImport(_storeHandle *aHP, const _resultsRun &aRun, const std::string &aHash, long *aIdP, std::string *aErrP)
+std::string sStoreText(const std::string &aText, size_t aMax)
+{
+    std::string out = sResultsUtf8(aText);
+    for (size_t at; (at = out.find('\0')) != std::string::npos;)
+        out.replace(at, 1, "\xEF\xBF\xBD");
+    if (out.size() > aMax) {
+        size_t cut = aMax;
+        while (cut > 0 && ((unsigned char)out[cut] & 0xC0) == 0x80)
+            --cut;
+        out.resize(cut);
+    }
+    return out;
+}
+
+int sStoreLost(_storeHandle *aHP)
+{
+    return aHP->store ? aHP->ops->lost(aHP->store) : 1;
+}
+
+int sStoreImport(_storeHandle *aHP, const _resultsRun &aRunIn, const std::string &aHash, long *aIdP, std::string *aErrP)
 {
     const _storeOps &ops = *aHP->ops;
+    // Every text as valid UTF-8, whatever code page the machine wrote it in.
+    _resultsRun aRun = aRunIn;
+    for (std::string *t : {&aRun.label, &aRun.source, &aRun.args, &aRun.wine, &aRun.direct3d})
+        *t = sStoreText(*t);
+    for (_resultsPass &p : aRun.passes) {
+        p.results.version = sStoreText(p.results.version);
+        for (std::vector<_statsField> *fields : {&p.results.system, &p.results.options})
+            for (_statsField &f : *fields)
+                f.label = sStoreText(f.label), f.value = sStoreText(f.value);
+        for (_statsTestResult &t : p.results.tests)
+            t.name = sStoreText(t.name);
+    }
     if (ops.begin(aHP->store, aErrP))
         return -1;
     const long found = ops.find(aHP->store, aHash, aErrP);
@@ -160,7 +310,8 @@ int sStoreImport(_storeHandle *aHP, const _resultsRun &aRun, const std::string &
         return found > 0 ? 0 : -1;
     }
     const long id = ops.insert(aHP->store, aRun, aHash, aErrP);
-    if (id < 0 || _insertWatch(aHP, id, aRun, aErrP) || ops.commit(aHP->store, aErrP)) {
+    if (id < 0 || _insertWatch(aHP, id, aRun, aErrP) || _summaryWrite(aHP, id, aRun, aErrP) ||
+        ops.commit(aHP->store, aErrP)) {
         ops.rollback(aHP->store);
         // Another writer may have stored the same run meanwhile (the hash is unique): that is
         // the run stored once, not a failure.
@@ -192,11 +343,6 @@ std::string sStoreHash(const std::string &aBytes)
 
 namespace {
 
-long _number(const std::string &aText)
-{
-    return aText.empty() ? 0 : std::strtol(aText.c_str(), nullptr, 10);
-}
-
 // A text for LIKE, its own wildcards taken literally.
 std::string _like(const std::string &aText)
 {
@@ -211,33 +357,51 @@ std::string _like(const std::string &aText)
 
 } // namespace
 
+// The runs of the machines whose adapter and processor hold the texts given (none: no condition).
+// The machines' own counts say how many runs that leaves: many, and the runs are best read in the
+// page's order until enough match ("+": not by the machine's index); few, and by their machines,
+// then sorted.
+int _machineFilter(_storeHandle *aHP, const std::string &aAdapter, const std::string &aProcessor, const char *aColumnP,
+                   std::string *aSqlP, std::vector<std::string> *aParamsP, std::string *aErrP)
+{
+    std::string machines;
+    std::vector<std::string> params;
+    const struct { const char *column; const std::string *text; } filterTbl[] = {
+        {"adapter", &aAdapter}, {"processor", &aProcessor}};
+    for (const auto &f : filterTbl)
+        if (!f.text->empty()) {
+            machines += std::string(" AND ") + f.column + " LIKE ? ESCAPE '\\'";
+            params.push_back(_like(*f.text));
+        }
+    if (machines.empty())
+        return 0;
+    std::vector<std::vector<std::string>> share;
+    if (aHP->ops->query(aHP->store,
+                        ("SELECT (SELECT sum(runs) FROM machine WHERE 1 = 1" + machines +
+                         "), (SELECT sum(runs) FROM machine);").c_str(),
+                        params, &share, aErrP))
+        return -1;
+    const bool manyB = share.size() == 1 && share[0].size() == 2 && _number(share[0][0]) * 50 >= _number(share[0][1]);
+    *aSqlP += std::string(manyB ? " AND +" : " AND ") + aColumnP + " IN (SELECT id FROM machine WHERE 1 = 1" +
+              machines + ")";
+    aParamsP->insert(aParamsP->end(), params.begin(), params.end());
+    return 0;
+}
+
 int sStoreList(_storeHandle *aHP, const _storeFilter &aF, std::vector<_storeRunRow> *aRowsP, std::string *aErrP)
 {
-    // The first pass's fields name the machine; a test counts when any pass scored it.
-    static const char kColumns[] =
-        "SELECT r.id AS id, r.imported AS imported, r.label AS label, r.source AS source,"
-        " (SELECT count(*) FROM pass p WHERE p.run_id = r.id) AS passes,"
-        " (SELECT f.value FROM field f JOIN pass p ON f.pass_id = p.id WHERE p.run_id = r.id AND"
-        "  f.section = 'system' AND f.label = 'Display Adapter' ORDER BY p.number LIMIT 1) AS adapter,"
-        " (SELECT f.value FROM field f JOIN pass p ON f.pass_id = p.id WHERE p.run_id = r.id AND"
-        "  f.section = 'system' AND f.label = 'Processor Type' ORDER BY p.number LIMIT 1) AS processor,"
-        " (SELECT sum(DISTINCT CAST(1 AS BIGINT) << CAST(s.seq AS INTEGER)) FROM score s JOIN pass p"
-        "  ON s.pass_id = p.id WHERE p.run_id = r.id AND s.scored = 1 AND s.seq < 32) AS tests FROM run r";
-    // Unfiltered, the machine's fields are looked up for the page's runs only (not for the runs an
-    // offset skips, which a database may well compute and throw away).
-    std::string sql;
+    // Only the filters given, so that each database plans for what is asked.
+    std::string sql = "SELECT r.id, r.imported, r.label, r.source, r.passes, m.adapter, m.processor, r.tests"
+                      " FROM run r LEFT JOIN machine m ON m.id = r.machine_id WHERE 1 = 1";
     std::vector<std::string> params;
-    if (aF.adapter.empty() && aF.processor.empty()) {
-        sql = std::string(kColumns) +
-              " WHERE r.id IN (SELECT id FROM run ORDER BY id DESC LIMIT ? OFFSET ?) ORDER BY r.id DESC;";
-    } else {
-        sql = std::string("SELECT id, imported, label, source, passes, adapter, processor, tests FROM (") + kColumns +
-              ") x WHERE (? = '' OR adapter LIKE ? ESCAPE '\\') AND (? = '' OR processor LIKE ? ESCAPE '\\')"
-              " ORDER BY id DESC LIMIT ? OFFSET ?;";
-        params = {aF.adapter, _like(aF.adapter), aF.processor, _like(aF.processor)};
+    if (aF.before > 0) {
+        sql += " AND r.id < ?";
+        params.push_back(std::to_string(aF.before));
     }
+    if (_machineFilter(aHP, aF.adapter, aF.processor, "r.machine_id", &sql, &params, aErrP))
+        return -1;
+    sql += " ORDER BY r.id DESC LIMIT ?;";
     params.push_back(std::to_string(aF.limit));
-    params.push_back(std::to_string(aF.offset));
     std::vector<std::vector<std::string>> rows;
     if (aHP->ops->query(aHP->store, sql.c_str(), params, &rows, aErrP))
         return -1;
@@ -254,26 +418,25 @@ int sStoreList(_storeHandle *aHP, const _storeFilter &aF, std::vector<_storeRunR
 
 int sStoreBest(_storeHandle *aHP, const _storeBestQuery &aQ, std::vector<_storeBestRow> *aRowsP, std::string *aErrP)
 {
-    static const char kSql[] =
-        "SELECT r.id, r.label, avg(s.score), count(*),"
-        " (SELECT f.value FROM field f JOIN pass q ON f.pass_id = q.id WHERE q.run_id = r.id AND"
-        "  f.section = 'system' AND f.label = 'Display Adapter' ORDER BY q.number LIMIT 1),"
-        " (SELECT f.value FROM field f JOIN pass q ON f.pass_id = q.id WHERE q.run_id = r.id AND"
-        "  f.section = 'system' AND f.label = 'Processor Type' ORDER BY q.number LIMIT 1)"
-        " FROM score s JOIN pass p ON s.pass_id = p.id JOIN run r ON p.run_id = r.id"
-        " WHERE s.seq = CAST(? AS INTEGER) AND s.scored = 1 AND (? = '' OR p.version = ?)"
-        " AND (? = '' OR EXISTS (SELECT 1 FROM field f WHERE f.pass_id = p.id AND f.section = 'system' AND"
-        "  f.label = 'Display Adapter' AND f.value LIKE ? ESCAPE '\\'))"
-        " AND (? = '' OR EXISTS (SELECT 1 FROM field f WHERE f.pass_id = p.id AND f.section = 'system' AND"
-        "  f.label = 'Processor Type' AND f.value LIKE ? ESCAPE '\\'))"
-        " AND (? = '' OR EXISTS (SELECT 1 FROM field f WHERE f.pass_id = p.id AND f.section = 'options' AND"
-        "  f.label = ? AND f.value = ?))"
-        " GROUP BY r.id, r.label ORDER BY avg(s.score) DESC, r.id LIMIT ?;";
+    std::string sql = "SELECT t.run_id, r.label, t.mean, t.passes, m.adapter, m.processor FROM run_test t"
+                      " JOIN run r ON r.id = t.run_id JOIN machine m ON m.id = t.machine_id WHERE t.test = ?";
+    std::vector<std::string> params = {std::to_string(aQ.test)};
+    if (!aQ.edition.empty()) {
+        sql += " AND t.edition = ?";
+        params.push_back(aQ.edition);
+    }
+    if (_machineFilter(aHP, aQ.adapter, aQ.processor, "t.machine_id", &sql, &params, aErrP))
+        return -1;
+    if (!aQ.option.empty()) {
+        sql += " AND EXISTS (SELECT 1 FROM pass p JOIN field f ON f.pass_id = p.id WHERE p.run_id = t.run_id"
+               " AND p.number = 1 AND f.section = 'options' AND f.label = ? AND f.value = ?)";
+        params.push_back(aQ.option);
+        params.push_back(aQ.optionValue);
+    }
+    sql += " ORDER BY t.mean DESC, t.run_id LIMIT ?;";
+    params.push_back(std::to_string(aQ.limit));
     std::vector<std::vector<std::string>> rows;
-    if (aHP->ops->query(aHP->store, kSql,
-                        {std::to_string(aQ.test), aQ.edition, aQ.edition, aQ.adapter, _like(aQ.adapter), aQ.processor,
-                         _like(aQ.processor), aQ.option, aQ.option, aQ.optionValue, std::to_string(aQ.limit)},
-                        &rows, aErrP))
+    if (aHP->ops->query(aHP->store, sql.c_str(), params, &rows, aErrP))
         return -1;
     for (const auto &r : rows) {
         if (r.size() != 6) {
@@ -288,10 +451,46 @@ int sStoreBest(_storeHandle *aHP, const _storeBestQuery &aQ, std::vector<_storeB
 
 long sStoreCount(_storeHandle *aHP, std::string *aErrP)
 {
+    // Each run counts in its machine's row: a small table's sum, not a million rows counted.
     std::vector<std::vector<std::string>> rows;
-    if (aHP->ops->query(aHP->store, "SELECT count(*) FROM run;", {}, &rows, aErrP))
+    if (aHP->ops->query(aHP->store, "SELECT sum(runs) FROM machine;", {}, &rows, aErrP))
         return -1;
     return rows.size() == 1 && rows[0].size() == 1 ? _number(rows[0][0]) : -1;
+}
+
+int sStoreMachines(_storeHandle *aHP, const std::string &aProcessor, const std::string &aAdapter, long aLimit,
+                   std::vector<_storeMachineRow> *aRowsP, std::string *aErrP)
+{
+    std::vector<std::vector<std::string>> rows;
+    const bool firstB = aProcessor.empty() && aAdapter.empty();
+    const std::string sql = std::string("SELECT processor, adapter, runs, latest FROM machine WHERE runs > 0") +
+                            (firstB ? "" : " AND (processor > ? OR (processor = ? AND adapter > ?))") +
+                            " ORDER BY processor, adapter LIMIT ?;";
+    std::vector<std::string> params;
+    if (!firstB)
+        params = {aProcessor, aProcessor, aAdapter};
+    params.push_back(std::to_string(aLimit));
+    if (aHP->ops->query(aHP->store, sql.c_str(), params, &rows, aErrP))
+        return -1;
+    for (const auto &r : rows)
+        if (r.size() == 4)
+            aRowsP->push_back(_storeMachineRow{r[0], r[1], _number(r[2]), _number(r[3])});
+    return 0;
+}
+
+long long sStoreFrameCount(_storeHandle *aHP, const std::vector<long> &aIds, std::string *aErrP)
+{
+    long long total = 0;
+    for (long id : aIds) {
+        std::vector<std::vector<std::string>> rows;
+        if (aHP->ops->query(aHP->store,
+                            "SELECT sum(f.count) FROM frames f JOIN pass p ON f.pass_id = p.id WHERE p.run_id = ?;",
+                            {std::to_string(id)}, &rows, aErrP))
+            return -1;
+        if (rows.size() == 1 && rows[0].size() == 1)
+            total += std::strtoll(rows[0][0].c_str(), nullptr, 10);
+    }
+    return total;
 }
 
 int sStoreTokenAdd(_storeHandle *aHP, const std::string &aName, std::string *aTokenP, std::string *aErrP)

@@ -44,6 +44,9 @@ struct _storeOps {
                  std::vector<std::vector<std::string>> *aRowsP, std::string *aErrP);
     // 1 loaded, 0 no such run, -1 error.
     int (*load)(_store *aStoreP, long aId, _resultsRun *aRunP, std::string *aErrP);
+    // After an error: 1 when it means the store cannot be reached now (server gone, busy, disk
+    // full), so the same request may succeed later; 0 when the store refused the request itself.
+    int (*lost)(_store *aStoreP);
 };
 
 extern const _storeOps storeSqliteOps;
@@ -71,16 +74,18 @@ int sStoreImport(_storeHandle *aHP, const _resultsRun &aRun, const std::string &
 // A stored run with everything kept of it: 1 loaded, 0 no such run, -1 error.
 int sStoreLoad(_storeHandle *aHP, long aId, _resultsRun *aRunP, std::string *aErrP);
 
-// Which runs a list shows: newest first, aLimit from aOffset, where the adapter and the processor
-// hold the given texts (empty: any).
+// Which runs a list shows: newest first, at most aLimit of those older than aBefore (0: from the
+// newest), where the adapter and the processor hold the given texts (empty: any). Keyset paging:
+// a page costs the same at the end of a million runs as at the start.
 struct _storeFilter {
-    long limit, offset;
+    long limit, before;
     std::string adapter, processor;
 };
 int sStoreList(_storeHandle *aHP, const _storeFilter &aF, std::vector<_storeRunRow> *aRowsP, std::string *aErrP);
-// The best runs of one test (benchmark row): each run's mean score over the passes that scored it,
-// highest first, of the runs whose passes match: edition (the results file's version, exact), adapter
-// and processor (texts held), and one option ("Group/Label", its value exact).
+// The best runs of one test (benchmark row, its scores found by the test's name): each run's mean
+// score over the passes that scored it, highest first, of the runs that match: edition (the first
+// pass's results file version, exact), adapter and processor (texts held), and one option of the
+// first pass ("Group/Label", its value exact).
 struct _storeBestQuery {
     int test;
     long limit;
@@ -96,6 +101,24 @@ int sStoreBest(_storeHandle *aHP, const _storeBestQuery &aQ, std::vector<_storeB
 
 // How many runs are stored, -1 on error.
 long sStoreCount(_storeHandle *aHP, std::string *aErrP);
+
+// The machines (processor and adapter as the first pass names them) with their run counts and
+// latest run, by processor then adapter, at most aLimit after (aProcessor, aAdapter) (both empty:
+// from the first).
+struct _storeMachineRow {
+    std::string processor, adapter;
+    long runs, latest;
+};
+int sStoreMachines(_storeHandle *aHP, const std::string &aProcessor, const std::string &aAdapter, long aLimit,
+                   std::vector<_storeMachineRow> *aRowsP, std::string *aErrP);
+// Frame records the given runs hold in all, -1 on error: what loading them would cost.
+long long sStoreFrameCount(_storeHandle *aHP, const std::vector<long> &aIds, std::string *aErrP);
+// After a failed call: whether the store could not be reached (1) or refused the request (0).
+int sStoreLost(_storeHandle *aHP);
+
+// Text as the store keeps it: valid UTF-8 without NUL (bytes that are neither as U+FFFD), the
+// same on every backend; cut to at most aMax bytes on a character's boundary.
+std::string sStoreText(const std::string &aText, size_t aMax = (size_t)-1);
 
 // Write tokens: a new one for aName (its text returned once, only its hash kept), and whether a
 // text is one (1 yes, 0 no, -1 error).

@@ -28,6 +28,7 @@ const char kUsage[] =
     "       kestrel-results [--db FILE] compare ID ID...\n"
     "       kestrel-results [--db FILE] report ID... --out FILE.html\n"
     "       kestrel-results [--db FILE] serve [--listen HOST:PORT] [--max-upload MB] [--threads N]\n"
+    "             [--per-client N] [--connections N]\n"
     "       kestrel-results [--db FILE] token add NAME | token list | token remove NAME\n"
     "  import   results files (Kestrel.txt), frame-time records (KestrelFrames.csv) and KestrelRun's\n"
     "           run records (with the files they name); each file is stored whole or not at all, and\n"
@@ -44,7 +45,10 @@ const char kUsage[] =
     "  --db FILE  the database (default: $XDG_DATA_HOME/kestrel/results.db, or\n"
     "             ~/.local/share/kestrel/results.db), or a PostgreSQL server's address\n"
     "             (postgresql://USER@HOST/DATABASE, or ...?host=/socket/folder)\n"
-    "  --max-upload MB  the largest request the hub takes (default 256)\n";
+    "  --max-upload MB  the largest request body the hub takes (default 16)\n"
+    "  --threads N      pages made at once (default 8; submissions have 4 workers more)\n"
+    "  --per-client N   connections one address may hold open at once (default 16)\n"
+    "  --connections N  connections open at once in all (default 512)\n";
 
 int Fail(const std::string &aMessage)
 {
@@ -214,9 +218,11 @@ int Show(const _resultsRun &aRun)
 }
 
 // Serves until SIGINT or SIGTERM, which one thread waits for and answers by stopping the hub.
-int Serve(const std::string &aDb, const std::string &aListen, long aMaxMb, long aThreads)
+int Serve(const std::string &aDb, const std::string &aListen, long aMaxMb, long aThreads, long aPerClient,
+          long aConnections)
 {
-    _hubConfig c = {aDb, "127.0.0.1", 8080, (size_t)aMaxMb * 1024 * 1024, (int)aThreads};
+    _hubConfig c = {aDb, "127.0.0.1", 8080, (size_t)aMaxMb * 1024 * 1024, (int)aThreads, (int)aPerClient,
+                    (int)aConnections, 0, 0};
     if (!aListen.empty()) {
         const size_t colon = aListen.rfind(':');
         char *end = nullptr;
@@ -259,7 +265,7 @@ int main(int aArgc, char **aArgv)
     if (common >= 0)
         return common;
     std::string db, out, command, listen;
-    long maxMb = 256, threads = 8;
+    long maxMb = 16, threads = 8, perClient = 16, connections = 512;
     std::vector<std::string> rest;
     for (int i = 1; i < aArgc; ++i) {
         const std::string arg = aArgv[i];
@@ -272,6 +278,11 @@ int main(int aArgc, char **aArgv)
         else if (arg == "--max-upload" && i + 1 < aArgc && (maxMb = std::atol(aArgv[++i])) > 0 && maxMb <= 2000)
             ;
         else if (arg == "--threads" && i + 1 < aArgc && (threads = std::atol(aArgv[++i])) > 0 && threads <= 256)
+            ;
+        else if (arg == "--per-client" && i + 1 < aArgc && (perClient = std::atol(aArgv[++i])) > 0 && perClient <= 4096)
+            ;
+        else if (arg == "--connections" && i + 1 < aArgc && (connections = std::atol(aArgv[++i])) > 0 &&
+                 connections <= 4096)
             ;
         else if (command.empty() && arg.compare(0, 2, "--") != 0)
             command = arg;
@@ -302,7 +313,7 @@ int main(int aArgc, char **aArgv)
                    !(rest[0] == "list" && rest.size() == 1)))
         return sToolArgsUsage(kUsage);
     if (command == "serve")
-        return Serve(db.empty() ? DefaultDb() : db, listen, maxMb, threads);
+        return Serve(db.empty() ? DefaultDb() : db, listen, maxMb, threads, perClient, connections);
 
     _storeHandle h = {};
     std::string err;

@@ -6,6 +6,8 @@
 
 #include <httplib.h>
 
+#include <algorithm>
+#include <csignal>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -25,15 +27,17 @@ protected:
     std::thread serving;
     std::string token;
 
-    void Start(size_t aMaxUpload = 4 * 1024 * 1024)
+    void Start(size_t aMaxUpload = 4 * 1024 * 1024, long aFramesMax = 0)
     {
         ASSERT_EQ(db.error, "");
+        // A refused body is not read to its end: the client's write then fails, without a signal.
+        signal(SIGPIPE, SIG_IGN);
         std::string err;
         _storeHandle h = {};
         ASSERT_EQ(sStoreOpen(*db.ops, db.where, &h, &err), 0) << err;
         ASSERT_EQ(sStoreTokenAdd(&h, "lab", &token, &err), 0) << err;
         sStoreClose(&h);
-        ASSERT_EQ(sHubOpen(_hubConfig{db.where, "127.0.0.1", 0, aMaxUpload, 8}, &hub, &port, &err), 0) << err;
+        ASSERT_EQ(sHubOpen(_hubConfig{db.where, "127.0.0.1", 0, aMaxUpload, 8, 256, 0, 0, aFramesMax}, &hub, &port, &err), 0) << err;
         serving = std::thread([this] { sHubRun(hub); });
     }
     void TearDown() override
@@ -147,7 +151,11 @@ TEST_P(ResultsHub, StoresOnceRefusesWhatItMustAndLists)
     EXPECT_LT(list->body.find("\"id\":" + std::to_string(idB)), list->body.find("\"id\":" + std::to_string(idA)))
         << "newest first: " << list->body;
     EXPECT_NE(list->body.find("\"label\":\"bench 1\""), std::string::npos) << list->body;
-    auto page = c.Get("/api/runs?limit=1&offset=1");
+    // Keyset pages: "next" names where the next page starts.
+    auto newest = c.Get("/api/runs?limit=1");
+    ASSERT_TRUE(newest);
+    EXPECT_NE(newest->body.find("\"next\":" + std::to_string(idB)), std::string::npos) << newest->body;
+    auto page = c.Get(("/api/runs?limit=1&before=" + std::to_string(idB)).c_str());
     ASSERT_TRUE(page);
     EXPECT_EQ(_id(page->body.substr(page->body.find("\"runs\""))), idA) << page->body;
     auto one = c.Get(("/api/runs/" + std::to_string(idB)).c_str());
@@ -195,6 +203,120 @@ TEST_P(ResultsHub, EscapesWhatAMachineSent)
                 << path;
         }
     }
+}
+
+// The results file's score blocks in another order: every page reads a score by its test's name.
+std::string _reordered(const std::string &aText)
+{
+    const size_t from = aText.find("<", aText.find("[Score]")), to = aText.find("----", from);
+    std::vector<std::string> blocks;
+    for (size_t at = from; at < to;) {
+        const size_t end = std::min(aText.find("\n\n", at) + 2, to);
+        blocks.push_back(aText.substr(at, end - at));
+        at = end;
+    }
+    std::string out = aText.substr(0, from);
+    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it)
+        out += *it;
+    return out + aText.substr(to);
+}
+
+// What a machine may send that is not as it should be: text in another code page or cut mid
+// character is kept as the same valid UTF-8 on both backends, scores in another order are read by
+// name, a record naming one file for many runs and too many frame times are refused, and what
+// a reader asks that names nothing is refused or finds nothing, never a database error.
+TEST_P(ResultsHub, ReadsWhatAMachineSentTheSameOnEveryBackend)
+{
+    Start(4 * 1024 * 1024, 5000);
+    httplib::Client c = Client();
+    const struct { const char *adapter; } textTbl[] = {
+        {"Caf\xE9 Graphics"}, {"\x83\x65\x83\x58\x83\x67 Adapter"}, {"Cut \xE3\x81"}, {"Overlong \xC0\xAF \xF5\x80"},
+    };
+    for (const auto &t : textTbl) {
+        auto res = c.Post("/api/runs", _auth(token), _results(kMachineA[0], t.adapter), "text/plain");
+        ASSERT_TRUE(res);
+        ASSERT_EQ(res->status, 201) << t.adapter << " " << res->body;
+        auto run = c.Get(("/api/runs/" + std::to_string(_id(res->body))).c_str());
+        ASSERT_TRUE(run);
+        EXPECT_NE(run->body.find(sHubJson(sStoreText(t.adapter))), std::string::npos) << t.adapter << run->body;
+    }
+    const std::string label = std::string(199, 'a') + "\xC3\xA9";
+    auto cut = c.Post("/api/runs?label=" + std::string(199, 'a') + "%C3%A9", _auth(token),
+                      _results(kMachineA[1], "Adapter L"), "text/plain");
+    ASSERT_TRUE(cut);
+    ASSERT_EQ(cut->status, 201) << cut->body;
+    auto labelled = c.Get("/api/runs?limit=1");
+    ASSERT_TRUE(labelled);
+    EXPECT_NE(labelled->body.find("\"label\":\"" + std::string(199, 'a') + "\""), std::string::npos);
+
+    // The same scores in the file's order and reversed: the best of each test is the same.
+    const std::string plain = _results(kMachineB[0], "Adapter P");
+    const std::string reversed = _reordered(_results(kMachineB[0], "Adapter R"));
+    ASSERT_NE(reversed, _results(kMachineB[0], "Adapter R"));
+    for (const std::string *body : {&plain, &reversed}) {
+        auto res = c.Post("/api/runs", _auth(token), *body, "text/plain");
+        ASSERT_TRUE(res);
+        ASSERT_EQ(res->status, 201) << res->body;
+    }
+    for (int test = 0; test < RESULTS_TEST_NUM; ++test) {
+        std::string means[2];
+        for (int k = 0; k < 2; ++k) {
+            auto best = c.Get(("/api/best?test=" + std::to_string(test) + "&adapter=Adapter%20" + "PR"[k]).c_str());
+            ASSERT_TRUE(best);
+            const size_t at = best->body.find("\"mean\":");
+            ASSERT_NE(at, std::string::npos) << best->body;
+            means[k] = best->body.substr(at, best->body.find(',', at) - at);
+        }
+        EXPECT_EQ(means[0], means[1]) << sResultsTestName(test);
+    }
+    auto list = c.Get("/api/runs?adapter=Adapter%20R");
+    ASSERT_TRUE(list);
+    EXPECT_NE(list->body.find("\"tests\":[0,1,2,3,4,5,6,7,8,9]"), std::string::npos) << list->body;
+
+    // One frame-time file named for every run of a record; then more frame times than the hub takes.
+    Dir dir;
+    _statsRecord rec;
+    rec.started = "2026-12-08 05:00:00";
+    httplib::MultipartFormDataItems form = {{"file", _frames(1, 10, 20), "F.csv", "text/plain"}};
+    for (long k = 1; k <= 3; ++k) {
+        const std::string r = "R-" + std::to_string(k) + ".txt";
+        rec.runs.push_back({k, 60, r, "F.csv"});
+        form.push_back({"file", _results(kMachineA[k - 1], "Adapter F"), r, "text/plain"});
+    }
+    form.push_back({"run", sStatsWriteRecord(rec), "F.run", "text/plain"});
+    auto once = c.Post("/api/runs", _auth(token), form);
+    ASSERT_TRUE(once);
+    EXPECT_EQ(once->status, 400);
+    EXPECT_NE(once->body.find("F.csv is named for more than one run"), std::string::npos) << once->body;
+    httplib::MultipartFormDataItems many = {{"run", _results(kMachineA[0], "Adapter M"), "M.txt", "text/plain"},
+                                            {"frames", _frames(1, 1, 20), "MFrames.csv", "text/plain"}};
+    auto tooMany = c.Post("/api/runs", _auth(token), many);
+    ASSERT_TRUE(tooMany);
+    EXPECT_EQ(tooMany->status, 413) << tooMany->body;
+    const long runs = Count("run");
+
+    const struct { const char *path; int status; const char *holds; } readTbl[] = {
+        {"/api/runs?adapter=%FF%FF%FF", 200, "\"runs\":[]"}, {"/api/runs?processor=%00", 200, "\"runs\":[]"},
+        {"/?adapter=%C3", 200, "Runs"},               {"/best?processor=%FF%FE", 200, "Best runs"},
+        {"/api/best?test=99", 400, "test="},           {"/best?test=10", 400, "test="},
+        {"/api/best?test=-1", 400, "test="},           {"/machines?after_processor=%FF", 200, "Machines"},
+    };
+    for (const auto &r : readTbl) {
+        auto res = c.Get(r.path);
+        ASSERT_TRUE(res) << r.path;
+        EXPECT_EQ(res->status, r.status) << r.path;
+        EXPECT_NE(res->body.find(r.holds), std::string::npos) << r.path << " " << res->body;
+        EXPECT_FALSE(res->has_header("EXCEPTION_WHAT")) << r.path;
+        for (const char *internal : {"ERROR:", "invalid byte sequence", "SQL", "sqlite"})
+            EXPECT_EQ(res->body.find(internal), std::string::npos) << r.path << " " << res->body;
+    }
+    // A token is taken exactly as sent.
+    for (const std::string &auth : {"Bearer%20" + token, "Bearer  " + token, "bearer " + token, "Bearer " + token + " x"}) {
+        auto res = c.Post("/api/runs", {{"Authorization", auth}}, _results(kMachineB[1], "Adapter T"), "text/plain");
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, 401) << auth;
+    }
+    EXPECT_EQ(Count("run"), runs);
 }
 
 // Many runners at once, every run sent twice: each stored exactly once.

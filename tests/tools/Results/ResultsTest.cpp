@@ -107,17 +107,17 @@ TEST_P(ResultsStore, ListsPagesAndChecksTokens)
         ASSERT_EQ(sStoreImport(&h, run, sStoreHash(identity), &id, &err), 1) << err;
     }
     EXPECT_EQ(sStoreCount(&h, &err), 3);
-    const struct { long limit, offset; const char *adapter; std::vector<long> ids; } pageTbl[] = {
-        {10, 0, "", {3, 2, 1}}, {2, 1, "", {2, 1}}, {10, 0, "Adapter B", {2}},
-        {10, 0, "50%_", {3}},   {10, 0, "0%x", {}},  {10, 5, "", {}},
+    const struct { long limit, before; const char *adapter; std::vector<long> ids; } pageTbl[] = {
+        {10, 0, "", {3, 2, 1}}, {2, 3, "", {2, 1}}, {10, 0, "Adapter B", {2}},
+        {10, 0, "50%_", {3}},   {10, 0, "0%x", {}},  {10, 1, "", {}},
     };
     for (const auto &p : pageTbl) {
         std::vector<_storeRunRow> rows;
-        ASSERT_EQ(sStoreList(&h, _storeFilter{p.limit, p.offset, p.adapter, ""}, &rows, &err), 0) << err;
+        ASSERT_EQ(sStoreList(&h, _storeFilter{p.limit, p.before, p.adapter, ""}, &rows, &err), 0) << err;
         std::vector<long> ids;
         for (const _storeRunRow &r : rows)
             ids.push_back(r.id);
-        EXPECT_EQ(ids, p.ids) << p.limit << " " << p.offset << " " << p.adapter;
+        EXPECT_EQ(ids, p.ids) << p.limit << " " << p.before << " " << p.adapter;
         if (!rows.empty() && rows[0].id == 3) {
             EXPECT_EQ(rows[0].passes, 3);
             EXPECT_EQ(rows[0].tests, 0x3FFu);
