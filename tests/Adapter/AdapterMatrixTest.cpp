@@ -406,7 +406,7 @@ protected:
         EXPECT_TRUE(odd.empty()) << aDef.name << ": failed device calls the adapter did not cause:\n" << odd;
         row.seconds = (int)((GetTickCount() - t0) / 1000);
         std::printf("[%s %s] %d s: adapter \"%s\"; devices %s; modes %s; demo %s; failed calls %d (%d refused by the "
-                    "adapter, which refused %d)\n",
+                    "adapter, which refused %d); textures not made %d\n",
                     row.profile.c_str(), row.edition.c_str(), row.seconds, row.adapter.c_str(), row.devices.c_str(),
                     row.modes.c_str(), row.demo.c_str(), row.failedCalls, row.explained, row.refusals, row.textureLost);
         std::fflush(stdout);
