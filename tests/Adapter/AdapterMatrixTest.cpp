@@ -496,8 +496,18 @@ std::string Capture(const _adapterDef &aDef, const char *aScene, int aRow, const
     const std::string dir = gWork + "\\pictures\\" + aDef.name;
     CreateDirectoryA((gWork + "\\pictures").c_str(), nullptr);
     CreateDirectoryA(dir.c_str(), nullptr);
-    const std::string path = dir + "\\" + aScene + "_" + aFrame + ".bmp";
-    DeleteFileA(path.c_str());
+    // The viewer names the file by the frame it reached: <scene>_<frame>.bmp.
+    const std::string pattern = dir + "\\" + aScene + "_*.bmp";
+    auto found = [&]() -> std::string {
+        WIN32_FIND_DATAA data;
+        HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE)
+            return "";
+        FindClose(find);
+        return dir + "\\" + data.cFileName;
+    };
+    for (std::string old; !(old = found()).empty();)
+        DeleteFileA(old.c_str());
     std::string cmd = "\"" + gWork + "\\KsxView.exe\" " + aScene + " --bench " + std::to_string(aRow) +
                       " --size 640x480 --frames " + aFrame + " --out \"" + dir + "\" --format bmp";
     STARTUPINFOA si = {};
@@ -510,7 +520,7 @@ std::string Capture(const _adapterDef &aDef, const char *aScene, int aRow, const
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
     SetEnvironmentVariableA("KESTREL_ADAPTER", nullptr);
-    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? "" : path;
+    return found();
 }
 
 // Mean absolute difference per channel (0..255) and the share of pixels differing by more than 48.
