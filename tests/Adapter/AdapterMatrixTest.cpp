@@ -7,6 +7,8 @@
 
 #include "Driver.h"
 
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -73,6 +75,36 @@ std::vector<std::string> Lines(const std::string &aText)
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
+}
+
+// Ends the test's own copies of the program still running (a run the runner gave up on leaves
+// its Kestrel behind), by process id; the program's own folder is left alone.
+void EndCopies()
+{
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE)
+        return;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snap, &entry); more; more = Process32Next(snap, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, "Kestrel.exe") != 0 && lstrcmpiA(entry.szExeFile, "KsxView.exe") != 0)
+            continue;
+        HANDLE mods = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, entry.th32ProcessID);
+        MODULEENTRY32 mod = {};
+        mod.dwSize = sizeof mod;
+        const bool ours = mods != INVALID_HANDLE_VALUE && Module32First(mods, &mod) &&
+                          std::string(mod.szExePath).rfind(gWork + "\\", 0) == 0;
+        if (mods != INVALID_HANDLE_VALUE)
+            CloseHandle(mods);
+        if (!ours)
+            continue;
+        if (HANDLE proc = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+            TerminateProcess(proc, 997);
+            WaitForSingleObject(proc, 5000);
+            CloseHandle(proc);
+        }
+    }
+    CloseHandle(snap);
 }
 
 // "Z:\..." for a path of the machine Wine runs on.
@@ -200,6 +232,7 @@ protected:
 
     static void TearDownTestSuite()
     {
+        EndCopies();
         std::remove((gBin + "\\Data\\ForceLightList").c_str());
         std::printf("\n%s\n", gTable.c_str());
         const std::string out = gWork + "\\matrix.md";
@@ -336,8 +369,10 @@ protected:
         CloseHandle(outFile);
         ASSERT_TRUE(started) << cmd;
         const bool ended = WaitForSingleObject(pi.hProcess, 300000) == WAIT_OBJECT_0;
-        if (!ended)
+        if (!ended) {
             TerminateProcess(pi.hProcess, 998);
+            EndCopies();
+        }
         DWORD code = 999;
         GetExitCodeProcess(pi.hProcess, &code);
         CloseHandle(pi.hProcess);
