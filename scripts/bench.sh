@@ -60,6 +60,11 @@ mkdir -p "$KBUILD/runs"
 record=$(ls -t "$KBUILD"/runs/Kestrel-*-record.txt | head -n 1)
 "$KBUILD/native/bin/kestrel-results" import "$record"
 
+# The era's adapters, the whole matrix: every test of every profile in both editions (the test
+# command plays a slice of it). The table goes to the console and beside the test.
+say "adapter matrix, every test in both editions"
+(cd "$KBUILD/win" && KESTREL_MATRIX_FULL=1 ctest -R AdapterMatrixTest --output-on-failure) || echo "adapter matrix: FAILED (see above)"
+
 # Where each test's time goes, for Kestrel's whole process and all its threads (the system's
 # sampler, as root): KESTREL_SPLIT_TESTS chooses the tests, KESTREL_BENCH_SPLIT=0 leaves it out.
 if [ "${KESTREL_BENCH_SPLIT:-1}" != 0 ]; then

@@ -58,6 +58,12 @@ static bool _searchTexFormat(DDPIXELFORMAT *aFormatP, DWORD aDepth, bool aAlpha)
         search.palette = false;
         DEBUGWIN_CHECK(drawMan.d3dDevP->EnumTextureFormats(_enumTexCallback, &search));
     }
+    // A card with only 16-bit textures (or only 32-bit ones) still gets every texture, in the
+    // depth it has, rather than objects drawn bare.
+    if (!search.found && (aDepth == 16 || aDepth == 32)) {
+        search.depth = aDepth == 32 ? 16 : 32;
+        DEBUGWIN_CHECK(drawMan.d3dDevP->EnumTextureFormats(_enumTexCallback, &search));
+    }
     if (search.found)
         *aFormatP = search.format;
     return search.found;
@@ -129,11 +135,16 @@ static uint8_t *_alphaMap(IDirectDrawSurface7 *aAlphaP, DWORD aWidth, DWORD aHei
     uint8_t *map = (bits == 16 || bits == 32) ? (uint8_t *)std::malloc((size_t)aWidth * aHeight) : nullptr;
     if (map) {
         const DWORD blue = ddsd.ddpfPixelFormat.dwBBitMask;
+        // The blue channel as 0..255: an 8-bit mask as it is, a narrower one (a 16-bit alpha
+        // image on a card without 32-bit textures) widened.
+        const DWORD shift = sDrawGetShiftNum(blue);
+        const DWORD top = blue >> shift;
         for (DWORD y = 0; y < aHeight; ++y) {
             const uint8_t *row = (const uint8_t *)ddsd.lpSurface + y * ddsd.lPitch;
             for (DWORD x = 0; x < aWidth; ++x) {
                 const uint32_t p = bits == 16 ? ((const uint16_t *)row)[x] : ((const uint32_t *)row)[x];
-                map[y * aWidth + x] = (uint8_t)(p & blue);
+                const uint32_t v = (p & blue) >> shift;
+                map[y * aWidth + x] = (uint8_t)(top >= 255 || top == 0 ? (p & blue) : v * 255 / top);
             }
         }
     }
