@@ -1,6 +1,7 @@
-// The unattended runner: a whole short benchmark saved and summarised, a demo that cannot load
-// its scenes, and its answers when Kestrel goes away mid-run or does not finish in time, and when
-// it is asked for what it cannot do.
+// The unattended runner: a whole short benchmark saved and summarised, runs in Challenge Mode and
+// Continuous Loop, a run switched away and back at a long uptime, a demo that cannot load its
+// scenes, and its answers when Kestrel goes away mid-run or does not finish in time, and when it
+// is asked for what it cannot do.
 
 #include "Driver.h"
 
@@ -127,8 +128,9 @@ TEST(Runner, UnknownTestsAreRefusedBeforeKestrelStarts)
     EXPECT_NE(r.err.find("usage: KestrelRun"), std::string::npos);
 }
 
-// A folder Kestrel can run in: the built Data's pictures and sounds, and one-second scenes.
-std::string ShortRunFolder(const char *aName, std::initializer_list<const char *> aScenes)
+// A folder Kestrel can run in: the built Data's pictures and sounds, and scenes of aFrames frames
+// at 30 a second (one second unless told).
+std::string ShortRunFolder(const char *aName, std::initializer_list<const char *> aScenes, uint16_t aFrames = 30)
 {
     char here[MAX_PATH], temp[MAX_PATH];
     GetCurrentDirectoryA(sizeof here, here);
@@ -139,7 +141,7 @@ std::string ShortRunFolder(const char *aName, std::initializer_list<const char *
     for (const char *f : {"Ksf\\09.ksf", "Ksf\\03.ksf", "Ksf\\06.ksf", "Kss\\00.kss", "Kss\\01.kss"})
         CopyFileA((std::string(here) + "\\Data\\" + f).c_str(), (work + "\\Data\\" + f).c_str(), FALSE);
     kbScene scene;
-    scene.def.frameCnt = 30;
+    scene.def.frameCnt = aFrames;
     scene.def.fps = 30;
     scene.def.nearDist = 1.0f;
     scene.def.farDist = 1000.0f;
@@ -267,6 +269,82 @@ TEST(Runner, RepeatedRunsKeepEveryRunAndReport)
         std::fclose(page);
     // A count and a stability target together are refused.
     EXPECT_EQ(RunRunner("--runs 2 --until-stable", [] {}).code, 1u);
+}
+
+// The options that need a user at the machine end as a user would end them: each Challenge
+// prompt is answered, a looped benchmark stops after its first pass; the file says how it ran.
+TEST(Runner, ChallengeAndLoopRunsEndWithTheirScores)
+{
+    const std::string work = ShortRunFolder("KestrelRunAsked", {"21", "27"});
+    const struct {
+        const char *args, *loop, *challenge;
+    } runs[] = {
+        {"--challenge", "No", "Yes"},
+        {"--loop", "Yes", "No"},
+        {"--loop --challenge", "Yes", "Yes"},
+    };
+    for (const auto &run : runs) {
+        const std::string out = work + "\\Results.txt";
+        DeleteFileA(out.c_str());
+        const Outcome r = RunRunner(std::string("--tests 7 ") + run.args + " --timeout 120 --dir \"" + work +
+                                        "\" --out \"" + out + "\"",
+                                    [] {});
+        EXPECT_EQ(r.code, 0u) << run.args << "\n" << r.err << r.out;
+        EXPECT_NE(r.out.find("<2D Graphics>"), std::string::npos) << run.args << "\n" << r.out;
+        for (const std::string &want : {std::string("Continuous Loop             ") + run.loop,
+                                        std::string("Challenge Mode              ") + run.challenge})
+            EXPECT_NE(r.out.find(want), std::string::npos) << run.args << ": " << want << "\n" << r.out;
+    }
+}
+
+// Kestrel's clock as if Windows had been up 2^24 ms and more (KESTREL_CLOCK_MS), the run put in the
+// background and back every second and a half as the system tells it of a task switch: the test
+// plays to its end, and its score is that of a run left alone, within the noise (the scores of
+// repeated runs move by up to a sixth on this kind of machine; a test cut short by a clock jump
+// scores a fraction of it). Also across the 49.7-day wrap of the clock.
+TEST(Runner, ATestSwitchedAwayAndBackAtALongUptimeScoresAsOneLeftAlone)
+{
+    const std::string work = ShortRunFolder("KestrelRunSwitch", {"21", "27"}, 300);
+    const auto score = [&](const char *aName, DWORD aClockMs, bool aSwitch) {
+        SetEnvironmentVariableA("KESTREL_CLOCK_MS", std::to_string(aClockMs).c_str());
+        const Outcome r = RunRunner("--tests 7 --timeout 150 --dir \"" + work + "\" --out \"" + work +
+                                        "\\Results.txt\"",
+                                    [aSwitch] {
+                                        if (!aSwitch)
+                                            return;
+                                        HWND render = WaitRenderWindow(60000);
+                                        for (int i = 0; render && IsWindow(render) && i < 40; ++i) {
+                                            Sleep(1000);
+                                            PostMessageA(render, WM_ACTIVATEAPP, FALSE, 0);
+                                            Sleep(500);
+                                            PostMessageA(render, WM_ACTIVATEAPP, TRUE, 0);
+                                        }
+                                    });
+        SetEnvironmentVariableA("KESTREL_CLOCK_MS", nullptr);
+        EXPECT_EQ(r.code, 0u) << aName << "\n" << r.err << r.out;
+        const size_t test = r.out.find("<2D Graphics>");
+        const size_t at = test == std::string::npos ? test : r.out.find("Kestrel Score", test);
+        long value = 0;
+        if (at == std::string::npos || std::sscanf(r.out.c_str() + at + 13, "%ld", &value) != 1)
+            ADD_FAILURE() << aName << ": no score\n" << r.out;
+        return (double)value;
+    };
+    const DWORD past24 = (1u << 24) + 1u;
+    const double alone = score("left alone", past24, false);
+    ASSERT_GT(alone, 0.0);
+    const struct {
+        const char *name;
+        DWORD clockMs;
+    } switched[] = {
+        {"2^24 ms + 1", past24},
+        // The clock wraps about twelve seconds from now, while the test plays.
+        {"across the wrap", 0u - GetTickCount() - 12000u},
+    };
+    for (const auto &s : switched) {
+        const double got = score(s.name, s.clockMs, true);
+        EXPECT_GT(got / alone, 0.7) << s.name << ": " << got << " against " << alone;
+        EXPECT_LT(got / alone, 1.43) << s.name << ": " << got << " against " << alone;
+    }
 }
 
 TEST(Runner, ADemoWithScenesMissingIsReportedScenebyScene)
