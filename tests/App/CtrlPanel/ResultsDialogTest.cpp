@@ -214,7 +214,7 @@ TEST_F(ResultsDialog, AFileThatCannotBeReplacedKeepsItsContent)
     ASSERT_NE(box, nullptr);
     const std::string told = drv::MessageText(box);
     EXPECT_NE(told.find(path), std::string::npos) << told;
-    EXPECT_NE(told.find(sSysJapanese() ? "の書き込みに失敗しました" : " Write Failure"), std::string::npos) << told;
+    EXPECT_NE(told.find(sSysJapanese() ? u8"の書き込みに失敗しました" : " Write Failure"), std::string::npos) << told;
     drv::Click(box, IDOK);
     HWND again = nullptr;
     for (DWORD start = GetTickCount(); !(again = FindWindowA("#32770", "Save Results File")) &&
