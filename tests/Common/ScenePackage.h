@@ -15,6 +15,9 @@ namespace fx {
 bool WriteFile(const std::string &aPath, const kbBytes &aData);
 // A scene package of aFrameCnt frames at 30 fps with nothing in it; a failed write fails the test.
 kbBytes SceneFile(uint16_t aFrameCnt);
+// A package that reads whole but whose scene cannot be built: its light's key runs step past the
+// light's key table.
+kbBytes UnbuildableSceneFile(uint16_t aFrameCnt);
 
 } // namespace fx
 

@@ -1,6 +1,7 @@
-// The unattended runner: a whole short benchmark saved and summarised, a demo that cannot load
-// its scenes, and its answers when Kestrel goes away mid-run or does not finish in time, and when
-// it is asked for what it cannot do.
+// The unattended runner: a whole short benchmark saved and summarised, runs in Challenge Mode and
+// Continuous Loop, a run switched away and back at a long uptime, a demo that cannot load its
+// scenes, and its answers when Kestrel goes away mid-run or does not finish in time, and when it
+// is asked for what it cannot do.
 
 #include "Driver.h"
 
@@ -8,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -127,8 +129,9 @@ TEST(Runner, UnknownTestsAreRefusedBeforeKestrelStarts)
     EXPECT_NE(r.err.find("usage: KestrelRun"), std::string::npos);
 }
 
-// A folder Kestrel can run in: the built Data's pictures and sounds, and one-second scenes.
-std::string ShortRunFolder(const char *aName, std::initializer_list<const char *> aScenes)
+// A folder Kestrel can run in: the built Data's pictures and sounds, and scenes of aFrames frames
+// at 30 a second (one second unless told).
+std::string ShortRunFolder(const char *aName, std::initializer_list<const char *> aScenes, uint16_t aFrames = 30)
 {
     char here[MAX_PATH], temp[MAX_PATH];
     GetCurrentDirectoryA(sizeof here, here);
@@ -139,7 +142,7 @@ std::string ShortRunFolder(const char *aName, std::initializer_list<const char *
     for (const char *f : {"Ksf\\09.ksf", "Ksf\\03.ksf", "Ksf\\06.ksf", "Kss\\00.kss", "Kss\\01.kss"})
         CopyFileA((std::string(here) + "\\Data\\" + f).c_str(), (work + "\\Data\\" + f).c_str(), FALSE);
     kbScene scene;
-    scene.def.frameCnt = 30;
+    scene.def.frameCnt = aFrames;
     scene.def.fps = 30;
     scene.def.nearDist = 1.0f;
     scene.def.farDist = 1000.0f;
@@ -307,6 +310,120 @@ TEST(Runner, UntilStableInTheLightEditionEnds)
     EXPECT_TRUE(r.out.find("every test's mean known to +-100 %") != std::string::npos ||
                 r.out.find("not known to +-100 % within 6 runs: 2D Graphics") != std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Kestrel Index"), std::string::npos) << r.out;
+}
+
+// The options that need a user at the machine end as a user would end them: each Challenge
+// prompt is answered, a looped benchmark stops after its first pass; the file says how it ran.
+TEST(Runner, AskedChallengeAndLoopRunsEndWithTheirScores)
+{
+    const std::string work = ShortRunFolder("KestrelRunAsked", {"21", "27"});
+    const struct {
+        const char *args, *loop, *challenge;
+    } runs[] = {
+        {"--challenge", "No", "Yes"},
+        {"--loop --challenge", "Yes", "Yes"},
+    };
+    for (const auto &run : runs) {
+        const std::string out = work + "\\Results.txt";
+        DeleteFileA(out.c_str());
+        const Outcome r = RunRunner(std::string("--tests 7 ") + run.args + " --timeout 120 --dir \"" + work +
+                                        "\" --out \"" + out + "\"",
+                                    [] {});
+        EXPECT_EQ(r.code, 0u) << run.args << "\n" << r.err << r.out;
+        EXPECT_NE(r.out.find("<2D Graphics>"), std::string::npos) << run.args << "\n" << r.out;
+        for (const std::string &want : {std::string("Continuous Loop             ") + run.loop,
+                                        std::string("Challenge Mode              ") + run.challenge})
+            EXPECT_NE(r.out.find(want), std::string::npos) << run.args << ": " << want << "\n" << r.out;
+    }
+}
+
+std::string ReadAll(const std::string &aPath)
+{
+    std::string text;
+    if (FILE *fp = std::fopen(aPath.c_str(), "rb")) {
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;)
+            text.append(buf, n);
+        std::fclose(fp);
+    }
+    return text;
+}
+
+// Kestrel's clock as if Windows had been up 2^24 ms and more (KESTREL_CLOCK_MS), the run put in the
+// background and back every second and a half as the system tells it of a task switch: the
+// eight-second test plays to its end in eight seconds of foreground time, as a run left alone
+// does. A score counts the loops of the test's scene time, so the same foreground time is the
+// same basis for the score; a clock that jumped ends the test sooner, and one that counted the
+// time away ends it sooner too. (The scores themselves are printed: on a shared two-core machine
+// single runs differ by far more than any switch could make them.) At 2^24 ms + 1, at 37 days,
+// where a float holds only every 256th millisecond, and across the 49.7-day wrap.
+TEST(Runner, ATestSwitchedAwayAndBackAtALongUptimePlaysItsWholeSceneTime)
+{
+    const std::string work = ShortRunFolder("KestrelRunSwitch", {"21", "27"}, 240);
+    const std::string log = work + "\\run.log";
+    struct Played {
+        double score = 0;
+        DWORD activeMs = 0;
+    };
+    const auto play = [&](const char *aName, DWORD aClockMs, bool aSwitch) {
+        Played p;
+        DeleteFileA(log.c_str());
+        SetEnvironmentVariableA("KESTREL_CLOCK_MS", std::to_string(aClockMs).c_str());
+        SetEnvironmentVariableA("KESTREL_RUNLOG", log.c_str());
+        const auto has = [&](const char *aWhat) { return ReadAll(log).find(aWhat) != std::string::npos; };
+        const Outcome r = RunRunner(
+            "--tests 7 --timeout 150 --dir \"" + work + "\" --out \"" + work + "\\Results.txt\"", [&] {
+                for (DWORD start = GetTickCount(); !has("start bench 7") && GetTickCount() - start < 90000;)
+                    Sleep(20);
+                HWND render = WaitRenderWindow(1000);
+                const DWORD from = GetTickCount();
+                DWORD away = 0;
+                while (!has("end bench 7") && GetTickCount() - from < 90000) {
+                    for (int i = 0; i < 50 && !has("end bench 7"); ++i)
+                        Sleep(20);
+                    if (!aSwitch || has("end bench 7"))
+                        continue;
+                    PostMessageA(render, WM_ACTIVATEAPP, FALSE, 0);
+                    const DWORD off = GetTickCount();
+                    Sleep(500);
+                    PostMessageA(render, WM_ACTIVATEAPP, TRUE, 0);
+                    away += GetTickCount() - off;
+                }
+                p.activeMs = GetTickCount() - from - away;
+            });
+        SetEnvironmentVariableA("KESTREL_CLOCK_MS", nullptr);
+        SetEnvironmentVariableA("KESTREL_RUNLOG", nullptr);
+        EXPECT_EQ(r.code, 0u) << aName << "\n" << r.err << r.out;
+        const size_t test = r.out.find("<2D Graphics>");
+        const size_t at = test == std::string::npos ? test : r.out.find("Kestrel Score", test);
+        long value = 0;
+        if (at == std::string::npos || std::sscanf(r.out.c_str() + at + 13, "%ld", &value) != 1)
+            ADD_FAILURE() << aName << ": no score\n" << r.out;
+        p.score = (double)value;
+        EXPECT_GE(p.activeMs, 7600u) << aName << ": the test ended early\n" << ReadAll(log);
+        return p;
+    };
+    // Kestrel's clock reads the system's (the machine's uptime) plus KESTREL_CLOCK_MS: each run's
+    // offset is taken as it starts, so that the clock reads aAt then.
+    const auto at = [](DWORD aAt) { return [aAt] { return aAt - GetTickCount(); }; };
+    const struct {
+        const char *name;
+        std::function<DWORD()> clockMs;
+        bool switched;
+    } runs[] = {
+        {"left alone", at((1u << 24) + 1u), false},
+        {"2^24 ms + 1", at((1u << 24) + 1u), true},
+        // A float holds only every 256th millisecond there.
+        {"37 days", at(0xC0000000u), true},
+        // The clock wraps about twelve seconds after the runner starts, while the test plays.
+        {"across the wrap", at(0u - 12000u), true},
+    };
+    for (const auto &r : runs) {
+        const Played got = play(r.name, r.clockMs(), r.switched);
+        std::printf("%s: score %.0f, %lu ms in the foreground\n", r.name, got.score, (unsigned long)got.activeMs);
+        EXPECT_GT(got.score, 0.0) << r.name;
+        EXPECT_LE(got.activeMs, 9200u) << r.name << ": the test took too long in the foreground";
+    }
 }
 
 TEST(Runner, ADemoWithScenesMissingIsReportedScenebyScene)

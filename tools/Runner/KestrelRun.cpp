@@ -80,6 +80,9 @@ const char kUsage[] =
     "       KestrelRun --submit URL --token T [--spool DIR] --send-spool\n"
     "       KestrelRun --demo [--minutes N] [--log FILE] [--timeout SECONDS] [--exe PATH] [--dir PATH]\n"
     "  --tests LIST   benchmark tests to run, numbered 0-9, e.g. 0,2,6-8 (default: all offered)\n"
+    "  --challenge    Challenge Mode: each test's prompt is answered with a click once it is up\n"
+    "  --loop         Continuous Loop: the render window is closed as the second pass begins, as a\n"
+    "                 user would, and the first pass's results are saved\n"
     "  --frametime    record frame times and print each test's average, 1 % low and 99th percentile\n"
     "  --profile      sample where Kestrel's main thread runs and print each test's share in\n"
     "                 Kestrel's own code, in the draw driver and elsewhere\n"
@@ -570,6 +573,50 @@ struct Series {
     }
 };
 
+// What a user at the machine does while the benchmark plays, read from Kestrel's run log: in
+// Challenge Mode a click on each test's prompt once it is up; in Continuous Loop, closing the
+// render window as the second pass begins, which brings up the results of the first.
+class User {
+public:
+    User(const std::string &aLog, bool aChallenge, bool aLoop) : _log(aLog), _challenge(aChallenge), _loop(aLoop) {}
+    void Act(const Run &aRun)
+    {
+        if (!(_challenge || _loop) || _closed)
+            return;
+        // Kestrel logs a row only while its render window is up.
+        const HWND win = FindRender(aRun);
+        if (!win)
+            return;
+        const std::string text = ReadText(_log);
+        for (size_t end; (end = text.find('\n', _seen)) != std::string::npos; _seen = end + 1) {
+            const std::string line = text.substr(_seen, end - _seen);
+            unsigned row = 0;
+            if (_challenge && line.compare(0, 13, "prompt bench ") == 0) {
+                RECT r;
+                GetClientRect(win, &r);
+                const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+                PostMessageA(win, WM_LBUTTONDOWN, MK_LBUTTON, at);
+                PostMessageA(win, WM_LBUTTONUP, 0, at);
+            } else if (_loop && std::sscanf(line.c_str(), "start bench %u", &row) == 1) {
+                if (_firstRow < 0) {
+                    _firstRow = (long)row;
+                } else if ((long)row == _firstRow) {
+                    PostMessageA(win, WM_CLOSE, 0, 0);
+                    _closed = true;
+                    return;
+                }
+            }
+        }
+    }
+
+private:
+    std::string _log;
+    bool _challenge, _loop;
+    size_t _seen = 0;
+    long _firstRow = -1;
+    bool _closed = false;
+};
+
 int Benchmark(const Options &aOpt, Series *aSeriesP = nullptr)
 {
     Run run;
@@ -584,10 +631,12 @@ int Benchmark(const Options &aOpt, Series *aSeriesP = nullptr)
         aSeriesP->log = log;
         aSeriesP->BeginRun();
     }
-    run.tick = [aSeriesP, &watch] {
+    User user(log, aOpt.challenge, aOpt.loop);
+    run.tick = [aSeriesP, &watch, &user, &run] {
         if (aSeriesP)
             aSeriesP->Tick();
         watch.Tick();
+        user.Act(run);
     };
     if (!aOpt.log.empty())
         env.push_back("KESTREL_LOG=" + aOpt.log);
@@ -715,8 +764,12 @@ int Benchmark(const Options &aOpt, Series *aSeriesP = nullptr)
     WIN32_FILE_ATTRIBUTE_DATA after = {};
     if (!GetFileAttributesExA(out.c_str(), GetFileExInfoStandard, &after) ||
         (existed && CompareFileTime(&after.ftLastWriteTime, &before.ftLastWriteTime) == 0 &&
-         after.nFileSizeLow == before.nFileSizeLow))
-        return Fail(EXIT_NOT_SAVED, "Kestrel did not write the results file " + out);
+         after.nFileSizeLow == before.nFileSizeLow)) {
+        // Kestrel says why when it could not write it.
+        const HWND told = drv::FindMessageBox(run.kestrel.Id());
+        return Fail(EXIT_NOT_SAVED, "Kestrel did not write the results file " + out +
+                                        (told ? ": \"" + drv::MessageText(told) + "\"" : std::string()));
+    }
 
     const std::string text = ReadText(out);
     if (!aSeriesP)

@@ -16,7 +16,7 @@
 
 // ---------------------------------------------------------------- frame rate
 
-// Millisecond clock of the frame-rate counter (timeGetTime in the program; tests replace it).
+// Millisecond clock of the frame-rate counter (sSysMilliTime in the program; tests replace it).
 extern uint32_t (*appMilliClockP)(void);
 
 void clearFps(void);

@@ -2,7 +2,6 @@
 // the runs of the flow table that it starts.
 
 #include <windows.h>
-#include <mmsystem.h>
 
 #include "App/App/Appflow.h"
 #include "App/App/AppCore.h"
@@ -15,11 +14,6 @@
 #include "System/Draw/DrawMan.h"
 #include "System/Flow/FLOWMAN.h"
 #include "System/Sys/SYSTEM.h"
-
-static uint32_t _timeGetTime(void)
-{
-    return timeGetTime();
-}
 
 // Protect mode keeps the task-switching keys away from the system during a full-screen run.
 static bool _checkProtect(void)
@@ -88,7 +82,7 @@ int WINAPI WinMain(HINSTANCE aInst, HINSTANCE aPrevInst, LPSTR aCmdLine, int aCm
     (void)aCmdLine;
     sSysStart(aInst, aPrevInst, aCmdShow);
     sysProtectP = _checkProtect;
-    appMilliClockP = _timeGetTime;
+    appMilliClockP = sSysMilliTime;
     // The panel reads its pictures from the interface package before any device exists.
     entryKsfDrawHook();
 

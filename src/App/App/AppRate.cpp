@@ -6,7 +6,7 @@
 
 // Milliseconds from a clock that only moves forward. On Windows the runtime's clock() counts
 // elapsed time in milliseconds (every system of the era has it); the platform layer replaces
-// this with timeGetTime once it runs.
+// this with its own millisecond clock once it runs.
 static uint32_t _steadyMilli(void)
 {
 #ifdef _WIN32
@@ -23,7 +23,7 @@ uint32_t (*appMilliClockP)(void) = _steadyMilli;
 
 static double fps;
 static double fpsPeak;
-static double lastTime;
+static uint32_t lastMs;  // the clock at the last measurement (0 after clearFps)
 static uint64_t frames;
 static double fpsAve;
 static double fpsAveTotal;
@@ -31,18 +31,20 @@ static double fpsAveCnt;
 
 void clearFps(void)
 {
-    fps = fpsPeak = lastTime = 0.0;
+    fps = fpsPeak = 0.0;
+    lastMs = 0;
     frames = 0;
     fpsAve = fpsAveTotal = fpsAveCnt = 0.0;
 }
 
 void calcFps(float *aFps, float *aFpsAve, float *aFpsPeak)
 {
-    float t = (float)(appMilliClockP() * 0.001);
+    // Whole milliseconds and an unsigned difference: exact at any uptime and across the wrap.
+    const uint32_t now = appMilliClockP(), elapsed = now - lastMs;
     frames += 1;
-    if (t - lastTime > 1.0) {
-        fps = (double)frames / (t - lastTime);
-        lastTime = t;
+    if (elapsed > 1000) {
+        fps = (double)frames * 1000.0 / (double)elapsed;
+        lastMs = now;
         frames = 0;
         fpsAveTotal += fps;
         fpsAveCnt += 1.0;

@@ -23,7 +23,7 @@ const _flowDef flowTbl[] = {
 
 static uint32_t _ksfTime(void)
 {
-    return timeGetTime();
+    return sSysMilliTime();
 }
 
 // An image package hands its images to the registry slot by slot; a slot's old image goes. With

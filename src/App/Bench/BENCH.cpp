@@ -366,7 +366,7 @@ static void _loadEffects(const _sceneDef *aDefP, long aShapeCnt)
 
 long Bench::Load(void)
 {
-    const uint32_t t0 = timeGetTime();
+    const uint32_t t0 = sSysMilliTime();
     _becnhDef *row = _curRow();
     if (!sBenchRowHasScene(row))
         return 0;
@@ -423,7 +423,8 @@ long Bench::Load(void)
         _status |= BENCH_STATUS_URLLOGO;
 
     sBenchBindMovies(row->sceneDefP);
-    // A package that could not be read leaves an empty scene, which ends at once.
+    // A package that could not be read leaves an empty scene, which ends at once; one that was read
+    // but whose scene cannot be built leaves none, and the flow ends the row.
     const _sceneRunOpt run = {cpWork.env[0].benchOption, _loadEffects};
     if (scene->Load(row->sceneDefP, row->sceneOptionDefP, row->soundName, row->seP, flags, &run) < 0) {
         delete scene;
@@ -451,13 +452,14 @@ long Bench::Load(void)
     _cutB = false;
     _cutAt = 0;
     if (_isDemo() && _cutMs())
-        _cutAt = (timeGetTime() + _cutMs()) | 1;
+        _cutAt = (sSysMilliTime() + _cutMs()) | 1;
     _runLog("start %s %u %s music=%s new=%d frames=%ld fps=%g load=%lums%s", _runName(), (unsigned)_step,
             row->dataPathP ? row->dataPathP : "-", row->soundName[0] ? row->soundName : "-", (int)(flags & 1),
             _sceneP ? (long)_sceneP->GetFrameCnt() : 0L, _sceneP ? (double)_sceneP->GetFps() : 0.0,
-            (unsigned long)(timeGetTime() - t0), result < 0 || !row->sceneDefP ? " failed" : "");
+            (unsigned long)(sSysMilliTime() - t0), result < 0 || !row->sceneDefP ? " failed" : "");
 
-    if (!_isDemo() && !(row->status & BENCH_ROW_NOSCORE) && (cpWork.env[0].benchOption & CP_OPTION_CHALLENGE))
+    if (result >= 0 && !_isDemo() && !(row->status & BENCH_ROW_NOSCORE) &&
+        (cpWork.env[0].benchOption & CP_OPTION_CHALLENGE))
         _challengeWait(t0);
     if (!(row->status & BENCH_ROW_NOSCORE))
         _frameRecordStart();
@@ -486,8 +488,10 @@ void Bench::_challengeWait(uint32_t aLoadStart)
     }
     while (win && PeekMessageA(&msg, win, 0x200, 0x209, PM_REMOVE)) {
     }
+    // From here a key or a button answers: an unattended run waits for this line to answer.
+    _runLog("prompt %s %u", _runName(), (unsigned)_step);
     long k = 0;
-    uint32_t lastTick = timeGetTime(), lastFlip = aLoadStart;
+    uint32_t lastTick = sSysMilliTime(), lastFlip = aLoadStart;
     // Closing the window ends the wait as well: nothing else would.
     while ((sysWork.status & SYS_RUN) && !(flowMan.status & FLOW_REQUEST)) {
         if (sSysEventCtrl()) {
@@ -496,7 +500,7 @@ void Bench::_challengeWait(uint32_t aLoadStart)
         } else {
             Sleep(1);
         }
-        const uint32_t now = timeGetTime();
+        const uint32_t now = sSysMilliTime();
         if (now - lastTick <= BENCH_TICK_MS)
             continue;
         lastTick = now;
@@ -542,7 +546,7 @@ void Bench::_challengeWait(uint32_t aLoadStart)
 
 long Bench::Frame(void)
 {
-    _milliSeconds = timeGetTime();
+    _milliSeconds = sSysMilliTime();
     if (!_sceneP)
         return 0;
     const uint16_t status = _sceneP->Frame(_milliSeconds);
@@ -614,9 +618,9 @@ long Bench::Render(void)
 
 long Bench::Stop(void)
 {
-    _milliSeconds = timeGetTime();
+    _milliSeconds = sSysMilliTime();
     if (_sceneP)
-        _sceneP->SetPrevTime((float)_milliSeconds);
+        _sceneP->SetPrevTime(_milliSeconds);
     return 0;
 }
 
@@ -694,7 +698,10 @@ void benchFlowExec(void)
     if (flowMan.status & FLOW_REQUEST)
         return;
     benchClass.Ready();
-    benchClass.Load();
+    // A scene that cannot be built has nothing to play: its row stays unscored (the run log says
+    // it failed) and the run goes on to the next row.
+    if (benchClass.Load() < 0 && !(flowMan.status & FLOW_REQUEST))
+        sFlowChgGoAuto(0);
     sAppRunFlow(
         [] {
             benchClass.Frame();

@@ -252,12 +252,19 @@ static void _clearItem(const DRAWITEMSTRUCT *aDraw)
 
 // ---- Main dialog
 
+// The idle clock's reading; 0 means Auto Demo is off, so the one millisecond in 49.7 days that
+// reads 0 is taken as 1.
+static uint32_t _idleNow(void)
+{
+    return sSysMilliTime() | 1u;
+}
+
 static void CALLBACK _checkIdleCallBack(HWND aDlg, UINT aMsg, UINT_PTR aId, DWORD aTime)
 {
     (void)aMsg, (void)aId, (void)aTime;
     if (cpWork.idleTime == 0)
         return;
-    const uint32_t now = timeGetTime();
+    const uint32_t now = _idleNow();
     if (GetActiveWindow() != cpWork.mainDlgH || cpWork.demoDlgH || cpWork.benchDlgH || cpWork.scoreDlgH) {
         cpWork.idleTime = now;
         return;
@@ -310,7 +317,7 @@ static void _mainDlgInit(HWND aDlg)
     cpWork.timerID = SetTimer(aDlg, CP_TIMER_ID, 1000, _checkIdleCallBack);
     cpWork.monPowerB = 0;
     _setCheck(aDlg, IDC_CP_AUTODEMO, env.mainOption & CP_MAIN_AUTODEMO);
-    cpWork.idleTime = (env.mainOption & CP_MAIN_AUTODEMO) ? timeGetTime() : 0;
+    cpWork.idleTime = (env.mainOption & CP_MAIN_AUTODEMO) ? _idleNow() : 0;
     _setCheck(aDlg, IDC_CP_SCREEN, env.mainOption & CP_MAIN_SCREEN);
     ShowWindow(GetDlgItem(aDlg, IDC_CP_SCREEN), SW_HIDE);
 
@@ -406,7 +413,7 @@ static void _mainDlgRun(HWND aDlg)
 static INT_PTR CALLBACK _mainDlgCallback(HWND aDlg, UINT aMsg, WPARAM aWParam, LPARAM aLParam)
 {
     if (aMsg != WM_INITDIALOG && cpWork.mainDlgH && _getCheck(aDlg, IDC_CP_AUTODEMO))
-        cpWork.idleTime = timeGetTime();
+        cpWork.idleTime = _idleNow();
     switch (aMsg) {
     case WM_INITDIALOG:
         _mainDlgInit(aDlg);
@@ -435,7 +442,7 @@ static INT_PTR CALLBACK _mainDlgCallback(HWND aDlg, UINT aMsg, WPARAM aWParam, L
     case WM_COMMAND:
         switch (LOWORD(aWParam)) {
         case IDC_CP_AUTODEMO:
-            cpWork.idleTime = _getCheck(aDlg, IDC_CP_AUTODEMO) ? timeGetTime() : 0;
+            cpWork.idleTime = _getCheck(aDlg, IDC_CP_AUTODEMO) ? _idleNow() : 0;
             return TRUE;
         case IDC_CP_HELP:
             WinExec(sSysJapanese() ? "rundll32.exe url.dll,FileProtocolHandler Html\\help_j.html"
@@ -783,8 +790,14 @@ static void _saveResults(HWND aDlg)
     ofn.lpstrInitialDir = folder[0] ? folder : nullptr;
     ofn.lpstrDefExt = "txt";
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
-    if (_fileDialog(&ofn, true))
-        _saveFile(path);
+    // A save that fails says so and offers the dialog again, for another name or folder; the
+    // results dialog stays open either way.
+    while (_fileDialog(&ofn, true) && !_saveFile(path))
+        printMsg(aDlg, _warningCaption(),
+                 sSysJapanese() ? "%sの書き込みに失敗しました。\n同じ名前の以前のファイルはそのまま残っています。"
+                                : "%s Write Failure\n\nThe results file could not be saved there. An earlier file "
+                                  "of that name is kept as it was.",
+                 path);
 }
 
 static void _scoreDlgInit(HWND aDlg)

@@ -78,11 +78,9 @@ public:
     void SetStatus(uint16_t aStatus) { _status = aStatus; }
     // Only frames below the scene length are taken.
     void SetFramePos(long aFramePos);
-    // Truncated; times outside the clock's range are held to its ends.
-    void SetPrevTime(float aTime)
-    {
-        _prevTime = aTime > 0.0f ? (aTime < 4294967295.0f ? (uint32_t)aTime : 0xFFFFFFFFu) : 0u;
-    }
+    // The clock's last reading (the system's ms timer, as Frame takes it): a run in the background
+    // holds its scene by moving this to the present.
+    void SetPrevTime(uint32_t aTime) { _prevTime = aTime; }
     // Option word 0-4; others are ignored.
     void SetOptionFlg(long aNum, uint32_t aFlg);
 

@@ -113,7 +113,11 @@ long sSceneClockAdvance(_sceneClock *aClockP, uint32_t aNow)
     if (c.status & SCENE_FRAME_LOCKED) {
         c.status |= SCENE_ADVANCED;
     } else {
-        c.addTime += (float)(uint32_t)(aNow - c.prevTime);
+        // Wrap-safe: the 49.7-day wrap of the timer counts forward, and a reading behind the last
+        // one counts as no time rather than as the whole clock.
+        const int32_t elapsed = (int32_t)(aNow - c.prevTime);
+        if (elapsed > 0)
+            c.addTime += (float)elapsed;
         const float d = c.fps > 0.0f ? 1000.0f / c.fps : 0.0f;
         if (d > 0.0f && c.addTime >= d) {
             uint64_t n = 0;

@@ -219,8 +219,9 @@ enum {
     SCENE_CLOCK_STARTED = 1  // ran and started the scene: its music is due
 };
 
-// Moves the clock to aNow (ms): clears the advanced bit, starts a pending scene, adds the elapsed
-// time and steps whole frames (late frames are skipped), wraps or clamps the frame, remembers
+// Moves the clock to aNow (ms): clears the advanced bit, starts a pending scene, adds the time
+// elapsed since prevTime (a signed 32-bit difference: across the timer's wrap it counts forward,
+// a reading behind prevTime adds nothing) and steps whole frames (late frames are skipped), wraps or clamps the frame, remembers
 // aNow. A SCENE_CLOCK_ value.
 long sSceneClockAdvance(_sceneClock *aClockP, uint32_t aNow);
 

@@ -19,6 +19,7 @@
 #include "System/Particle/Particle.h"
 #include "System/Shape/Shape.h"
 #include "System/Sound/Sound.h"
+#include "System/Sys/SYSTEM.h"
 #include "System/Sprite/Sprite.h"
 #include "System/Texture/TEXMAN.h"
 #include "App/Scene/SceneInt.h"
@@ -78,7 +79,7 @@ long Scene::Load(_sceneDef *aDefP, const _sceneOptionDef *aOptionDefP, const cha
     _status &= (uint16_t)~(SCENE_ENDED | SCENE_AMBIENT_CHANGED | SCENE_FOG_CHANGED | SCENE_FADE_MUSIC |
                            SCENE_DRAW_NO_BOX | SCENE_DRAW_LOOSE_BOX);
     _initProcP = _execProcP = _drawProcP = _exitProcP = _restProcP = nullptr;
-    const uint32_t startTime = timeGetTime();
+    const uint32_t startTime = sSysMilliTime();
 
     if (aDefP != nullptr) {
         if (_loadObjects(aDefP, aOptionDefP, aRunP) != 0) {

@@ -12,17 +12,22 @@
 #include "App/CtrlPanel/CtrlPanel.h"
 #include "Common/DEBUGWIN.h"
 #include "System/Draw/DrawMan.h"
+#include "System/Sys/SYSTEM.h"
 #include "App/Scene/SceneInt.h"
 
 // ---------------------------------------------------------------- loading screen
 
-// Keeps the loading screen up until waitTime has passed since loading began.
+// Keeps the loading screen up until waitTime has passed since loading began: the last flip must
+// lie between the start and now and more than waitTime after the start. Unsigned differences, so
+// the timer's wrap and a flip from before the start are both read right.
 static uint32_t _lastFlipTime = 0;
 
 void Scene::_keepLoadingScreen(uint32_t aStartTime, uint32_t aWaitTime)
 {
-    while ((int64_t)(int32_t)(_lastFlipTime - aStartTime) <= (int64_t)aWaitTime) {
-        const uint32_t now = timeGetTime();
+    for (;;) {
+        const uint32_t now = sSysMilliTime(), flipAt = _lastFlipTime - aStartTime;
+        if (flipAt <= now - aStartTime && flipAt > aWaitTime)
+            return;
         if (now - _lastFlipTime > 33) {
             sDrawFlipBuffer();
             _lastFlipTime = now;
@@ -191,7 +196,7 @@ void _sceneDrawLodingBar(const _sceneOptionDef *aOptionDefP, long aPercent)
         const _sceneRect r = sSceneLoadBarRect(w, h, aPercent, benchScreen);
         _clearRect(r.left, r.top, r.right, r.bottom, 0x54FCAF);
     }
-    const uint32_t now = timeGetTime();
+    const uint32_t now = sSysMilliTime();
     if (now - _lastFlipTime > 33 || aPercent < 5 || aPercent > 95) {
         sDrawFlipBufferDirect();
         _lastFlipTime = now;

@@ -40,7 +40,7 @@ long View::Exit(void)
 
 long View::Ready(void)
 {
-    _milliSeconds = timeGetTime();
+    _milliSeconds = sSysMilliTime();
     return 0;
 }
 
@@ -73,7 +73,7 @@ long View::Load(void)
 
 long View::Frame(void)
 {
-    _milliSeconds = timeGetTime();
+    _milliSeconds = sSysMilliTime();
     if (!_sceneP)
         return 0;
     const uint16_t status = _sceneP->Frame(_milliSeconds);
@@ -96,9 +96,9 @@ long View::Render(void)
 
 long View::Stop(void)
 {
-    _milliSeconds = timeGetTime();
+    _milliSeconds = sSysMilliTime();
     if (_sceneP)
-        _sceneP->SetPrevTime((float)_milliSeconds);
+        _sceneP->SetPrevTime(_milliSeconds);
     return 0;
 }
 

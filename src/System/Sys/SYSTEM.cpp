@@ -7,6 +7,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "System/Flow/FLOWMAN.h"
@@ -20,6 +21,19 @@ char _szProgName[256] = "Kestrel";
 _directDrawCreateExProc sysDirectDrawCreateExP;
 
 char msgWork[MSG_WORK_SIZE];
+
+static uint32_t _clockOffset(void)
+{
+    char text[16];
+    const DWORD n = GetEnvironmentVariableA("KESTREL_CLOCK_MS", text, sizeof text);
+    return n > 0 && n < sizeof text ? (uint32_t)std::strtoul(text, nullptr, 10) : 0;
+}
+
+uint32_t sSysMilliTime(void)
+{
+    static const uint32_t offset = _clockOffset();
+    return timeGetTime() + offset;
+}
 
 void printMsg(HWND aOwner, const char *aCaption, const char *aFormat, ...)
 {

@@ -89,6 +89,11 @@ extern char msgWork[MSG_WORK_SIZE];
 // shows nothing.
 void printMsg(HWND aOwner, const char *aCaption, const char *aFormat, ...);
 
+// The program's millisecond clock: timeGetTime, moved on by KESTREL_CLOCK_MS milliseconds when a
+// test sets it (as if Windows had been up that much longer). It wraps every 49.7 days: readings
+// are compared only through their 32-bit unsigned difference, never stored in a float.
+uint32_t sSysMilliTime(void);
+
 // Pumps at most one message: 1 when one was dispatched, 0 otherwise.
 long sSysEventCtrl(void);
 // Ends the current run.

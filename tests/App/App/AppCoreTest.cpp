@@ -69,4 +69,19 @@ TEST_F(Fps, PeakKeepsTheHighestRate)
     EXPECT_FLOAT_EQ(peak, high);
 }
 
+// The rate counts whole milliseconds: 101 frames 10 ms apart are 100 fps at any uptime, also
+// past 2^24 ms and across the 2^32 wrap, where seconds in a float lose the millisecond.
+TEST_F(Fps, RateIsExactAtAnyUptime)
+{
+    for (uint32_t start : {100000u, (1u << 24) + 1u, 0x40000003u, 0xFFFFFF00u}) {
+        clearFps();
+        nowMs = start;
+        calcFps(&fps, &ave, &peak);
+        Frames(101, 10);
+        EXPECT_NEAR(fps, 100.0f, 0.01f) << start;
+        Frames(101, 20);
+        EXPECT_NEAR(fps, 50.0f, 0.01f) << start;
+    }
+}
+
 } // namespace

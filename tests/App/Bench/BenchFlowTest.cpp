@@ -358,6 +358,40 @@ TEST_F(BenchFlow, EscapeEndsTheDemo)
     EXPECT_EQ(w.steps, (std::vector<long>{0}));
 }
 
+// A package that reads whole but whose scene cannot be built leaves its row unscored, and the
+// run goes on to the next row and ends by itself, not in a frame loop without a scene.
+TEST_F(BenchFlow, ASceneThatCannotBeBuiltIsSkippedUnscoredAndTheRunGoesOn)
+{
+    const kbBytes unbuildable = fx::UnbuildableSceneFile(15);
+    uint8_t *def = entryKsxMem(unbuildable.data(), (long)unbuildable.size());
+    ASSERT_NE(def, nullptr) << "the package reads";
+    long loaded;
+    {
+        Scene probe;
+        loaded = probe.Load((_sceneDef *)def, nullptr, "", nullptr, 0);
+    }
+    std::free(def);
+    ASSERT_LT(loaded, 0) << "its scene cannot be built";
+    ASSERT_TRUE(WriteFile(gWork + "\\Data\\Ksx\\21.ksx", unbuildable));
+    WriteScene("24", 15);
+    WriteScene("27", 3);
+    cpWork.env[0].benchTestOption = (1u << 7) | (1u << 8) | (1u << 10);
+    for (uint32_t option : {0u, (uint32_t)CP_OPTION_CHALLENGE}) {
+        SCOPED_TRACE(option);
+        cpWork.env[0].benchOption = option;
+        Watch w;
+        if (option)
+            w.keyAfterMs = 1500;  // answers the prompt of the next row
+        w.closeAfterMs = 15000;
+        const DWORD t0 = GetTickCount();
+        Run(&w, false);
+        EXPECT_LT(GetTickCount() - t0, 15000u) << "the run ended by itself";
+        EXPECT_EQ(w.steps, (std::vector<long>{7, 8, 10}));
+        EXPECT_EQ(Scored(), (std::vector<int>{8}));
+        benchFreeSceneAll();
+    }
+}
+
 TEST_F(BenchFlow, DamagedPackagesNeverCrashTheRunAndScoreNothingWithoutFrames)
 {
     const kbBytes good = SceneFile(15);

@@ -1,5 +1,6 @@
 // The results dialog in this process: its score texts, and the results file written through the
-// system's save dialog, also when the file in the way cannot be replaced.
+// system's save dialog, also when the file in the way cannot be replaced (said, the earlier file
+// kept, the dialog offered again).
 
 #include "App/CtrlPanel/CtrlPanel.h"
 
@@ -204,6 +205,27 @@ TEST_F(ResultsDialog, AFileThatCannotBeReplacedKeepsItsContent)
     HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Save(path, true);
+    // The failure is told, in the user's language, and the save dialog comes back for another
+    // try; cancelling it leaves the results dialog open.
+    HWND box = nullptr;
+    for (DWORD start = GetTickCount(); !(box = drv::FindMessageBox(GetCurrentProcessId(), 1)) &&
+                                       GetTickCount() - start < 10000;)
+        Sleep(50);
+    ASSERT_NE(box, nullptr);
+    const std::string told = drv::MessageText(box);
+    EXPECT_NE(told.find(path), std::string::npos) << told;
+    EXPECT_NE(told.find(sSysJapanese() ? u8"の書き込みに失敗しました" : " Write Failure"), std::string::npos) << told;
+    drv::Click(box, IDOK);
+    HWND again = nullptr;
+    for (DWORD start = GetTickCount(); !(again = FindWindowA("#32770", "Save Results File")) &&
+                                       GetTickCount() - start < 10000;)
+        Sleep(50);
+    ASSERT_NE(again, nullptr);
+    drv::Click(again, IDCANCEL);
+    for (DWORD start = GetTickCount(); IsWindow(again) && GetTickCount() - start < 10000;)
+        Sleep(50);
+    EXPECT_FALSE(IsWindow(again));
+    EXPECT_TRUE(IsWindowVisible(dlg));
     CloseHandle(held);
     EXPECT_EQ(ReadAll(path), "earlier results\r\n");
     EXPECT_EQ(FilesInFolder(), 1);

@@ -138,6 +138,68 @@ TEST(SceneClock, MillisecondTimerWrapCountsForward)
     EXPECT_NEAR(c.addTime, 29.33f, 0.01f);
 }
 
+// A run in the background holds its scene: every pass of the background loop moves the clock's
+// last reading to the present, as Bench::Stop does. At any uptime, also across 2^24 ms (where a
+// float stops holding every millisecond) and across the 2^32 wrap, the scene carries on from
+// the frame it had: one second before and one after the switch are 50 frames, never the end.
+TEST(SceneClock, BackgroundHoldKeepsTheFrameAtAnyUptime)
+{
+    const struct {
+        const char *name;
+        uint32_t start;
+    } uptimes[] = {
+        {"one minute", 60000u},
+        {"reaching 2^24 ms in the background", (1u << 24) - 1500u},
+        {"2^24 ms + 1", (1u << 24) + 1u},
+        {"2^24 ms + 3", (1u << 24) + 3u},
+        {"twelve days", 0x40000003u},
+        {"wrapping in the background", 0xFFFFFFFFu - 1500u},
+        {"wrapping while it plays", 0xFFFFFFFFu - 400u},
+    };
+    for (const auto &u : uptimes) {
+        _sceneClock c = Loaded(1800, 25.0f);
+        uint32_t t = u.start;
+        sSceneClockAdvance(&c, t);
+        for (int i = 0; i < 50; i++)
+            sSceneClockAdvance(&c, t += 20);
+        ASSERT_EQ(c.framePos, 25) << u.name;
+        for (int i = 0; i < 60; i++)  // three seconds away
+            c.prevTime = (t += 50);
+        for (int i = 0; i < 50; i++) {
+            sSceneClockAdvance(&c, t += 20);
+            sSceneClockEnd(&c);
+        }
+        EXPECT_EQ(c.framePos, 50) << u.name;
+        EXPECT_FALSE(c.status & SCENE_ENDED) << u.name;
+    }
+}
+
+// The clock's last reading against the next: a reading behind the last one (a stamp the float
+// rounded up: 16777219 ms is held as 16777220) adds no time, where the unsigned difference
+// made it 49.7 days and jumped to the last frame.
+TEST(SceneClock, AReadingBehindTheLastAddsNothingAndTheWrapCountsForward)
+{
+    const struct {
+        uint32_t prev, now;
+        int frame;
+    } reads[] = {
+        {16777220u, 16777219u, 6},
+        {16777219u, 16777219u + 34u, 7},
+        {0x00000010u, 0xFFFFFFF0u, 6},  // behind, across the wrap
+        {0xFFFFFFF0u, 0x00000024u, 7},  // 52 ms forward, across the wrap
+        {0x80000000u, 0x00000000u, 6},  // half the clock behind
+    };
+    for (const auto &r : reads) {
+        _sceneClock c = Loaded(1800);
+        c.status &= (uint16_t)~SCENE_START;
+        c.framePos = 6;
+        c.prevTime = r.prev;
+        sSceneClockAdvance(&c, r.now);
+        EXPECT_EQ(c.framePos, r.frame) << r.prev << " then " << r.now;
+        EXPECT_EQ(sSceneClockEnd(&c), 0);
+    }
+}
+
 TEST(SceneClock, LongStallNeverWrapsTheSixteenBitFrame)
 {
     // 72 000 frames late: the 16-bit frame number would wrap to 6 464 and the scene jump back.
