@@ -5,6 +5,8 @@ file with its frame-time record each). Prints each page's median and 99th-percen
 submissions a second, and the store's size.
 
 usage: hub-bench.py KESTREL_RESULTS DB RESULTS_FILE FRAMES_FILE SECONDS
+
+KESTREL_HUB_READERS (default 16) sets the readers: 0 measures what the submissions alone take.
 """
 import http.client
 import os
@@ -16,7 +18,7 @@ import threading
 import time
 import uuid
 
-READERS, RUNNERS = 16, 64
+READERS, RUNNERS = int(os.environ.get("KESTREL_HUB_READERS", "16")), 64
 FAMILIES = ["Alder", "Birch", "Cedar", "Dogwood", "Elm", "Fir", "Gum", "Hazel", "Ironwood", "Juniper"]
 VENDORS = ["Aurora", "Borealis", "Corona", "Delta", "Ember", "Flux", "Glint", "Halo"]
 

@@ -2,6 +2,8 @@
 // and migrations as the SQLite file; a lost connection is made again at the next transaction.
 #include <libpq-fe.h>
 
+#include <map>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +15,9 @@ struct _store {
     PGconn *db;
     long rows;        // written by the open insert, for storeFaultAfter
     char state[6];    // the last error's SQLSTATE, "" when it had none
+    // Statements this connection has prepared, by their text: parsed and planned once, not at
+    // every request. Bounded; a connection made again starts without them.
+    std::map<std::string, std::string> prepared;
 };
 
 namespace {
@@ -97,6 +102,10 @@ struct _result {
     double real(int aRow, int aCol) const { return std::strtod(PQgetvalue(res, aRow, aCol), nullptr); }
 };
 
+// Statements kept prepared on one connection; the rest (texts that vary with a run's rows) are
+// planned each time.
+const size_t PREPARED_MAX = 256;
+
 int _exec(_store *aS, const char *aSqlP, const std::vector<_param> &aParams, _result *aResP, std::string *aErrP)
 {
     std::vector<const char *> values;
@@ -107,8 +116,20 @@ int _exec(_store *aS, const char *aSqlP, const std::vector<_param> &aParams, _re
         formats.push_back(p.binary);
     }
     const std::string sql = _places(aSqlP);
-    aResP->res = PQexecParams(aS->db, sql.c_str(), (int)aParams.size(), nullptr, values.data(), lengths.data(),
-                              formats.data(), 0);
+    auto it = aS->prepared.find(sql);
+    if (it == aS->prepared.end() && aS->prepared.size() < PREPARED_MAX &&
+        PQtransactionStatus(aS->db) != PQTRANS_INERROR) {
+        const std::string name = "k" + std::to_string(aS->prepared.size());
+        _result made;
+        made.res = PQprepare(aS->db, name.c_str(), sql.c_str(), (int)aParams.size(), nullptr);
+        if (PQresultStatus(made.res) == PGRES_COMMAND_OK)
+            it = aS->prepared.emplace(sql, name).first;
+    }
+    aResP->res = it != aS->prepared.end()
+                     ? PQexecPrepared(aS->db, it->second.c_str(), (int)aParams.size(), values.data(), lengths.data(),
+                                      formats.data(), 0)
+                     : PQexecParams(aS->db, sql.c_str(), (int)aParams.size(), nullptr, values.data(), lengths.data(),
+                                    formats.data(), 0);
     const ExecStatusType st = PQresultStatus(aResP->res);
     if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK)
         return _error(aS, aErrP, "query", aResP->res);
@@ -132,7 +153,7 @@ long long _write(_store *aS, const char *aSqlP, const std::vector<_param> &aPara
 
 _store *_open(const std::string &aWhere, std::string *aErrP)
 {
-    _store *s = new _store{PQconnectdb(aWhere.c_str()), 0, ""};
+    _store *s = new _store{PQconnectdb(aWhere.c_str()), 0, "", {}};
     if (!s->db || PQstatus(s->db) != CONNECTION_OK) {
         // The address may carry a password: the message names the server's answer only.
         *aErrP = std::string("cannot connect to the database: ") + (s->db ? PQerrorMessage(s->db) : "out of memory");
@@ -164,10 +185,16 @@ int _script(_store *aS, const char *aSqlP, std::string *aErrP)
 }
 
 // A connection the server dropped (a restart) is made again before the next transaction.
+void _reset(_store *aS)
+{
+    PQreset(aS->db);
+    aS->prepared.clear();
+}
+
 void _alive(_store *aS)
 {
     if (PQstatus(aS->db) != CONNECTION_OK)
-        PQreset(aS->db);
+        _reset(aS);
 }
 
 int _begin(_store *aS, std::string *aErrP)
@@ -177,7 +204,7 @@ int _begin(_store *aS, std::string *aErrP)
     if (_script(aS, "BEGIN;", aErrP) == 0)
         return 0;
     // A connection that looked alive and was not: once more on a new one.
-    PQreset(aS->db);
+    _reset(aS);
     return _script(aS, "BEGIN;", aErrP);
 }
 
@@ -284,15 +311,20 @@ long _insert(_store *aS, const _resultsRun &aRun, const std::string &aHash, std:
         }
         if (!params.empty() && _write(aS, (sql + ";").c_str(), params, aErrP, (long)params.size() / 6) < 0)
             return -1;
-        for (int test = 0; test < 64; ++test) {
-            long n = 0;
-            const std::string data = sStorePackFrames(pass.frames, test, &n);
-            if (!n)
+        // The pass's frame times, one row a test, in one statement.
+        std::string data[STORE_FRAME_TESTS];
+        long cnt[STORE_FRAME_TESTS];
+        sStorePackFramesAll(pass.frames, data, cnt);
+        sql = "INSERT INTO frames (pass_id, test, count, data) VALUES ";
+        params.clear();
+        for (int test = 0; test < STORE_FRAME_TESTS; ++test) {
+            if (!cnt[test])
                 continue;
-            if (_write(aS, "INSERT INTO frames (pass_id, test, count, data) VALUES (?, ?, ?, ?);",
-                       {_int(passId), _int(test), _int(n), {data, 1}}, aErrP) < 0)
-                return -1;
+            sql += params.empty() ? "(?, ?, ?, ?)" : ", (?, ?, ?, ?)";
+            params.insert(params.end(), {_int(passId), _int(test), _int(cnt[test]), {std::move(data[test]), 1}});
         }
+        if (!params.empty() && _write(aS, (sql + ";").c_str(), params, aErrP, (long)params.size() / 4) < 0)
+            return -1;
     }
     return (long)runId;
 }

@@ -168,31 +168,36 @@ long _insert(_store *aS, const _resultsRun &aRun, const std::string &aHash, std:
         if (_write(aS, ps, aErrP))
             return -1;
         const long long passId = sqlite3_last_insert_rowid(aS->db);
+        // Each statement made once and run for every row (the file's write lock is held meanwhile).
         const struct { const char *section; const std::vector<_statsField> *fields; } sectionTbl[] = {
             {"system", &r.system}, {"options", &r.options}};
+        _stmt f(aS, "INSERT INTO field (pass_id, section, seq, label, value) VALUES (?, ?, ?, ?, ?);");
         for (const auto &sec : sectionTbl)
             for (size_t i = 0; i < sec.fields->size(); ++i) {
-                _stmt f(aS, "INSERT INTO field (pass_id, section, seq, label, value) VALUES (?, ?, ?, ?, ?);");
+                sqlite3_reset(f.st);
                 f.integer(1, passId).text(2, sec.section).integer(3, (long long)i);
                 f.text(4, (*sec.fields)[i].label).text(5, (*sec.fields)[i].value);
                 if (_write(aS, f, aErrP))
                     return -1;
             }
+        _stmt sc(aS, "INSERT INTO score (pass_id, seq, test, scored, score, fps) VALUES (?, ?, ?, ?, ?, ?);");
         for (size_t i = 0; i < r.tests.size(); ++i) {
             const _statsTestResult &t = r.tests[i];
-            _stmt sc(aS, "INSERT INTO score (pass_id, seq, test, scored, score, fps) VALUES (?, ?, ?, ?, ?, ?);");
+            sqlite3_reset(sc.st);
             sc.integer(1, passId).integer(2, (long long)i).text(3, t.name).integer(4, t.scoredB);
             sc.integer(5, t.score).real(6, t.fps);
             if (_write(aS, sc, aErrP))
                 return -1;
         }
-        for (int test = 0; test < 64; ++test) {
-            long n = 0;
-            const std::string data = sStorePackFrames(pass.frames, test, &n);
-            if (!n)
+        std::string data[STORE_FRAME_TESTS];
+        long cnt[STORE_FRAME_TESTS];
+        sStorePackFramesAll(pass.frames, data, cnt);
+        _stmt fr(aS, "INSERT INTO frames (pass_id, test, count, data) VALUES (?, ?, ?, ?);");
+        for (int test = 0; test < STORE_FRAME_TESTS; ++test) {
+            if (!cnt[test])
                 continue;
-            _stmt fr(aS, "INSERT INTO frames (pass_id, test, count, data) VALUES (?, ?, ?, ?);");
-            fr.integer(1, passId).integer(2, test).integer(3, n).blob(4, data);
+            sqlite3_reset(fr.st);
+            fr.integer(1, passId).integer(2, test).integer(3, cnt[test]).blob(4, data[test]);
             if (_write(aS, fr, aErrP))
                 return -1;
         }

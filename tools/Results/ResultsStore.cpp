@@ -2,6 +2,7 @@
 
 #include <nettle/sha2.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -222,6 +223,9 @@ static int _insertWatch(_storeHandle *aHP, long aId, const _resultsRun &aRun, st
     if (aHP->ops->query(aHP->store, "UPDATE run SET wine = ?, direct3d = ? WHERE id = CAST(? AS INTEGER);",
                         {aRun.wine, aRun.direct3d, id}, &rows, aErrP))
         return -1;
+    // Every pass's shares in one statement: (pass number, test, share) rows joined to the passes.
+    std::string values;
+    std::vector<std::string> params;
     for (size_t p = 0; p < aRun.passes.size(); ++p)
         for (int t = 0; t < RESULTS_TEST_NUM; ++t) {
             const double share = aRun.passes[p].busy[t];
@@ -229,13 +233,18 @@ static int _insertWatch(_storeHandle *aHP, long aId, const _resultsRun &aRun, st
                 continue;
             char text[32];
             std::snprintf(text, sizeof text, "%.4f", share);
-            if (aHP->ops->query(aHP->store,
-                                "INSERT INTO busy (pass_id, test, share) SELECT id, CAST(? AS INTEGER), CAST(? AS REAL)"
-                                " FROM pass WHERE run_id = CAST(? AS INTEGER) AND number = CAST(? AS INTEGER);",
-                                {std::to_string(t), text, id, std::to_string(p + 1)}, &rows, aErrP))
-                return -1;
+            values += std::string(values.empty() ? "" : ", ") +
+                      "(CAST(? AS INTEGER), CAST(? AS INTEGER), CAST(? AS REAL))";
+            params.insert(params.end(), {std::to_string(p + 1), std::to_string(t), text});
         }
-    return 0;
+    if (values.empty())
+        return 0;
+    params.push_back(id);
+    return aHP->ops->query(aHP->store,
+                           ("INSERT INTO busy (pass_id, test, share) SELECT p.id, v.column2, v.column3 FROM (VALUES " +
+                            values + ") AS v JOIN pass p ON p.number = v.column1 WHERE p.run_id = CAST(? AS INTEGER);")
+                               .c_str(),
+                           params, &rows, aErrP);
 }
 
 int sStoreLoad(_storeHandle *aHP, long aId, _resultsRun *aRunP, std::string *aErrP)
@@ -418,34 +427,53 @@ int sStoreList(_storeHandle *aHP, const _storeFilter &aF, std::vector<_storeRunR
 
 int sStoreBest(_storeHandle *aHP, const _storeBestQuery &aQ, std::vector<_storeBestRow> *aRowsP, std::string *aErrP)
 {
-    std::string sql = "SELECT t.run_id, r.label, t.mean, t.passes, m.adapter, m.processor FROM run_test t"
-                      " JOIN run r ON r.id = t.run_id JOIN machine m ON m.id = t.machine_id WHERE t.test = ?";
-    std::vector<std::string> params = {std::to_string(aQ.test)};
+    // The conditions after the test's, and which machines match: asked once for all tests.
+    std::string where;
+    std::vector<std::string> params;
     if (!aQ.edition.empty()) {
-        sql += " AND t.edition = ?";
+        where += " AND t.edition = ?";
         params.push_back(aQ.edition);
     }
-    if (_machineFilter(aHP, aQ.adapter, aQ.processor, "t.machine_id", &sql, &params, aErrP))
+    if (_machineFilter(aHP, aQ.adapter, aQ.processor, "t.machine_id", &where, &params, aErrP))
         return -1;
     if (!aQ.option.empty()) {
-        sql += " AND EXISTS (SELECT 1 FROM pass p JOIN field f ON f.pass_id = p.id WHERE p.run_id = t.run_id"
-               " AND p.number = 1 AND f.section = 'options' AND f.label = ? AND f.value = ?)";
+        where += " AND EXISTS (SELECT 1 FROM pass p JOIN field f ON f.pass_id = p.id WHERE p.run_id = t.run_id"
+                 " AND p.number = 1 AND f.section = 'options' AND f.label = ? AND f.value = ?)";
         params.push_back(aQ.option);
         params.push_back(aQ.optionValue);
     }
-    sql += " ORDER BY t.mean DESC, t.run_id LIMIT ?;";
-    params.push_back(std::to_string(aQ.limit));
+    // Each test its own ordered, limited branch (read from the test's index), all in one statement.
+    std::string sql;
+    std::vector<std::string> all;
+    for (int test = 0; test < RESULTS_TEST_NUM; ++test) {
+        if (aQ.test >= 0 && test != aQ.test)
+            continue;
+        sql += std::string(sql.empty() ? "" : " UNION ALL ") +
+               "SELECT * FROM (SELECT t.test, t.run_id, r.label, t.mean, t.passes, m.adapter, m.processor"
+               " FROM run_test t JOIN run r ON r.id = t.run_id JOIN machine m ON m.id = t.machine_id"
+               " WHERE t.test = ?" + where + " ORDER BY t.mean DESC, t.run_id LIMIT ?) AS b" + std::to_string(test);
+        all.push_back(std::to_string(test));
+        all.insert(all.end(), params.begin(), params.end());
+        all.push_back(std::to_string(aQ.limit));
+    }
+    if (sql.empty())
+        return 0;
     std::vector<std::vector<std::string>> rows;
-    if (aHP->ops->query(aHP->store, sql.c_str(), params, &rows, aErrP))
+    if (aHP->ops->query(aHP->store, (sql + ";").c_str(), all, &rows, aErrP))
         return -1;
+    const size_t first = aRowsP->size();
     for (const auto &r : rows) {
-        if (r.size() != 6) {
+        if (r.size() != 7) {
             *aErrP = "best: unexpected columns";
             return -1;
         }
-        aRowsP->push_back(_storeBestRow{_number(r[0]), r[1], r[4], r[5], std::strtod(r[2].c_str(), nullptr),
-                                        _number(r[3])});
+        aRowsP->push_back(_storeBestRow{(int)_number(r[0]), _number(r[1]), r[2], r[5], r[6],
+                                        std::strtod(r[3].c_str(), nullptr), _number(r[4])});
     }
+    // A union's branches come in no promised order.
+    std::stable_sort(aRowsP->begin() + (long)first, aRowsP->end(), [](const _storeBestRow &a, const _storeBestRow &b) {
+        return a.test != b.test ? a.test < b.test : a.mean != b.mean ? a.mean > b.mean : a.id < b.id;
+    });
     return 0;
 }
 
@@ -564,6 +592,25 @@ uint64_t _get(const unsigned char *aP, int aBytes)
 }
 
 } // namespace
+
+void sStorePackFramesAll(const std::vector<_statsFrame> &aFrames, std::string aDataTbl[STORE_FRAME_TESTS],
+                         long aCntTbl[STORE_FRAME_TESTS])
+{
+    for (int t = 0; t < STORE_FRAME_TESTS; ++t)
+        aDataTbl[t].clear(), aCntTbl[t] = 0;
+    for (const _statsFrame &f : aFrames) {
+        if (f.test < 0 || f.test >= STORE_FRAME_TESTS)
+            continue;
+        std::string &out = aDataTbl[f.test];
+        _put(out, (uint32_t)f.frame, 4);
+        for (double v : {f.ms, f.deltaMs, f.updateMs, f.drawMs, f.presentMs}) {
+            uint64_t bits;
+            std::memcpy(&bits, &v, 8);
+            _put(out, bits, 8);
+        }
+        ++aCntTbl[f.test];
+    }
+}
 
 std::string sStorePackFrames(const std::vector<_statsFrame> &aFrames, int aTest, long *aCntP)
 {

@@ -85,13 +85,15 @@ int sStoreList(_storeHandle *aHP, const _storeFilter &aF, std::vector<_storeRunR
 // The best runs of one test (benchmark row, its scores found by the test's name): each run's mean
 // score over the passes that scored it, highest first, of the runs that match: edition (the first
 // pass's results file version, exact), adapter and processor (texts held), and one option of the
-// first pass ("Group/Label", its value exact).
+// first pass ("Group/Label", its value exact). A test below 0 asks for every test's best at once
+// (one statement), by test.
 struct _storeBestQuery {
     int test;
     long limit;
     std::string edition, adapter, processor, option, optionValue;
 };
 struct _storeBestRow {
+    int test;
     long id;
     std::string label, adapter, processor;
     double mean;
@@ -136,6 +138,10 @@ std::string sStoreHash(const std::string &aBytes);
 // is: frame (int32), then ms, deltaMs, updateMs, drawMs, presentMs (IEEE doubles). aTest's frames
 // of aFrames, their count in *aCntP.
 std::string sStorePackFrames(const std::vector<_statsFrame> &aFrames, int aTest, long *aCntP);
+// Every test's frames (tests 0 to STORE_FRAME_TESTS - 1) in one reading of aFrames.
+enum { STORE_FRAME_TESTS = 64 };
+void sStorePackFramesAll(const std::vector<_statsFrame> &aFrames, std::string aDataTbl[STORE_FRAME_TESTS],
+                         long aCntTbl[STORE_FRAME_TESTS]);
 // Appends aCnt packed frames of aTest; -1 when the bytes are not aCnt records exactly.
 int sStoreUnpackFrames(const unsigned char *aP, size_t aBytes, long long aCnt, int aTest,
                        std::vector<_statsFrame> *aFramesP);

@@ -269,6 +269,23 @@ TEST_P(ResultsHub, ReadsWhatAMachineSentTheSameOnEveryBackend)
         }
         EXPECT_EQ(means[0], means[1]) << sResultsTestName(test);
     }
+    // The page asks for every test at once: each test's rows as the API gives them alone, in order.
+    auto page = c.Get("/best?adapter=Adapter");
+    ASSERT_TRUE(page);
+    for (int test = 0; test < RESULTS_TEST_NUM; ++test) {
+        auto best = c.Get(("/api/best?test=" + std::to_string(test) + "&adapter=Adapter").c_str());
+        ASSERT_TRUE(best);
+        std::string want, got;
+        for (size_t at = 0; (at = best->body.find("{\"id\":", at)) != std::string::npos; at += 6)
+            want += best->body.substr(at + 6, best->body.find(',', at) - at - 6) + " ";
+        const size_t from = page->body.find("<h2>" + sResultsHtml(sResultsTestName(test)) + "</h2>");
+        ASSERT_NE(from, std::string::npos) << sResultsTestName(test);
+        const size_t to = page->body.find("</table>", from);
+        for (size_t at = from; (at = page->body.find("<a href=\"/runs/", at)) < to; at += 15)
+            got += page->body.substr(at + 15, page->body.find('"', at + 15) - at - 15) + " ";
+        EXPECT_FALSE(want.empty()) << sResultsTestName(test);
+        EXPECT_EQ(got, want) << sResultsTestName(test);
+    }
     auto list = c.Get("/api/runs?adapter=Adapter%20R");
     ASSERT_TRUE(list);
     EXPECT_NE(list->body.find("\"tests\":[0,1,2,3,4,5,6,7,8,9]"), std::string::npos) << list->body;
