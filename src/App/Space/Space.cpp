@@ -108,11 +108,10 @@ static void _starMaterial(IDirect3DDevice7 *aDevP)
     D3DMATERIAL7 mtrl;
     D3DUtil_InitMaterial(mtrl, 5.0f, 5.0f, 5.0f, 1.0f);
     mtrl.emissive.r = mtrl.emissive.g = mtrl.emissive.b = 10.0f;
-    DEBUGWIN_CHECK(aDevP->SetMaterial(&mtrl));
+    sDrawSetMaterial(&mtrl);
     sDrawSetState(D3DRENDERSTATE_LASTPIXEL, TRUE);
     sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(aDevP->SetTexture(0, nullptr));
+        sDrawSetTexture(0, nullptr);
     sDrawSetStage(0, DRAW_STAGE_OFF);
 }
 
@@ -137,8 +136,7 @@ static void _drawGalaxy(IDirect3DDevice7 *aDevP)
         v[n].tv = bottom ? 1.0f : 0.0f;
     }
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(aDevP->SetTexture(0, sufP));
+        sDrawSetTexture(0, sufP);
     sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
     sDrawSetStage(0, DRAW_STAGE_MODULATE_CUR);
     sDrawSetStage(1, DRAW_STAGE_OFF);
