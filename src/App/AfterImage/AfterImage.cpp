@@ -93,7 +93,7 @@ void *AfterImage_draw(uint8_t *, uint16_t, uint8_t *, uint32_t *)
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);
     sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
     sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
-        sDrawSetTexture(0, nullptr);
+    sDrawSetTexture(0, nullptr);
     sDrawSetStage(0, DRAW_STAGE_OFF);
     for (uint32_t n = 0; n < _imgInfoCnt; n++) {
         const _imgInfo &info = _imgInfoP[n];

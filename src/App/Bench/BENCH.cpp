@@ -523,7 +523,7 @@ void Bench::_challengeWait(uint32_t aLoadStart)
                 _drawStateScope scope;
                 sDrawOpenStates(&scope);
                 sDrawSetBlend(DRAW_BLEND_ADDITIVE);
-                                sDrawSetTexture(0, prompt);
+                sDrawSetTexture(0, prompt);
                 sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
                 sDrawSetStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
                 sDrawSetStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
@@ -534,7 +534,7 @@ void Bench::_challengeWait(uint32_t aLoadStart)
                 sDrawCountDrawUp(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, 4, 0);
                 DEBUGWIN_CHECK(
                     dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, quad, 4, 0));
-                                sDrawSetTexture(0, nullptr);
+                sDrawSetTexture(0, nullptr);
                 sDrawCloseStates(&scope);
                 sDrawEndScene();
             }

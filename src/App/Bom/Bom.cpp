@@ -108,11 +108,11 @@ static void _bomDraw(void)
         IDirectDrawSurface7 *texP = _picture(o);
         if (texP == nullptr || !sBomSpriteQuad(&o, &_bomScreenMat, w, h, _bomOffset, v))
             continue;
-                sDrawSetTexture(0, texP);
+        sDrawSetTexture(0, texP);
         sDrawCountDrawUp(D3DPT_TRIANGLESTRIP, BOM_FVF, 4, 0);
         DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, BOM_FVF, v, 4, 0));
     }
-        sDrawSetTexture(0, nullptr);
+    sDrawSetTexture(0, nullptr);
     sDrawCloseStates(&scope);
 }
 

@@ -308,18 +308,18 @@ void _water::Draw(void)
 
             sDrawSetBlend(DRAW_BLEND_OFF);
             sDrawSetMaterial(&_material);
-                        sDrawSetTexture(0, _textureP);
+            sDrawSetTexture(0, _textureP);
             sDrawCountDraw(D3DPT_TRIANGLELIST, WATER_INDEX_CNT, WATER_INDEX_CNT * 2);
             DEBUGWIN_CHECK(dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBufferP, 0, WATER_VERTEX_CNT, _indexP,
                                                        WATER_INDEX_CNT, 0));
 
             sDrawSetBlend(DRAW_BLEND_COLORKEEP);
             sDrawSetMaterial(&_material2);
-                        sDrawSetTexture(0, _skyTextureP);
+            sDrawSetTexture(0, _skyTextureP);
             sDrawCountDraw(D3DPT_TRIANGLELIST, WATER_INDEX_CNT, WATER_INDEX_CNT * 2);
             DEBUGWIN_CHECK(dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBuffer2P, 0, WATER_VERTEX_CNT,
                                                        _indexP, WATER_INDEX_CNT, 0));
-                        sDrawSetTexture(0, nullptr);
+            sDrawSetTexture(0, nullptr);
             sDrawCloseStates(&scope);
         }
         sDrawEndScene();

@@ -201,9 +201,9 @@ long _drawLight::Update(void)
 }
 
 // Stage states of one map: modulate the texture onto what the stages before made.
-static void _mapStage(IDirect3DDevice7 *aDevP, DWORD aStage, IDirectDrawSurface7 *aSufP)
+static void _mapStage(DWORD aStage, IDirectDrawSurface7 *aSufP)
 {
-        sDrawSetTexture(aStage, aSufP);
+    sDrawSetTexture(aStage, aSufP);
     sDrawSetStageState(aStage, D3DTSS_TEXCOORDINDEX, 0);
     sDrawSetStage(aStage, DRAW_STAGE_MODULATE_CUR);
 }
@@ -222,9 +222,9 @@ long _drawLight::DrawMapTexture(void)
 
     DWORD stage = 0;
     if (IDirectDrawSurface7 *shadow = _pageSurface(_shadowTexNum))
-        _mapStage(dev, stage++, shadow);
+        _mapStage(stage++, shadow);
     if (IDirectDrawSurface7 *light = _pageSurface(_lightTexNum))
-        _mapStage(dev, stage++, light);
+        _mapStage(stage++, light);
     sDrawSetStage(stage, DRAW_STAGE_OFF);
     D3DMATERIAL7 mtrl = {};
     mtrl.diffuse.r = mtrl.diffuse.g = mtrl.diffuse.b = mtrl.diffuse.a = 0.5f;

@@ -663,7 +663,7 @@ void _primPrimitive::Draw(void)
         const _primitiveTexInfo &t = _texInfoP[i];
         if (_texInfo *info = sTexGetInfoPtr(t.texNum)) {
             if (IDirectDrawSurface7 *suf = sTexGetSurfacePtr(info->pageNum)) {
-                                sDrawSetTexture((DWORD)j, suf);
+                sDrawSetTexture((DWORD)j, suf);
                 sDrawSetStageState((DWORD)j, D3DTSS_TEXCOORDINDEX, (DWORD)(t.texUVIndex < 0 ? i : t.texUVIndex));
                 sDrawSetStageState((DWORD)j, D3DTSS_COLOROP, t.texOp);
                 sDrawSetStageState((DWORD)j, D3DTSS_COLORARG1, t.texArg1);

@@ -150,7 +150,7 @@ void _sprite::Draw(DWORD aDrawFlg, const D3DMATRIX *aMatrixP)
     IDirectDrawSurface7 *suf;
     if (_pattern(&info, &suf)) {
         const _spriteTexInfo &t = _texInfoP[_curInfoNum];
-                sDrawSetTexture(0, suf);
+        sDrawSetTexture(0, suf);
         sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
         sDrawSetStageState(0, D3DTSS_COLOROP, t.texOp);
         sDrawSetStageState(0, D3DTSS_COLORARG1, t.texArg1);
