@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "Common/VertexFormat.h"
+
 static std::shared_ptr<kbShapeBody> _body(uint32_t aVertexCnt, uint32_t aSeed)
 {
     auto body = std::make_shared<kbShapeBody>();
@@ -27,7 +29,7 @@ static std::shared_ptr<kbShapeBody> _body(uint32_t aVertexCnt, uint32_t aSeed)
         if (a == 1) {
             // Lit vertices as the morph target: position, reserved, diffuse, specular, one set.
             set.morphVertexType = 0x002 | 0x020 | 0x040 | 0x080 | 0x100;
-            set.morphVertices.assign((size_t)kbFvfSize(set.morphVertexType) * aVertexCnt, (uint8_t)(0x40 + aSeed));
+            set.morphVertices.assign((size_t)sFvfGetSize(set.morphVertexType) * aVertexCnt, (uint8_t)(0x40 + aSeed));
         }
         for (int i = 0; i < 2; i++) {
             kbIndexSet indexSet;

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "App/App/AppCore.h"
+#include "Common/VertexFormat.h"
 
 bool kbSetName(char *aFieldP, size_t aFieldSize, const std::string &aName)
 {
@@ -67,24 +68,6 @@ kbParticle::kbParticle()
 {
     def.parentShapeNum = -1;
     def.scale = {1, 1, 1};
-}
-
-long kbFvfSize(uint32_t aVertexType)
-{
-    if (aVertexType & 0xF001)
-        return -1;
-    static const long _position[8] = {0, 12, 16, 16, 20, 24, 28, 32};
-    long size = _position[(aVertexType >> 1) & 7];
-    for (uint32_t bit : {0x10u, 0x20u, 0x40u, 0x80u})
-        if (aVertexType & bit)
-            size += bit == 0x10u ? 12 : 4;
-    uint32_t sets = (aVertexType >> 8) & 0xF;
-    if (sets > 8)
-        return -1;
-    static const long _coords[4] = {8, 12, 16, 4};
-    for (uint32_t i = 0; i < sets; i++)
-        size += _coords[(aVertexType >> (16 + 2 * i)) & 3];
-    return size;
 }
 
 kbVertexSet kbVertexSetOf(const std::vector<_vertexDef> &aVertices)
@@ -208,10 +191,10 @@ static bool _checkVertexSets(_ksxPacker &aPack, const kbShapeBody &aBody)
 {
     for (const kbAbility &ability : aBody.abilities)
         for (const kbVertexSet &vs : ability.vertexSets) {
-            long size = kbFvfSize(vs.vertexType);
+            long size = sFvfGetSize(vs.vertexType);
             if (size < 0 || vs.vertices.size() != (size_t)size * vs.vertexNum)
                 return aPack.Fail("vertex data does not match its count and layout");
-            long morphSize = kbFvfSize(vs.morphVertexType);
+            long morphSize = sFvfGetSize(vs.morphVertexType);
             if (!vs.morphVertices.empty() && (morphSize < 0 || vs.morphVertices.size() != (size_t)morphSize * vs.vertexNum))
                 return aPack.Fail("morph vertex data does not match its count and layout");
         }

@@ -32,9 +32,6 @@ struct kbVertexSet {
     std::vector<kbIndexSet> indexSets;
 };
 
-// Bytes of one vertex of a flexible vertex format word; -1 for a word the reader refuses.
-long kbFvfSize(uint32_t aVertexType);
-
 // A vertex set of _vertexDef vertices (position, normal, two texture coordinate pairs).
 kbVertexSet kbVertexSetOf(const std::vector<_vertexDef> &aVertices);
 

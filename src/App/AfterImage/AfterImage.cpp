@@ -86,15 +86,14 @@ void *AfterImage_draw(uint8_t *, uint16_t, uint8_t *, uint32_t *)
         return nullptr;
     D3DMATRIX world;
     D3DUtil_SetIdentityMatrix(world);
-    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world));
+    sDrawSetTransform(D3DTRANSFORMSTATE_WORLD, &world);
     _drawStateScope scope;
     sDrawOpenStates(&scope);
     sDrawSetState(D3DRENDERSTATE_LIGHTING, FALSE);
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);
     sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
     sDrawSetState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
+    sDrawSetTexture(0, nullptr);
     sDrawSetStage(0, DRAW_STAGE_OFF);
     for (uint32_t n = 0; n < _imgInfoCnt; n++) {
         const _imgInfo &info = _imgInfoP[n];

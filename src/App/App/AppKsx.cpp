@@ -9,6 +9,7 @@
 
 #include "App/App/AppInt.h"
 #include "Common/DEBUGWIN.h"
+#include "Common/VertexFormat.h"
 
 static uint8_t *_loadKsx(const char *aNameP, long *aSizeP)
 {
@@ -160,14 +161,14 @@ static bool _loadShapeDef(_ksxWalk *aWalkP, uint32_t aBodyAt)
         for (int32_t v = 0; v < setNum; v++) {
             uint32_t at = setAt + v * (uint32_t)sizeof(_primVertexDefSet);
             int32_t vertexNum = _long(aWalkP, at + offsetof(_primVertexDefSet, vertexNum));
-            long vertexSize = sSceneFvfSize(_word(aWalkP, at + offsetof(_primVertexDefSet, vertexType)));
+            long vertexSize = sFvfGetSize(_word(aWalkP, at + offsetof(_primVertexDefSet, vertexType)));
             int32_t indexSetNum = _long(aWalkP, at + offsetof(_primVertexDefSet, indexSetNum));
             if (vertexNum < 0 || vertexSize < 0 || indexSetNum < 0 ||
                 !_pointer(aWalkP, at + offsetof(_primVertexDefSet, vertexP), (uint32_t)vertexNum,
                           (uint32_t)vertexSize, 4, _REGION_DATA, false))
                 return false;
             if (_word(aWalkP, at + offsetof(_primVertexDefSet, morphVertexP)) != 0) {
-                long morphSize = sSceneFvfSize(_word(aWalkP, at + offsetof(_primVertexDefSet, morphVertexType)));
+                long morphSize = sFvfGetSize(_word(aWalkP, at + offsetof(_primVertexDefSet, morphVertexType)));
                 if (morphSize < 0 || !_pointer(aWalkP, at + offsetof(_primVertexDefSet, morphVertexP),
                                                (uint32_t)vertexNum, (uint32_t)morphSize, 4, _REGION_DATA, true))
                     return false;

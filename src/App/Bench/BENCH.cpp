@@ -197,6 +197,7 @@ static int64_t _frameFreq, _frameStart, _framePrev, _frameUpdatePrev;
 static int64_t _frameDrawTicks;  // drawing since the last present
 static _drawCount _frameCountPrev;  // the draw manager's counts at the last present
 static _drawStateCache _frameStatePrev;
+static _drawBindCache _frameBindPrev;
 
 // The device work since the last present.
 static _benchFrameCount _frameCountTake(void)
@@ -217,6 +218,14 @@ static _benchFrameCount _frameCountTake(void)
     _frameStatePrev.sentCnt = s.sentCnt;
     _frameStatePrev.redundantCnt = s.redundantCnt;
     _frameStatePrev.skipCnt = s.skipCnt;
+    const _drawBindCache &b = drawMan.bind;
+    for (int i = 0; i < DRAW_BIND_KINDS; ++i) {
+        k.bindSkips[i] = b.skipCnt[i] - _frameBindPrev.skipCnt[i];
+        if (i < DRAW_BIND_SCENE)
+            k.bindRedundant[i] = b.redundantCnt[i] - _frameBindPrev.redundantCnt[i];
+        _frameBindPrev.skipCnt[i] = b.skipCnt[i];
+        _frameBindPrev.redundantCnt[i] = b.redundantCnt[i];
+    }
     return k;
 }
 
@@ -518,8 +527,7 @@ void Bench::_challengeWait(uint32_t aLoadStart)
                 _drawStateScope scope;
                 sDrawOpenStates(&scope);
                 sDrawSetBlend(DRAW_BLEND_ADDITIVE);
-                sDrawCountTexture();
-                DEBUGWIN_CHECK(dev->SetTexture(0, prompt));
+                sDrawSetTexture(0, prompt);
                 sDrawSetStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
                 sDrawSetStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
                 sDrawSetStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
@@ -530,8 +538,7 @@ void Bench::_challengeWait(uint32_t aLoadStart)
                 sDrawCountDrawUp(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, 4, 0);
                 DEBUGWIN_CHECK(
                     dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, quad, 4, 0));
-                sDrawCountTexture();
-                DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
+                sDrawSetTexture(0, nullptr);
                 sDrawCloseStates(&scope);
                 sDrawEndScene();
             }
@@ -550,13 +557,13 @@ long Bench::Frame(void)
     if (!_sceneP)
         return 0;
     const uint16_t status = _sceneP->Frame(_milliSeconds);
-    if (status & 0x0008) {
+    if (status & SCENE_ADVANCED) {
         const int64_t t = mGetPerformanceCounter();
         sceneUpdateAll(_sceneP, status);
         gSceneFrameTime += mGetPerformanceCounter() - t;
         gSceneFrameCnt += 1;
     }
-    if ((status & 0x0004) && !(flowMan.status & FLOW_REQUEST))
+    if ((status & SCENE_ENDED) && !(flowMan.status & FLOW_REQUEST))
         sFlowChgGoAuto(0);
     if (_cutAt && (int32_t)(_milliSeconds - _cutAt) >= 0 && !(flowMan.status & FLOW_REQUEST)) {
         _cutB = true;
@@ -608,7 +615,7 @@ long Bench::Render(void)
     if (_isDemo())
         _drawLogos();
     calcFps(&_fps, &_fpsAve, &_fpsPeak);
-    if (_sceneP && (_sceneP->GetStatus() & 0x0008)) {
+    if (_sceneP && (_sceneP->GetStatus() & SCENE_ADVANCED)) {
         const int64_t presentStart = _frameRecOn ? mGetPerformanceCounter() : 0;
         sDrawFlipBuffer();
         _frameRecordPresent(_frameRecOn ? mGetPerformanceCounter() - presentStart : 0);
@@ -630,7 +637,7 @@ long Bench::Change(void)
     int scoredB = 0;
     if (_sceneP) {
         // A scene without frames (its package could not be read) has no rate to score.
-        if (!_isDemo() && row && !(row->status & BENCH_ROW_NOSCORE) && (_sceneP->GetStatus() & 0x0004) &&
+        if (!_isDemo() && row && !(row->status & BENCH_ROW_NOSCORE) && (_sceneP->GetStatus() & SCENE_ENDED) &&
             _sceneP->GetFrameCnt() > 0) {
             const double frameTime = sBenchFrameTime(gSceneFrameTime, gSceneFrameCnt);
             _fpsAve = sBenchFpsAve(_sceneP->GetFps(), gLoopCnt, _sceneP->GetFrameCnt());
@@ -638,7 +645,7 @@ long Bench::Change(void)
             scoredB = 1;
         }
         _runLog("end %s %u played=%lld loops=%llu%s%s", _runName(), (unsigned)_step, (long long)gSceneFrameCnt,
-                (unsigned long long)gLoopCnt, (_sceneP->GetStatus() & 0x0004) ? " complete" : _cutB ? " cut" : "",
+                (unsigned long long)gLoopCnt, (_sceneP->GetStatus() & SCENE_ENDED) ? " complete" : _cutB ? " cut" : "",
                 scoredB ? " scored" : "");
         _sceneP->CallExit();
         delete _sceneP;

@@ -414,13 +414,18 @@ void sBenchAttractorMove(_benchAttractor *aAttrP, _benchPoint *aPointP, long aPo
 long sBenchFrameLine(char *aBufP, size_t aSize, const _benchFrameRec *aRecP)
 {
     const _benchFrameCount &k = aRecP->count;
-    const int n = std::snprintf(aBufP, aSize, "%d,%d,%.3f,%.3f,%.3f,%.3f,%.3f,%lu,%lu,%lu,%lu,%lu,%lu,%lu,%lu,%lu\n",
-                                (int)aRecP->test, (int)aRecP->framePos, aRecP->ms, aRecP->deltaMs, aRecP->updateMs,
-                                aRecP->drawMs, aRecP->presentMs, (unsigned long)k.drawCalls,
-                                (unsigned long)k.primitives, (unsigned long)k.stateChanges,
-                                (unsigned long)k.redundantStates, (unsigned long)k.stateSkips,
-                                (unsigned long)k.texChanges, (unsigned long)k.locks, (unsigned long)k.readBacks,
-                                (unsigned long)k.uploadBytes);
+    int n = std::snprintf(aBufP, aSize, "%d,%d,%.3f,%.3f,%.3f,%.3f,%.3f", (int)aRecP->test, (int)aRecP->framePos,
+                          aRecP->ms, aRecP->deltaMs, aRecP->updateMs, aRecP->drawMs, aRecP->presentMs);
+    uint32_t counts[BENCH_COUNT_NUM];
+    std::memcpy(counts, &k, sizeof counts);
+    for (int i = 0; i < BENCH_COUNT_NUM && n >= 0 && (size_t)n < aSize; ++i) {
+        const int more = std::snprintf(aBufP + n, aSize - (size_t)n, ",%lu", (unsigned long)counts[i]);
+        n = more < 0 ? -1 : n + more;
+    }
+    if (n >= 0 && (size_t)n < aSize) {
+        const int more = std::snprintf(aBufP + n, aSize - (size_t)n, "\n");
+        n = more < 0 ? -1 : n + more;
+    }
     if (n < 0 || (size_t)n >= aSize)
         return -1;
     return n;
@@ -445,19 +450,21 @@ int sBenchFrameParse(const char *aLineP, _benchFrameRec *aRecP)
             return 0;
         restP += more;
     }
-    // The counts: all of them or none.
+    // The counts: all of them, the earlier nine, or none.
     uint32_t counts[BENCH_COUNT_NUM] = {};
-    for (int i = 0; i < BENCH_COUNT_NUM && *restP == ','; ++i) {
+    int countNum = 0;
+    for (; countNum < BENCH_COUNT_NUM && *restP == ','; ++countNum) {
         char *endP = nullptr;
         if (!std::isdigit((unsigned char)restP[1]))
             return 0;
         const unsigned long long v = std::strtoull(restP + 1, &endP, 10);
-        if (v > 0xFFFFFFFFull || (i + 1 < BENCH_COUNT_NUM && *endP != ',') ||
-            (i + 1 == BENCH_COUNT_NUM && *endP == ','))
+        if (v > 0xFFFFFFFFull)
             return 0;
-        counts[i] = (uint32_t)v;
+        counts[countNum] = (uint32_t)v;
         restP = endP;
     }
+    if (countNum != 0 && countNum != BENCH_COUNT_NUM_OLD && countNum != BENCH_COUNT_NUM)
+        return 0;
     if (!_lineEnd(restP))
         return 0;
     if (!std::isfinite(ms) || !std::isfinite(delta) || !std::isfinite(update) || !std::isfinite(draw) ||

@@ -187,10 +187,14 @@ void sBenchAttractorMove(_benchAttractor *aAttrP, _benchPoint *aPointP, long aPo
 #define BENCH_FRAME_FILE "KestrelFrames.csv"
 #define BENCH_FRAME_HEAD                                                                                      \
     "test,frame,ms,deltaMs,updateMs,drawMs,presentMs,drawCalls,primitives,stateChanges,redundantStates," \
-    "stateSkips,texChanges,locks,readBacks,uploadBytes"
+    "stateSkips,texChanges,locks,readBacks,uploadBytes," BENCH_FRAME_HEAD_BIND
+// The columns added with the copy of what is bound: skipped sets and sent repeats of each kind.
+#define BENCH_FRAME_HEAD_BIND                                                                    \
+    "textureSkips,transformSkips,materialSkips,viewportSkips,sceneSkips,redundantTextures," \
+    "redundantTransforms,redundantMaterials,redundantViewports"
 
 // The device work of one frame, in the record's column order.
-enum { BENCH_COUNT_NUM = 9 };
+enum { BENCH_COUNT_NUM = 18, BENCH_COUNT_NUM_OLD = 9 };
 struct _benchFrameCount {
     uint32_t drawCalls;        // draw calls
     uint32_t primitives;       // points, lines and triangles they draw
@@ -201,6 +205,11 @@ struct _benchFrameCount {
     uint32_t locks;            // surface and vertex-buffer locks
     uint32_t readBacks;        // of those, locks not write-only (the contents are handed back)
     uint32_t uploadBytes;      // vertices and indices handed over by pointer, and bytes locked to write
+    // Textures, transforms, materials and viewports asked for and not sent, as already in force,
+    // and scene begins or ends asked for twice.
+    uint32_t bindSkips[5];
+    // Textures, transforms, materials and viewports sent with the value the device already held.
+    uint32_t bindRedundant[4];
 };
 
 static_assert(sizeof(_benchFrameCount) == BENCH_COUNT_NUM * sizeof(uint32_t), "counts are read as an array");
@@ -220,7 +229,8 @@ struct _benchFrameRec {
 // One line of the file (with its newline): the length, or -1 when it does not fit.
 long sBenchFrameLine(char *aBufP, size_t aSize, const _benchFrameRec *aRecP);
 // Parses one line; 1 on success, 0 for the header or a malformed line. Lines of the earlier
-// five or seven columns read with draw and present times and counts of 0.
+// five or seven columns read with draw and present times and counts of 0, lines of the earlier
+// nine counts with the bound-object counts 0.
 int sBenchFrameParse(const char *aLineP, _benchFrameRec *aRecP);
 
 struct _benchFrameSum {

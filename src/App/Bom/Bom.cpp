@@ -83,9 +83,9 @@ static void _bomDraw(void)
         return;
     D3DMATRIX world, view, proj;
     sMatrixCreateUnit(&world);
-    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world));
-    DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_VIEW, &view));
-    DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj));
+    sDrawSetTransform(D3DTRANSFORMSTATE_WORLD, &world);
+    sDrawGetTransform(D3DTRANSFORMSTATE_VIEW, &view);
+    sDrawGetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
     sMatrixMul(&world, &view, &_bomScreenMat);
     sMatrixMul(&_bomScreenMat, &proj, &_bomScreenMat);
 
@@ -108,13 +108,11 @@ static void _bomDraw(void)
         IDirectDrawSurface7 *texP = _picture(o);
         if (texP == nullptr || !sBomSpriteQuad(&o, &_bomScreenMat, w, h, _bomOffset, v))
             continue;
-        sDrawCountTexture();
-        DEBUGWIN_CHECK(dev->SetTexture(0, texP));
+        sDrawSetTexture(0, texP);
         sDrawCountDrawUp(D3DPT_TRIANGLESTRIP, BOM_FVF, 4, 0);
         DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, BOM_FVF, v, 4, 0));
     }
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
+    sDrawSetTexture(0, nullptr);
     sDrawCloseStates(&scope);
 }
 

@@ -35,8 +35,7 @@ void sEfxFadeDraw(uint32_t aColor, EfxFadeBlend aBlend)
         v.color = aColor;
     _drawStateScope scope;
     sDrawOpenStates(&scope);
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
+    sDrawSetTexture(0, nullptr);
     sDrawSetStage(0, DRAW_STAGE_OFF);
     sDrawSetBlendFactors(aBlend == EFX_FADE_BLACK ? D3DBLEND_ZERO : D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
     sDrawCountDrawUp(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_DIFFUSE, 4, 0);
@@ -83,17 +82,15 @@ void sEfxFeatherDraw(const _benchFeather *aFeatherP, long aNum, long aTexNum)
     sDrawOpenStates(&scope);
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);
     sDrawSetStates(_featherStates, sizeof _featherStates / sizeof _featherStates[0]);
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(dev->SetTexture(0, aTexNum >= 0 ? sTexGetSurfacePtr(aTexNum) : nullptr));
+    sDrawSetTexture(0, aTexNum >= 0 ? sTexGetSurfacePtr(aTexNum) : nullptr);
     for (long i = 0; i < aNum; ++i) {
         D3DMATRIX m = aFeatherP[i].mat;
-        DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &m));
+        sDrawSetTransform(D3DTRANSFORMSTATE_WORLD, &m);
         sDrawCountDrawUp(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1, 4, 6);
         DEBUGWIN_CHECK(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1,
                                                  (void *)_featherQuad, 4, (WORD *)_featherIndex, 6, 0));
     }
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
+    sDrawSetTexture(0, nullptr);
     sDrawCloseStates(&scope);
     sDrawEndScene();
 }
@@ -108,11 +105,10 @@ void sEfxPointDraw(const _benchPoint *aPointP, long aNum)
     D3DMATRIX unit;
     std::memset(&unit, 0, sizeof unit);
     unit._11 = unit._22 = unit._33 = unit._44 = 1.0f;
-    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &unit));
+    sDrawSetTransform(D3DTRANSFORMSTATE_WORLD, &unit);
     _drawStateScope scope;
     sDrawOpenStates(&scope);
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
+    sDrawSetTexture(0, nullptr);
     sDrawSetStage(0, DRAW_STAGE_COLOROFF);
     sDrawSetState(D3DRENDERSTATE_LIGHTING, FALSE);
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);

@@ -194,12 +194,10 @@ void EfxCloud::Draw(long aX, long aY)
     sDrawOpenStates(&scope);
     sDrawSetStates(sky, sizeof sky / sizeof sky[0]);
     sDrawSetStage(0, DRAW_STAGE_TEXCOLOR_DIFFALPHA);
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(dev->SetTexture(0, _drawSufP));
+    sDrawSetTexture(0, _drawSufP);
     sDrawCountDrawUp(D3DPT_TRIANGLESTRIP, CLOUD_FVF, 4, 0);
     DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, CLOUD_FVF, _vertex, 4, 0));
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
+    sDrawSetTexture(0, nullptr);
     sDrawCloseStates(&scope);
 }
 

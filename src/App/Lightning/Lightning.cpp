@@ -181,9 +181,8 @@ void _lightning::Run(void)
 
 static void _frameMatrices(D3DMATRIX *aViewP, D3DMATRIX *aProjP)
 {
-    IDirect3DDevice7 *dev = drawMan.d3dDevP;
-    DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_VIEW, aViewP));
-    DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, aProjP));
+    sDrawGetTransform(D3DTRANSFORMSTATE_VIEW, aViewP);
+    sDrawGetTransform(D3DTRANSFORMSTATE_PROJECTION, aProjP);
 }
 
 void _lightning::Draw(void)
@@ -212,8 +211,7 @@ void _lightning::Draw(void)
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);
     // Glow does not hide what is behind it.
     sDrawSetState(D3DRENDERSTATE_ZWRITEENABLE, FALSE);
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(dev->SetTexture(0, _textureP));
+    sDrawSetTexture(0, _textureP);
     // All five strands are written under one lock that discards the last frame's: locking a buffer
     // the device may still be drawing from would wait for it, once per strand.
     _lightningVertex *v = nullptr;
@@ -235,8 +233,7 @@ void _lightning::Draw(void)
                                                            (DWORD)_vertexCnt, _indexP, (DWORD)_indexCnt, 0));
             }
     }
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
+    sDrawSetTexture(0, nullptr);
     sDrawCloseStates(&scope);
 }
 

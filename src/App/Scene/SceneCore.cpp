@@ -60,32 +60,6 @@ long sSceneSeCount(const _sceneSeDef *aSeP)
     return n;
 }
 
-long sSceneFvfSize(uint32_t aVertexType)
-{
-    // Position formats by the three position bits: none, XYZ, XYZRHW, XYZ with 1..5 blend weights.
-    static const long _positionSize[8] = {0, 12, 16, 16, 20, 24, 28, 32};
-    // Texture-coordinate set sizes by their two format bits: 2, 3, 4 or 1 floats.
-    static const long _texCoordSize[4] = {8, 12, 16, 4};
-
-    if (aVertexType & 0xF001)  // reserved bits
-        return -1;
-    long size = _positionSize[(aVertexType >> 1) & 7];
-    if (aVertexType & 0x010)  // normal
-        size += 12;
-    if (aVertexType & 0x020)  // reserved dword of lit vertices
-        size += 4;
-    if (aVertexType & 0x040)  // diffuse
-        size += 4;
-    if (aVertexType & 0x080)  // specular
-        size += 4;
-    uint32_t texCnt = (aVertexType >> 8) & 0xF;
-    if (texCnt > 8)
-        return -1;
-    for (uint32_t i = 0; i < texCnt; i++)
-        size += _texCoordSize[(aVertexType >> (16 + 2 * i)) & 3];
-    return size;
-}
-
 // ---------------------------------------------------------------- frame clock
 
 // A stall longer than this many frames is stepped by one division instead of frame by frame.

@@ -46,10 +46,6 @@ long sSceneExpandKeys(const _sceneMotionDef *aMotionP, _sceneFrame **aFramePP);
 // Number of cues before the row whose frameNum is -1 (0 for a null list).
 long sSceneSeCount(const _sceneSeDef *aSeP);
 
-// Byte size of one vertex of a flexible vertex format word; -1 for a word that names no valid
-// layout (reserved bits, more than eight texture sets).
-long sSceneFvfSize(uint32_t aVertexType);
-
 // ---------------------------------------------------------------- the scene runtime's records
 
 // Scene status bits.

@@ -103,16 +103,15 @@ void *Space_exec(uint8_t *aSceneP, uint16_t aFrameNum, uint8_t *aWorkP, uint32_t
     return nullptr;
 }
 
-static void _starMaterial(IDirect3DDevice7 *aDevP)
+static void _starMaterial(void)
 {
     D3DMATERIAL7 mtrl;
     D3DUtil_InitMaterial(mtrl, 5.0f, 5.0f, 5.0f, 1.0f);
     mtrl.emissive.r = mtrl.emissive.g = mtrl.emissive.b = 10.0f;
-    DEBUGWIN_CHECK(aDevP->SetMaterial(&mtrl));
+    sDrawSetMaterial(&mtrl);
     sDrawSetState(D3DRENDERSTATE_LASTPIXEL, TRUE);
     sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(aDevP->SetTexture(0, nullptr));
+    sDrawSetTexture(0, nullptr);
     sDrawSetStage(0, DRAW_STAGE_OFF);
 }
 
@@ -137,8 +136,7 @@ static void _drawGalaxy(IDirect3DDevice7 *aDevP)
         v[n].tv = bottom ? 1.0f : 0.0f;
     }
     sDrawSetBlend(DRAW_BLEND_ADDITIVE);
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(aDevP->SetTexture(0, sufP));
+    sDrawSetTexture(0, sufP);
     sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
     sDrawSetStage(0, DRAW_STAGE_MODULATE_CUR);
     sDrawSetStage(1, DRAW_STAGE_OFF);
@@ -155,7 +153,7 @@ void *Space_draw(uint8_t *aSceneP, uint16_t aFrameNum, uint8_t *aWorkP, uint32_t
         sDrawOpenStates(&scope);
         if (_galaxyTexNum != -1)
             _drawGalaxy(dev);
-        _starMaterial(dev);
+        _starMaterial();
         const long n = _space.num;
         if (_space.option & SPACE_OPT_TRAIL) {
             sDrawCountDrawUp(D3DPT_LINELIST, STAR_FVF, (DWORD)(SPACE_LAYER_NUM * n), (DWORD)_space.indexCnt);
@@ -223,7 +221,7 @@ void *Warp_draw(uint8_t *, uint16_t, uint8_t *, uint32_t *)
         return nullptr;
     _drawStateScope scope;
     sDrawOpenStates(&scope);
-    _starMaterial(dev);
+    _starMaterial();
     sDrawCountDrawUp(D3DPT_LINELIST, STAR_FVF, 2 * WARP_STAR_NUM, 2 * WARP_STAR_NUM);
     DEBUGWIN_CHECK(dev->DrawIndexedPrimitive(D3DPT_LINELIST, STAR_FVF, _warp._starVertP, 2 * WARP_STAR_NUM,
                                              _warp._starIndexP, 2 * WARP_STAR_NUM, 0));

@@ -219,8 +219,8 @@ void _water::Run(void)
     ident._11 = ident._22 = ident._33 = ident._44 = 1.0f;
     view = proj = ident;
     if (dev) {
-        DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_VIEW, &view));
-        DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj));
+        sDrawGetTransform(D3DTRANSFORMSTATE_VIEW, &view);
+        sDrawGetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
     }
     sMatrixMul(&ident, &view, &m);
     sMatrixMul(&m, &proj, &_screenMat);
@@ -271,11 +271,12 @@ void _water::Draw(void)
 
     if (advanced) {
         D3DVIEWPORT7 keep;
-        DEBUGWIN_CHECK(dev->GetViewport(&keep));
+        sDrawGetViewport(&keep);
+        sDrawForgetViewport();  // a new target resets the viewport
         if (sDrawChangeRenderTarget(_textureP) == 0) {
             D3DVIEWPORT7 vp = {0, 0, (DWORD)(drawMan.screenWidth / _dispZip), (DWORD)(drawMan.screenHeight / _dispZip),
                                0.0f, 1.0f};
-            DEBUGWIN_CHECK(dev->SetViewport(&vp));
+            sDrawSetViewport(&vp);
             DEBUGWIN_CHECK(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0));
             // The reflection is drawn without depth.
             _drawStateScope scope;
@@ -283,8 +284,9 @@ void _water::Draw(void)
             sDrawSetState(D3DRENDERSTATE_ZENABLE, FALSE);
             renderScene();
             sDrawCloseStates(&scope);
+            sDrawForgetViewport();  // a new target resets the viewport
             sDrawChangeRenderTarget(drawMan.backP);
-            DEBUGWIN_CHECK(dev->SetViewport(&keep));
+            sDrawSetViewport(&keep);
             DEBUGWIN_CHECK(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0));
         }
     }
@@ -293,7 +295,7 @@ void _water::Draw(void)
     D3DMATRIX ident;
     memset(&ident, 0, sizeof ident);
     ident._11 = ident._22 = ident._33 = ident._44 = 1.0f;
-    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &ident));
+    sDrawSetTransform(D3DTRANSFORMSTATE_WORLD, &ident);
     // Both layers as this frame's step, drop and last frame's normals left them.
     if (advanced)
         upload();
@@ -305,22 +307,19 @@ void _water::Draw(void)
             sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
 
             sDrawSetBlend(DRAW_BLEND_OFF);
-            DEBUGWIN_CHECK(dev->SetMaterial(&_material));
-            sDrawCountTexture();
-            DEBUGWIN_CHECK(dev->SetTexture(0, _textureP));
+            sDrawSetMaterial(&_material);
+            sDrawSetTexture(0, _textureP);
             sDrawCountDraw(D3DPT_TRIANGLELIST, WATER_INDEX_CNT, WATER_INDEX_CNT * 2);
             DEBUGWIN_CHECK(dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBufferP, 0, WATER_VERTEX_CNT, _indexP,
                                                        WATER_INDEX_CNT, 0));
 
             sDrawSetBlend(DRAW_BLEND_COLORKEEP);
-            DEBUGWIN_CHECK(dev->SetMaterial(&_material2));
-            sDrawCountTexture();
-            DEBUGWIN_CHECK(dev->SetTexture(0, _skyTextureP));
+            sDrawSetMaterial(&_material2);
+            sDrawSetTexture(0, _skyTextureP);
             sDrawCountDraw(D3DPT_TRIANGLELIST, WATER_INDEX_CNT, WATER_INDEX_CNT * 2);
             DEBUGWIN_CHECK(dev->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, _vertexBuffer2P, 0, WATER_VERTEX_CNT,
                                                        _indexP, WATER_INDEX_CNT, 0));
-            sDrawCountTexture();
-            DEBUGWIN_CHECK(dev->SetTexture(0, nullptr));
+            sDrawSetTexture(0, nullptr);
             sDrawCloseStates(&scope);
         }
         sDrawEndScene();

@@ -4,7 +4,6 @@
 #include <xmmintrin.h>
 
 #include "Common/DrawLink.h"
-#include "Library/Coord/COORDLIB.h"
 #include "Library/Maths/MathsLib.h"
 #include "Library/Vec/VECLIB.h"
 

@@ -263,12 +263,17 @@ long sStatsReadFrames(const char *aTextP, size_t aLen, std::vector<_statsFrame> 
     _lines text;
     if (_split(aTextP, aLen, (size_t)STATS_FRAMES_MAX * 160, &text, aErrP))
         return -1;
-    // The record's three generations: with the device work of each frame, with draw and present
-    // times, and the first five columns only. The counts are checked, not kept.
+    // The record's four generations: with the counts of what is bound, with the device work of
+    // each frame, with draw and present times, and the first five columns only. The counts are
+    // checked, not kept.
     static const struct {
         const char *head;
         size_t columns;
-    } headTbl[3] = {
+    } headTbl[4] = {
+        {"test,frame,ms,deltaMs,updateMs,drawMs,presentMs,drawCalls,primitives,stateChanges,redundantStates,"
+         "stateSkips,texChanges,locks,readBacks,uploadBytes,textureSkips,transformSkips,materialSkips,"
+         "viewportSkips,sceneSkips,redundantTextures,redundantTransforms,redundantMaterials,redundantViewports",
+         25},
         {"test,frame,ms,deltaMs,updateMs,drawMs,presentMs,drawCalls,primitives,stateChanges,redundantStates,"
          "stateSkips,texChanges,locks,readBacks,uploadBytes",
          16},

@@ -66,7 +66,7 @@ void _ability::Draw(DWORD aDrawFlg)
     if (!(_status & ABL_STAT_INIT) || !dev || !sAbilityDrawsInPass(_status, aDrawFlg))
         return;
     if (!(aDrawFlg & ShapeDrawFlgNotMaterial))
-        DEBUGWIN_CHECK(dev->SetMaterial(&_material));
+        sDrawSetMaterial(&_material);
     if (!(aDrawFlg & ShapeDrawFlgNotRenderState))
         _SetRenderState(_status, _ablRenderState.srcBlend, _ablRenderState.destBlend);
     const _renderState *rs = _ablRenderState.rendStat;
@@ -91,7 +91,7 @@ void _ability::EffectDraw(DWORD aDrawFlg, D3DMATERIAL7 *aMaterialP, DWORD aStatu
         return;
     _SetRenderState(aStatus, aRenderP->srcBlend, aRenderP->destBlend);
     sDrawSetState(D3DRENDERSTATE_ZBIAS, aZbias);
-    DEBUGWIN_CHECK(dev->SetMaterial(aMaterialP));
+    sDrawSetMaterial(aMaterialP);
     _primitive.Draw();
     sDrawSetState(D3DRENDERSTATE_ZBIAS, 0);
 }

@@ -14,10 +14,12 @@
 #include <ddraw.h>
 #include <d3d.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "Library/Coord/COORDLIB.h"
 #include "Common/D3DTYPES.h"
+#include "Common/VertexFormat.h"
 #include "Library/Draw/DrawCore.h"
 
 enum : uint32_t {
@@ -218,6 +220,34 @@ struct _drawStateCache {
     uint8_t tssSent[DRAW_STAGE_MAX][DRAW_TSS_MAX];
 };
 
+// The draw manager's copy of what is bound on the device besides states: the texture of each
+// stage, the world, view and projection transforms, the material and the viewport. A set that
+// would change nothing is skipped; forgetting (sDrawInvalidateStates) makes the next set of each
+// go to the device again.
+enum { DRAW_BIND_TEXTURE, DRAW_BIND_TRANSFORM, DRAW_BIND_MATERIAL, DRAW_BIND_VIEWPORT, DRAW_BIND_SCENE, DRAW_BIND_KINDS };
+enum { DRAW_TRANSFORM_MAX = 4 };  // world 1, view 2, projection 3
+struct _drawBindCache {
+    IDirectDrawSurface7 *tex[DRAW_STAGE_MAX];
+    D3DMATRIX transform[DRAW_TRANSFORM_MAX];
+    D3DMATERIAL7 material;
+    D3DVIEWPORT7 viewport;
+    uint8_t texKnown[DRAW_STAGE_MAX];
+    uint8_t transformKnown[DRAW_TRANSFORM_MAX];
+    uint8_t materialKnown;
+    uint8_t viewportKnown;
+    uint8_t sceneOpen;  // between a begin and its end
+    // The same per kind as the state copy's counts; a scene's begin or end asked for twice is a skip.
+    uint32_t sentCnt[DRAW_BIND_KINDS];
+    uint32_t skipCnt[DRAW_BIND_KINDS];
+    uint32_t redundantCnt[DRAW_BIND_KINDS];
+    // The values stay across forgetting: these say they are the device's since it opened (what
+    // counts a sent set as redundant).
+    uint8_t texSent[DRAW_STAGE_MAX];
+    uint8_t transformSent[DRAW_TRANSFORM_MAX];
+    uint8_t materialSent;
+    uint8_t viewportSent;
+};
+
 // The device work of the frames being recorded, counted where the calls are made while countOn
 // is set (the frame-time record samples it after each present; off, the counting is one test).
 struct _drawCount {
@@ -275,6 +305,7 @@ struct _drawMan {
     _drawFont *fontP;
     _drawFile *fileP[DRAW_FILE_MAX];
     _drawStateCache state;
+    _drawBindCache bind;
     uint32_t countOn;
     _drawCount count;
 };
@@ -378,10 +409,23 @@ void sDrawInvalidateStates(void);
 // A new device: nothing has been sent to it (what counts a set as redundant).
 void sDrawForgetSentStates(void);
 
+// Texture of a stage, transform, material and viewport, each sent unless already in force; a
+// texture sent counts as a texture change. The getters give the copy, else read the device (and
+// keep what they read).
+void sDrawSetTexture(DWORD aStage, IDirectDrawSurface7 *aSufP);
+void sDrawSetTransform(D3DTRANSFORMSTATETYPE aType, const D3DMATRIX *aMatP);
+void sDrawGetTransform(D3DTRANSFORMSTATETYPE aType, D3DMATRIX *aMatP);
+void sDrawSetMaterial(const D3DMATERIAL7 *aMtrlP);
+void sDrawSetViewport(const D3DVIEWPORT7 *aVpP);
+void sDrawGetViewport(D3DVIEWPORT7 *aVpP);
+// The device resets its viewport with a new render target: the next set is sent.
+void sDrawForgetViewport(void);
+// Forgets the copy of what is bound (the next set of each is sent); aSentB, a new device, also
+// what was last sent and any open scene.
+void _drawForgetBinds(bool aSentB);
+
 // ---------------------------------------------------------------- device-work counts
 
-// Bytes of one vertex of a flexible vertex format (two coordinates a texture set).
-uint32_t sDrawFvfSize(DWORD aFvf);
 void _drawCountDraw(D3DPRIMITIVETYPE aType, DWORD aCnt, DWORD aBytes);
 void _drawCountLock(DWORD aFlags, DWORD aBytes);
 // A draw of aCnt vertices (or indices) of aType, with aBytes handed over by pointer.
@@ -394,7 +438,7 @@ inline void sDrawCountDraw(D3DPRIMITIVETYPE aType, DWORD aCnt, DWORD aBytes)
 inline void sDrawCountDrawUp(D3DPRIMITIVETYPE aType, DWORD aFvf, DWORD aVertCnt, DWORD aIndexCnt)
 {
     if (drawMan.countOn)
-        _drawCountDraw(aType, aIndexCnt ? aIndexCnt : aVertCnt, aVertCnt * sDrawFvfSize(aFvf) + aIndexCnt * 2);
+        _drawCountDraw(aType, aIndexCnt ? aIndexCnt : aVertCnt, aVertCnt * (DWORD)std::max(0L, sFvfGetSize(aFvf)) + aIndexCnt * 2);
 }
 inline void sDrawCountTexture(void)
 {

@@ -20,11 +20,11 @@ long _drawCamera::Update(void)
     if (!dev)
         return 0;
     D3DVIEWPORT7 vp = {};
-    DEBUGWIN_CHECK(dev->GetViewport(&vp));
+    sDrawGetViewport(&vp);
     const float aspect = vp.dwWidth ? (float)vp.dwHeight / (float)vp.dwWidth : 1.0f;
     sCoordSetProjectionMatrix(&_projMatrix, _fovAngle, aspect, _nearDist, _farDist);
-    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &_projMatrix));
+    sDrawSetTransform(D3DTRANSFORMSTATE_PROJECTION, &_projMatrix);
     sCoordSetViewMatrix(&_viewMatrix, &_eyePos, &_lookAtPos, &_upVec);
-    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_VIEW, &_viewMatrix));
+    sDrawSetTransform(D3DTRANSFORMSTATE_VIEW, &_viewMatrix);
     return 0;
 }

@@ -242,15 +242,15 @@ static long _direct3dInit(long aWidth, long aHeight, GUID *aDevGuidP)
     }
     IDirect3DDevice7 *dev = drawMan.d3dDevP;
     D3DVIEWPORT7 vp = {0, 0, (DWORD)aWidth, (DWORD)aHeight, 0.0f, 1.0f};
-    DEBUGWIN_CHECK(dev->SetViewport(&vp));
+    sDrawSetViewport(&vp);
     D3DMATRIX world;
     D3DUtil_SetIdentityMatrix(world);
-    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world));
+    sDrawSetTransform(D3DTRANSFORMSTATE_WORLD, &world);
     drawMan.viewRec.nowStat.tz = -15.0f;
     sCoordStandByUpdate();
     D3DMATRIX proj;
     D3DUtil_SetProjectionMatrix(proj, _FOV, (float)aHeight / (float)aWidth, 1.0f, 1024.0f);
-    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj));
+    sDrawSetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj);
 
     DDSURFACEDESC2 ddsd = {};
     ddsd.dwSize = sizeof ddsd;
@@ -279,6 +279,7 @@ static long _direct3dInit(long aWidth, long aHeight, GUID *aDevGuidP)
     sDrawSetStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_WRAP);
     sDrawSetState(D3DRENDERSTATE_NORMALIZENORMALS, TRUE);
     // Setting the target again makes the device take up the Z-buffer attached after it was made.
+    sDrawForgetViewport();
     if (SUCCEEDED(DEBUGWIN_CHECK(dev->SetRenderTarget(drawMan.backP, 0)))) {
         sDrawSetState(D3DRENDERSTATE_ZENABLE, FALSE);
         sDrawSetState(D3DRENDERSTATE_ZENABLE, TRUE);
@@ -340,7 +341,7 @@ static long _linkNear(float *aNearP)
 static void _linkViewTransform(const D3DMATRIX *aMatP)
 {
     if (drawMan.d3dDevP)
-        DEBUGWIN_CHECK(drawMan.d3dDevP->SetTransform(D3DTRANSFORMSTATE_VIEW, (D3DMATRIX *)aMatP));
+        sDrawSetTransform(D3DTRANSFORMSTATE_VIEW, aMatP);
 }
 
 // The image registry's pixel memory for the loaders.

@@ -13,15 +13,36 @@ void sDrawClear(void)
             drawMan.d3dDevP->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, drawMan.backCol, 1.0f, 0));
 }
 
+// A begin inside an open scene is refused without asking the device (which would refuse it too),
+// an end outside one is skipped; both count as skips.
 int sDrawBeginScene(void)
 {
-    return drawMan.d3dDevP && SUCCEEDED(DEBUGWIN_CHECK(drawMan.d3dDevP->BeginScene())) ? 1 : 0;
+    _drawBindCache &b = drawMan.bind;
+    if (!drawMan.d3dDevP)
+        return 0;
+    if (b.sceneOpen) {
+        b.skipCnt[DRAW_BIND_SCENE]++;
+        return 0;
+    }
+    b.sentCnt[DRAW_BIND_SCENE]++;
+    if (FAILED(DEBUGWIN_CHECK(drawMan.d3dDevP->BeginScene())))
+        return 0;
+    b.sceneOpen = 1;
+    return 1;
 }
 
 void sDrawEndScene(void)
 {
-    if (drawMan.d3dDevP)
-        DEBUGWIN_CHECK(drawMan.d3dDevP->EndScene());
+    _drawBindCache &b = drawMan.bind;
+    if (!drawMan.d3dDevP)
+        return;
+    if (!b.sceneOpen) {
+        b.skipCnt[DRAW_BIND_SCENE]++;
+        return;
+    }
+    b.sceneOpen = 0;
+    b.sentCnt[DRAW_BIND_SCENE]++;
+    DEBUGWIN_CHECK(drawMan.d3dDevP->EndScene());
 }
 
 void sDrawSetBackColor(long aR, long aG, long aB)

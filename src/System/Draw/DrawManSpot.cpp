@@ -129,25 +129,26 @@ static void _drawShadowMap(_drawLight &aLight)
     if (!dev || !suf)
         return;
     D3DVIEWPORT7 savedVp = {};
-    DEBUGWIN_CHECK(dev->GetViewport(&savedVp));
+    sDrawGetViewport(&savedVp);
+    sDrawForgetViewport();  // a new target resets the viewport
     if (sDrawChangeRenderTarget(suf) != 0)
         return;
     D3DVIEWPORT7 vp = {0, 0, DRAW_MAP_SIZE, DRAW_MAP_SIZE, 0.0f, 1.0f};
-    DEBUGWIN_CHECK(dev->SetViewport(&vp));
+    sDrawSetViewport(&vp);
     DEBUGWIN_CHECK(
         dev->Clear(0, nullptr, D3DCLEAR_TARGET | (sDrawHasDepth(suf) ? D3DCLEAR_ZBUFFER : 0), 0x80FFFFFF, 1.0f, 0));
 
     D3DMATRIX savedProj, savedView;
-    DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &savedProj));
-    DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_VIEW, &savedView));
+    sDrawGetTransform(D3DTRANSFORMSTATE_PROJECTION, &savedProj);
+    sDrawGetTransform(D3DTRANSFORMSTATE_VIEW, &savedView);
     const D3DLIGHT7 &l = aLight._light;
     const float fov = std::tan(l.dvPhi * 0.5f) * 4.0f;
     D3DMATERIAL7 mtrl;
     D3DUtil_InitMaterial(mtrl, 0.2f, 0.2f, 0.2f, 0.2f);
-    DEBUGWIN_CHECK(dev->SetMaterial(&mtrl));
+    sDrawSetMaterial(&mtrl);
     const D3DMATRIX ident = _identity();
-    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, (D3DMATRIX *)&ident));
-    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_VIEW, (D3DMATRIX *)&ident));
+    sDrawSetTransform(D3DTRANSFORMSTATE_PROJECTION, &ident);
+    sDrawSetTransform(D3DTRANSFORMSTATE_VIEW, &ident);
     D3DMATRIX camView = ident, camProj = ident;
     if (drawMan.cameraP) {
         camView = drawMan.cameraP->GetViewMatrix();
@@ -177,10 +178,12 @@ static void _drawShadowMap(_drawLight &aLight)
         sDrawEndScene();
     }
 
+    sDrawForgetViewport();  // a new target resets the viewport
+
     sDrawChangeRenderTarget(drawMan.backP);
-    DEBUGWIN_CHECK(dev->SetViewport(&savedVp));
-    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &savedProj));
-    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_VIEW, &savedView));
+    sDrawSetViewport(&savedVp);
+    sDrawSetTransform(D3DTRANSFORMSTATE_PROJECTION, &savedProj);
+    sDrawSetTransform(D3DTRANSFORMSTATE_VIEW, &savedView);
     if (drawMan.cameraP) {
         drawMan.cameraP->SetViewMatrix(&camView);
         drawMan.cameraP->SetProjMatrix(&camProj);
@@ -198,10 +201,9 @@ long _drawLight::Update(void)
 }
 
 // Stage states of one map: modulate the texture onto what the stages before made.
-static void _mapStage(IDirect3DDevice7 *aDevP, DWORD aStage, IDirectDrawSurface7 *aSufP)
+static void _mapStage(DWORD aStage, IDirectDrawSurface7 *aSufP)
 {
-    sDrawCountTexture();
-    DEBUGWIN_CHECK(aDevP->SetTexture(aStage, aSufP));
+    sDrawSetTexture(aStage, aSufP);
     sDrawSetStageState(aStage, D3DTSS_TEXCOORDINDEX, 0);
     sDrawSetStage(aStage, DRAW_STAGE_MODULATE_CUR);
 }
@@ -220,15 +222,15 @@ long _drawLight::DrawMapTexture(void)
 
     DWORD stage = 0;
     if (IDirectDrawSurface7 *shadow = _pageSurface(_shadowTexNum))
-        _mapStage(dev, stage++, shadow);
+        _mapStage(stage++, shadow);
     if (IDirectDrawSurface7 *light = _pageSurface(_lightTexNum))
-        _mapStage(dev, stage++, light);
+        _mapStage(stage++, light);
     sDrawSetStage(stage, DRAW_STAGE_OFF);
     D3DMATERIAL7 mtrl = {};
     mtrl.diffuse.r = mtrl.diffuse.g = mtrl.diffuse.b = mtrl.diffuse.a = 0.5f;
     mtrl.ambient = mtrl.specular = mtrl.emissive = mtrl.diffuse;
     mtrl.power = 0.5f;
-    DEBUGWIN_CHECK(dev->SetMaterial(&mtrl));
+    sDrawSetMaterial(&mtrl);
 
     D3DMATRIX view = _identity(), proj = _identity();
     if (drawMan.cameraP) {

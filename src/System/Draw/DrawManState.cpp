@@ -12,6 +12,7 @@ void sDrawInvalidateStates(void)
     _drawStateCache &c = drawMan.state;
     std::memset(c.rsKnown, 0, sizeof c.rsKnown);
     std::memset(c.tssKnown, 0, sizeof c.tssKnown);
+    _drawForgetBinds(false);
 }
 
 static DWORD _getState(uint16_t aStage, uint16_t aType);
@@ -21,26 +22,7 @@ void sDrawForgetSentStates(void)
     _drawStateCache &c = drawMan.state;
     std::memset(c.rsSent, 0, sizeof c.rsSent);
     std::memset(c.tssSent, 0, sizeof c.tssSent);
-}
-
-uint32_t sDrawFvfSize(DWORD aFvf)
-{
-    static const struct {
-        DWORD mask, value;
-        uint32_t bytes;
-    } parts[] = {
-        {D3DFVF_POSITION_MASK, D3DFVF_XYZ, 12},   {D3DFVF_POSITION_MASK, D3DFVF_XYZRHW, 16},
-        {D3DFVF_POSITION_MASK, D3DFVF_XYZB1, 16}, {D3DFVF_POSITION_MASK, D3DFVF_XYZB2, 20},
-        {D3DFVF_POSITION_MASK, D3DFVF_XYZB3, 24}, {D3DFVF_POSITION_MASK, D3DFVF_XYZB4, 28},
-        {D3DFVF_POSITION_MASK, D3DFVF_XYZB5, 32}, {D3DFVF_NORMAL, D3DFVF_NORMAL, 12},
-        {D3DFVF_RESERVED1, D3DFVF_RESERVED1, 4},  {D3DFVF_DIFFUSE, D3DFVF_DIFFUSE, 4},
-        {D3DFVF_SPECULAR, D3DFVF_SPECULAR, 4},
-    };
-    uint32_t bytes = 0;
-    for (const auto &p : parts)
-        if ((aFvf & p.mask) == p.value)
-            bytes += p.bytes;
-    return bytes + 8 * ((aFvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT);
+    _drawForgetBinds(true);
 }
 
 void _drawCountDraw(D3DPRIMITIVETYPE aType, DWORD aCnt, DWORD aBytes)

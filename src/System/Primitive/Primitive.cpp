@@ -75,8 +75,7 @@ long sPrimEntryTexSet(_textureSet *aTexSetP)
 
 _primVertexSetBase::_primVertexSetBase()
     : _vertexNum(0), _vertexP(nullptr), _vertexType(0), _morphVertexNum(0), _morphVertexP(nullptr),
-      _morphVertexType(0), _vertexBufferP(nullptr), _indexSetNum(0), _indexSetP(nullptr), _shadowVolP(nullptr),
-      _getStructSizeP((sysWork.caps.cpuOption & 0x4) ? sPrimGetStructSizeSSE2 : sPrimGetStructSize)
+      _morphVertexType(0), _vertexBufferP(nullptr), _indexSetNum(0), _indexSetP(nullptr), _shadowVolP(nullptr)
 {
     _defVertexType = 0;
 }
@@ -108,7 +107,7 @@ long _primVertexSetBase::_TakeDef(const _primVertexDefSet *aVertexDefP, bool aIn
     _primLayout layout;
     // Indices are 16 bits: a set never holds more vertices than they can reach.
     if (def.vertexNum < 0 || def.vertexNum > 0xFFFF || (def.vertexNum > 0 && !def.vertexP) ||
-        sPrimGetLayout(def.vertexType, &layout) != 0) {
+        sPrimGetLayout(def.vertexType, &layout) != 0 || sPrimGetStructSize(def.vertexType) < 0) {
         _Reject("頂点定義が壊れている");
         return -1;
     }
@@ -177,7 +176,7 @@ long _primVertexSetBase::_FillVB(void)
         return -1;
     }
     sDrawCountLock(DDLOCK_WRITEONLY, size);
-    DWORD bytes = (DWORD)(_getStructSizeP(_vertexType) * _vertexNum);
+    DWORD bytes = (DWORD)(sPrimGetStructSize(_vertexType) * _vertexNum);
     if (size != bytes) {
         _error("頂点バッファロックサイズと頂点テーブルサイズが違う");
         if (size < bytes)
@@ -409,17 +408,17 @@ void _primVertexSetBump::Draw(void)
                                                    (DWORD)s._indexNum, 0));
         // A lit, translucent copy 1 % larger lays the material's shading over it.
         D3DMATRIX world, grown;
-        DEBUGWIN_CHECK(dev->GetTransform(D3DTRANSFORMSTATE_WORLD, &world));
+        sDrawGetTransform(D3DTRANSFORMSTATE_WORLD, &world);
         grown = world;
         float *row = &grown._11;
         for (int k = 0; k < 12; ++k)
             row[k] *= 1.01f;
-        DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &grown));
+        sDrawSetTransform(D3DTRANSFORMSTATE_WORLD, &grown);
         D3DMATERIAL7 mtrl = {};
         mtrl.diffuse.r = mtrl.diffuse.g = mtrl.diffuse.b = 1.0f;
         mtrl.diffuse.a = 0.8f;
         mtrl.ambient.a = 1.0f;
-        DEBUGWIN_CHECK(dev->SetMaterial(&mtrl));
+        sDrawSetMaterial(&mtrl);
         sDrawSetState(D3DRENDERSTATE_LIGHTING, TRUE);
         sDrawSetState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD);
         sDrawSetState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
@@ -431,7 +430,7 @@ void _primVertexSetBump::Draw(void)
         DEBUGWIN_CHECK(dev->DrawIndexedPrimitive(s._primitiveType, _defVertexType, _vertexP, (DWORD)_vertexNum,
                                                  s._indexP, (DWORD)s._indexNum, 0));
         // The larger copy must not grow what is drawn after it.
-        DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world));
+        sDrawSetTransform(D3DTRANSFORMSTATE_WORLD, &world);
     }
 }
 
@@ -459,7 +458,7 @@ void _primVertexSetBump::Update(const D3DMATRIX *aWorldMatrixP, long aTexStageNu
     if (FAILED(DEBUGWIN_CHECK(_vertexBufferP->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY, &p, &size))) || !p)
         return;
     sDrawCountLock(DDLOCK_WRITEONLY, size);
-    if (size != (DWORD)(_getStructSizeP(_vertexType) * _vertexNum) || size < (DWORD)(lb.size * _vertexNum)) {
+    if (size != (DWORD)(sPrimGetStructSize(_vertexType) * _vertexNum) || size < (DWORD)(lb.size * _vertexNum)) {
         _error("頂点バッファロックサイズと頂点テーブルサイズが違う");
         DEBUGWIN_CHECK(_vertexBufferP->Unlock());
         return;
@@ -664,8 +663,7 @@ void _primPrimitive::Draw(void)
         const _primitiveTexInfo &t = _texInfoP[i];
         if (_texInfo *info = sTexGetInfoPtr(t.texNum)) {
             if (IDirectDrawSurface7 *suf = sTexGetSurfacePtr(info->pageNum)) {
-                sDrawCountTexture();
-                DEBUGWIN_CHECK(dev->SetTexture((DWORD)j, suf));
+                sDrawSetTexture((DWORD)j, suf);
                 sDrawSetStageState((DWORD)j, D3DTSS_TEXCOORDINDEX, (DWORD)(t.texUVIndex < 0 ? i : t.texUVIndex));
                 sDrawSetStageState((DWORD)j, D3DTSS_COLOROP, t.texOp);
                 sDrawSetStageState((DWORD)j, D3DTSS_COLORARG1, t.texArg1);

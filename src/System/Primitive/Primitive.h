@@ -72,7 +72,6 @@ public:
     long _indexSetNum;
     _primIndexSet *_indexSetP;
     _shadowVol *_shadowVolP;
-    long (*_getStructSizeP)(uint32_t aVertexType);
 
 private:
     _primVertexSetBase(const _primVertexSetBase &) = delete;

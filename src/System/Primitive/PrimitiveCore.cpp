@@ -14,45 +14,6 @@ static const float _INV_PI = 0.3183098861837697f;
 
 // ---------------------------------------------------------------- vertex sizes
 
-long sPrimGetStructSize(uint32_t aVertexType)
-{
-    long size = 0;
-    if (aVertexType & PRIM_FVF_XYZ)
-        size += 12;
-    if (aVertexType & PRIM_FVF_RESERVED1)
-        size += 4;
-    if (aVertexType & PRIM_FVF_NORMAL)
-        size += 12;
-    if (aVertexType & PRIM_FVF_DIFFUSE)
-        size += 4;
-    if (aVertexType & PRIM_FVF_SPECULAR)
-        size += 4;
-    size += 8 * (long)((aVertexType >> PRIM_FVF_TEXCOUNT_SHIFT) & 0xF);
-    return size;
-}
-
-// Size of the low byte's parts, indexed by bits 1 and 4..7 (xyz, normal, reserved, diffuse,
-// specular) packed into five bits.
-static long _sizeTbl[32];
-static bool _sizeTblReady;
-
-static void _makeSizeTbl(void)
-{
-    for (uint32_t k = 0; k < 32; ++k) {
-        const uint32_t fvf = ((k & 1) ? (uint32_t)PRIM_FVF_XYZ : 0u) | ((k >> 1) << 4);
-        _sizeTbl[k] = sPrimGetStructSize(fvf);
-    }
-    _sizeTblReady = true;
-}
-
-long sPrimGetStructSizeSSE2(uint32_t aVertexType)
-{
-    if (!_sizeTblReady)
-        _makeSizeTbl();
-    const uint32_t k = ((aVertexType >> 1) & 1) | (((aVertexType >> 4) & 0xF) << 1);
-    return _sizeTbl[k] + 8 * (long)((aVertexType >> PRIM_FVF_TEXCOUNT_SHIFT) & 0xF);
-}
-
 long sPrimGetLayout(uint32_t aVertexType, _primLayout *aLayoutP)
 {
     static const long posSize[8] = {0, 12, 16, 16, 20, 24, 28, 32};

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "Common/D3DTYPES.h"
+#include "Common/VertexFormat.h"
 
 // The transmission word a primitive is made with: what its shape asks for (a shadow volume) and
 // the geometry kind its ability's status gives.
@@ -54,11 +55,12 @@ enum : uint32_t {
     PRIM_TEX_PROJECTED = 0x800,   // coordinates projected again every frame
 };
 
-// Vertex size of the formats the vertex sets hold: position (0x2) 12, 0x20 4, normal 12,
-// diffuse 4, specular 4, and 8 per coordinate set.
-long sPrimGetStructSize(uint32_t aVertexType);
-// The same sizes from a table; chosen when the processor has SSE2.
-long sPrimGetStructSizeSSE2(uint32_t aVertexType);
+// Vertex size of a format the vertex sets hold (sFvfGetSize: a pre-transformed position is 16
+// bytes, a coordinate set 4 to 16); -1 for a word the reader refuses.
+inline long sPrimGetStructSize(uint32_t aVertexType)
+{
+    return sFvfGetSize(aVertexType);
+}
 
 // Byte offsets inside one vertex of any format by the full Direct3D rules (position codes
 // 2..14, coordinate-set size codes); -1 for a part the format lacks.

@@ -262,7 +262,7 @@ void _shape::Draw(DWORD aDrawFlg, const D3DMATRIX *aMatrixP)
     if ((aDrawFlg & ShapeDrawFlgAlpha) && _effectP && (_effectP->option & EffectOptionsGlow))
         for (long i = 0; i < _abilityNum; ++i)
             _drawGlow(&_abilityP[i], &world, aDrawFlg, _effectP);
-    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &world));
+    sDrawSetTransform(D3DTRANSFORMSTATE_WORLD, &world);
     for (long i = 0; i < _abilityNum; ++i)
         _abilityP[i].Draw(aDrawFlg);
     // Once a frame, with the opaque pass: a second pass would darken the shadows twice.
@@ -276,7 +276,7 @@ void _shape::SpotLightDraw(_spotLightInfo *aSpotP)
     IDirect3DDevice7 *dev = drawMan.d3dDevP;
     if (!(_status & SHAPE_STAT_INIT) || !dev)
         return;
-    DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &_coord.world));
+    sDrawSetTransform(D3DTRANSFORMSTATE_WORLD, &_coord.world);
     for (long i = 0; i < _abilityNum; ++i)
         _abilityP[i].SpotLightDraw(&_coord.world, aSpotP);
 }
@@ -288,7 +288,7 @@ void _shape::_shadowReceive(void)
     mtrl.diffuse.r = mtrl.diffuse.g = mtrl.diffuse.b = 1.0f;
     mtrl.diffuse.a = 0.8f;
     mtrl.ambient = mtrl.diffuse;
-    DEBUGWIN_CHECK(dev->SetMaterial(&mtrl));
+    sDrawSetMaterial(&mtrl);
     _drawStateScope scope;
     sDrawOpenStates(&scope);
     // The receiver's pixels are multiplied by the shadow's alpha, 0.8.
@@ -360,7 +360,7 @@ void _shape::_drawBlur(_ability *aAbilityP, struct _coord *aCoordP, DWORD aDrawF
         }
         sCoordMakeLocalMatrixAuto(&work);
         sCoordUpdate(&work);
-        DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &work.world));
+        sDrawSetTransform(D3DTRANSFORMSTATE_WORLD, &work.world);
         aAbilityP->EffectDraw(aDrawFlg, &mtrl, ABL_STAT_ALPHA | ABL_STAT_GOURAUD, &rs, (DWORD)(i < 16 ? 16 - i : 0));
     }
 }
@@ -380,7 +380,7 @@ void _shape::_drawGlow(_ability *aAbilityP, const D3DMATRIX *aWorldP, DWORD aDra
         sMatrixCreateUnit(&m);
         sMatrixScale(&m, scale, scale, scale);
         sMatrixMul(&m, aWorldP, &m);
-        DEBUGWIN_CHECK(dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &m));
+        sDrawSetTransform(D3DTRANSFORMSTATE_WORLD, &m);
         mtrl.diffuse = e.glowColor;
         mtrl.diffuse.a = alpha;
         aAbilityP->EffectDraw(aDrawFlg, &mtrl, ABL_STAT_ALPHA | ABL_STAT_GOURAUD, &rs, 0);

@@ -150,8 +150,7 @@ void _sprite::Draw(DWORD aDrawFlg, const D3DMATRIX *aMatrixP)
     IDirectDrawSurface7 *suf;
     if (_pattern(&info, &suf)) {
         const _spriteTexInfo &t = _texInfoP[_curInfoNum];
-        sDrawCountTexture();
-        DEBUGWIN_CHECK(dev->SetTexture(0, suf));
+        sDrawSetTexture(0, suf);
         sDrawSetStageState(0, D3DTSS_TEXCOORDINDEX, 0);
         sDrawSetStageState(0, D3DTSS_COLOROP, t.texOp);
         sDrawSetStageState(0, D3DTSS_COLORARG1, t.texArg1);
@@ -176,7 +175,7 @@ void _sprite::Draw(DWORD aDrawFlg, const D3DMATRIX *aMatrixP)
         sDrawSetState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
         sDrawSetState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ZERO);
     }
-    DEBUGWIN_CHECK(dev->SetMaterial(&_material));
+    sDrawSetMaterial(&_material);
     sDrawCountDrawUp(D3DPT_TRIANGLESTRIP, SPRITE_FVF, 4, 0);
     DEBUGWIN_CHECK(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, SPRITE_FVF, _vertex, 4, 0));
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "App/App/AppCore.h"
+#include "Common/VertexFormat.h"
 
 static volatile uint32_t gSink;
 
@@ -61,9 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *aDataP, size_t aSize)
             _texSets(ability->texSetP, ability->texStageNum);
             for (int v = 0; v < ability->vertexDefSetNum; v++) {
                 const _primVertexDefSet &set = ability->vertexDefSetP[v];
-                _touch((const uint8_t *)set.vertexP, set.vertexNum * (size_t)sSceneFvfSize(set.vertexType));
+                _touch((const uint8_t *)set.vertexP, set.vertexNum * (size_t)sFvfGetSize(set.vertexType));
                 if (set.morphVertexP != nullptr)
-                    _touch((const uint8_t *)set.morphVertexP, set.vertexNum * (size_t)sSceneFvfSize(set.morphVertexType));
+                    _touch((const uint8_t *)set.morphVertexP, set.vertexNum * (size_t)sFvfGetSize(set.morphVertexType));
                 for (int k = 0; k < set.indexSetNum; k++)
                     _touch(set.indexSetP[k].indexP, set.indexSetP[k].indexNum);
             }

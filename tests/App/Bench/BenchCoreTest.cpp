@@ -266,10 +266,10 @@ TEST(BenchAttractor, PointsFillTheCircleAndGatherAtTheAttractors)
 
 TEST(BenchFrameRecord, LinesRoundTripAndMalformedLinesAreRefused)
 {
-    const _benchFrameRec rec = {7, 123, 4100.25, 16.5, 0.125, 2.5, 0.75, {4256, 26508, 101, 2, 790, 35, 3, 1, 4294967295u}};
+    const _benchFrameRec rec = {7, 123, 4100.25, 16.5, 0.125, 2.5, 0.75, {4256, 26508, 101, 2, 790, 35, 3, 1, 4294967295u, {40, 12, 9, 1, 0}, {0, 0, 0, 7}}};
     char line[256];
     ASSERT_GT(sBenchFrameLine(line, sizeof line, &rec), 0);
-    EXPECT_STREQ(line, "7,123,4100.250,16.500,0.125,2.500,0.750,4256,26508,101,2,790,35,3,1,4294967295\n");
+    EXPECT_STREQ(line, "7,123,4100.250,16.500,0.125,2.500,0.750,4256,26508,101,2,790,35,3,1,4294967295,40,12,9,1,0,0,0,0,7\n");
     _benchFrameRec back = {};
     ASSERT_TRUE(sBenchFrameParse(line, &back));
     EXPECT_EQ(back.test, 7);
@@ -290,6 +290,11 @@ TEST(BenchFrameRecord, LinesRoundTripAndMalformedLinesAreRefused)
     ASSERT_TRUE(sBenchFrameParse("7,1,2,3,4,5,6\n", &back));
     EXPECT_DOUBLE_EQ(back.presentMs, 6.0);
     EXPECT_EQ(0u, back.count.uploadBytes);
+    // Records of the earlier nine counts read with the bound-object counts 0.
+    ASSERT_TRUE(sBenchFrameParse("7,1,2,3,4,5,6,1,2,3,4,5,6,7,8,9\n", &back));
+    EXPECT_EQ(9u, back.count.uploadBytes);
+    EXPECT_EQ(0u, back.count.bindSkips[0]);
+    EXPECT_EQ(0u, back.count.bindRedundant[3]);
     // Counts come all or not at all, as whole numbers that fit.
     const char *const badCounts[] = {
         "7,1,2,3,4,5,6,1\n",
@@ -340,7 +345,7 @@ TEST(BenchFrameRecord, FileSummaryGroupsByTestAndSkipsBadLines)
     ASSERT_NE(fp, nullptr);
     std::fputs(BENCH_FRAME_HEAD "\n", fp);
     for (int i = 0; i < 10; ++i) {
-        const _benchFrameRec r = {7, i, 20.0 * (i + 1), 20.0, 1.0, 3.0, 0.5, {(uint32_t)(10 + i), 0, 0, 0, 0, 0, 2, 0, 0}};
+        const _benchFrameRec r = {7, i, 20.0 * (i + 1), 20.0, 1.0, 3.0, 0.5, {(uint32_t)(10 + i), 0, 0, 0, 0, 0, 2, 0, 0, {}, {}}};
         char line[256];
         sBenchFrameLine(line, sizeof line, &r);
         std::fputs(line, fp);

@@ -479,6 +479,64 @@ TEST_F(DrawMan, StateCopySkipsValuesInForceAndScopesGiveStatesBack)
 // A refused device call and a present that cannot succeed are each named once in the log, with
 // their place and result, and the recovery still runs: a refused state is sent again, and a
 // present that trying again cannot mend is given up at once instead of tried 32000 times.
+// The copy of what is bound: a texture, transform, material or viewport in force is not sent
+// again, a restore makes the next set go out (counted as a repeat of what the device holds), and a
+// scene is begun and ended once.
+TEST_F(DrawMan, BindCopySkipsWhatIsInForceAndScenesOpenOnce)
+{
+    ASSERT_EQ(fx::Open(640, 480, 16, false, false), 0);
+    _drawBindCache &b = drawMan.bind;
+    D3DMATRIX m = {};
+    m._11 = m._22 = m._33 = m._44 = 1.0f;
+    m._41 = 2.0f;
+    D3DMATERIAL7 mtrl = {};
+    mtrl.diffuse.r = 0.5f;
+    D3DVIEWPORT7 vp = {0, 0, 320, 240, 0.0f, 1.0f};
+    fx::Start();
+    sDrawSetTexture(0, nullptr);
+    sDrawSetTexture(0, nullptr);
+    sDrawSetTexture(1, nullptr);
+    long textures = 0;
+    for (const fx::Call &c : fx::Stop())
+        textures += c.kind == fx::Call::SetTexture;
+    EXPECT_EQ(textures, 2);
+    for (int pass = 0; pass < 2; ++pass) {
+        uint32_t sent[DRAW_BIND_KINDS], skip[DRAW_BIND_KINDS];
+        std::memcpy(sent, b.sentCnt, sizeof sent);
+        std::memcpy(skip, b.skipCnt, sizeof skip);
+        const uint32_t redundant = b.redundantCnt[DRAW_BIND_TRANSFORM];
+        for (int twice = 0; twice < 2; ++twice) {
+            sDrawSetTransform(D3DTRANSFORMSTATE_WORLD, &m);
+            sDrawSetMaterial(&mtrl);
+            sDrawSetViewport(&vp);
+        }
+        for (int kind : {DRAW_BIND_TRANSFORM, DRAW_BIND_MATERIAL, DRAW_BIND_VIEWPORT}) {
+            EXPECT_EQ(b.sentCnt[kind] - sent[kind], 1u) << kind;
+            EXPECT_EQ(b.skipCnt[kind] - skip[kind], 1u) << kind;
+        }
+        // The second pass follows a restore: its first set repeats what the device holds.
+        EXPECT_EQ(b.redundantCnt[DRAW_BIND_TRANSFORM] - redundant, pass == 0 ? 0u : 1u);
+        sDrawRestoreSurface();
+    }
+    D3DMATRIX onDevice = {};
+    drawMan.d3dDevP->GetTransform(D3DTRANSFORMSTATE_WORLD, &onDevice);
+    EXPECT_EQ(onDevice._41, 2.0f);
+    D3DVIEWPORT7 got = {};
+    sDrawGetViewport(&got);
+    EXPECT_EQ(got.dwWidth, 320u);
+    const D3DVIEWPORT7 full = {0, 0, 640, 480, 0.0f, 1.0f};
+    sDrawSetViewport(&full);
+
+    const uint32_t sceneSkips = b.skipCnt[DRAW_BIND_SCENE];
+    ASSERT_EQ(sDrawBeginScene(), 1);
+    EXPECT_EQ(sDrawBeginScene(), 0) << "a scene inside a scene is refused";
+    sDrawEndScene();
+    sDrawEndScene();
+    EXPECT_EQ(b.skipCnt[DRAW_BIND_SCENE] - sceneSkips, 2u);
+    ASSERT_EQ(sDrawBeginScene(), 1) << "the device's scene was ended once";
+    sDrawEndScene();
+}
+
 TEST_F(DrawMan, RefusedCallsAreLoggedOnceAndRecoveryStillRuns)
 {
     ASSERT_EQ(fx::Open(640, 480, 16, false, false), 0);

@@ -32,7 +32,19 @@ while IFS='|' read -r file line want; do
     fi
 done <<<"$rows"
 
-# The shipped tree holds no upward include.
+# Two folders that include each other form a circle: the check fails and names both includes;
+# a third folder that only includes them is outside it.
+rm -rf "$tmp/src"; mkdir -p "$tmp/src/System/Aa" "$tmp/src/System/Bb" "$tmp/src/App/Cc"
+printf '#include "System/Bb/B.h"\n' >"$tmp/src/System/Aa/A.cpp"
+printf '#include "System/Aa/A.h"\n' >"$tmp/src/System/Bb/B.cpp"
+printf '#include "System/Aa/A.h"\n' >"$tmp/src/App/Cc/C.cpp"
+out=$(bash "$check" "$tmp" 2>&1) && { echo "FAIL: a circle passes"; status=1; }
+for want in 'circle: System/Aa System/Bb' 'src/System/Aa/A.cpp:1' 'src/System/Bb/B.cpp:1'; do
+    grep -qF "$want" <<<"$out" || { echo "FAIL: the circle report lacks '$want'"; echo "$out"; status=1; }
+done
+grep -q 'App/Cc' <<<"$out" && { echo "FAIL: a folder outside the circle is named"; status=1; }
+
+# The shipped tree holds no upward include and no circle beyond the known ones.
 bash "$check" || { echo "FAIL: the source tree has upward includes"; status=1; }
 [ $status = 0 ] && echo "layer check: all rows as expected"
 exit $status
