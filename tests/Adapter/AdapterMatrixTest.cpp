@@ -250,8 +250,9 @@ protected:
         SetEnvironmentVariableA("KESTREL_ADAPTER_LOG", aLayerLog.c_str());
     }
 
-    // The panel: edition, adapter, devices and modes; then the demo's first scenes.
-    void PanelAndDemo(const _adapterDef &aDef, Edition aEdition, Row *aRowP)
+    // The panel: edition, adapter, devices and modes; then the demo's first scenes, or the demo
+    // up to the run-log line aUntilP ("end light 19").
+    void PanelAndDemo(const _adapterDef &aDef, Edition aEdition, Row *aRowP, const char *aUntilP = nullptr)
     {
         const std::string runLog = gWork + "\\demo-run.log", kestrelLog = gWork + "\\demo-kestrel.log";
         DeleteFileA(runLog.c_str());
@@ -313,8 +314,17 @@ protected:
             return text.find(std::string("start demo") + next) != std::string::npos ||
                    text.find(std::string("start light") + next) != std::string::npos;
         };
+        struct _until {
+            std::string log;
+            const char *line;
+        } until = {runLog, aUntilP};
+        auto lineWritten = [](void *aUntil) {
+            const _until &u = *(const _until *)aUntil;
+            return ReadText(u.log).find(std::string(u.line) + " ") != std::string::npos;
+        };
         std::string log = runLog;
-        const bool reached = drv::WaitFor(90000, thirdStarted, &log);
+        const bool reached =
+            aUntilP ? drv::WaitFor(240000, lineWritten, &until) : drv::WaitFor(90000, thirdStarted, &log);
         EXPECT_TRUE(reached) << aDef.name << ": the demo did not reach its third scene\n" << ReadText(runLog);
         EXPECT_TRUE(kestrel.Running()) << aDef.name << ": Kestrel ended during the demo";
         if (HWND render = kestrel.FindWindow(title.c_str(), nullptr))
@@ -614,6 +624,30 @@ TEST_F(AdapterMatrix, PicturesMatchTheControlWhereTheFormatsDo)
             EXPECT_EQ(mean, 0.0) << name << " " << shot.scene;
         }
     }
+}
+
+// The Light demo's water scene draws its reflection into a 512 x 512 texture; the 16-bit-only
+// card takes 256 x 256 at most. Kestrel asks for what the card has: nothing refused, nothing
+// failed in its log.
+TEST_F(AdapterMatrix, SixteenBitCardTakesTheWaterSceneInItsOwnTextureSize)
+{
+    const _adapterDef *def = sAdapterFind("accel16");
+    if (!Chosen(*def))
+        GTEST_SKIP();
+    const std::string layerLog = gWork + "\\layer.log";
+    DeleteFileA(layerLog.c_str());
+    DeleteFileA((gWork + "\\demo-kestrel.log").c_str());
+    UseProfile(*def, layerLog);
+    Row row;
+    PanelAndDemo(*def, ExpectedEdition(*def), &row, "end light 19");
+    SetEnvironmentVariableA("KESTREL_ADAPTER", nullptr);
+    std::string odd;
+    CountFailures({gWork + "\\demo-kestrel.log"}, layerLog, &row, &odd);
+    std::printf("[accel16 water] demo %s; failed calls %d, refused by the adapter %d\n", row.demo.c_str(),
+                row.failedCalls, row.refusals);
+    EXPECT_EQ(row.failedCalls, 0) << odd << ReadText(gWork + "\\demo-kestrel.log");
+    EXPECT_EQ(row.refusals, 0) << ReadText(layerLog);
+    EXPECT_EQ(row.textureLost, 0);
 }
 
 // A card with 3D in 16 bits only cannot draw into a window on a 32-bit desktop: the viewer says

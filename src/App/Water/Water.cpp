@@ -77,8 +77,13 @@ long _water::Init(Scene *aSceneP, const D3DVECTOR *aTransP, float aRenge)
     _setMaterial(&_material, 0.7f, 0.1f);
     _setMaterial(&_material2, 0.1f, 1.0f);
 
-    _texRange = WATER_TEX_RANGE;
-    _dispZip = (int16_t)sWaterDispZip(drawMan.screenWidth, drawMan.screenHeight, &_rendWidth, &_rendHeight);
+    long zip = sWaterDispZip(drawMan.screenWidth, drawMan.screenHeight, &_rendWidth, &_rendHeight);
+    // The reflection is drawn into a texture no larger than the device takes (256 x 256 on the
+    // 16-bit-only cards): the same picture at a coarser step.
+    uint32_t maxW = 0, maxH = 0;
+    sDrawCalcTexSize((uint32_t)WATER_TEX_RANGE, (uint32_t)WATER_TEX_RANGE, &maxW, &maxH);
+    _texRange = sWaterFitTexture(maxW, maxH, &zip, &_rendWidth, &_rendHeight);
+    _dispZip = (int16_t)zip;
     _ratioWidth = _rendWidth / _texRange;
     _ratioHeight = _rendHeight / _texRange;
 

@@ -433,3 +433,16 @@ void sWaterNormals(_waterVertex *aVertP, const uint16_t *aIndexP, D3DVECTOR *aNo
         v.nx = n.x, v.ny = n.y, v.nz = n.z;
     }
 }
+
+float sWaterFitTexture(uint32_t aMaxWidth, uint32_t aMaxHeight, long *aZipP, float *aRendWidthP,
+                       float *aRendHeightP)
+{
+    uint32_t side = static_cast<uint32_t>(WATER_TEX_RANGE);
+    while (side > 1 && (side > aMaxWidth || side > aMaxHeight))
+        side >>= 1;
+    const uint32_t step = static_cast<uint32_t>(WATER_TEX_RANGE) / side;
+    *aZipP *= static_cast<long>(step);
+    *aRendWidthP /= static_cast<float>(step);
+    *aRendHeightP /= static_cast<float>(step);
+    return static_cast<float>(side);
+}

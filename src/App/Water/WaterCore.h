@@ -66,6 +66,13 @@ void sWaterMakeIndex(uint16_t *aIndexP);
 // Divisor from the screen to the refraction image (2, 4 or 8) and that image's size.
 long sWaterDispZip(long aScreenWidth, long aScreenHeight, float *aRendWidthP, float *aRendHeightP);
 
+// The refraction texture's side for a device whose textures reach aMaxWidth x aMaxHeight:
+// WATER_TEX_RANGE, or the largest power of two within both. The divisor and the image's size are
+// scaled by the same step, so the image keeps its share of the texture and the coordinates that
+// sample it stay in proportion.
+float sWaterFitTexture(uint32_t aMaxWidth, uint32_t aMaxHeight, long *aZipP, float *aRendWidthP,
+                       float *aRendHeightP);
+
 // The rest surface: a flat grid of spacing aRange from the corner aTransP, each height jittered
 // by one call of rand() within ±0.0025, normals up, coordinates across the grid.
 void sWaterRestVertex(_waterVertex *aVertP, const D3DVECTOR *aTransP, float aRange);

@@ -190,6 +190,39 @@ TEST(WaterGrid, RefractionImageDivisorFollowsTheScreenWidth)
     EXPECT_EQ(8, sWaterDispZip(1920, 1080, &w, &h));
 }
 
+// The refraction image keeps its share of a smaller texture: viewport (screen / zip) and image
+// size shrink by the texture's step, so coordinates (image / side) are the same fraction.
+TEST(WaterGrid, RefractionTextureFitsTheDeviceAndKeepsItsProportions)
+{
+    const struct {
+        long screenW, screenH;
+        uint32_t maxW, maxH;
+        float side;
+        long zip;
+        float rendW, rendH;
+    } caseTbl[] = {
+        {640, 480, 2048, 2048, 512.0f, 2, 320.0f, 240.0f},  // the cards that offer 512: unchanged
+        {640, 480, 512, 512, 512.0f, 2, 320.0f, 240.0f},
+        {640, 480, 256, 256, 256.0f, 4, 160.0f, 120.0f},    // 16-bit-only cards
+        {1024, 768, 256, 256, 256.0f, 4, 256.0f, 192.0f},
+        {1280, 1024, 256, 256, 256.0f, 8, 160.0f, 128.0f},
+        {800, 600, 300, 1024, 256.0f, 4, 200.0f, 150.0f},   // a limit between powers of two
+        {640, 480, 128, 64, 64.0f, 16, 40.0f, 30.0f},
+    };
+    for (const auto &c : caseTbl) {
+        float w, h;
+        long zip = sWaterDispZip(c.screenW, c.screenH, &w, &h);
+        const float side = sWaterFitTexture(c.maxW, c.maxH, &zip, &w, &h);
+        EXPECT_EQ(c.side, side) << c.screenW << " " << c.maxW;
+        EXPECT_EQ(c.zip, zip) << c.screenW << " " << c.maxW;
+        EXPECT_EQ(c.rendW, w) << c.screenW << " " << c.maxW;
+        EXPECT_EQ(c.rendH, h) << c.screenW << " " << c.maxW;
+        EXPECT_EQ((float)(c.screenW / zip), w) << "the viewport is the image";
+        EXPECT_LE(w, side);
+        EXPECT_LE(h, side);
+    }
+}
+
 TEST(WaterGrid, NormalsOfATiltedSurfaceReplaceTheVertexNormalsAndKeepThePreviousOnes)
 {
     Surface s;
