@@ -283,7 +283,6 @@ void _shape::SpotLightDraw(_spotLightInfo *aSpotP)
 
 void _shape::_shadowReceive(void)
 {
-    IDirect3DDevice7 *dev = drawMan.d3dDevP;
     D3DMATERIAL7 mtrl = {};
     mtrl.diffuse.r = mtrl.diffuse.g = mtrl.diffuse.b = 1.0f;
     mtrl.diffuse.a = 0.8f;
@@ -325,7 +324,6 @@ void _shape::_shadowReceive(void)
 
 void _shape::_drawBlur(_ability *aAbilityP, struct _coord *aCoordP, DWORD aDrawFlg, ShapeEffect *aEffectP)
 {
-    IDirect3DDevice7 *dev = drawMan.d3dDevP;
     const ShapeEffect &e = *aEffectP;
     if (e.blurCnt == 0)
         return;
@@ -368,7 +366,6 @@ void _shape::_drawBlur(_ability *aAbilityP, struct _coord *aCoordP, DWORD aDrawF
 // Copies growing about the object's origin in the glow colour, fading outward.
 void _shape::_drawGlow(_ability *aAbilityP, const D3DMATRIX *aWorldP, DWORD aDrawFlg, ShapeEffect *aEffectP)
 {
-    IDirect3DDevice7 *dev = drawMan.d3dDevP;
     const ShapeEffect &e = *aEffectP;
     D3DMATERIAL7 mtrl = {};
     mtrl.emissive = e.glowEmissive;
