@@ -54,13 +54,7 @@ std::string gTable; // the matrix as Markdown
 
 std::string ReadText(const std::string &aPath)
 {
-    std::string text;
-    if (FILE *fp = std::fopen(aPath.c_str(), "rb")) {
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;)
-            text.append(buf, n);
-        std::fclose(fp);
-    }
+    const std::string text = drv::ReadFile(aPath);
     std::string clean;
     for (char c : text)
         if (c != '\r')
@@ -506,16 +500,7 @@ struct Picture {
 
 bool ReadBmp(const std::string &aPath, Picture *aOutP)
 {
-    const std::string data = [&] {
-        std::string text;
-        if (FILE *fp = std::fopen(aPath.c_str(), "rb")) {
-            char buf[65536];
-            for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;)
-                text.append(buf, n);
-            std::fclose(fp);
-        }
-        return text;
-    }();
+    const std::string data = drv::ReadFile(aPath);
     if (data.size() < 54 || data[0] != 'B' || data[1] != 'M')
         return false;
     auto u32 = [&](size_t at) { return (uint32_t)(unsigned char)data[at] | (uint32_t)(unsigned char)data[at + 1] << 8 |

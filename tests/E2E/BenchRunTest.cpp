@@ -27,14 +27,7 @@ const std::set<std::string> kDamaged = {"23", "05", "10", "19", "24", "01", "02"
 
 std::string ReadLog()
 {
-    std::string text;
-    if (FILE *fp = std::fopen(gLog.c_str(), "rb")) {
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;)
-            text.append(buf, n);
-        std::fclose(fp);
-    }
-    return text;
+    return drv::ReadFile(gLog);
 }
 
 bool LogHas(void *aWhatP)

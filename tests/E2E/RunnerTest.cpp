@@ -339,14 +339,7 @@ TEST(Runner, AskedChallengeAndLoopRunsEndWithTheirScores)
 
 std::string ReadAll(const std::string &aPath)
 {
-    std::string text;
-    if (FILE *fp = std::fopen(aPath.c_str(), "rb")) {
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;)
-            text.append(buf, n);
-        std::fclose(fp);
-    }
-    return text;
+    return drv::ReadFile(aPath);
 }
 
 // Kestrel's clock as if Windows had been up 2^24 ms and more (KESTREL_CLOCK_MS), the run put in the

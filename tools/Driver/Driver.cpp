@@ -2,6 +2,7 @@
 
 #include <ddraw.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "Common/DEBUGWIN.h"
@@ -34,6 +35,18 @@ bool SetVideoMemory(int aMiB)
     }
     RegCloseKey(key);
     return r == ERROR_SUCCESS;
+}
+
+std::string ReadFile(const std::string &aPath)
+{
+    std::string text;
+    if (FILE *fp = std::fopen(aPath.c_str(), "rb")) {
+        char buf[65536];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;)
+            text.append(buf, n);
+        std::fclose(fp);
+    }
+    return text;
 }
 
 std::string AdapterDescription()

@@ -16,6 +16,9 @@ bool SetVideoMemory(int aMiB);
 // The description of the primary display adapter, as the program sees it.
 std::string AdapterDescription();
 
+// A whole file's bytes; empty when it cannot be read (a log not yet written).
+std::string ReadFile(const std::string &aPath);
+
 std::string WindowText(HWND aWin);
 std::string ClassName(HWND aWin);
 // Texts of the child windows of one class ("Static", "Button"), in z order.
