@@ -146,6 +146,8 @@ TEST(StatsReadFrames, ReadsWhatKestrelWritesAndRefusesTheRest)
     const std::string head = BENCH_FRAME_HEAD "\n";
     // The record before the device counts: the same checks on its seven columns.
     const std::string head7 = "test,frame,ms,deltaMs,updateMs,drawMs,presentMs\n";
+    // The record with the device counts but before the draw manager's skips: sixteen columns.
+    const std::string head16 = head.substr(0, head.find(",textureSkips")) + "\n";
     const struct {
         std::string text;
         long line;
@@ -162,9 +164,11 @@ TEST(StatsReadFrames, ReadsWhatKestrelWritesAndRefusesTheRest)
         {head7 + "99,0,1.0,1.0,0,0,0\n", 2, "bad test"},
         {head7 + "6,0,5.0,1.0,0,0,0\n6,1,4.0,1.0,0,0,0\n", 3, "time goes back"},
         {head7 + "6,0,1,1,0,0,0\n7,0,1,1,0,0,0\n6,1,2,1,0,0,0\n", 4, "appears again"},
-        {head + "6,0,1.0,1.0,0,0,0\n", 2, "7 fields where 16"},
-        {head + "6,0,1.0,1.0,0,0,0,1,2,3,0,5,6,0,0,-8\n", 2, "bad count \"-8\" in column 16"},
-        {head + "6,0,1.0,1.0,0,0,0,1,2,3,0,5,6,0,0,x\n", 2, "bad count"},
+        {head16 + "6,0,1.0,1.0,0,0,0\n", 2, "7 fields where 16"},
+        {head16 + "6,0,1.0,1.0,0,0,0,1,2,3,0,5,6,0,0,-8\n", 2, "bad count \"-8\" in column 16"},
+        {head + "6,0,1.0,1.0,0,0,0\n", 2, "7 fields where 25"},
+        {head + "6,0,1.0,1.0,0,0,0,1,2,3,0,5,6,0,0,0,0,0,0,0,0,0,0,0,-8\n", 2, "bad count \"-8\" in column 25"},
+        {head + "6,0,1.0,1.0,0,0,0,1,2,3,0,5,6,0,0,x,0,0,0,0,0,0,0,0,0\n", 2, "bad count"},
     };
     for (const auto &c : caseTbl) {
         ASSERT_EQ(sStatsReadFrames(c.text.data(), c.text.size(), &frames, &err), -1) << c.reason;
