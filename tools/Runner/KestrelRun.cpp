@@ -448,9 +448,14 @@ void PrintProfile(const _profile &aProfile)
     std::fflush(stdout);
 }
 
+// Kestrel's run log of one run, emptied as the run starts: the runner's own, or the caller's when
+// KESTREL_RUNLOG names one (a test that follows the run itself).
 std::string RunLogPath()
 {
     char temp[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA("KESTREL_RUNLOG", temp, sizeof temp);
+    if (n > 0 && n < sizeof temp)
+        return temp;
     GetTempPathA(sizeof temp, temp);
     return std::string(temp) + "KestrelRun" + std::to_string(GetCurrentProcessId()) + ".log";
 }
