@@ -29,10 +29,18 @@ static uint32_t _clockOffset(void)
     return n > 0 && n < sizeof text ? (uint32_t)std::strtoul(text, nullptr, 10) : 0;
 }
 
+// Read once, without a guarded local static: its guard would pull the runtime's P6 code in.
+// Threads that race here compute the same value.
+static uint32_t _clockOffsetMs;
+static int _clockReadB;
+
 uint32_t sSysMilliTime(void)
 {
-    static const uint32_t offset = _clockOffset();
-    return timeGetTime() + offset;
+    if (!_clockReadB) {
+        _clockOffsetMs = _clockOffset();
+        _clockReadB = 1;
+    }
+    return timeGetTime() + _clockOffsetMs;
 }
 
 void printMsg(HWND aOwner, const char *aCaption, const char *aFormat, ...)
