@@ -249,13 +249,7 @@ TEST(Runner, RepeatedRunsKeepEveryRunAndReport)
     std::string record = r.out.substr(at + 12, r.out.find('\n', at) - at - 12);
     if (!record.empty() && record.back() == '\r')
         record.pop_back();
-    std::string text;
-    if (FILE *fp = std::fopen(record.c_str(), "rb")) {
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;)
-            text.append(buf, n);
-        std::fclose(fp);
-    }
+    const std::string text = drv::ReadFile(record);
     _statsRecord rec;
     _statsError err;
     ASSERT_EQ(sStatsReadRecord(text.data(), text.size(), &rec, &err), 0) << record << ":" << err.line << ": "

@@ -6,17 +6,19 @@ goes away. Every wait is bounded; the browser is stopped whatever happens.
 
 usage: run-view.py <chromium> <page address> <find_control.exe> <work folder>
 """
-import importlib.util
 import os
 import subprocess
 import sys
 import time
+import types
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-spec = importlib.util.spec_from_file_location(
-    "hub_browser", os.path.join(HERE, "..", "tools", "Results", "hub-browser.py"))
-hub = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(hub)
+# The hub's browser client, reused: its file name is not an importable module name.
+_client = os.path.join(HERE, "..", "tools", "Results", "hub-browser.py")
+hub = types.ModuleType("hub_browser")
+sys.modules["hub_browser"] = hub
+with open(_client) as f:
+    exec(compile(f.read(), _client, "exec"), hub.__dict__)
 Fail = hub.Fail
 IDC_EXIT = 1026
 
